@@ -1,0 +1,90 @@
+// kesh-draw [--byes N] [--twos] [--missing-as-zero] [FILE]
+//
+// Draws the next round of a history in the grid's clipboard text format (from
+// FILE or standard input) with the pairing engine, through the real cmd and
+// wmatch in the working directory, and writes the exported grid to standard
+// output. Errors go to standard error with exit status 1.
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "pairing/pairing_engine.h"
+#include "pairing/pairing_error.h"
+#include "pairing/text_lines.h"
+#include "tools/kesh-draw/options.h"
+
+namespace {
+
+// Answers the missing-results question from the command line; messages go
+// to standard error.
+class CommandLineDialogs : public pairing::UserDialogs {
+ public:
+  explicit CommandLineDialogs(bool missing_as_zero) : missing_as_zero_(missing_as_zero) {}
+  bool AskYesNo(const std::string&) override { return missing_as_zero_; }
+  void ShowMessage(const std::string& text) override {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+
+ private:
+  bool missing_as_zero_;
+};
+
+std::optional<std::string> ReadInput(const std::string& file_name) {
+  if (file_name.empty()) {
+    return std::string((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+  }
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "Cannot open file \"%s\". %s\n", file_name.c_str(), std::strerror(errno));
+    return std::nullopt;
+  }
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The user's locale decides how results are written.
+char LocaleDecimalSeparator() {
+  std::setlocale(LC_NUMERIC, "");
+  const char* point = std::localeconv()->decimal_point;
+  char separator = point != nullptr && point[0] != '\0' && point[1] == '\0' ? point[0] : '.';
+  std::setlocale(LC_NUMERIC, "C");
+  return separator;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kesh_draw::Options options;
+  std::string error;
+  if (!kesh_draw::ParseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "%s\n%s\n", error.c_str(), kesh_draw::kUsage);
+    return 1;
+  }
+  std::optional<std::string> input = ReadInput(options.file);
+  if (!input) return 1;
+
+  CommandLineDialogs dialogs(options.missing_as_zero);
+  pairing::PairingEngine engine(dialogs);
+  engine.SetDecimalSeparator(LocaleDecimalSeparator());
+  engine.SetByesText(options.byes);
+  // The history alone decides the counters: no row at all means no players.
+  engine.SetPlayerCount(0);
+  engine.FitGrid();
+  engine.ImportFromText(kesh_draw::HistoryText(*input));
+  try {
+    std::optional<std::string> drawn =
+        engine.RunOneClick(options.twos ? pairing::DrawMode::kTwos : pairing::DrawMode::kFours);
+    if (!drawn) return 1;  // the "no data" message is already out
+    std::fwrite(drawn->data(), 1, drawn->size(), stdout);
+    if (std::fflush(stdout) != 0) return 1;
+  } catch (const pairing::PairingError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,220 @@
+// Strict reading of the matching input. Every fault names its line.
+#include "tools/wmatch/graph_input.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <unordered_map>
+
+namespace wmatch {
+namespace {
+
+// Vertex counts beyond this cannot come from a pairing grid and would only
+// make the program allocate without end.
+constexpr std::int64_t kMaxVertices = 1 << 20;
+
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+
+  // Next line that is not blank; false at the end of the text.
+  bool Next() {
+    while (pos_ < text_.size()) {
+      std::size_t end = text_.find('\n', pos_);
+      if (end == std::string_view::npos) end = text_.size();
+      line_ = text_.substr(pos_, end - pos_);
+      pos_ = end + 1;
+      ++number_;
+      if (!line_.empty() && line_.back() == '\r') line_.remove_suffix(1);
+      if (line_.find_first_not_of(" \t\r") != std::string_view::npos) return true;
+    }
+    ++number_;  // the (missing) line after the last one
+    pos_ = text_.size();
+    return false;
+  }
+  std::string_view line() const { return line_; }
+  long number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::string_view line_;
+  long number_ = 0;
+};
+
+std::vector<std::string_view> Tokens(std::string_view line) {
+  std::vector<std::string_view> tokens;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+    std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+    if (i > start) tokens.push_back(line.substr(start, i - start));
+  }
+  return tokens;
+}
+
+bool ToInt(std::string_view token, std::int64_t& value) {
+  if (!token.empty() && token[0] == '+') token.remove_prefix(1);
+  if (token.empty() || token[0] == '+') return false;
+  auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
+  return ec == std::errc() && ptr == token.data() + token.size();
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : reader_(text) {}
+
+  ParseResult Run() {
+    ParseResult result;
+    result.ok = ParseAll(result.graph);
+    result.error = error_;
+    return result;
+  }
+
+ private:
+  bool Fail(long line, const std::string& what) {
+    error_ = "line " + std::to_string(line) + ": " + what;
+    return false;
+  }
+  bool Fail(const std::string& what) { return Fail(reader_.number(), what); }
+
+  // The line's tokens as integers, `count` of them (the first `count` when
+  // `rest` names text allowed after them).
+  bool Numbers(const std::vector<std::string_view>& tokens, std::size_t count,
+               std::int64_t* values) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!ToInt(tokens[i], values[i])) {
+        return Fail("'" + std::string(tokens[i]) + "' is not an integer");
+      }
+    }
+    return true;
+  }
+
+  bool ParseHeader(std::int64_t& n, std::int64_t& m) {
+    if (!reader_.Next()) return Fail("empty input, expected the header \"n m U\"");
+    std::vector<std::string_view> tokens = Tokens(reader_.line());
+    if (tokens.size() != 3 || tokens[2] != "U") {
+      return Fail("bad header, expected \"n m U\"");
+    }
+    std::int64_t values[2];
+    if (!Numbers(tokens, 2, values)) return false;
+    n = values[0];
+    m = values[1];
+    if (n < 0 || n > kMaxVertices) return Fail("vertex count " + std::to_string(n) + " out of range");
+    if (m < 0 || m > n * (n - 1) / 2) {
+      return Fail("edge count " + std::to_string(m) + " impossible for " + std::to_string(n) +
+                  " vertices");
+    }
+    return true;
+  }
+
+  bool ParseVertex(std::int64_t n, std::int64_t i, std::int64_t& degree) {
+    if (!reader_.Next()) return Fail("unexpected end of input, expected vertex " + std::to_string(i));
+    std::vector<std::string_view> tokens = Tokens(reader_.line());
+    if (tokens.size() != 4) return Fail("expected the vertex line \"degree " + std::to_string(i) + " 0 0\"");
+    std::int64_t values[4];
+    if (!Numbers(tokens, 4, values)) return false;
+    if (values[1] != i) {
+      return Fail("vertex " + std::to_string(values[1]) + " where vertex " + std::to_string(i) +
+                  " was expected");
+    }
+    degree = values[0];
+    if (degree < 0 || degree > n - 1) return Fail("degree " + std::to_string(degree) + " out of range");
+    return true;
+  }
+
+  struct Listing {
+    std::int64_t weight;
+    long line;
+    bool twice;
+  };
+
+  bool ParseNeighbour(std::int64_t n, std::int64_t i, std::vector<std::int64_t>& seen_under) {
+    if (!reader_.Next()) {
+      return Fail("unexpected end of input in the neighbours of vertex " + std::to_string(i));
+    }
+    std::vector<std::string_view> tokens = Tokens(reader_.line());
+    if (tokens.size() != 2) return Fail("expected a neighbour line \"vertex weight\"");
+    std::int64_t values[2];
+    if (!Numbers(tokens, 2, values)) return false;
+    std::int64_t j = values[0];
+    std::int64_t weight = values[1];
+    if (j < 1 || j > n) return Fail("vertex " + std::to_string(j) + " out of range 1.." + std::to_string(n));
+    if (j == i) return Fail("vertex " + std::to_string(i) + " lists itself");
+    if (seen_under[static_cast<std::size_t>(j)] == i) {
+      return Fail("vertex " + std::to_string(j) + " listed twice under vertex " + std::to_string(i));
+    }
+    seen_under[static_cast<std::size_t>(j)] = i;
+    std::uint64_t key = EdgeKey(i, j);
+    auto [it, inserted] = listings_.try_emplace(key, Listing{weight, reader_.number(), false});
+    if (!inserted) {
+      if (it->second.weight != weight) {
+        return Fail("edge " + std::to_string(j) + "-" + std::to_string(i) + " weighs " +
+                    std::to_string(weight) + " here but " + std::to_string(it->second.weight) +
+                    " on line " + std::to_string(it->second.line));
+      }
+      it->second.twice = true;
+    }
+    return true;
+  }
+
+  static std::uint64_t EdgeKey(std::int64_t a, std::int64_t b) {
+    if (a > b) std::swap(a, b);
+    return (static_cast<std::uint64_t>(a) << 32) | static_cast<std::uint64_t>(b);
+  }
+
+  bool ParseAll(Graph& graph) {
+    std::int64_t n = 0;
+    std::int64_t m = 0;
+    if (!ParseHeader(n, m)) return false;
+    listings_.reserve(static_cast<std::size_t>(m));
+    std::vector<std::int64_t> seen_under(static_cast<std::size_t>(n) + 1, 0);
+    std::int64_t listed = 0;
+    for (std::int64_t i = 1; i <= n; ++i) {
+      std::int64_t degree = 0;
+      if (!ParseVertex(n, i, degree)) return false;
+      for (std::int64_t k = 0; k < degree; ++k) {
+        if (!ParseNeighbour(n, i, seen_under)) return false;
+      }
+      listed += degree;
+    }
+    if (reader_.Next()) return Fail("unexpected text after the last vertex");
+    const std::pair<const std::uint64_t, Listing>* once = nullptr;
+    for (const auto& entry : listings_) {
+      if (!entry.second.twice && (once == nullptr || entry.second.line < once->second.line)) {
+        once = &entry;
+      }
+    }
+    if (once != nullptr) {
+      return Fail(once->second.line, "edge " + std::to_string(once->first >> 32) + "-" +
+                                         std::to_string(once->first & 0xffffffffu) +
+                                         " is listed under one of its ends only");
+    }
+    if (listed != 2 * m) {
+      return Fail(1, "the header announces " + std::to_string(m) + " edges, the vertices list " +
+                         std::to_string(listed / 2));
+    }
+    graph.vertex_count = static_cast<int>(n);
+    graph.edges.reserve(listings_.size());
+    for (const auto& [key, listing] : listings_) {
+      graph.edges.push_back(Edge{static_cast<int>(key >> 32), static_cast<int>(key & 0xffffffffu),
+                                 listing.weight});
+    }
+    // A fixed edge order keeps the result the same from run to run.
+    std::sort(graph.edges.begin(), graph.edges.end(), [](const Edge& a, const Edge& b) {
+      return a.u != b.u ? a.u < b.u : a.v < b.v;
+    });
+    return true;
+  }
+
+  LineReader reader_;
+  std::unordered_map<std::uint64_t, Listing> listings_;
+  std::string error_;
+};
+
+}  // namespace
+
+ParseResult ParseGraph(std::string_view text) { return Parser(text).Run(); }
+
+}  // namespace wmatch
