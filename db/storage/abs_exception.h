@@ -73,4 +73,11 @@ class EABSException : public std::runtime_error {
   int32_t native_code_;
 };
 
+// A range error that is not an engine error (for example the result of
+// small-integer arithmetic that does not fit its type).
+class ERangeError : public std::range_error {
+ public:
+  ERangeError() : std::range_error("Range check error") {}
+};
+
 }  // namespace kelvorin

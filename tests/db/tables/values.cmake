@@ -1,0 +1,4 @@
+vestrum_add_test(kelvorin_values_test
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/field_types_test.cpp
+  LIBS kelvorin_values)
