@@ -1,0 +1,115 @@
+// Test doubles for the pairing engine: scripted dialogs, a command runner that
+// plays the matching program, and a scratch working directory per test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pairing/command_runner.h"
+#include "pairing/pairing_engine.h"
+
+namespace pairing_test {
+
+// Answers questions from a script (No once it runs out) and records them.
+class ScriptedDialogs : public pairing::UserDialogs {
+ public:
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    if (answers.empty()) return false;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    if (on_message) on_message(text);
+  }
+
+  std::deque<bool> answers;
+  std::vector<std::string> questions;
+  std::vector<std::string> messages;
+  std::function<void(const std::string&)> on_message;
+};
+
+// Records the command lines; for a "wmatch" line it writes the next scripted
+// matching into wm.out, for a "del" line it deletes wm.out.
+class FakeMatcher : public pairing::CommandRunner {
+ public:
+  int Run(const std::string& command_line) override {
+    commands.push_back(command_line);
+    if (command_line.find(" del ") != std::string::npos) {
+      std::filesystem::remove("wm.out");
+    } else if (command_line.find(" wmatch ") != std::string::npos && !outputs.empty()) {
+      std::ofstream("wm.out", std::ios::binary) << outputs.front();
+      outputs.pop_front();
+    }
+    return 0;
+  }
+
+  // Queues a wm.out holding "i mate" for each entry (mates[i - 1] of vertex i).
+  void QueueMates(const std::vector<int>& mates) {
+    std::string text;
+    for (std::size_t i = 0; i < mates.size(); ++i) {
+      text += std::to_string(i + 1) + " " + std::to_string(mates[i]) + "\n";
+    }
+    outputs.push_back(text);
+  }
+
+  std::deque<std::string> outputs;
+  std::vector<std::string> commands;
+};
+
+// Runs every test in a fresh scratch directory, since the exchange's files
+// are named relative to the working directory.
+class ScratchDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pairing-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    old_dir_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(old_dir_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  std::filesystem::path dir_;
+  std::filesystem::path old_dir_;
+};
+
+// An engine with scripted dialogs and the fake matcher.
+class EngineTest : public ScratchDirTest {
+ protected:
+  EngineTest() : engine(dialogs) { engine.SetCommandRunner(&matcher); }
+
+  // Fills rows 1..tables.size() with the given table numbers and results per
+  // round and sets the counters.
+  void SetHistory(const std::vector<std::vector<std::string>>& rows) {
+    std::string text;
+    for (const auto& row : rows) {
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        if (c > 0) text += '\t';
+        text += row[c];
+      }
+      text += '\r';
+    }
+    engine.ImportFromText(text);
+  }
+
+  ScriptedDialogs dialogs;
+  FakeMatcher matcher;
+  pairing::PairingEngine engine;
+};
+
+}  // namespace pairing_test

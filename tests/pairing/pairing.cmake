@@ -1,0 +1,12 @@
+# Tests of the pairing engine. The draws run the real cmd and wmatch, found on
+# PATH from the build's program folder.
+vestrum_add_test(pairing_core_test
+  SOURCES
+    ${CMAKE_CURRENT_SOURCE_DIR}/grid_text_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/history_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/exchange_test.cpp
+  LIBS pairing_core
+  ENV "PATH=${CMAKE_BINARY_DIR}/bin:$ENV{PATH}")
+if(TARGET pairing_core_test)
+  add_dependencies(pairing_core_test cmd wmatch)
+endif()
