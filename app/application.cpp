@@ -1,0 +1,21 @@
+// Event dispatch guarded against escaping exceptions.
+#include "app/application.h"
+
+namespace app {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(QStringLiteral("Pelmora"));
+  setApplicationDisplayName(QStringLiteral("Pelmora"));
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  bool handled = false;
+  const bool ran = dialogs_ == nullptr
+                       ? (handled = QApplication::notify(receiver, event), true)
+                       : pairing::RunGuarded(*dialogs_, [&] {
+                           handled = QApplication::notify(receiver, event);
+                         });
+  return ran && handled;
+}
+
+}  // namespace app

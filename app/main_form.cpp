@@ -1,0 +1,350 @@
+// Main window: menus, tool bar, command bar, child windows and lifecycle.
+#include "app/main_form.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/about_box.h"
+#include "app/mdi_arrange.h"
+#include "app/tool_icons.h"
+#include "app/window_settings.h"
+#include "pairing/system_win.h"
+
+namespace app {
+
+namespace {
+
+constexpr int kInitialWidth = 648;
+constexpr int kInitialHeight = 533;
+
+// A hint "Short|Long" gives the tool tip and the status line text.
+void SetHint(QAction& action, const QString& hint) {
+  const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+  action.setToolTip(bar < 0 ? hint : hint.left(bar));
+  action.setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+// Placeholders of the database commands stay visible but cannot be used yet.
+void Placeholder(QWidget& widget) { widget.setEnabled(false); }
+
+}  // namespace
+
+TMainForm::TMainForm(pairing::WindowDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("MainForm"));
+  mdi_area_ = new QMdiArea(this);
+  mdi_area_->setObjectName(QStringLiteral("MdiArea"));
+  mdi_area_->setBackground(palette().brush(QPalette::Dark));
+  setCentralWidget(mdi_area_);
+  connect(mdi_area_, &QMdiArea::subWindowActivated, this, [this] { ChildActivated(); });
+
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildCommandBar();
+  statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  SetTitle();
+  resize(kInitialWidth, kInitialHeight);
+
+  settings_ = &TJvRegAuto::Attach(*this, QStringLiteral("MainWin"), objectName());
+  LoadSettings(*settings_);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::Guarded(const std::function<void()>& handler) {
+  pairing::RunGuarded(dialogs_, handler);
+}
+
+QAction* TMainForm::NewAction(const QString& name, const QString& caption, const QString& hint,
+                              const QKeySequence& shortcut, std::function<void()> handler) {
+  auto* action = new QAction(caption, this);
+  action->setObjectName(name);
+  SetHint(*action, hint);
+  if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+  if (handler)
+    connect(action, &QAction::triggered, this,
+            [this, handler = std::move(handler)] { Guarded(handler); });
+  return action;
+}
+
+QAction* TMainForm::Action(const QString& name) const { return findChild<QAction*>(name); }
+
+void TMainForm::BuildActions() {
+  struct Spec {
+    const char* name;
+    QString caption;
+    QString hint;
+    QKeySequence shortcut;
+    std::function<void()> handler;
+  };
+  const Spec file[] = {
+      {"FileNew1", QStringLiteral("&New"), QStringLiteral("New|Create a new file"),
+       QKeySequence(Qt::CTRL | Qt::Key_N), nullptr},
+      {"FileOpen1", QStringLiteral("&Open"), QStringLiteral("Open|Open a file"),
+       QKeySequence(Qt::CTRL | Qt::Key_O), nullptr},
+      {"FileClose1", QStringLiteral("&Close"), QStringLiteral("Close|Close current file"), {},
+       nullptr},
+      {"FileSave1", QStringLiteral("&Save"), QStringLiteral("Save|Save current file"),
+       QKeySequence(Qt::CTRL | Qt::Key_S), nullptr},
+      {"FileSaveAs1", QStringLiteral("Save &As..."),
+       QStringLiteral("Save As|Save current file with different name"), {}, nullptr},
+  };
+  for (const Spec& spec : file)
+    NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler)
+        ->setEnabled(false);
+  NewAction(QStringLiteral("FileExit1"), QStringLiteral("E&xit"),
+            QStringLiteral("Exit|Exit application"), {}, [this] { close(); });
+
+  const Spec edit[] = {
+      {"EditCut1", QStringLiteral("Cu&t"),
+       QStringLiteral("Cut|Cuts the selection and puts it on the Clipboard"),
+       QKeySequence(Qt::CTRL | Qt::Key_X), [this] { EditCommand("cut"); }},
+      {"EditCopy1", QStringLiteral("&Copy"),
+       QStringLiteral("Copy|Copies the selection and puts it on the Clipboard"),
+       QKeySequence(Qt::CTRL | Qt::Key_C), [this] { EditCommand("copy"); }},
+      {"EditPaste1", QStringLiteral("&Paste"), QStringLiteral("Paste|Inserts Clipboard contents"),
+       QKeySequence(Qt::CTRL | Qt::Key_V), [this] { EditCommand("paste"); }},
+  };
+  for (const Spec& spec : edit)
+    NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler);
+
+  const Spec window[] = {
+      {"SytemWindow1", QStringLiteral("Sytem Window"), QString(),
+       QKeySequence(Qt::CTRL | Qt::Key_W), [this] { SytemWindowClick(); }},
+      {"WindowCascade1", QStringLiteral("&Cascade"),
+       QStringLiteral("Cascade|Arranges windows so they overlap"), {},
+       [this] { mdi_area_->cascadeSubWindows(); }},
+      {"WindowTileHorizontal1", QStringLiteral("Tile &Horizontally"),
+       QStringLiteral("Tile Horizontally|Arranges windows as horizontal, non-overlapping tiles"), {},
+       [this] { TileChildren(*mdi_area_, Qt::Horizontal); }},
+      {"WindowTileVertical1", QStringLiteral("Tile &Vertically"),
+       QStringLiteral("Tile Vertically|Arranges windows as vertical, non-overlapping tiles"), {},
+       [this] { TileChildren(*mdi_area_, Qt::Vertical); }},
+      {"WindowMinimizeAll1", QStringLiteral("&Minimize All"),
+       QStringLiteral("Minimize All|Minimizes all windows"), {},
+       [this] { MinimizeAllChildren(*mdi_area_); }},
+      {"WindowArrange1", QStringLiteral("&Arrange All"),
+       QStringLiteral("Arrange All|Arranges the icons of minimized windows"), {},
+       [this] { ArrangeMinimizedChildren(*mdi_area_); }},
+  };
+  for (const Spec& spec : window)
+    NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler);
+
+  NewAction(QStringLiteral("HelpAbout1"), QStringLiteral("&About..."),
+            QStringLiteral("About|Displays program information"), {}, [this] {
+              if (about_box_) about_box_->exec();
+            });
+}
+
+void TMainForm::BuildMenus() {
+  const auto add_menu = [this](const QString& title, const QString& hint,
+                               std::initializer_list<const char*> actions) {
+    QMenu* menu = menuBar()->addMenu(title);
+    menu->menuAction()->setStatusTip(hint);
+    for (const char* name : actions) {
+      if (name == nullptr) {
+        menu->addSeparator();
+      } else {
+        menu->addAction(Action(QLatin1String(name)));
+      }
+    }
+    return menu;
+  };
+  add_menu(QStringLiteral("&File"), QStringLiteral("File related commands"),
+           {"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", nullptr,
+            "FileExit1"});
+  add_menu(QStringLiteral("&Edit"), QStringLiteral("Edit commands"),
+           {"EditCut1", "EditCopy1", "EditPaste1"});
+  window_menu_ = add_menu(QStringLiteral("&Window"), QStringLiteral("Window related commands"),
+                          {"SytemWindow1", nullptr, "WindowCascade1", "WindowTileHorizontal1",
+                           "WindowTileVertical1", "WindowMinimizeAll1", "WindowArrange1"});
+  connect(window_menu_, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+  add_menu(QStringLiteral("&Help"), QStringLiteral("Help topics"), {"HelpAbout1"});
+}
+
+void TMainForm::BuildToolBar() {
+  QToolBar* bar = addToolBar(QStringLiteral("ToolBar1"));
+  bar->setObjectName(QStringLiteral("ToolBar1"));
+  bar->setMovable(false);
+  bar->setIconSize(QSize(16, 16));
+  const auto blank = [this](const char* name) {
+    QAction* action = NewAction(QLatin1String(name), QString(), QString(), {}, nullptr);
+    action->setIcon(PaintToolIcon(ToolIcon::kBlank));
+    return action;
+  };
+  const auto with_icon = [this](const char* name, ToolIcon icon) {
+    QAction* action = Action(QLatin1String(name));
+    action->setIcon(PaintToolIcon(icon));
+    return action;
+  };
+  bar->addAction(blank("ToolButton1"));
+  bar->addSeparator();
+  bar->addAction(with_icon("FileNew1", ToolIcon::kNew));
+  bar->addAction(with_icon("FileOpen1", ToolIcon::kOpen));
+  bar->addAction(with_icon("FileSave1", ToolIcon::kSave));
+  bar->addSeparator();
+  bar->addAction(with_icon("WindowCascade1", ToolIcon::kCascade));
+  bar->addAction(with_icon("WindowTileHorizontal1", ToolIcon::kTileHorizontal));
+  bar->addAction(with_icon("WindowTileVertical1", ToolIcon::kTileVertical));
+  bar->addAction(blank("ToolButton2"));
+  bar->addSeparator();
+
+  auto* round_box = new QLineEdit(bar);
+  round_box->setObjectName(QStringLiteral("edKolo"));
+  round_box->setFixedWidth(48);
+  Placeholder(*round_box);
+  bar->addWidget(round_box);
+  const struct {
+    const char* name;
+    QStyle::StandardPixmap icon;
+  } round_buttons[] = {{"BitBtn1", QStyle::SP_ArrowDown}, {"BitBtn2", QStyle::SP_ArrowUp}};
+  for (const auto& spec : round_buttons) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(spec.name));
+    button->setIcon(style()->standardIcon(spec.icon));
+    Placeholder(*button);
+    bar->addWidget(button);
+  }
+}
+
+void TMainForm::BuildCommandBar() {
+  auto* dock = new QDockWidget(this);
+  dock->setObjectName(QStringLiteral("JvOutlookBar1"));
+  dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  dock->setTitleBarWidget(new QWidget(dock));
+  auto* pages = new QToolBox(dock);
+  const auto page = [pages](const QString& title, std::initializer_list<QString> captions) {
+    auto* widget = new QWidget(pages);
+    auto* layout = new QVBoxLayout(widget);
+    for (const QString& caption : captions) {
+      auto* button = new QPushButton(caption, widget);
+      button->setMinimumHeight(48);
+      Placeholder(*button);
+      layout->addWidget(button);
+    }
+    layout->addStretch(1);
+    return pages->addItem(widget, title);
+  };
+  page(QStringLiteral("System Level"),
+       {QStringLiteral("Sys > Seskup"), QStringLiteral("Seskup > Sys")});
+  pages->setCurrentIndex(page(QStringLiteral("Use Level"), {QStringLiteral("Seskup kolo")}));
+  pages->setFixedWidth(112);
+  dock->setWidget(pages);
+  addDockWidget(Qt::LeftDockWidgetArea, dock);
+}
+
+void TMainForm::SetTitle() {
+  setWindowTitle(QStringLiteral("Pelmora - VElinari edition [") + current_file_name_ +
+                 QLatin1Char(']'));
+}
+
+void TMainForm::LoadSettings(TJvRegAuto& settings) {
+  Guarded([&settings] { settings.Load(); });
+}
+
+void TMainForm::SaveSettings() {
+  for (const QPointer<TJvRegAuto>& settings : child_settings_)
+    if (settings) Guarded([&settings] { settings->Save(); });
+  Guarded([this] { settings_->Save(); });
+}
+
+pairing::TSystemWin* TMainForm::SytemWindowClick() {
+  auto* window = new pairing::TSystemWin(dialogs_);
+  mdi_area_->addSubWindow(window);
+  TJvRegAuto* settings = &TJvRegAuto::Attach(*window, QLatin1String(pairing::TSystemWin::kName),
+                                             QLatin1String(pairing::TSystemWin::kName));
+  settings->AddProperty({QStringLiteral("SystemWin.WindowState"),
+                         [window] { return StoredWindowState(window->windowState()); },
+                         [window](int state) { window->setWindowState(WindowStateFromStored(state)); },
+                         0, 2});
+  child_settings_.emplace_back(settings);
+  LoadSettings(*settings);
+  window->show();
+  mdi_area_->setActiveSubWindow(window);
+  current_system_win_ = window;
+  return window;
+}
+
+// The active child's own menu ("System" of a pairing window) shows in the
+// menu bar before "&Window" while that child is the current one.
+void TMainForm::ChildActivated() {
+  QMdiSubWindow* current = mdi_area_->currentSubWindow();
+  auto* system_win = qobject_cast<pairing::TSystemWin*>(current);
+  QMenu* wanted = system_win ? system_win->SystemMenu() : nullptr;
+  if (wanted == shown_child_menu_) return;
+  if (shown_child_menu_) menuBar()->removeAction(shown_child_menu_->menuAction());
+  if (wanted) menuBar()->insertMenu(window_menu_->menuAction(), wanted);
+  shown_child_menu_ = wanted;
+}
+
+void TMainForm::FillWindowList() {
+  for (QAction* action : window_list_) {
+    window_menu_->removeAction(action);
+    action->deleteLater();
+  }
+  window_list_.clear();
+  const QList<QMdiSubWindow*> children = mdi_area_->subWindowList(QMdiArea::CreationOrder);
+  if (children.isEmpty()) return;
+  window_list_.append(window_menu_->addSeparator());
+  int number = 0;
+  for (QMdiSubWindow* child : children) {
+    QAction* action = window_menu_->addAction(
+        QStringLiteral("&%1 %2").arg(++number).arg(child->windowTitle()));
+    action->setCheckable(true);
+    action->setChecked(child == mdi_area_->currentSubWindow());
+    QPointer<QMdiSubWindow> target(child);
+    connect(action, &QAction::triggered, this, [this, target] {
+      Guarded([this, target] {
+        if (!target) return;
+        if (target->isMinimized()) target->showNormal();
+        mdi_area_->setActiveSubWindow(target);
+      });
+    });
+    window_list_.append(action);
+  }
+}
+
+// Cut, copy and paste act on whatever edit control has the focus.
+void TMainForm::EditCommand(const char* slot) {
+  QWidget* focus = QApplication::focusWidget();
+  if (auto* spin = qobject_cast<QAbstractSpinBox*>(focus)) focus = spin->findChild<QLineEdit*>();
+  if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+      qobject_cast<QTextEdit*>(focus))
+    QMetaObject::invokeMethod(focus, slot);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  // Until the tournament database is opened here, the first showing only
+  // opens the pairing window.
+  Guarded([this] { SytemWindowClick(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!closing_) {
+    closing_ = true;
+    Guarded([this] { dialogs_.ShowMessage("konec"); });
+    SaveSettings();
+  }
+  event->accept();
+}
+
+}  // namespace app

@@ -1,0 +1,86 @@
+// The main window: the frame of the application with its menus, tool bar,
+// status line, command bar and the MDI workspace of child windows.
+//
+// TMainForm creates the pairing windows ("Sytem Window", and one when it is
+// first shown), keeps the settings component of itself and of every child,
+// and saves them when it closes: the children in creation order, then
+// itself. Closing shows "konec" once. Every command handler runs inside the
+// command guard, so an error shows in a message box and the program goes on.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <vector>
+
+#include "pairing/system_win.h"
+#include "pairing/window_dialogs.h"
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace app {
+
+class TAboutBox;
+class TJvRegAuto;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `dialogs` must outlive the window.
+  explicit TMainForm(pairing::WindowDialogs& dialogs, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The box "&About..." shows; not owned.
+  void SetAboutBox(TAboutBox* box) { about_box_ = box; }
+
+  QString CurrentFileName() const { return current_file_name_; }
+  QMdiArea* MdiArea() const { return mdi_area_; }
+  // The most recently created pairing window.
+  pairing::TSystemWin* CurrentSystemWin() const { return current_system_win_; }
+
+  // "Sytem Window": creates a pairing window that becomes the current one.
+  pairing::TSystemWin* SytemWindowClick();
+  // Saves the settings of every window that has any, children first.
+  void SaveSettings();
+  // Looks an action up by its name ("FileExit1", "WindowCascade1", ...).
+  QAction* Action(const QString& name) const;
+  QMenu* WindowMenu() const { return window_menu_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;  // FormShow
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+
+ private:
+  QAction* NewAction(const QString& name, const QString& caption, const QString& hint,
+                     const QKeySequence& shortcut, std::function<void()> handler);
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildCommandBar();
+  void SetTitle();
+  void LoadSettings(TJvRegAuto& settings);
+  void ChildActivated();
+  void FillWindowList();
+  void EditCommand(const char* slot);
+  void Guarded(const std::function<void()>& handler);
+
+  pairing::WindowDialogs& dialogs_;
+  QString current_file_name_;
+  QMdiArea* mdi_area_ = nullptr;
+  QMenu* window_menu_ = nullptr;
+  QList<QAction*> window_list_;
+  QPointer<QMenu> shown_child_menu_;
+  QPointer<pairing::TSystemWin> current_system_win_;
+  QPointer<TAboutBox> about_box_;
+  TJvRegAuto* settings_ = nullptr;  // owned by this window (its Qt child)
+  std::vector<QPointer<TJvRegAuto>> child_settings_;  // creation order
+  bool shown_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace app

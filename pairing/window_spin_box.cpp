@@ -1,0 +1,34 @@
+// Player-count spin box: steps only by its arrows and the Up/Down keys.
+#include "pairing/window_spin_box.h"
+
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+namespace pairing {
+
+WindowSpinBox::WindowSpinBox(QWidget* parent) : QSpinBox(parent) {
+  setKeyboardTracking(false);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void WindowSpinBox::stepBy(int steps) {
+  QSpinBox::stepBy(steps);
+  emit Stepped(value());
+}
+
+void WindowSpinBox::wheelEvent(QWheelEvent* event) { event->ignore(); }
+
+void WindowSpinBox::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+    event->ignore();
+    return;
+  }
+  QSpinBox::keyPressEvent(event);
+}
+
+void WindowSpinBox::focusOutEvent(QFocusEvent* event) {
+  QSpinBox::focusOutEvent(event);
+  emit Left();
+}
+
+}  // namespace pairing

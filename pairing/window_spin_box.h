@@ -1,0 +1,33 @@
+// The player-count spin box of the pairing window.
+//
+// Only a step (its arrow buttons or the Up/Down keys) changes the player
+// count: typing is not tracked, so "16" never passes through "1", and the
+// mouse wheel and page keys do nothing, so a scroll over the panel cannot
+// shrink the field by accident.
+#pragma once
+
+#include <QSpinBox>
+
+namespace pairing {
+
+class WindowSpinBox : public QSpinBox {
+  Q_OBJECT
+
+ public:
+  explicit WindowSpinBox(QWidget* parent = nullptr);
+
+  void stepBy(int steps) override;
+
+ signals:
+  // The box was stepped to `value`.
+  void Stepped(int value);
+  // The box lost the keyboard focus.
+  void Left();
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+};
+
+}  // namespace pairing
