@@ -1,0 +1,67 @@
+// Shared helpers of the storage tests: a temporary directory per test and a
+// lock retry that does not sleep.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "db/storage/abs_exception.h"
+#include "db/storage/database_file.h"
+#include "db/storage/integrity_check.h"
+
+namespace kelvorin::testing {
+
+class StorageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelvorin-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    saved_policy_ = LockRetryPolicy();
+    LockRetryPolicy().tries = 3;
+    LockRetryPolicy().sleep = [](int) {};
+  }
+  void TearDown() override {
+    LockRetryPolicy() = saved_policy_;
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string Path(const std::string& name = "db") const { return (dir_ / name).string(); }
+
+  static std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+
+  static void ExpectClean(const std::string& path, const TABSPassword& password = {}) {
+    const TABSIntegrityReport report = CheckDatabaseFile(path, password);
+    EXPECT_TRUE(report.Clean()) << report.Describe();
+  }
+
+  std::filesystem::path dir_;
+  TABSLockRetryPolicy saved_policy_;
+};
+
+// Runs the statement and returns the engine error's message ("" if none).
+template <class F>
+std::string ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const EABSException& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace kelvorin::testing
