@@ -6,6 +6,8 @@ vestrum_add_test(pairing_core_test
     ${CMAKE_CURRENT_SOURCE_DIR}/history_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/exchange_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/grouping_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/draw_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/one_click_test.cpp
   LIBS pairing_core
   ENV "PATH=${CMAKE_BINARY_DIR}/bin:$ENV{PATH}")
 if(TARGET pairing_core_test)
