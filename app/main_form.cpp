@@ -65,7 +65,11 @@ TMainForm::TMainForm(pairing::WindowDialogs& dialogs, QWidget* parent)
   LoadSettings(*settings_);
 }
 
-TMainForm::~TMainForm() = default;
+// The workspace announces activations while Qt destroys the children, after
+// this object has stopped being a TMainForm.
+TMainForm::~TMainForm() { disconnect(mdi_area_, nullptr, this, nullptr); }
+
+void TMainForm::SetAboutBox(TAboutBox* box) { about_box_ = box; }
 
 void TMainForm::Guarded(const std::function<void()>& handler) {
   pairing::RunGuarded(dialogs_, handler);

@@ -36,7 +36,7 @@ class TMainForm : public QMainWindow {
   ~TMainForm() override;
 
   // The box "&About..." shows; not owned.
-  void SetAboutBox(TAboutBox* box) { about_box_ = box; }
+  void SetAboutBox(TAboutBox* box);
 
   QString CurrentFileName() const { return current_file_name_; }
   QMdiArea* MdiArea() const { return mdi_area_; }

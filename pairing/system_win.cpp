@@ -126,6 +126,12 @@ QWidget* TSystemWin::BuildFilesTab() {
   for (QPlainTextEdit* memo : {memo1_, memo2_}) memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   splitter_->addWidget(memo2_);
   splitter_->addWidget(memo1_);
+  connect(memo1_, &QPlainTextEdit::textChanged, this, [this] {
+    if (!showing_lists_) weights_edited_ = true;
+  });
+  connect(memo2_, &QPlainTextEdit::textChanged, this, [this] {
+    if (!showing_lists_) matching_edited_ = true;
+  });
   return splitter_;
 }
 
@@ -256,15 +262,15 @@ void TSystemWin::Command(const std::function<void()>& body) {
 
 // A matching step reads the lists as the user left them in the editors.
 void TSystemWin::TakeEditedLists() {
-  if (memo1_->document()->isModified() && !weights_stale_) {
+  // The engine's lists are set from the editors; the editors already show
+  // them, so they are not stale afterwards.
+  if (weights_edited_ && !weights_stale_) {
     engine_.SetWeightsList(SplitLines(memo1_->toPlainText().toStdString()));
-    weights_stale_ = false;
-    memo1_->document()->setModified(false);
+    weights_edited_ = weights_stale_ = false;
   }
-  if (memo2_->document()->isModified() && !matching_stale_) {
+  if (matching_edited_ && !matching_stale_) {
     engine_.SetMatchingList(SplitLines(memo2_->toPlainText().toStdString()));
-    matching_stale_ = false;
-    memo2_->document()->setModified(false);
+    matching_edited_ = matching_stale_ = false;
   }
 }
 
@@ -279,16 +285,16 @@ void TSystemWin::ShowStaleViews() {
   }
   grid_model_->Refresh();
   counters_stale_ = grid_stale_ = false;
+  showing_lists_ = true;
   if (weights_stale_) {
     memo1_->setPlainText(JoinLines(engine_.WeightsList()));
-    memo1_->document()->setModified(false);
-    weights_stale_ = false;
+    weights_stale_ = weights_edited_ = false;
   }
   if (matching_stale_) {
     memo2_->setPlainText(JoinLines(engine_.MatchingList()));
-    memo2_->document()->setModified(false);
-    matching_stale_ = false;
+    matching_stale_ = matching_edited_ = false;
   }
+  showing_lists_ = false;
   // A step that failed while the weights list was hidden must not leave it
   // hidden for good.
   memo1_->setVisible(true);

@@ -127,6 +127,10 @@ class TSystemWin : public TMDIChild, private PairingObserver {
   QMenu* system_menu_ = nullptr;
   QList<QAction*> menu_actions_;
 
+  // The user changed a list in its editor since the engine's list was shown.
+  bool weights_edited_ = false;
+  bool matching_edited_ = false;
+  bool showing_lists_ = false;
   bool counters_stale_ = false;
   bool grid_stale_ = false;
   bool weights_stale_ = false;
