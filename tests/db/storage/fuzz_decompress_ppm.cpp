@@ -1,0 +1,6 @@
+#include "tests/db/storage/fuzz_decompress.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  kelvorin::fuzz::DecompressInput(3, 2, data, size);
+  return 0;
+}
