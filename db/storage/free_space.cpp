@@ -231,6 +231,10 @@ void TABSDatabaseFreeSpaceManager::UpdateEamEntry(int32_t page_no) {
   int64_t loaded_pfs = -1;
   for (int64_t p = first; p < end && (used == 0 || free == 0); ++p) {
     const int64_t pfs_no = p / pages_per_pfs_ * pages_per_pfs_;
+    if (pfs_no > header_.last_used_page && pfs_no != page_no / pages_per_pfs_ * pages_per_pfs_) {
+      ++free;  // its PFS page may not exist yet: free without reading
+      continue;
+    }
     if (pfs_no != loaded_pfs) {
       ReadBitmap(static_cast<int32_t>(pfs_no), ptPFS, kWrongPfsType, pfs);
       loaded_pfs = pfs_no;
