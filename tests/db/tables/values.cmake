@@ -1,4 +1,5 @@
 vestrum_add_test(kelvorin_values_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/field_types_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/values_convert_test.cpp
   LIBS kelvorin_values)

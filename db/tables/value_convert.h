@@ -1,0 +1,36 @@
+// Conversion of one value between storage types (the engine's casting
+// rules). Strings carry their terminator; BLOB data is raw bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "db/storage/memory_manager.h"
+#include "db/tables/field_types.h"
+
+namespace kelvorin {
+
+// Converts `size` bytes of a value of type `from` into a new buffer of type
+// `to` (the block's size is the value's data size). A size of -1 takes the
+// value's natural size: the fixed size of its type, or the terminated
+// string. Raises 30052 for a pair that cannot be converted, 30051 when a
+// supported conversion fails (parse error, value out of range).
+TABSMemoryBlock ConvertValue(const void* data, int32_t size, TABSStorageType from,
+                             TABSStorageType to);
+
+// Bytes of a terminated string value within at most `size` bytes (-1: no
+// bound), without the terminator; wide strings count code units.
+size_t AnsiLength(const void* data, int32_t size);
+size_t WideLength(const void* data, int32_t size);
+
+// The text of a string value as 8-bit or wide text (wide text is converted
+// through the system code page).
+std::string AnsiTextOf(const void* data, int32_t size, TABSStorageType type);
+std::u16string WideTextOf(const void* data, int32_t size, TABSStorageType type);
+
+// Buffers holding a terminated string value.
+TABSMemoryBlock MakeAnsiValue(std::string_view text);
+TABSMemoryBlock MakeWideValue(std::u16string_view text);
+
+}  // namespace kelvorin
