@@ -248,7 +248,7 @@ void TMainForm::BuildCommandBar() {
   page(QStringLiteral("System Level"),
        {QStringLiteral("Sys > Seskup"), QStringLiteral("Seskup > Sys")});
   pages->setCurrentIndex(page(QStringLiteral("Use Level"), {QStringLiteral("Seskup kolo")}));
-  pages->setFixedWidth(112);
+  pages->setFixedWidth(128);
   dock->setWidget(pages);
   addDockWidget(Qt::LeftDockWidgetArea, dock);
 }

@@ -87,7 +87,7 @@ TSystemWin::TSystemWin(WindowDialogs& dialogs, QWidget* parent)
   layout->addWidget(BuildPanel());
   setWidget(content);
   BuildSystemMenu();
-  resize(540, 420);
+  resize(520, 400);
 
   engine_.SetObserver(this);
   counters_stale_ = grid_stale_ = weights_stale_ = matching_stale_ = true;

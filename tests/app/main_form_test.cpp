@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -97,6 +99,42 @@ TEST_F(AppMainFormTest, CtrlWOpensAnotherPairingWindow) {
   ASSERT_EQ(Children(*form).size(), 2);
   EXPECT_FALSE(first->isMinimized());
   EXPECT_NE(form->CurrentSystemWin(), first);
+}
+
+// F1 to F5 of the menu bar's "System" menu act on the active pairing window.
+TEST_F(AppMainFormTest, FunctionKeysActOnTheActivePairingWindow) {
+  std::unique_ptr<TMainForm> form = Start();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  TSystemWin* first = form->CurrentSystemWin();
+  TSystemWin* second = form->SytemWindowClick();
+  Settle();
+  for (TSystemWin* window : {first, second}) window->Engine().SetRoundCount(3);
+  form->MdiArea()->setActiveSubWindow(first);
+  Settle();
+  QTest::keyClick(form.get(), Qt::Key_F5);  // "Vycisti tabulku"
+  Settle();
+  EXPECT_EQ(first->Engine().RoundCount(), 0);
+  EXPECT_EQ(second->Engine().RoundCount(), 3);
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+TEST_F(AppMainFormTest, EditCommandsWorkOnTheFocusedEditControl) {
+  std::unique_ptr<TMainForm> form = Start();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  QLineEdit* box = form->CurrentSystemWin()->Edit2();
+  box->setFocus();
+  Settle();
+  ASSERT_EQ(QApplication::focusWidget(), box);
+  box->selectAll();
+  form->Action("EditCopy1")->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "command");
+  form->Action("EditCut1")->trigger();
+  EXPECT_EQ(box->text(), "");
+  form->Action("EditPaste1")->trigger();
+  form->Action("EditPaste1")->trigger();
+  EXPECT_EQ(box->text(), "commandcommand");
 }
 
 TEST_F(AppMainFormTest, KonecIsShownOnceOnClosing) {
