@@ -106,7 +106,9 @@ TDataVariant TABSVariant::ToDataVariant() const {
       return TDataVariant::Double(static_cast<double>(AsExtended()));
     case S::Date:
     case S::Time:
-      return TDataVariant::Double(AsCalendarDateTime());
+      // As their FLOAT conversion (day number, milliseconds), which the
+      // FLOAT setter turns back into the same value.
+      return TDataVariant::Double(AsFloat());
     case S::DateTime:
       return TDataVariant::Date(AsCalendarDateTime());
     case S::WideString:

@@ -59,11 +59,11 @@ int64_t DayNumberOf(int64_t year, int month, int day) {
   const int64_t mp = (month + 9) % 12;
   const int64_t doy = (153 * mp + 2) / 5 + day - 1;
   const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 306;
+  return era * 146097 + doe - 306 + 1;
 }
 
 TABSCivilDate CivilDateOf(int64_t day_number) {
-  const int64_t z = day_number + 306;
+  const int64_t z = day_number - 1 + 306;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const int64_t doe = z - era * 146097;
   const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;

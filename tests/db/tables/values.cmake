@@ -1,5 +1,9 @@
 vestrum_add_test(kelvorin_values_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/field_types_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/values_arithmetic_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/values_compare_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/values_convert_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/values_encoding_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/values_variant_test.cpp
   LIBS kelvorin_values)

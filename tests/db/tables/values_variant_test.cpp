@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "values_test_support.h"
+
+namespace kelvorin {
+namespace {
+
+using namespace testing_support;
+using S = TABSStorageType;
+
+class ValuesVariantTest : public PinnedLocaleTest {};
+
+TEST_F(ValuesVariantTest, NewValueIsNullOfItsType) {
+  TABSVariant v(S::Integer);
+  EXPECT_TRUE(v.IsNull());
+  EXPECT_EQ(v.NullMarker(), 0xFF);
+  EXPECT_EQ(v.DataSize(), 0);
+  EXPECT_EQ(v.StringLength(), -1);
+  std::string message;
+  EXPECT_EQ(CodeOf([&] { v.AsInteger(); }, &message), 30016);
+  EXPECT_EQ(message, "Value is Null - Native error: 30016");
+}
+
+TEST_F(ValuesVariantTest, SettersKeepAnExistingType) {
+  TABSVariant v(S::SmallInt);
+  v.SetInteger(300);
+  EXPECT_EQ(v.Type(), S::SmallInt);
+  EXPECT_EQ(v.AsSmallInt(), 300);
+  EXPECT_EQ(CodeOf([&] { v.SetInteger(70000); }), 30051);
+  TABSVariant s(S::String);
+  s.SetFloat(2.5);
+  EXPECT_EQ(s.AsString(), "2,5");
+  EXPECT_EQ(s.StringLength(), 3);
+  TABSVariant untyped;
+  untyped.SetWord(5);
+  EXPECT_EQ(untyped.Type(), S::Word);
+}
+
+TEST_F(ValuesVariantTest, EmptyStringIsNull) {
+  TABSVariant v = I32(5);
+  v.SetString("");
+  EXPECT_TRUE(v.IsNull());
+  EXPECT_EQ(v.Type(), S::Integer);
+  TABSVariant w;
+  w.SetWideString(u"");
+  EXPECT_TRUE(w.IsNull());
+  TABSVariant time_as_text(S::String);
+  time_as_text.SetTime(0);
+  EXPECT_TRUE(time_as_text.IsNull());
+}
+
+TEST_F(ValuesVariantTest, AssignCopiesOrShares) {
+  TABSVariant source = Str("abc");
+  TABSVariant copy;
+  copy.Assign(source, true);
+  EXPECT_FALSE(copy.IsShared());
+  EXPECT_NE(copy.Data(), source.Data());
+  TABSVariant shared;
+  shared.Assign(source, false);
+  EXPECT_TRUE(shared.IsShared());
+  EXPECT_EQ(shared.Data(), source.Data());
+  TABSVariant null_source(S::Date);
+  copy.Assign(null_source);
+  EXPECT_TRUE(copy.IsNull());
+  EXPECT_EQ(copy.Type(), S::Date);
+  source.Assign(source);
+  EXPECT_EQ(source.AsString(), "abc");
+  TABSVariant& self = source;
+  source = self;
+  EXPECT_EQ(source.AsString(), "abc");
+}
+
+TEST_F(ValuesVariantTest, SetRawReusesAnOwnedBufferOfTheSameSize) {
+  TABSVariant v = I32(1);
+  const void* before = v.Data();
+  int32_t other = 7;
+  v.SetRaw(&other, 4, S::Integer);
+  EXPECT_EQ(v.Data(), before);
+  EXPECT_EQ(v.AsInteger(), 7);
+  char record[8] = {'x', 'y', 0};
+  v.SetRaw(record, 3, S::String, false);
+  EXPECT_TRUE(v.IsShared());
+  record[0] = 'z';
+  EXPECT_EQ(v.AsString(), "zy");
+}
+
+TEST_F(ValuesVariantTest, GetRaw) {
+  char buffer[8] = {};
+  EXPECT_FALSE(Null(S::Integer).GetRaw(buffer));
+  TABSVariant one_char;
+  one_char.SetRaw("", 1, S::String);
+  EXPECT_FALSE(one_char.GetRaw(buffer));
+  EXPECT_TRUE(I32(0x44434241).GetRaw(buffer, 4));
+  EXPECT_EQ(std::memcmp(buffer, "ABCD", 4), 0);
+  std::string message;
+  EXPECT_EQ(CodeOf([&] { I64(1).GetRaw(buffer, 4); }, &message), 20056);
+  EXPECT_EQ(message, "Buffer size exceeded - Native error: 20056");
+}
+
+TEST_F(ValuesVariantTest, GettersConvert) {
+  EXPECT_EQ(Str("42").AsInteger(), 42);
+  EXPECT_EQ(I32(42).AsString(), "42");
+  EXPECT_EQ(I32(42).AsWideString(), u"42");
+  EXPECT_EQ(WStr(u"\u0161").AsString(), "\x9A");
+  EXPECT_TRUE(Str("TRUE").AsLogical());
+  EXPECT_EQ(CodeOf([] { Str("x").AsDate(); }), 30051);
+  EXPECT_EQ(Day(kDateDelta).AsCalendarDateTime(), 0.0);
+}
+
+TEST_F(ValuesVariantTest, ConvertToKeepsTheValueOnFailure) {
+  TABSVariant v = Str("abc");
+  EXPECT_EQ(CodeOf([&] { v.ConvertTo(S::Integer); }), 30051);
+  EXPECT_EQ(v.Type(), S::String);
+  EXPECT_EQ(v.AsString(), "abc");
+  TABSVariant n(S::String);
+  n.ConvertTo(S::Integer);
+  EXPECT_EQ(n.Type(), S::Integer);
+  EXPECT_TRUE(n.IsNull());
+}
+
+TEST_F(ValuesVariantTest, ValuesAreReleased) {
+  const int64_t before = MemoryManager().AllocatedBytes();
+  {
+    TABSVariant a = Str("some text");
+    TABSVariant b = a;
+    TABSVariant c = std::move(b);
+    c.Add(Str(" more"));
+    a.Clear(S::Integer);
+  }
+  EXPECT_EQ(MemoryManager().AllocatedBytes(), before);
+}
+
+}  // namespace
+}  // namespace kelvorin
