@@ -230,13 +230,25 @@ std::string FormatDateTimePattern(std::string_view pattern, const DateTimeFields
   for (size_t i = 0; i < pattern.size();) {
     char c = pattern[i];
     if (c == '\'') {
-      size_t end = pattern.find('\'', i + 1);
-      if (end == i + 1) {
-        out += '\'';  // '' is a quote
-      } else {
-        out.append(pattern.substr(i + 1, (end == std::string_view::npos ? pattern.size() : end) - i - 1));
+      // A quoted literal; '' stands for one quote, inside or outside quotes.
+      if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+        out += '\'';
+        i += 2;
+        continue;
       }
-      i = end == std::string_view::npos ? pattern.size() : end + 1;
+      ++i;
+      while (i < pattern.size()) {
+        if (pattern[i] == '\'') {
+          if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+            out += '\'';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        out += pattern[i++];
+      }
       continue;
     }
     if (!IsLetter(c)) {
