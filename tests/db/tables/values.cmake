@@ -7,3 +7,7 @@ vestrum_add_test(kelvorin_values_test
     ${CMAKE_CURRENT_SOURCE_DIR}/values_encoding_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/values_variant_test.cpp
   LIBS kelvorin_values)
+vestrum_add_fuzzer(kelvorin_values_stream_fuzz
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/values_stream_fuzz.cpp
+  LIBS kelvorin_values
+  CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/values_stream_corpus)
