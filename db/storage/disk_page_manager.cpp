@@ -82,6 +82,7 @@ void TABSDiskPageManager::CloseFile() noexcept {
   DiscardAll();
   header_lock_count_ = 0;
   in_commit_ = false;
+  unsynced_pages_.clear();
   if (file_.IsOpened()) {
     try {
       file_.CloseFile();
@@ -100,6 +101,7 @@ void TABSDiskPageManager::Close() {
   free_space_.reset();
   DiscardAll();
   header_lock_count_ = 0;
+  unsynced_pages_.clear();
   file_.CloseFile();
 }
 
@@ -204,8 +206,6 @@ bool TABSDiskPageManager::OpenDatabaseFile(const std::string& name, const TABSPa
       }
       ValidateHeader(header_);
       SetPageSize(header_.page_size, kPageHeaderSize);
-      // Pages an interrupted growth or shrink left past the header's total.
-      if (!read_only && file_.GetSize() > FileSizeForTotal()) file_.SetSize(FileSizeForTotal());
     }
     ReadEncryptionHeader(header_.header_size);
     if (kEncryptionHeaderOffset + encryption_.header_size != kReservedHeaderOffset) {
@@ -219,11 +219,26 @@ bool TABSDiskPageManager::OpenDatabaseFile(const std::string& name, const TABSPa
     }
     SetMultiUser(own_multi_user);
     free_space_ = std::make_unique<TABSDatabaseFreeSpaceManager>(static_cast<TABSFreeSpaceHost&>(*this));
+    if (!read_only) DropInterruptedGrowth();
     return needs_repair;
   } catch (...) {
     CloseFile();
     throw;
   }
+}
+
+void TABSDiskPageManager::DropInterruptedGrowth() {
+  if (!LockHeader()) throw EABSException(kOpenLocked, "Database is locked");
+  HeaderLockGuard guard(*this);
+  ReadHeader();
+  ValidateHeader(header_);
+  const int64_t size = file_.GetSize();
+  if (size <= FileSizeForTotal()) return;
+  // Pages an allocation added to the file before it died, with the bits it
+  // may have set for them.
+  const int64_t end = (size - kPageAreaOffset + PageSize() - 1) / PageSize();
+  free_space_->ClearBitsFrom(header_.total_page_count, end);
+  file_.SetSize(FileSizeForTotal());
 }
 
 bool TABSDiskPageManager::LockHeader() {
@@ -322,7 +337,11 @@ void TABSDiskPageManager::WritePartOfPage(const void* buffer, int32_t page_no, i
     throw EABSException(kWritePartOffset, "Error - invalid page offset = %d, page size = %d",
                         {int64_t{offset} + count, PageSize()});
   }
-  if (in_commit_) JournalPage(page_no);
+  if (in_commit_) {
+    JournalPage(page_no);
+  } else {
+    unsynced_pages_.insert(page_no);
+  }
   file_.WriteBuffer(buffer, kWritePartOfPage, PageOffset(page_no) + offset, count);
 }
 
@@ -338,7 +357,11 @@ void TABSDiskPageManager::WriteDiskWriteCounter(int32_t page_no, int32_t value) 
   if (!MultiUser()) return;
   uint8_t bytes[4];
   StoreI32(bytes, value);
-  if (in_commit_) JournalPage(page_no);
+  if (in_commit_) {
+    JournalPage(page_no);
+  } else {
+    unsynced_pages_.insert(page_no);
+  }
   file_.WriteBuffer(bytes, kWriteDiskCounter, PageOffset(page_no) + 4, 4);
 }
 
@@ -405,7 +428,11 @@ void TABSDiskPageManager::JournalPage(int32_t page_no) {
 }
 
 void TABSDiskPageManager::WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code) {
-  if (in_commit_) JournalPage(page_no);
+  if (in_commit_) {
+    JournalPage(page_no);
+  } else {
+    unsynced_pages_.insert(page_no);
+  }
   file_.WriteBuffer(buffer, native_code, PageOffset(page_no), PageSize());
 }
 
@@ -524,7 +551,7 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
     journal_.Begin(file_.FileName(), PageSize(), static_cast<uint32_t>(Random().Between(0, UINT32_MAX)),
                    file_.GetSize(), header_.commit_counter, prefix);
     in_commit_ = true;
-    std::unordered_set<int32_t> pages;
+    std::unordered_set<int32_t> pages = unsynced_pages_;
     for (const TABSPage* page : plan.dirty) pages.insert(page->PageNo());
     for (const int32_t page_no : plan.removed) {
       pages.insert(page_no);
@@ -558,6 +585,7 @@ void TABSDiskPageManager::FinishCommitWrites() {
   header_.state = kStateConsistent;
   WriteHeader();
   file_.FlushFileBuffers();
+  unsynced_pages_.clear();
   journal_.Remove();
   in_commit_ = false;
   if (file_.GetSize() > FileSizeForTotal()) file_.SetSize(FileSizeForTotal());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "db/storage/database_file.h"
 #include "db/storage/database_file_layout.h"
@@ -100,6 +101,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void ReadEncryptionHeader(int64_t offset);
   void CheckPassword();
   void CloseFile() noexcept;
+  void DropInterruptedGrowth();
   bool IsSystemPage(int32_t page_no) const;
   // Writes bytes over a page, first saving its old image in the journal
   // when a commit is being written.
@@ -120,6 +122,10 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   bool in_commit_ = false;
   int32_t commit_total_pages_ = 0;
   TABSJournal journal_;
+  // Pages written outside a commit since the file was last synced
+  // (allocation and freeing): the next commit journals them too, so that
+  // rolling it back after a power loss restores them with the header.
+  std::unordered_set<int32_t> unsynced_pages_;
 };
 
 }  // namespace kelvorin

@@ -277,24 +277,28 @@ void TABSDatabaseFreeSpaceManager::DropTail(int32_t count) {
   if (count <= 0) return;
   count = std::min(count, header_.total_page_count);
   const int64_t new_total = header_.total_page_count - count;
+  ClearBitsFrom(new_total, header_.total_page_count);
+  host_.ShrinkFile(count);
+}
+
+void TABSDatabaseFreeSpaceManager::ClearBitsFrom(int64_t first, int64_t end) {
   // Bits of dropped pages in the PFS page that stays (system pages, or pages
   // a failed allocation left marked) must be cleared, or growing again later
-  // would find them "already used".
-  const int64_t pfs_first = new_total / pages_per_pfs_ * pages_per_pfs_;
-  if (pfs_first < new_total) {
-    std::vector<uint8_t> pfs;
-    ReadBitmap(static_cast<int32_t>(pfs_first), ptPFS, kWrongPfsType, pfs);
-    const int64_t end = std::min<int64_t>(header_.total_page_count - pfs_first, pages_per_pfs_);
-    bool changed = false;
-    for (int64_t bit = new_total - pfs_first; bit < end; ++bit) {
-      uint8_t& byte = pfs[kPageHeaderSize + bit / 8];
-      const uint8_t mask = static_cast<uint8_t>(1 << (bit % 8));
-      changed = changed || (byte & mask);
-      byte &= static_cast<uint8_t>(~mask);
-    }
-    if (changed) host_.WriteRawPage(static_cast<int32_t>(pfs_first), pfs.data());
+  // would find them "already used". A PFS page above the last used page is
+  // written afresh when it is needed again.
+  const int64_t pfs_first = first / pages_per_pfs_ * pages_per_pfs_;
+  if (pfs_first >= first || pfs_first > header_.last_used_page) return;
+  std::vector<uint8_t> pfs;
+  ReadBitmap(static_cast<int32_t>(pfs_first), ptPFS, kWrongPfsType, pfs);
+  const int64_t stop = std::min<int64_t>(end - pfs_first, pages_per_pfs_);
+  bool changed = false;
+  for (int64_t bit = first - pfs_first; bit < stop; ++bit) {
+    uint8_t& byte = pfs[kPageHeaderSize + bit / 8];
+    const uint8_t mask = static_cast<uint8_t>(1 << (bit % 8));
+    changed = changed || (byte & mask);
+    byte &= static_cast<uint8_t>(~mask);
   }
-  host_.ShrinkFile(count);
+  if (changed) host_.WriteRawPage(static_cast<int32_t>(pfs_first), pfs.data());
 }
 
 void TABSDatabaseFreeSpaceManager::FreePage(int32_t page_no) {

@@ -47,6 +47,9 @@ class TABSDatabaseFreeSpaceManager {
   // Drops count pages from the end of the file (the caller holds the header
   // lock), clearing the bits of dropped system pages in PFS pages that stay.
   void DropTail(int32_t count);
+  // Clears the PFS bits of pages first .. end - 1 at and beyond the total
+  // (left by a growth that stopped before its header was written).
+  void ClearBitsFrom(int64_t first, int64_t end);
   // Reads the PFS bit (no lock; the caller holds the header lock or is alone).
   bool IsPageUsed(int32_t page_no);
 

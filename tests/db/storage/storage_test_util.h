@@ -20,7 +20,11 @@ namespace kelvorin::testing {
 class StorageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvorin-XXXXXX").string();
+    // Memory-backed when possible: the tests sync a lot, and simulate what
+    // syncing guarantees rather than rely on it.
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "kelvorin-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     saved_policy_ = LockRetryPolicy();
@@ -35,6 +39,7 @@ class StorageTest : public ::testing::Test {
 
   std::string Path(const std::string& name = "db") const { return (dir_ / name).string(); }
 
+ public:
   static std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -43,6 +48,8 @@ class StorageTest : public ::testing::Test {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
+
+ protected:
 
   static void ExpectClean(const std::string& path, const TABSPassword& password = {}) {
     const TABSIntegrityReport report = CheckDatabaseFile(path, password);
