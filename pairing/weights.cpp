@@ -9,32 +9,14 @@
 namespace pairing {
 namespace {
 
-// Appends "a b" or "a b c d" lines quickly: the list of a large field holds a
-// quarter of a million lines.
-class LineBuilder {
- public:
-  LineBuilder& Number(std::int64_t value) {
-    if (length_ > 0) buffer_[length_++] = ' ';
-    auto result = std::to_chars(buffer_ + length_, buffer_ + sizeof buffer_, value);
-    length_ = static_cast<std::size_t>(result.ptr - buffer_);
-    return *this;
-  }
-  LineBuilder& Text(std::string_view text) {
-    if (length_ > 0) buffer_[length_++] = ' ';
-    text.copy(buffer_ + length_, text.size());
-    length_ += text.size();
-    return *this;
-  }
-  std::string Take() {
-    std::string line(buffer_, length_);
-    length_ = 0;
-    return line;
-  }
-
- private:
-  char buffer_[96];
-  std::size_t length_ = 0;
-};
+// "a b": the list of a large field holds a quarter of a million such lines.
+std::string NumberPair(std::int64_t a, std::int64_t b) {
+  char buffer[48];  // two 64-bit numbers (at most 20 characters each) and a blank
+  char* end = std::to_chars(buffer, buffer + 21, a).ptr;
+  *end++ = ' ';
+  end = std::to_chars(end, buffer + sizeof buffer, b).ptr;
+  return std::string(buffer, end);
+}
 
 // Fills `list` for the vertices 1 to n: the header "n edges U", then per vertex
 // "n-1 i 0 0" and one "j weight" line for every other vertex j. Lines are added
@@ -42,16 +24,15 @@ class LineBuilder {
 template <typename WeightFn>
 void WriteWeightsList(LineList& list, std::int32_t n, WeightFn weight) {
   list.clear();
-  LineBuilder line;
   std::int64_t vertices = n;
   list.reserve(vertices > 0 && vertices < 100000
                    ? static_cast<std::size_t>(vertices * vertices + 1)
                    : 1);
-  list.push_back(line.Number(vertices).Number(vertices * (vertices - 1) / 2).Text("U").Take());
+  list.push_back(NumberPair(vertices, vertices * (vertices - 1) / 2) + " U");
   for (std::int32_t i = 1; i <= n; ++i) {
-    list.push_back(line.Number(vertices - 1).Number(i).Text("0 0").Take());
+    list.push_back(NumberPair(vertices - 1, i) + " 0 0");
     for (std::int32_t j = 1; j <= n; ++j) {
-      if (j != i) list.push_back(line.Number(j).Number(weight(i, j)).Take());
+      if (j != i) list.push_back(NumberPair(j, weight(i, j)));
     }
   }
 }

@@ -126,6 +126,8 @@ struct MateCase {
   std::string expected;  // the mate, or the error text
 };
 
+void PrintTo(const MateCase& c, std::ostream* os) { *os << '"' << c.line.substr(0, 20) << '"'; }
+
 class MateOfTest : public EngineTest, public ::testing::WithParamInterface<MateCase> {};
 
 TEST_P(MateOfTest, ReadsTheNumberAfterTheFirstBlank) {

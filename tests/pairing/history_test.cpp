@@ -47,6 +47,8 @@ struct MeetingCase {
   long long base_weight;
 };
 
+void PrintTo(const MeetingCase& c, std::ostream* os) { *os << c.meetings << " meetings"; }
+
 class MeetingWeightTest : public HistoryTest, public ::testing::WithParamInterface<MeetingCase> {};
 
 TEST_P(MeetingWeightTest, PenaltyDependsOnTheMeetingCount) {
@@ -102,6 +104,8 @@ struct ScoreCase {
   int half_points;
 };
 
+void PrintTo(const ScoreCase& c, std::ostream* os) { *os << '"' << c.result << '"'; }
+
 class ScoreTest : public HistoryTest, public ::testing::WithParamInterface<ScoreCase> {};
 
 TEST_P(ScoreTest, ResultsCountInHalfPointsRoundedToEven) {
@@ -141,6 +145,8 @@ struct WideScoreCase {
   const char* result;
   long long weight;  // against a player with 0 points, no meetings
 };
+
+void PrintTo(const WideScoreCase& c, std::ostream* os) { *os << c.result; }
 
 class WideScoreTest : public HistoryTest, public ::testing::WithParamInterface<WideScoreCase> {};
 

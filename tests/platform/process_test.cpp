@@ -23,6 +23,8 @@ struct SplitCase {
   std::vector<std::string> words;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
+
 class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandLineTest, Splits) {

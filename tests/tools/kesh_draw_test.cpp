@@ -146,6 +146,10 @@ struct OptionsCase {
   std::string file;
 };
 
+void PrintTo(const OptionsCase& c, std::ostream* os) {
+  for (const char* a : c.argv) *os << a << ' ';
+}
+
 class KeshDrawOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 
 TEST_P(KeshDrawOptionsTest, Parses) {

@@ -118,6 +118,28 @@ TEST(WmatchTest, RefusesWeightsTooLargeToMatchExactly) {
   EXPECT_FALSE(wmatch::MatchGraph(graph).ok);
 }
 
+// Beyond a thousand vertices the edges are kept in a hash table.
+TEST(WmatchTest, LargeSparseGraph) {
+  const int n = 1101;
+  std::vector<std::vector<std::int64_t>> w(n, std::vector<std::int64_t>(n, 0));
+  std::vector<std::vector<bool>> has(n, std::vector<bool>(n, false));
+  for (int i = 0; i + 1 < n; ++i) {
+    has[i][i + 1] = has[i + 1][i] = true;
+    w[i][i + 1] = w[i + 1][i] = i % 2 == 0 ? 1 : 100;
+  }
+  std::string text = GraphText(w, has);
+  wmatch::ParseResult input = ParseGraph(text);
+  ASSERT_TRUE(input.ok) << input.error;
+  wmatch::MatchResult result = wmatch::MatchGraph(input.graph);
+  ASSERT_TRUE(result.ok);
+  // A path of 1101 vertices: 550 edges whatever the weights; the heavy ones win.
+  EXPECT_EQ(result.mate[1], 0);
+  for (int v = 2; v <= n; v += 2) EXPECT_EQ(result.mate[static_cast<std::size_t>(v)], v + 1);
+  // An edge listed under one end only is found there too.
+  std::string broken = text.substr(0, text.rfind("1100 100\r\n")) + "1099 100\r\n";
+  EXPECT_FALSE(ParseGraph(broken).ok);
+}
+
 // Random graphs, sparse or complete, weights of every sign and size up to the
 // pairing's largest: the matching found is as good as the best one.
 TEST(WmatchTest, MatchesTheBruteForceOptimum) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <memory>
 #include <unordered_map>
 
 namespace wmatch {
@@ -42,17 +43,24 @@ class LineReader {
   long number_ = 0;
 };
 
-std::vector<std::string_view> Tokens(std::string_view line) {
-  std::vector<std::string_view> tokens;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-    std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-    if (i > start) tokens.push_back(line.substr(start, i - start));
+// The blank-separated words of a line; lines of the format have at most four,
+// so a fifth only marks the line as too long.
+struct Tokens {
+  explicit Tokens(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size() && count < 5) {
+      while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+      std::size_t start = i;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+      if (i > start) words[count++] = line.substr(start, i - start);
+    }
   }
-  return tokens;
-}
+  std::size_t size() const { return count; }
+  std::string_view operator[](std::size_t i) const { return words[i]; }
+
+  std::string_view words[5];
+  std::size_t count = 0;
+};
 
 bool ToInt(std::string_view token, std::int64_t& value) {
   if (!token.empty() && token[0] == '+') token.remove_prefix(1);
@@ -60,6 +68,62 @@ bool ToInt(std::string_view token, std::int64_t& value) {
   auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
   return ec == std::errc() && ptr == token.data() + token.size();
 }
+
+// Each undirected edge as first listed (weight, line) and whether its second
+// listing has been seen. Dense for the fields a pairing produces, hashed
+// beyond.
+struct Listing {
+  std::int64_t weight = 0;
+  long line = 0;  // 0: not listed
+  bool twice = false;
+};
+
+class ListingTable {
+ public:
+  explicit ListingTable(std::int64_t n, std::int64_t m) : n_(n), dense_mode_(n <= kDenseLimit) {
+    if (dense_mode_) {
+      dense_.resize(static_cast<std::size_t>(n * n));
+    } else {
+      hashed_.reserve(static_cast<std::size_t>(m));
+    }
+  }
+
+  // The entry of edge a-b (a != b), created empty when new.
+  Listing& At(std::int64_t a, std::int64_t b) {
+    if (a > b) std::swap(a, b);
+    if (dense_mode_) return dense_[static_cast<std::size_t>((a - 1) * n_ + (b - 1))];
+    return hashed_[(static_cast<std::uint64_t>(a) << 32) | static_cast<std::uint64_t>(b)];
+  }
+
+  // Calls fn(u, v, listing) for every listed edge, u < v, in increasing order.
+  template <typename Fn>
+  void ForEach(Fn fn) const {
+    if (dense_mode_) {
+      for (std::int64_t u = 1; u <= n_; ++u) {
+        for (std::int64_t v = u + 1; v <= n_; ++v) {
+          const Listing& l = dense_[static_cast<std::size_t>((u - 1) * n_ + (v - 1))];
+          if (l.line != 0) fn(u, v, l);
+        }
+      }
+      return;
+    }
+    std::vector<std::uint64_t> keys;
+    keys.reserve(hashed_.size());
+    for (const auto& entry : hashed_) keys.push_back(entry.first);
+    std::sort(keys.begin(), keys.end());
+    for (std::uint64_t key : keys) {
+      fn(static_cast<std::int64_t>(key >> 32), static_cast<std::int64_t>(key & 0xffffffffu),
+         hashed_.at(key));
+    }
+  }
+
+ private:
+  static constexpr std::int64_t kDenseLimit = 1024;
+  std::int64_t n_;
+  bool dense_mode_;
+  std::vector<Listing> dense_;
+  std::unordered_map<std::uint64_t, Listing> hashed_;
+};
 
 class Parser {
  public:
@@ -81,7 +145,7 @@ class Parser {
 
   // The line's tokens as integers, `count` of them (the first `count` when
   // `rest` names text allowed after them).
-  bool Numbers(const std::vector<std::string_view>& tokens, std::size_t count,
+  bool Numbers(const Tokens& tokens, std::size_t count,
                std::int64_t* values) {
     for (std::size_t i = 0; i < count; ++i) {
       if (!ToInt(tokens[i], values[i])) {
@@ -93,7 +157,7 @@ class Parser {
 
   bool ParseHeader(std::int64_t& n, std::int64_t& m) {
     if (!reader_.Next()) return Fail("empty input, expected the header \"n m U\"");
-    std::vector<std::string_view> tokens = Tokens(reader_.line());
+    Tokens tokens(reader_.line());
     if (tokens.size() != 3 || tokens[2] != "U") {
       return Fail("bad header, expected \"n m U\"");
     }
@@ -111,7 +175,7 @@ class Parser {
 
   bool ParseVertex(std::int64_t n, std::int64_t i, std::int64_t& degree) {
     if (!reader_.Next()) return Fail("unexpected end of input, expected vertex " + std::to_string(i));
-    std::vector<std::string_view> tokens = Tokens(reader_.line());
+    Tokens tokens(reader_.line());
     if (tokens.size() != 4) return Fail("expected the vertex line \"degree " + std::to_string(i) + " 0 0\"");
     std::int64_t values[4];
     if (!Numbers(tokens, 4, values)) return false;
@@ -124,17 +188,11 @@ class Parser {
     return true;
   }
 
-  struct Listing {
-    std::int64_t weight;
-    long line;
-    bool twice;
-  };
-
   bool ParseNeighbour(std::int64_t n, std::int64_t i, std::vector<std::int64_t>& seen_under) {
     if (!reader_.Next()) {
       return Fail("unexpected end of input in the neighbours of vertex " + std::to_string(i));
     }
-    std::vector<std::string_view> tokens = Tokens(reader_.line());
+    Tokens tokens(reader_.line());
     if (tokens.size() != 2) return Fail("expected a neighbour line \"vertex weight\"");
     std::int64_t values[2];
     if (!Numbers(tokens, 2, values)) return false;
@@ -146,29 +204,26 @@ class Parser {
       return Fail("vertex " + std::to_string(j) + " listed twice under vertex " + std::to_string(i));
     }
     seen_under[static_cast<std::size_t>(j)] = i;
-    std::uint64_t key = EdgeKey(i, j);
-    auto [it, inserted] = listings_.try_emplace(key, Listing{weight, reader_.number(), false});
-    if (!inserted) {
-      if (it->second.weight != weight) {
+    Listing& listing = listings_->At(i, j);
+    if (listing.line == 0) {
+      listing.weight = weight;
+      listing.line = reader_.number();
+    } else {
+      if (listing.weight != weight) {
         return Fail("edge " + std::to_string(j) + "-" + std::to_string(i) + " weighs " +
-                    std::to_string(weight) + " here but " + std::to_string(it->second.weight) +
-                    " on line " + std::to_string(it->second.line));
+                    std::to_string(weight) + " here but " + std::to_string(listing.weight) +
+                    " on line " + std::to_string(listing.line));
       }
-      it->second.twice = true;
+      listing.twice = true;
     }
     return true;
-  }
-
-  static std::uint64_t EdgeKey(std::int64_t a, std::int64_t b) {
-    if (a > b) std::swap(a, b);
-    return (static_cast<std::uint64_t>(a) << 32) | static_cast<std::uint64_t>(b);
   }
 
   bool ParseAll(Graph& graph) {
     std::int64_t n = 0;
     std::int64_t m = 0;
     if (!ParseHeader(n, m)) return false;
-    listings_.reserve(static_cast<std::size_t>(m));
+    listings_ = std::make_unique<ListingTable>(n, m);
     std::vector<std::int64_t> seen_under(static_cast<std::size_t>(n) + 1, 0);
     std::int64_t listed = 0;
     for (std::int64_t i = 1; i <= n; ++i) {
@@ -180,36 +235,34 @@ class Parser {
       listed += degree;
     }
     if (reader_.Next()) return Fail("unexpected text after the last vertex");
-    const std::pair<const std::uint64_t, Listing>* once = nullptr;
-    for (const auto& entry : listings_) {
-      if (!entry.second.twice && (once == nullptr || entry.second.line < once->second.line)) {
-        once = &entry;
+    long once_line = 0;
+    std::int64_t once_u = 0;
+    std::int64_t once_v = 0;
+    listings_->ForEach([&](std::int64_t u, std::int64_t v, const Listing& listing) {
+      if (!listing.twice && (once_line == 0 || listing.line < once_line)) {
+        once_line = listing.line;
+        once_u = u;
+        once_v = v;
       }
-    }
-    if (once != nullptr) {
-      return Fail(once->second.line, "edge " + std::to_string(once->first >> 32) + "-" +
-                                         std::to_string(once->first & 0xffffffffu) +
-                                         " is listed under one of its ends only");
+    });
+    if (once_line != 0) {
+      return Fail(once_line, "edge " + std::to_string(once_u) + "-" + std::to_string(once_v) +
+                                 " is listed under one of its ends only");
     }
     if (listed != 2 * m) {
       return Fail(1, "the header announces " + std::to_string(m) + " edges, the vertices list " +
                          std::to_string(listed / 2));
     }
     graph.vertex_count = static_cast<int>(n);
-    graph.edges.reserve(listings_.size());
-    for (const auto& [key, listing] : listings_) {
-      graph.edges.push_back(Edge{static_cast<int>(key >> 32), static_cast<int>(key & 0xffffffffu),
-                                 listing.weight});
-    }
-    // A fixed edge order keeps the result the same from run to run.
-    std::sort(graph.edges.begin(), graph.edges.end(), [](const Edge& a, const Edge& b) {
-      return a.u != b.u ? a.u < b.u : a.v < b.v;
+    graph.edges.reserve(static_cast<std::size_t>(m));
+    listings_->ForEach([&](std::int64_t u, std::int64_t v, const Listing& listing) {
+      graph.edges.push_back(Edge{static_cast<int>(u), static_cast<int>(v), listing.weight});
     });
     return true;
   }
 
   LineReader reader_;
-  std::unordered_map<std::uint64_t, Listing> listings_;
+  std::unique_ptr<ListingTable> listings_;
   std::string error_;
 };
 
