@@ -47,10 +47,6 @@ bool TrailerIntact(const void* p, int64_t size) {
 constexpr uintptr_t kDisguise = ~uintptr_t{0};
 uintptr_t Key(const void* p) { return reinterpret_cast<uintptr_t>(p) ^ kDisguise; }
 
-[[noreturn]] void ThrowGetMemError(const char* what) {
-  throw EABSException(native::kGetMemError30015, {what});
-}
-
 }  // namespace
 
 TABSMemoryManager::~TABSMemoryManager() {
@@ -67,64 +63,70 @@ void TABSMemoryManager::ReserveBytes(int64_t size) {
   allocated_bytes_ += size;
 }
 
-void* TABSMemoryManager::NewBlock(int64_t size) {
+void* TABSMemoryManager::NewBlock(int64_t size, const char** failure) {
   if (size == 0) throw EABSException(native::kCannotAllocateZero30286);
-  if (size < 0 || size > kMaxBlockSize) ThrowGetMemError("Invalid block size");
+  if (size < 0 || size > kMaxBlockSize) {
+    *failure = "Invalid block size";
+    return nullptr;
+  }
   ReserveBytes(size);
-  int64_t total = (size + kPrefixSize + kTrailerSize + kAlignment - 1) /
-                  static_cast<int64_t>(kAlignment) * static_cast<int64_t>(kAlignment);
+  const int64_t total = (size + kPrefixSize + kTrailerSize + kAlignment - 1) /
+                        static_cast<int64_t>(kAlignment) * static_cast<int64_t>(kAlignment);
   auto* start = static_cast<uint8_t*>(std::aligned_alloc(kAlignment, static_cast<size_t>(total)));
+  if (start != nullptr) {
+    void* data = start + kPrefixSize;
+    try {
+      std::lock_guard<std::mutex> lock(mutex_);
+      live_blocks_.insert(Key(data));
+    } catch (const std::bad_alloc&) {
+      std::free(start);
+      start = nullptr;
+    }
+  }
   if (start == nullptr) {
     std::lock_guard<std::mutex> lock(mutex_);
     allocated_bytes_ -= size;
-    ThrowGetMemError("Out of memory");
+    *failure = "Out of memory";
+    return nullptr;
   }
   BlockPrefix prefix{size, kSourceHeap, {0, 0, 0}, kPrefixGuard};
   std::memcpy(start, &prefix, sizeof prefix);
   void* data = start + kPrefixSize;
   std::memcpy(static_cast<uint8_t*>(data) + size, &kTrailerGuard, sizeof kTrailerGuard);
-  try {
-    std::lock_guard<std::mutex> lock(mutex_);
-    live_blocks_.insert(Key(data));
-  } catch (const std::exception& e) {
-    std::free(start);
-    std::lock_guard<std::mutex> lock(mutex_);
-    allocated_bytes_ -= size;
-    ThrowGetMemError(e.what());
-  }
   return data;
 }
 
-void* TABSMemoryManager::GetMem(int64_t size) { return NewBlock(size); }
+void* TABSMemoryManager::GetMem(int64_t size) {
+  const char* failure = nullptr;
+  void* p = NewBlock(size, &failure);
+  if (p == nullptr) throw EABSException(native::kGetMemError30015, {failure});
+  return p;
+}
 
 void* TABSMemoryManager::AllocMem(int64_t size) {
-  void* p = NewBlock(size);
+  void* p = GetMem(size);
   std::memset(p, 0, static_cast<size_t>(size));
   return p;
 }
 
-int64_t TABSMemoryManager::RegisteredSize(const void* p, int32_t invalid_code) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (live_blocks_.find(Key(p)) == live_blocks_.end()) {
-      throw EABSException(invalid_code, native::kTextInvalidPointer);
-    }
-  }
-  const BlockPrefix* prefix = PrefixOf(p);
-  if (prefix->guard != kPrefixGuard) {
+int64_t TABSMemoryManager::RegisteredSize(const void* p, int32_t invalid_code, bool unregister) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = live_blocks_.find(Key(p));
+  // Only a registered address is ever read: anything else may not be ours.
+  if (it == live_blocks_.end() || PrefixOf(p)->guard != kPrefixGuard) {
     throw EABSException(invalid_code, native::kTextInvalidPointer);
   }
-  return prefix->size;
-}
-
-bool TABSMemoryManager::ReleaseBlock(void* p) {
   const int64_t size = PrefixOf(p)->size;
-  const bool intact = TrailerIntact(p, size);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    live_blocks_.erase(Key(p));
+  if (unregister) {
+    live_blocks_.erase(it);
     allocated_bytes_ -= size;
   }
+  return size;
+}
+
+bool TABSMemoryManager::ReleaseBlock(void* p, int32_t invalid_code) {
+  const int64_t size = RegisteredSize(p, invalid_code, true);
+  const bool intact = TrailerIntact(p, size);
   // Clearing the guard makes a stale copy of the address fail loudly even
   // without the registry.
   PrefixOf(p)->guard = 0;
@@ -134,10 +136,10 @@ bool TABSMemoryManager::ReleaseBlock(void* p) {
 
 void TABSMemoryManager::FreeAndNillMem(void*& p) {
   if (p == nullptr) return;
-  RegisteredSize(p, native::kMemoryFreeInvalidPointer.code);
   void* block = p;
+  const bool intact = ReleaseBlock(block, native::kMemoryFreeInvalidPointer.code);
   p = nullptr;
-  if (!ReleaseBlock(block)) throw EABSException(native::kMemoryOverrun30137);
+  if (!intact) throw EABSException(native::kMemoryOverrun30137);
 }
 
 void TABSMemoryManager::ReallocMem(void*& p, int64_t new_size, bool zero_fill) {
@@ -145,27 +147,26 @@ void TABSMemoryManager::ReallocMem(void*& p, int64_t new_size, bool zero_fill) {
     p = zero_fill ? AllocMem(new_size) : GetMem(new_size);
     return;
   }
-  const int64_t old_size = RegisteredSize(p, native::kMemoryReallocInvalidPointer.code);
-  void* fresh = nullptr;
-  try {
-    fresh = NewBlock(new_size);
-  } catch (const EABSException& e) {
-    if (e.NativeError() != native::kGetMemError30015.code) throw;
-    throw EABSException(native::kReallocMemError30014, {std::string_view(e.what())});
-  }
+  const int64_t old_size = RegisteredSize(p, native::kMemoryReallocInvalidPointer.code, false);
+  const char* failure = nullptr;
+  void* fresh = NewBlock(new_size, &failure);
+  if (fresh == nullptr) throw EABSException(native::kReallocMemError30014, {failure});
   const int64_t kept = std::min(old_size, new_size);
   std::memcpy(fresh, p, static_cast<size_t>(kept));
   if (zero_fill && new_size > kept) {
     std::memset(static_cast<uint8_t*>(fresh) + kept, 0, static_cast<size_t>(new_size - kept));
   }
+  // The caller holds the new block before the old one can fail its check.
   void* old = p;
   p = fresh;
-  if (!ReleaseBlock(old)) throw EABSException(native::kMemoryOverrun30137);
+  if (!ReleaseBlock(old, native::kMemoryReallocInvalidPointer.code)) {
+    throw EABSException(native::kMemoryOverrun30137);
+  }
 }
 
 int64_t TABSMemoryManager::GetSize(const void* p) {
   if (p == nullptr) return 0;
-  return RegisteredSize(p, native::kMemoryGetSizeInvalidPointer.code);
+  return RegisteredSize(p, native::kMemoryGetSizeInvalidPointer.code, false);
 }
 
 int64_t TABSMemoryManager::AvailableMemory() {

@@ -14,9 +14,10 @@ namespace kelvorin {
 
 class TABSMemoryManager {
  public:
-  // Largest size one block may have; larger requests (for example sizes read
-  // from a damaged file) fail with the allocation error.
-  static constexpr int64_t kMaxBlockSize = (int64_t{1} << 40) - 64;
+  // Largest size one block may have (the signed 32-bit range less the guards);
+  // larger requests, for example sizes read from a damaged file, fail with
+  // the allocation error.
+  static constexpr int64_t kMaxBlockSize = 0x7FFFFFFF - 64;
 
   TABSMemoryManager() = default;
   TABSMemoryManager(const TABSMemoryManager&) = delete;
@@ -50,11 +51,14 @@ class TABSMemoryManager {
 
  private:
   void ReserveBytes(int64_t size);
-  void* NewBlock(int64_t size);
-  // Removes the block from the registry and the counter and releases it;
-  // false when its trailer guard had been overwritten.
-  bool ReleaseBlock(void* p);
-  int64_t RegisteredSize(const void* p, int32_t invalid_code);
+  // A registered block, or nullptr with the reason in *failure.
+  void* NewBlock(int64_t size, const char** failure);
+  // Size of a registered block (raising "Invalid pointer" with the given code
+  // for any other address), optionally taking it out of the registry.
+  int64_t RegisteredSize(const void* p, int32_t invalid_code, bool unregister);
+  // Unregisters and releases the block; false when its trailer guard had
+  // been overwritten.
+  bool ReleaseBlock(void* p, int32_t invalid_code);
 
   std::mutex mutex_;
   int64_t memory_limit_ = 0;

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "db/storage/abs_exception.h"
 
@@ -103,6 +105,40 @@ TEST_F(MemoryTest, ReallocOfOverrunBlockLeavesTheNewBlock) {
   EXPECT_EQ(mm_.GetSize(p), 16);
   EXPECT_EQ(std::memcmp(p, "abcd", 4), 0);
   mm_.FreeAndNillMem(p);
+  EXPECT_EQ(mm_.AllocatedBytes(), 0);
+}
+
+TEST_F(MemoryTest, ReallocFailureKeepsTheOldBlock) {
+  void* p = mm_.GetMem(4);
+  void* before = p;
+  auto [code, text] = Raised([&] { mm_.ReallocMem(p, -1, false); });
+  EXPECT_EQ(code, 30014);
+  EXPECT_EQ(text, "ReallocMem error: Invalid block size - Native error: 30014");
+  EXPECT_EQ(p, before);
+  EXPECT_EQ(mm_.GetSize(p), 4);
+  mm_.ReallocMem(p, 0x10000, true);
+  EXPECT_EQ(mm_.GetSize(p), 0x10000);
+  mm_.FreeAndNillMem(p);
+  void* none = nullptr;
+  mm_.ReallocMem(none, 3, true);
+  EXPECT_EQ(mm_.GetSize(none), 3);
+  mm_.FreeAndNillMem(none);
+  mm_.FreeAndNillMem(none);  // a nullptr is left alone
+  EXPECT_EQ(mm_.AllocatedBytes(), 0);
+}
+
+TEST_F(MemoryTest, CountsStayExactAcrossThreads) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < 2000; ++i) {
+        void* p = mm_.GetMem(1 + (i + t) % 64);
+        mm_.ReallocMem(p, 1 + i % 32, false);
+        mm_.FreeAndNillMem(p);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(mm_.AllocatedBytes(), 0);
 }
 
