@@ -99,6 +99,10 @@ class Checker {
       std::memcpy(block, encryption_.check_block, kCheckBlockSize);
       can_decrypt_ = DecryptBuffer(block, kCheckBlockSize, password_.password, encryption_.cipher_id) &&
                      AbsCrc32(block, kCheckBlockSize) == encryption_.check_crc;
+      // Without the password only the layout can be checked.
+      if (!can_decrypt_ && !password_.password.empty()) {
+        Corrupt(-1, "the password does not open this file");
+      }
     }
     page_size_ = header_.page_size;
     data_size_ = page_size_ - kPageHeaderSize;

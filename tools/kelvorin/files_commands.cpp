@@ -1,0 +1,112 @@
+// kelvorin create / info / check: make an empty database file, print its
+// header, and run the integrity checker over it.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/storage/disk_page_manager.h"
+#include "db/storage/integrity_check.h"
+#include "tools/kelvorin/command.h"
+
+namespace kelvorin::tool {
+namespace {
+
+struct FileArgs {
+  std::string file;
+  int page_size = 4096;
+  int extent = 8;
+  TABSPassword password;
+  bool valid = true;
+};
+
+std::optional<int> ParseInt(const std::string& text) {
+  try {
+    size_t used = 0;
+    const int value = std::stoi(text, &used);
+    if (used == text.size()) return value;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+// Options a command does not take are refused like unknown ones.
+FileArgs Parse(const std::vector<std::string>& args, bool layout_options) {
+  FileArgs parsed;
+  auto fail = [&](const std::string& why) {
+    std::fprintf(stderr, "kelvorin: %s\n", why.c_str());
+    parsed.valid = false;
+  };
+  for (size_t i = 0; i < args.size() && parsed.valid; ++i) {
+    const std::string& arg = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (arg.rfind("--", 0) != 0) {
+      if (!parsed.file.empty()) fail("more than one file given");
+      parsed.file = arg;
+    } else if (!has_value) {
+      fail("option " + arg + " needs a value");
+    } else if (arg == "--password") {
+      parsed.password.password = args[++i];
+    } else if (arg == "--cipher" && layout_options) {
+      const auto id = CipherIdFromName(args[++i]);
+      if (!id) fail("unknown cipher '" + args[i] + "'");
+      if (id) parsed.password.cipher_id = *id;
+    } else if ((arg == "--page-size" || arg == "--extent") && layout_options) {
+      const auto value = ParseInt(args[++i]);
+      if (!value) fail("option " + arg + " needs a number");
+      if (value) (arg == "--page-size" ? parsed.page_size : parsed.extent) = *value;
+    } else {
+      fail("unknown option " + arg);
+    }
+  }
+  if (parsed.valid && parsed.file.empty()) fail("no file given");
+  return parsed;
+}
+
+int Create(const std::vector<std::string>& args) {
+  const FileArgs parsed = Parse(args, true);
+  if (!parsed.valid) return 1;
+  TABSDiskPageManager manager;
+  manager.CreateDatabaseFile(parsed.file, parsed.password, parsed.extent, parsed.page_size);
+  manager.Close();
+  return 0;
+}
+
+int Info(const std::vector<std::string>& args) {
+  const FileArgs parsed = Parse(args, false);
+  if (!parsed.valid) return 1;
+  TABSDiskPageManager manager;
+  bool multi_user = true;
+  bool read_only = true;
+  manager.OpenDatabaseFile(parsed.file, parsed.password, multi_user, false, read_only);
+  const TABSDatabaseHeader& h = manager.Header();
+  std::printf("signature: %.16s\n", h.signature);
+  std::printf("version: %.2f\n", h.version);
+  std::printf("page size: %d\n", h.page_size);
+  std::printf("pages per extent: %d\n", h.pages_per_extent);
+  std::printf("total pages: %d\n", h.total_page_count);
+  std::printf("last used page: %d\n", h.last_used_page);
+  std::printf("commit counter: %d\n", h.commit_counter);
+  std::printf("state: %d (%s)\n", h.state, h.state == kStateConsistent ? "consistent" : "commit interrupted");
+  std::printf("encrypted: %s\n", manager.Encrypted() ? "yes" : "no");
+  const std::string cipher(CipherName(manager.EncryptionHeader().cipher_id));
+  std::printf("cipher: %s\n", manager.Encrypted() ? cipher.c_str() : "none");
+  manager.Close();
+  return 0;
+}
+
+int Check(const std::vector<std::string>& args) {
+  const FileArgs parsed = Parse(args, false);
+  if (!parsed.valid) return 1;
+  const TABSIntegrityReport report = CheckDatabaseFile(parsed.file, parsed.password);
+  std::fputs(report.Describe().c_str(), stdout);
+  if (report.Clean()) std::printf("no problems found\n");
+  return report.Clean() ? 0 : 1;
+}
+
+const KelvorinCommand kCreate("create", "FILE [--page-size N] [--extent N] [--password P --cipher NAME]", Create);
+const KelvorinCommand kInfo("info", "FILE [--password P]", Info);
+const KelvorinCommand kCheck("check", "FILE [--password P]", Check);
+
+}  // namespace
+}  // namespace kelvorin::tool
