@@ -59,12 +59,17 @@ bool WideCharToAnsi(char16_t c, char* out) {
   return true;
 }
 
-std::u16string AnsiToWide(std::string_view text) {
+void AnsiToWide(std::string_view text, std::u16string* wide) {
   const CodePageTables& tables = Tables();
-  std::u16string wide(text.size(), u'\0');
+  wide->resize(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    wide[i] = tables.to_wide[static_cast<unsigned char>(text[i])];
+    (*wide)[i] = tables.to_wide[static_cast<unsigned char>(text[i])];
   }
+}
+
+std::u16string AnsiToWide(std::string_view text) {
+  std::u16string wide;
+  AnsiToWide(text, &wide);
   return wide;
 }
 

@@ -15,6 +15,8 @@ char16_t AnsiCharToWide(unsigned char c);
 bool WideCharToAnsi(char16_t c, char* out);
 
 std::u16string AnsiToWide(std::string_view text);
+// The same into a buffer that is reused.
+void AnsiToWide(std::string_view text, std::u16string* wide);
 // Characters without an 8-bit form become '?'.
 std::string WideToAnsi(std::u16string_view text);
 

@@ -251,8 +251,12 @@ std::unique_ptr<LocaleProfile> LocaleProfile::FromEnvironment() {
 
 CollationResult LocaleProfile::CompareAnsi(std::string_view left, std::string_view right,
                                            bool ignore_case, int32_t limit) const {
-  std::u16string l = AnsiToWide(Prefix(left, limit));
-  std::u16string r = AnsiToWide(Prefix(right, limit));
+  // Per-thread buffers: index searches compare many keys, and each would
+  // otherwise allocate two wide copies.
+  thread_local std::u16string l;
+  thread_local std::u16string r;
+  AnsiToWide(Prefix(left, limit), &l);
+  AnsiToWide(Prefix(right, limit), &r);
   return Collate(ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get(), l, r);
 }
 

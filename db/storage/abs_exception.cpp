@@ -50,7 +50,10 @@ std::string BuildSpec(const Placeholder& ph, const char* length, char conversion
   std::string spec = "%";
   if (ph.left_align) spec += '-';
   if (ph.width >= 0) spec += std::to_string(ph.width);
-  if (ph.precision >= 0) spec += "." + std::to_string(ph.precision);
+  if (ph.precision >= 0) {
+    spec += '.';
+    spec += std::to_string(ph.precision);
+  }
   spec += length;
   spec += conversion;
   return spec;
