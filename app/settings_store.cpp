@@ -8,16 +8,15 @@ namespace app {
 
 namespace {
 
-QString StatusText(QSettings::Status status, const QSettings& store) {
-  switch (status) {
-    case QSettings::AccessError:
-      return QStringLiteral("Cannot write the settings store \"%1\"").arg(store.fileName());
-    case QSettings::FormatError:
-      return QStringLiteral("The settings store \"%1\" is damaged").arg(store.fileName());
-    case QSettings::NoError:
-      break;
-  }
-  return QString();
+// A damaged line of the file (a format error) only loses its own values,
+// which then read as missing; the next write repairs the file. A store that
+// cannot be opened at all is an error.
+void CheckAccess(const QSettings& store, const char* action) {
+  if (store.status() == QSettings::AccessError)
+    throw SettingsError(
+        QStringLiteral("Cannot %1 the settings store \"%2\"")
+            .arg(QLatin1String(action), store.fileName())
+            .toStdString());
 }
 
 }  // namespace
@@ -42,8 +41,7 @@ std::optional<int> ParseStoredInteger(const QVariant& stored) {
 
 std::optional<int> SettingsValue::Read() const {
   const std::unique_ptr<QSettings> store = OpenSettingsStore();
-  if (store->status() != QSettings::NoError)
-    throw SettingsError(StatusText(store->status(), *store).toStdString());
+  CheckAccess(*store, "read");
   return ParseStoredInteger(store->value(key_));
 }
 
@@ -51,8 +49,7 @@ void SettingsValue::Write(int value) const {
   const std::unique_ptr<QSettings> store = OpenSettingsStore();
   store->setValue(key_, QString::number(value));
   store->sync();
-  if (store->status() != QSettings::NoError)
-    throw SettingsError(StatusText(store->status(), *store).toStdString());
+  CheckAccess(*store, "write");
 }
 
 }  // namespace app

@@ -258,6 +258,33 @@ TEST_F(AppWindowSettingsTest, SaveFailureNamesTheEntry) {
   }
 }
 
+TEST_F(AppWindowSettingsTest, UnreadableStoreStopsLoading) {
+  ASSERT_TRUE(QDir(HomePath()).mkdir(".VESTRUM"));
+  TopLevel window;
+  try {
+    window.settings.Load();
+    ADD_FAILURE() << "loading from a directory succeeded";
+  } catch (const SettingsError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Could not load property: Cannot read the settings store \"" +
+                  QDir(HomePath()).filePath(".VESTRUM").toStdString() + "\"");
+  }
+}
+
+// A damaged line loses only its own value; the next save repairs the file.
+TEST_F(AppWindowSettingsTest, DamagedLineReadsAsMissing) {
+  QFile file(QDir(HomePath()).filePath(".VESTRUM"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("[MainWin\n\xff\xfe=\n.Left=140\n.Top=150\n.Right=540\n.Bottom=450\n");
+  file.close();
+  TopLevel window;
+  window.window.setGeometry(10, 20, 648, 533);
+  window.settings.Load();
+  EXPECT_EQ(window.window.geometry(), QRect(140, 150, 400, 300));
+  window.settings.Save();
+  EXPECT_EQ(PlacementValues("MainWin"), (QStringList{"140", "150", "540", "450", "0"}));
+}
+
 TEST_F(AppWindowSettingsTest, ParseStoredIntegerAcceptsOnlyWholeIntegers) {
   const struct {
     QVariant stored;
