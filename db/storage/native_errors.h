@@ -20,6 +20,9 @@ struct TABSNativeError {
 
 namespace native {
 
+// Codes raised outside this catalogue, listed so that new codes do not clash:
+// 10500..10502 the stream form of values (db/tables/value_errors.h).
+
 
 inline constexpr std::string_view kTextNilPointer = "Nil pointer occured";
 inline constexpr TABSNativeError kNilPointer10009{10009, kTextNilPointer};

@@ -104,7 +104,12 @@ void TABSVariant::SetRaw(const void* buffer, int32_t size, TABSStorageType type,
     Clear(type);
     return;
   }
-  if (!copy) {
+  // Pointing at bytes of our own buffer would leave them dangling after the
+  // buffer is released, so those are copied.
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  const bool inside_own = !owned_.empty() && bytes >= owned_.bytes() &&
+                          bytes < owned_.bytes() + owned_.size();
+  if (!copy && !inside_own) {
     Clear(type);
     data_ = buffer;
     data_size_ = size;
@@ -112,7 +117,7 @@ void TABSVariant::SetRaw(const void* buffer, int32_t size, TABSStorageType type,
     null_marker_ = 0;
     return;
   }
-  if (owned_.empty() || owned_.size() != size || buffer == owned_.data()) {
+  if (owned_.empty() || owned_.size() != size || inside_own) {
     TABSMemoryBlock block(size);
     std::memcpy(block.data(), buffer, static_cast<size_t>(size));
     TakeBlock(type, std::move(block));

@@ -84,6 +84,10 @@ TEST_F(ValuesVariantTest, SetRawReusesAnOwnedBufferOfTheSameSize) {
   EXPECT_TRUE(v.IsShared());
   record[0] = 'z';
   EXPECT_EQ(v.AsString(), "zy");
+  TABSVariant own = Str("abcdef");
+  own.SetRaw(static_cast<const char*>(own.Data()) + 3, 4, S::String, false);
+  EXPECT_FALSE(own.IsShared());
+  EXPECT_EQ(own.AsString(), "def");
 }
 
 TEST_F(ValuesVariantTest, GetRaw) {
