@@ -13,3 +13,8 @@ vestrum_add_test(pairing_core_test
 if(TARGET pairing_core_test)
   add_dependencies(pairing_core_test cmd wmatch)
 endif()
+
+vestrum_add_fuzzer(pairing_import_fuzz
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/import_fuzz.cpp
+  LIBS pairing_core
+  CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/import_corpus)

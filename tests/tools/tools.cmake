@@ -10,3 +10,8 @@ if(TARGET tools_test)
                                                 VESTRUM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_dependencies(tools_test wmatch cmd kesh-draw)
 endif()
+
+vestrum_add_fuzzer(wmatch_input_fuzz
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/wmatch_fuzz.cpp
+  LIBS wmatch_core
+  CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/wmatch_corpus)

@@ -84,7 +84,8 @@ class ListingTable {
     if (dense_mode_) {
       dense_.resize(static_cast<std::size_t>(n * n));
     } else {
-      hashed_.reserve(static_cast<std::size_t>(m));
+      // The header's count is not trusted before the edges are there.
+      hashed_.reserve(static_cast<std::size_t>(std::min<std::int64_t>(m, 1 << 20)));
     }
   }
 
