@@ -30,8 +30,8 @@ bool ParseBytes(const std::string& text, int64_t* value) {
   return true;
 }
 
-int64_t MemAvailable() {
-  std::ifstream in("/proc/meminfo");
+int64_t MemAvailable(const std::string& proc_root) {
+  std::ifstream in(proc_root + "/meminfo");
   std::string key;
   int64_t kib = 0;
   std::string unit;
@@ -47,8 +47,8 @@ int64_t MemAvailable() {
 // The control group of this process, from /proc/self/cgroup: the v1 memory
 // controller's path when that controller is mounted, else the v2 path (line
 // "0::/path").
-std::string CgroupPath(bool* v2) {
-  std::ifstream in("/proc/self/cgroup");
+std::string CgroupPath(const std::string& proc_root, bool* v2) {
+  std::ifstream in(proc_root + "/self/cgroup");
   std::string line;
   std::string v1_path;
   std::string v2_path;
@@ -93,10 +93,10 @@ int64_t Headroom(const std::string& dir, const char* limit_file, const char* usa
   return usage >= limit ? 0 : limit - usage;
 }
 
-int64_t CgroupHeadroom() {
+int64_t CgroupHeadroom(const std::string& proc_root, const std::string& cgroup_root) {
   bool v2 = false;
-  std::string path = CgroupPath(&v2);
-  const std::string root = v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
+  std::string path = CgroupPath(proc_root, &v2);
+  const std::string root = v2 ? cgroup_root : cgroup_root + "/memory";
   const char* limit_file = v2 ? "memory.max" : "memory.limit_in_bytes";
   const char* usage_file = v2 ? "memory.current" : "memory.usage_in_bytes";
   int64_t headroom = kNoLimit;
@@ -115,10 +115,12 @@ int64_t CgroupHeadroom() {
 
 }  // namespace
 
-int64_t AvailablePhysicalMemory() {
-  int64_t available = MemAvailable();
-  int64_t headroom = CgroupHeadroom();
+int64_t AvailablePhysicalMemoryAt(const std::string& proc_root, const std::string& cgroup_root) {
+  int64_t available = MemAvailable(proc_root);
+  int64_t headroom = CgroupHeadroom(proc_root, cgroup_root);
   return headroom < available ? headroom : available;
 }
+
+int64_t AvailablePhysicalMemory() { return AvailablePhysicalMemoryAt("/proc", "/sys/fs/cgroup"); }
 
 }  // namespace platform

@@ -156,7 +156,7 @@ TEST(MemoryBlockTest, FreesThroughTheProcessManager) {
   EXPECT_EQ(MemoryManager().AllocatedBytes(), before);
 }
 
-TEST(SystemMemoryTest, AvailableMemoryIsCappedTo32Bits) {
+TEST(MemoryAvailableTest, IsCappedTo32Bits) {
   int64_t available = MemoryManager().AvailableMemory();
   EXPECT_GT(available, 0);
   EXPECT_LE(available, INT32_MAX);
