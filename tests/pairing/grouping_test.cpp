@@ -84,6 +84,23 @@ TEST_F(GroupingTest, TwiceFromTheSameWeightsFillsTwoColumns) {
   EXPECT_EQ(Column(3), (std::vector<std::string>{"1", "2", "1", "2"}));
 }
 
+TEST_F(GroupingTest, TheEighthRoundDrawnLandsInHiddenColumns) {
+  std::vector<std::string> row;
+  for (int k = 1; k <= 7; ++k) row.insert(row.end(), {std::to_string(k % 2 + 1), "1"});
+  SetHistory({row, row});
+  ASSERT_EQ(engine.grid().ColCount(), 15);
+  matcher.QueueMates({2, 1});
+  engine.PairIntoTwos();
+  EXPECT_EQ(engine.RoundCount(), 8);
+  EXPECT_EQ(engine.grid().ColCount(), 15);
+  EXPECT_EQ(Column(15), (std::vector<std::string>{"1", "1"}));
+  std::string exported = engine.ExportToText();
+  EXPECT_EQ(exported.substr(exported.find('\r') - 3, 4), "\t1\t\r");
+  // Round 8 counts as history for the next draw.
+  engine.grid().SetCell(16, 1, "3");
+  EXPECT_EQ(engine.ScoreHalfPoints(1), 7 * 2 + 6);
+}
+
 TEST_F(GroupingTest, The256thTableIsARangeError) {
   Players(512);
   std::vector<int> mates(512);
