@@ -96,6 +96,7 @@ TABSMemoryBlock DateTimeResult(const uint8_t* l, const uint8_t* r, int op) {
   int64_t ms = DayResult(LoadLE<int32_t>(l + 4), LoadLE<int32_t>(r + 4), op);
   int64_t carry = ms > kMillisecondsPerDay - 1 ? ms / kMillisecondsPerDay : 0;
   ms -= carry * kMillisecondsPerDay;
+  if (ms < std::numeric_limits<int32_t>::min()) LeavesCalendar(S::DateTime);
   int32_t day = CalendarDayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op, S::DateTime);
   if (carry != 0) {
     if (day == kEmptyDate || !IsCalendarDay(day + carry)) LeavesCalendar(S::DateTime);

@@ -74,6 +74,8 @@ TEST_F(ValuesArithmeticTest, Table) {
        Stamp(D(2024, 1, 6), 3600000)},
       {"DATETIME carry leaves the calendar", Op::kAdd, Stamp(kMaxCalendarDay, 86399999), Ms(1),
        TABSVariant(), 30051},
+      {"DATETIME milliseconds below the 32-bit range", Op::kMultiply, Stamp(1, -2000000000),
+       Stamp(1, 2000000000), TABSVariant(), 30051},
       {"TIME overflow", Op::kMultiply, Ms(86399999), Ms(86399999), TABSVariant(), 30051},
       {"TIME / 0", Op::kDivide, Ms(5), Ms(0), TABSVariant(), 30128},
   };
