@@ -20,7 +20,8 @@ class TABSVariant {
  public:
   static constexpr uint8_t kNullMarker = 0xFF;
 
-  explicit TABSVariant(TABSStorageType type = TABSStorageType::None) : type_(type) {}
+  TABSVariant() = default;  // a NULL without a type
+  explicit TABSVariant(TABSStorageType type) : type_(type) {}
   // Copies own their data.
   TABSVariant(const TABSVariant& other);
   TABSVariant& operator=(const TABSVariant& other);
@@ -133,7 +134,7 @@ class TABSVariant {
   enum class Operation { kAdd, kMultiply, kDivide };
   void Operate(const TABSVariant& right, Operation op);
 
-  TABSStorageType type_;
+  TABSStorageType type_ = TABSStorageType::None;
   int32_t data_size_ = 0;
   const void* data_ = nullptr;
   TABSMemoryBlock owned_;
