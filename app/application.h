@@ -12,6 +12,8 @@
 namespace app {
 
 class TApplication : public QApplication {
+  Q_OBJECT
+
  public:
   TApplication(int& argc, char** argv);
 

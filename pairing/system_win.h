@@ -12,8 +12,6 @@
 // Closing the window only minimizes it; its grid, counters and lists stay.
 #pragma once
 
-#include <QPointer>
-
 #include "pairing/pairing_engine.h"
 #include "pairing/pairing_observer.h"
 #include "pairing/window_dialogs.h"

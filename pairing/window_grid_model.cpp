@@ -56,8 +56,8 @@ void WindowGridModel::Refresh() {
   const int cols = Shown(grid_.ColCount());
   if (rows == shown_rows_ && cols == shown_cols_) {
     if (rows > 0 && cols > 0) emit dataChanged(index(0, 0), index(rows - 1, cols - 1));
-    emit headerDataChanged(Qt::Vertical, 0, std::max(rows - 1, 0));
-    emit headerDataChanged(Qt::Horizontal, 0, std::max(cols - 1, 0));
+    if (rows > 0) emit headerDataChanged(Qt::Vertical, 0, rows - 1);
+    if (cols > 0) emit headerDataChanged(Qt::Horizontal, 0, cols - 1);
     return;
   }
   beginResetModel();
