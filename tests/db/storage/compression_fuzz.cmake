@@ -4,4 +4,5 @@ foreach(codec zlib bzip ppm)
                      LIBS kelvorin_compression)
 endforeach()
 vestrum_add_fuzzer(fuzz_blob_headers SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_blob_headers.cpp
-                   LIBS kelvorin_streams)
+                   LIBS kelvorin_streams
+                   CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/blob_headers_corpus)
