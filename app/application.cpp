@@ -10,11 +10,10 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   bool handled = false;
-  const bool ran = dialogs_ == nullptr
-                       ? (handled = QApplication::notify(receiver, event), true)
-                       : pairing::RunGuarded(*dialogs_, [&] {
-                           handled = QApplication::notify(receiver, event);
-                         });
+  const bool ran = dialogs_ == nullptr ? (handled = QApplication::notify(receiver, event), true)
+                                       : pairing::RunGuarded(*dialogs_, [&] {
+                                           handled = QApplication::notify(receiver, event);
+                                         });
   return ran && handled;
 }
 

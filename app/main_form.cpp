@@ -102,12 +102,18 @@ void TMainForm::BuildActions() {
        QKeySequence(Qt::CTRL | Qt::Key_N), nullptr},
       {"FileOpen1", QStringLiteral("&Open"), QStringLiteral("Open|Open a file"),
        QKeySequence(Qt::CTRL | Qt::Key_O), nullptr},
-      {"FileClose1", QStringLiteral("&Close"), QStringLiteral("Close|Close current file"), {},
+      {"FileClose1",
+       QStringLiteral("&Close"),
+       QStringLiteral("Close|Close current file"),
+       {},
        nullptr},
       {"FileSave1", QStringLiteral("&Save"), QStringLiteral("Save|Save current file"),
        QKeySequence(Qt::CTRL | Qt::Key_S), nullptr},
-      {"FileSaveAs1", QStringLiteral("Save &As..."),
-       QStringLiteral("Save As|Save current file with different name"), {}, nullptr},
+      {"FileSaveAs1",
+       QStringLiteral("Save &As..."),
+       QStringLiteral("Save As|Save current file with different name"),
+       {},
+       nullptr},
   };
   for (const Spec& spec : file)
     NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler)
@@ -131,20 +137,30 @@ void TMainForm::BuildActions() {
   const Spec window[] = {
       {"SytemWindow1", QStringLiteral("Sytem Window"), QString(),
        QKeySequence(Qt::CTRL | Qt::Key_W), [this] { SytemWindowClick(); }},
-      {"WindowCascade1", QStringLiteral("&Cascade"),
-       QStringLiteral("Cascade|Arranges windows so they overlap"), {},
+      {"WindowCascade1",
+       QStringLiteral("&Cascade"),
+       QStringLiteral("Cascade|Arranges windows so they overlap"),
+       {},
        [this] { mdi_area_->cascadeSubWindows(); }},
-      {"WindowTileHorizontal1", QStringLiteral("Tile &Horizontally"),
-       QStringLiteral("Tile Horizontally|Arranges windows as horizontal, non-overlapping tiles"), {},
+      {"WindowTileHorizontal1",
+       QStringLiteral("Tile &Horizontally"),
+       QStringLiteral("Tile Horizontally|Arranges windows as horizontal, non-overlapping tiles"),
+       {},
        [this] { TileChildren(*mdi_area_, Qt::Horizontal); }},
-      {"WindowTileVertical1", QStringLiteral("Tile &Vertically"),
-       QStringLiteral("Tile Vertically|Arranges windows as vertical, non-overlapping tiles"), {},
+      {"WindowTileVertical1",
+       QStringLiteral("Tile &Vertically"),
+       QStringLiteral("Tile Vertically|Arranges windows as vertical, non-overlapping tiles"),
+       {},
        [this] { TileChildren(*mdi_area_, Qt::Vertical); }},
-      {"WindowMinimizeAll1", QStringLiteral("&Minimize All"),
-       QStringLiteral("Minimize All|Minimizes all windows"), {},
+      {"WindowMinimizeAll1",
+       QStringLiteral("&Minimize All"),
+       QStringLiteral("Minimize All|Minimizes all windows"),
+       {},
        [this] { MinimizeAllChildren(*mdi_area_); }},
-      {"WindowArrange1", QStringLiteral("&Arrange All"),
-       QStringLiteral("Arrange All|Arranges the icons of minimized windows"), {},
+      {"WindowArrange1",
+       QStringLiteral("&Arrange All"),
+       QStringLiteral("Arrange All|Arranges the icons of minimized windows"),
+       {},
        [this] { ArrangeMinimizedChildren(*mdi_area_); }},
   };
   for (const Spec& spec : window)
@@ -170,9 +186,9 @@ void TMainForm::BuildMenus() {
     }
     return menu;
   };
-  add_menu(QStringLiteral("&File"), QStringLiteral("File related commands"),
-           {"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", nullptr,
-            "FileExit1"});
+  add_menu(
+      QStringLiteral("&File"), QStringLiteral("File related commands"),
+      {"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", nullptr, "FileExit1"});
   add_menu(QStringLiteral("&Edit"), QStringLiteral("Edit commands"),
            {"EditCut1", "EditCopy1", "EditPaste1"});
   window_menu_ = add_menu(QStringLiteral("&Window"), QStringLiteral("Window related commands"),
@@ -273,10 +289,10 @@ pairing::TSystemWin* TMainForm::SytemWindowClick() {
   mdi_area_->addSubWindow(window);
   TJvRegAuto* settings = &TJvRegAuto::Attach(*window, QLatin1String(pairing::TSystemWin::kName),
                                              QLatin1String(pairing::TSystemWin::kName));
-  settings->AddProperty({QStringLiteral("SystemWin.WindowState"),
-                         [window] { return StoredWindowState(window->windowState()); },
-                         [window](int state) { window->setWindowState(WindowStateFromStored(state)); },
-                         0, 2});
+  settings->AddProperty(
+      {QStringLiteral("SystemWin.WindowState"),
+       [window] { return StoredWindowState(window->windowState()); },
+       [window](int state) { window->setWindowState(WindowStateFromStored(state)); }, 0, 2});
   child_settings_.emplace_back(settings);
   LoadSettings(*settings);
   window->show();
@@ -308,8 +324,8 @@ void TMainForm::FillWindowList() {
   window_list_.append(window_menu_->addSeparator());
   int number = 0;
   for (QMdiSubWindow* child : children) {
-    QAction* action = window_menu_->addAction(
-        QStringLiteral("&%1 %2").arg(++number).arg(child->windowTitle()));
+    QAction* action =
+        window_menu_->addAction(QStringLiteral("&%1 %2").arg(++number).arg(child->windowTitle()));
     action->setCheckable(true);
     action->setChecked(child == mdi_area_->currentSubWindow());
     QPointer<QMdiSubWindow> target(child);

@@ -10,7 +10,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-
 #include <functional>
 #include <vector>
 
@@ -52,7 +51,7 @@ class TMainForm : public QMainWindow {
   QMenu* WindowMenu() const { return window_menu_; }
 
  protected:
-  void showEvent(QShowEvent* event) override;  // FormShow
+  void showEvent(QShowEvent* event) override;    // FormShow
   void closeEvent(QCloseEvent* event) override;  // FormClose
 
  private:
@@ -77,7 +76,7 @@ class TMainForm : public QMainWindow {
   QPointer<QMenu> shown_child_menu_;
   QPointer<pairing::TSystemWin> current_system_win_;
   QPointer<TAboutBox> about_box_;
-  TJvRegAuto* settings_ = nullptr;  // owned by this window (its Qt child)
+  TJvRegAuto* settings_ = nullptr;                    // owned by this window (its Qt child)
   std::vector<QPointer<TJvRegAuto>> child_settings_;  // creation order
   bool shown_ = false;
   bool closing_ = false;

@@ -3,7 +3,6 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
-
 #include <algorithm>
 
 namespace app {

@@ -39,8 +39,8 @@ std::optional<std::string> QtDialogs::AskText(const std::string& caption, const 
 }
 
 std::optional<std::string> QtDialogs::AskOpenFileName(const std::string& filter) {
-  const QString name = QFileDialog::getOpenFileName(parent_, QString(), QString(),
-                                                    FileDialogFilter(filter));
+  const QString name =
+      QFileDialog::getOpenFileName(parent_, QString(), QString(), FileDialogFilter(filter));
   if (name.isEmpty()) return std::nullopt;
   return name.toStdString();
 }

@@ -2,10 +2,10 @@
 // boxes, input dialog and file dialog.
 #pragma once
 
-#include "pairing/window_dialogs.h"
-
 #include <QPointer>
 #include <QWidget>
+
+#include "pairing/window_dialogs.h"
 
 namespace app {
 

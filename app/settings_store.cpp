@@ -13,18 +13,17 @@ namespace {
 // cannot be opened at all is an error.
 void CheckAccess(const QSettings& store, const char* action) {
   if (store.status() == QSettings::AccessError)
-    throw SettingsError(
-        QStringLiteral("Cannot %1 the settings store \"%2\"")
-            .arg(QLatin1String(action), store.fileName())
-            .toStdString());
+    throw SettingsError(QStringLiteral("Cannot %1 the settings store \"%2\"")
+                            .arg(QLatin1String(action), store.fileName())
+                            .toStdString());
 }
 
 }  // namespace
 
 std::unique_ptr<QSettings> OpenSettingsStore() {
 #ifdef Q_OS_WIN
-  return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\Corvath\\VESTRUM"),
-                                     QSettings::NativeFormat);
+  return std::make_unique<QSettings>(
+      QStringLiteral("HKEY_CURRENT_USER\\Software\\Corvath\\VESTRUM"), QSettings::NativeFormat);
 #else
   return std::make_unique<QSettings>(QDir::homePath() + QStringLiteral("/.VESTRUM"),
                                      QSettings::IniFormat);

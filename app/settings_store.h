@@ -10,7 +10,6 @@
 
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 #include <optional>
 #include <stdexcept>

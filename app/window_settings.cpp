@@ -34,9 +34,12 @@ int StoredWindowState(Qt::WindowStates state) {
 
 Qt::WindowStates WindowStateFromStored(int stored) {
   switch (stored) {
-    case kStateMinimized: return Qt::WindowMinimized;
-    case kStateMaximized: return Qt::WindowMaximized;
-    default: return Qt::WindowNoState;
+    case kStateMinimized:
+      return Qt::WindowMinimized;
+    case kStateMaximized:
+      return Qt::WindowMaximized;
+    default:
+      return Qt::WindowNoState;
   }
 }
 

@@ -11,16 +11,15 @@
 // SettingsError with the text the user is shown.
 #pragma once
 
-#include "app/settings_store.h"
-
 #include <QObject>
 #include <QRect>
 #include <QString>
-
 #include <functional>
 #include <limits>
 #include <optional>
 #include <vector>
+
+#include "app/settings_store.h"
 
 class QWidget;
 

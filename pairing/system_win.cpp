@@ -19,7 +19,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 #include "pairing/command_prefix.h"
@@ -242,8 +241,7 @@ void TSystemWin::BuildSystemMenu() {
     if (item.key == Qt::Key_F5) system_menu_->addSeparator();
     QAction* action = system_menu_->addAction(item.caption);
     action->setShortcut(QKeySequence(item.key));
-    connect(action, &QAction::triggered, this,
-            [this, run = item.action] { Command(run); });
+    connect(action, &QAction::triggered, this, [this, run = item.action] { Command(run); });
     menu_actions_.append(action);
   }
 }

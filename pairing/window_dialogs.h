@@ -24,8 +24,7 @@ class WindowDialogs : public UserDialogs {
   // The text of an error that stopped a command.
   virtual void ShowError(const std::string& text) = 0;
   // A one-line text input; nothing when the user cancels.
-  virtual std::optional<std::string> AskText(const std::string& caption,
-                                             const std::string& prompt,
+  virtual std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                              const std::string& initial) = 0;
   // The open-file dialog; `filter` is "Description (*.ext)". Nothing on cancel.
   virtual std::optional<std::string> AskOpenFileName(const std::string& filter) = 0;

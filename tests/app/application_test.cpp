@@ -6,7 +6,6 @@
 
 #include <QEvent>
 #include <QObject>
-
 #include <stdexcept>
 
 #include "tests/app/scripted_dialogs.h"

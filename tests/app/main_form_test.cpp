@@ -6,18 +6,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QClipboard>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
-
 #include <memory>
 
 #include "app/settings_store.h"
@@ -144,8 +143,8 @@ TEST_F(AppMainFormTest, KonecIsShownOnceOnClosing) {
   form->close();
   EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"konec"});
   EXPECT_TRUE(dialogs_.errors.empty());
-  for (const char* key : {"MainWin/.Left", "MainWin/.WindowState", "SystemWin/.Left",
-                          "SystemWin/.WindowState"})
+  for (const char* key :
+       {"MainWin/.Left", "MainWin/.WindowState", "SystemWin/.Left", "SystemWin/.WindowState"})
     EXPECT_FALSE(Stored(key).isEmpty()) << key;
 }
 
@@ -200,9 +199,9 @@ TEST_F(AppMainFormTest, SaveFailureIsReportedWhileClosing) {
   ASSERT_TRUE(QDir(HomePath()).mkdir(".VESTRUM"));
   EXPECT_TRUE(form->close());
   EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"konec"});
-  EXPECT_EQ(dialogs_.errors, (std::vector<std::string>{
-                                 "Could not save property SystemWin.WindowState",
-                                 "Could not save property MainWin.Left"}));
+  EXPECT_EQ(dialogs_.errors,
+            (std::vector<std::string>{"Could not save property SystemWin.WindowState",
+                                      "Could not save property MainWin.Left"}));
 }
 
 TEST_F(AppMainFormTest, TileStacksOrSetsSideBySide) {
@@ -292,10 +291,9 @@ TEST_F(AppMainFormTest, ActionsCaptionsShortcutsAndHints) {
   QStringList tools;
   for (QAction* action : form->findChild<QToolBar*>("ToolBar1")->actions())
     tools << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-  EXPECT_EQ(tools.mid(0, 10),
-            (QStringList{"ToolButton1", "|", "FileNew1", "FileOpen1", "FileSave1", "|",
-                         "WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
-                         "ToolButton2"}));
+  EXPECT_EQ(tools.mid(0, 10), (QStringList{"ToolButton1", "|", "FileNew1", "FileOpen1", "FileSave1",
+                                           "|", "WindowCascade1", "WindowTileHorizontal1",
+                                           "WindowTileVertical1", "ToolButton2"}));
   // Controls of the database commands are in place but disabled.
   for (const char* placeholder : {"edKolo", "BitBtn1", "BitBtn2"}) {
     QWidget* widget = form->findChild<QToolBar*>("ToolBar1")->findChild<QWidget*>(placeholder);

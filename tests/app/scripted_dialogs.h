@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <cstdlib>
 #include <deque>
 #include <string>

@@ -11,7 +11,6 @@
 #include <QMdiSubWindow>
 #include <QSettings>
 #include <QWidget>
-
 #include <memory>
 
 #include "tests/app/scripted_dialogs.h"
@@ -141,7 +140,7 @@ TEST_F(AppWindowSettingsTest, UnusableValuesReadAsDefaults) {
   } cases[] = {
       {"100", "100", "400", "300", "3", kStored},  // state out of range
       {"100", "100", "400", "300", "-1", kStored},
-      {"100", "100", "400", "300", "max", kStored},  // not a number
+      {"100", "100", "400", "300", "max", kStored},   // not a number
       {"abc", "100", "400", "300", "0", kUnchanged},  // position not a number
       {"100", "1.5", "400", "300", "0", kUnchanged},
       {"100", "100", "100", "300", "0", kUnchanged},  // empty
@@ -152,8 +151,8 @@ TEST_F(AppWindowSettingsTest, UnusableValuesReadAsDefaults) {
       {"100", "100", "99999999999", "300", "0", QRect(100, 100, 558, 200)},  // beyond 32 bits
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.left << ' ' << c.top << ' ' << c.right << ' '
-                                    << c.bottom << ' ' << c.state);
+    SCOPED_TRACE(testing::Message()
+                 << c.left << ' ' << c.top << ' ' << c.right << ' ' << c.bottom << ' ' << c.state);
     Store("MainWin/.Left", c.left);
     Store("MainWin/.Top", c.top);
     Store("MainWin/.Right", c.right);
@@ -183,7 +182,8 @@ TEST_F(AppWindowSettingsTest, PropertyEntriesOfTheWindowDropTheirName) {
   settings.SetSaveWindowPlace(false);
   int own = 2;
   int other = 7;
-  settings.AddProperty({"SystemWin.WindowState", [&] { return own; }, [&](int v) { own = v; }, 0, 2});
+  settings.AddProperty(
+      {"SystemWin.WindowState", [&] { return own; }, [&](int v) { own = v; }, 0, 2});
   settings.AddProperty({"Grid.Width", [&] { return other; }, [&](int v) { other = v; }});
   settings.Save();
   EXPECT_EQ(Stored("SystemWin/.WindowState"), "2");
@@ -220,7 +220,8 @@ TEST_F(AppWindowSettingsTest, ColumnWidthDefaultsTo120) {
   int column = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stored ? c.stored : "missing");
-    if (c.stored) Store(QStringLiteral("SeskupeniWin/HraciWin/Column%1Width").arg(column), c.stored);
+    if (c.stored)
+      Store(QStringLiteral("SeskupeniWin/HraciWin/Column%1Width").arg(column), c.stored);
     EXPECT_EQ(settings.ReadColumnWidth("HraciWin", column), c.width);
     ++column;
   }
@@ -248,7 +249,8 @@ TEST_F(AppWindowSettingsTest, SaveFailureNamesTheEntry) {
   for (const auto& c : cases) {
     QWidget window;
     TJvRegAuto& settings = TJvRegAuto::Attach(window, "SystemWin", "SystemWin");
-    if (c.with_property) settings.AddProperty({"SystemWin.WindowState", [] { return 0; }, [](int) {}});
+    if (c.with_property)
+      settings.AddProperty({"SystemWin.WindowState", [] { return 0; }, [](int) {}});
     try {
       settings.Save();
       ADD_FAILURE() << "saving into a directory succeeded";
@@ -290,10 +292,14 @@ TEST_F(AppWindowSettingsTest, ParseStoredIntegerAcceptsOnlyWholeIntegers) {
     QVariant stored;
     std::optional<int> value;
   } cases[] = {
-      {QVariant(), std::nullopt},           {QVariant("12"), 12},
-      {QVariant("-3"), -3},                 {QVariant(" 4"), 4},
-      {QVariant("4x"), std::nullopt},       {QVariant("0x10"), std::nullopt},
-      {QVariant(""), std::nullopt},         {QVariant("2147483648"), std::nullopt},
+      {QVariant(), std::nullopt},
+      {QVariant("12"), 12},
+      {QVariant("-3"), -3},
+      {QVariant(" 4"), 4},
+      {QVariant("4x"), std::nullopt},
+      {QVariant("0x10"), std::nullopt},
+      {QVariant(""), std::nullopt},
+      {QVariant("2147483648"), std::nullopt},
       {QVariant(QStringList{"1", "2"}), std::nullopt},
   };
   for (const auto& c : cases) {

@@ -1,7 +1,5 @@
 // The pairing window over the real matching exchange (cmd and wmatch), with
 // scripted dialogs and the in-process clipboard.
-#include "pairing/system_win.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -16,7 +14,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-
 #include <map>
 #include <memory>
 #include <set>
@@ -24,6 +21,7 @@
 #include <vector>
 
 #include "pairing/command_prefix.h"
+#include "pairing/system_win.h"
 #include "pairing/window_spin_box.h"
 #include "tests/app/scripted_dialogs.h"
 
@@ -182,7 +180,8 @@ TEST_F(PairingWindowTest, MissingResultsQuestion) {
     dialogs_.answers = c.answers;
     window_->Button6Click();
     EXPECT_EQ(dialogs_.questions.size(), c.questions);
-    for (const std::string& question : dialogs_.questions) EXPECT_EQ(question, kMissingResultsQuestion);
+    for (const std::string& question : dialogs_.questions)
+      EXPECT_EQ(question, kMissingResultsQuestion);
     if (c.drawn) {
       EXPECT_TRUE(dialogs_.errors.empty());
       EXPECT_EQ(Engine().RoundCount(), 2);
