@@ -34,11 +34,6 @@ class Grid {
   void EmptyRange(int first_col, int end_col, int first_row, int end_row);
   // The non-empty cells of one column, shown or not, as (row, text).
   std::vector<std::pair<int, std::string>> ColumnCells(int col) const;
-  // Empties every cell, shown or not.
-  void EmptyAll() { cells_.clear(); }
-
-  // Number of non-empty cells (shown or not).
-  std::size_t StoredCellCount() const { return cells_.size(); }
 
  private:
   static std::uint64_t Key(int col, int row) {

@@ -117,8 +117,8 @@ class PairingEngine {
   std::optional<std::string> RunOneClick(DrawMode mode = DrawMode::kFours);
 
  private:
+  // The history counts of one weights computation (pairing/history.h).
   class History;
-  friend class History;
 
   void NotifyCounters();
   void NotifyGrid();
