@@ -6,6 +6,10 @@ if(VESTRUM_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(VESTRUM_LIBFUZZER)
+  # Coverage for libFuzzer in every library, not only in the fuzz targets.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # Includes every *.cmake fragment of the calling folder in name order, so that
 # each component of a folder keeps its build rules in a file of its own.
