@@ -1,14 +1,15 @@
 // wmatch: strict input checking with line numbers, and matchings equal to a
 // brute-force optimum (maximum cardinality first, then weight).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/pairing/engine_fixture.h"
 #include "tests/tools/brute_force_matching.h"
+#include "tests/tools/program_runner.h"
 #include "tools/wmatch/graph_input.h"
 #include "tools/wmatch/matcher.h"
 
@@ -181,31 +182,14 @@ TEST(WmatchTest, MatchesTheBruteForceOptimum) {
 }
 
 // The program itself: output format, and one line on stderr with status 1.
-class WmatchProgramTest : public ::testing::Test {
+class WmatchProgramTest : public pairing_test::ScratchDirTest {
  protected:
   int Run(const std::string& input, std::string& out, std::string& err) {
-    std::string in_file = ::testing::TempDir() + "wmatch-test.in";
-    std::string out_file = ::testing::TempDir() + "wmatch-test.out";
-    std::string err_file = ::testing::TempDir() + "wmatch-test.err";
-    FILE* f = std::fopen(in_file.c_str(), "wb");
-    std::fwrite(input.data(), 1, input.size(), f);
-    std::fclose(f);
-    std::string command = std::string(VESTRUM_BIN_DIR) + "/wmatch " + in_file + " >" + out_file +
-                          " 2>" + err_file;
-    int status = std::system(command.c_str());
-    out = Slurp(out_file);
-    err = Slurp(err_file);
-    return WEXITSTATUS(status);
-  }
-  static std::string Slurp(const std::string& name) {
-    std::string text;
-    FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f) return text;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
-    std::fclose(f);
-    return text;
+    tools_test::WriteFile("graph.in", input);
+    tools_test::ProgramResult result = tools_test::RunProgram("wmatch", "graph.in");
+    out = result.out;
+    err = result.err;
+    return result.status;
   }
 };
 
@@ -225,9 +209,9 @@ TEST_F(WmatchProgramTest, MalformedInputIsOneLineAndStatusOne) {
 }
 
 TEST_F(WmatchProgramTest, MissingFileIsStatusOne) {
-  std::string out, err;
-  std::string command = std::string(VESTRUM_BIN_DIR) + "/wmatch /nonexistent/wm.in 2>/dev/null";
-  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+  tools_test::ProgramResult result = tools_test::RunProgram("wmatch", "/nonexistent/wm.in");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("cannot open /nonexistent/wm.in"), std::string::npos) << result.err;
 }
 
 }  // namespace
