@@ -77,7 +77,16 @@ void TABSDiskPageManager::ReadEncryptionHeader(int64_t offset) {
   encryption_ = TABSEncryptionHeader::Decode(bytes);
 }
 
+void TABSDiskPageManager::RemoveStaleJournal() noexcept {
+  if (!file_.IsOpened() || file_.IsReadOnly() || journal_.IsActive()) return;
+  // Another process may be committing: then the journal is its business.
+  if (header_lock_count_ == 0 && !file_.LockByte(1, kHeaderLockOffset)) return;
+  TABSJournal::RemoveIfStale(file_);
+  if (header_lock_count_ == 0) file_.UnlockByte(1, kHeaderLockOffset);
+}
+
 void TABSDiskPageManager::CloseFile() noexcept {
+  RemoveStaleJournal();
   free_space_.reset();
   DiscardAll();
   header_lock_count_ = 0;
@@ -98,6 +107,7 @@ void TABSDiskPageManager::Close() {
     CloseFile();
     return;
   }
+  RemoveStaleJournal();
   free_space_.reset();
   DiscardAll();
   header_lock_count_ = 0;
@@ -198,6 +208,7 @@ bool TABSDiskPageManager::OpenDatabaseFile(const std::string& name, const TABSPa
     bool needs_repair = false;
     {
       HeaderLockGuard guard(*this);
+      TABSJournal::Recover(file_);
       ReadHeader();
       needs_repair = header_.state != kStateConsistent || !(header_.version >= kOldestCleanVersion);
       if (!header_.HasSignature()) {
@@ -250,9 +261,13 @@ bool TABSDiskPageManager::LockHeader() {
   if (!file_.LockByteWithRetry(1, kHeaderLockOffset)) return false;
   header_lock_count_ = 1;
   try {
-    // A process that died inside a commit left its journal: roll it back
-    // before anything is read under this lock.
-    if (TABSJournal::Recover(file_) && free_space_) {
+    // A process that died inside a commit left the state byte at 1 and its
+    // journal live: roll it back before anything is read under this lock.
+    // (Opening checks the journal itself, since after a power loss the
+    // state byte may not have reached the disk.)
+    uint8_t state = kStateConsistent;
+    if (free_space_ && file_.ReadBuffer(&state, 42, 1) && state == kStateCommitting &&
+        TABSJournal::Recover(file_)) {
       DropCachedPages();
       ReadHeader();
     }
@@ -570,11 +585,7 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
   } catch (...) {
     in_commit_ = false;
     // Nothing in the database file changed yet: the journal is just dropped.
-    try {
-      if (journal_.IsActive()) journal_.Remove();
-    } catch (const EABSException&) {
-      journal_.Close();
-    }
+    journal_.Discard();
     UnlockHeader();
     throw;
   }
@@ -586,7 +597,7 @@ void TABSDiskPageManager::FinishCommitWrites() {
   WriteHeader();
   file_.FlushFileBuffers();
   unsynced_pages_.clear();
-  journal_.Remove();
+  journal_.Finish();
   in_commit_ = false;
   if (file_.GetSize() > FileSizeForTotal()) file_.SetSize(FileSizeForTotal());
   UnlockHeader();
@@ -596,7 +607,6 @@ void TABSDiskPageManager::AbortCommitWrites() noexcept {
   in_commit_ = false;
   try {
     journal_.RollBackInto(file_);
-    journal_.Remove();
   } catch (const EABSException&) {
     // The journal stays behind; the next take of the header lock (or the
     // next open) rolls it back.

@@ -101,6 +101,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void ReadEncryptionHeader(int64_t offset);
   void CheckPassword();
   void CloseFile() noexcept;
+  void RemoveStaleJournal() noexcept;
   void DropInterruptedGrowth();
   bool IsSystemPage(int32_t page_no) const;
   // Writes bytes over a page, first saving its old image in the journal

@@ -32,6 +32,7 @@ TABSDatabaseFreeSpaceManager::TABSDatabaseFreeSpaceManager(TABSFreeSpaceHost& ho
   pages_per_pfs_ = 8 * data_size_;
   extents_per_eam_ = 4 * data_size_;
   pages_per_group_ = extents_per_eam_ * pages_per_extent_;
+  groups_fill_pfs_ranges_ = pages_per_group_ % pages_per_pfs_ == 0;
 }
 
 int64_t TABSDatabaseFreeSpaceManager::EamPageOfIndex(int64_t index) const {
@@ -41,8 +42,14 @@ int64_t TABSDatabaseFreeSpaceManager::EamPageOfIndex(int64_t index) const {
 
 bool TABSDatabaseFreeSpaceManager::IsSystemPage(int64_t n) const {
   if (n < 0) return false;
-  if (n % pages_per_pfs_ == 0 || n % pages_per_group_ == 0) return true;
-  return n >= 1 && (n - 1) % pages_per_pfs_ == 0 && (n - 1) % pages_per_group_ == 0;
+  // One division in the common case: a page that is neither a PFS position
+  // nor right after one can only be an EAM page when groups are not whole
+  // PFS ranges, and then it lies half a PFS range after a PFS position.
+  const int64_t r = n % pages_per_pfs_;
+  if (r == 0) return true;
+  if (r == 1) return (n - 1) % pages_per_group_ == 0;
+  if (groups_fill_pfs_ranges_ || 2 * r != pages_per_pfs_) return false;
+  return n % pages_per_group_ == 0;
 }
 
 int32_t TABSDatabaseFreeSpaceManager::PfsPageFor(int32_t page_no) const {

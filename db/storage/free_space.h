@@ -82,6 +82,7 @@ class TABSDatabaseFreeSpaceManager {
   int64_t pages_per_pfs_;
   int64_t extents_per_eam_;
   int64_t pages_per_group_;
+  bool groups_fill_pfs_ranges_;  // even pages per extent
 };
 
 }  // namespace kelvorin

@@ -41,7 +41,7 @@ class Checker {
   Checker(TABSDatabaseFile& file, const TABSPassword& password) : file_(file), password_(password) {}
 
   TABSIntegrityReport Run() {
-    if (platform::FileExists(TABSJournal::PathFor(file_.FileName()))) {
+    if (TABSJournal::IsLive(file_)) {
       Corrupt(-1, "a rollback journal is present (an interrupted commit)");
     }
     if (!CheckHeaders()) return std::move(report_);

@@ -16,16 +16,42 @@ constexpr std::string_view kMagic = "KELVORINJOURNAL1";
 constexpr int64_t kHeaderBytes = 16 + 4 + 4 + 8 + 4 + kJournaledPrefixSize;
 constexpr int64_t kHeaderSize = kHeaderBytes + 4;
 constexpr int32_t kJournalWrite = 10469;
-constexpr int32_t kJournalRead = 10464;
 constexpr size_t kFlushThreshold = size_t{1} << 20;
 
-void RaiseJournal(const std::string& path, const char* what, int error) {
-  throw EABSException(page_errors::kCreateFile,
-                      "Cannot create file: '%s' Error code: %d. ErrorMessage: %s",
-                      {path, error, std::string(what)});
+// A journal file read back: its header, if it checks, and whether it is
+// live for the database.
+struct JournalImage {
+  bool valid = false;
+  bool live = false;
+  int32_t page_size = 0;
+  uint32_t salt = 0;
+  int64_t file_size = 0;
+  std::vector<uint8_t> header;
+};
+
+JournalImage Inspect(const platform::File& journal, TABSDatabaseFile& database) {
+  JournalImage image;
+  image.header.resize(kHeaderSize);
+  int64_t done = 0;
+  if (journal.ReadAt(image.header.data(), kHeaderSize, 0, &done) != 0 || done != kHeaderSize) return image;
+  const uint8_t* h = image.header.data();
+  image.page_size = static_cast<int32_t>(LoadU32(h + 16));
+  image.valid = std::memcmp(h, kMagic.data(), 16) == 0 && LoadU32(h + kHeaderBytes) == AbsCrc32(h, kHeaderBytes) &&
+                image.page_size >= kMinPageSize && image.page_size <= kMaxPageSize;
+  if (!image.valid) return image;
+  image.salt = LoadU32(h + 20);
+  image.file_size = static_cast<int64_t>(LoadU64(h + 24));
+  uint8_t counter[4];
+  image.live = database.ReadBuffer(counter, 38, 4) && LoadI32(counter) == LoadI32(h + 32);
+  return image;
 }
 
 }  // namespace
+
+void TABSJournal::Raise(const char* what, int error) const {
+  throw EABSException(page_errors::kCreateFile, "Cannot create file: '%s' Error code: %d. ErrorMessage: %s",
+                      {path_, error, std::string(what) + ": " + platform::ErrorText(error)});
+}
 
 void TABSJournal::Begin(const std::string& database, int32_t page_size, uint32_t salt,
                         int64_t file_size, int32_t commit_counter, const uint8_t* prefix) {
@@ -43,8 +69,9 @@ void TABSJournal::Begin(const std::string& database, int32_t page_size, uint32_t
   StoreI32(h + 32, commit_counter);
   std::memcpy(h + 36, prefix, kJournaledPrefixSize);
   StoreU32(h + kHeaderBytes, AbsCrc32(h, kHeaderBytes));
-  platform::RemoveFile(path_);
-  file_.CreateFile(path_);
+  file_.Close();
+  created_ = !platform::FileExists(path_);
+  if (const int error = file_.Open(path_, platform::Access::kReadWrite, created_)) Raise("open", error);
 }
 
 bool TABSJournal::Contains(int32_t page_no) const {
@@ -66,41 +93,51 @@ void TABSJournal::AddPage(int32_t page_no, const uint8_t* page) {
 
 void TABSJournal::Flush() {
   if (pending_.empty()) return;
-  file_.WriteBuffer(pending_.data(), kJournalWrite, written_, static_cast<int64_t>(pending_.size()));
+  if (const int error = file_.WriteAt(pending_.data(), static_cast<int64_t>(pending_.size()), written_)) {
+    Raise("write", error);
+  }
   written_ += static_cast<int64_t>(pending_.size());
   pending_.clear();
 }
 
 void TABSJournal::Sync() {
   Flush();
-  file_.FlushFileBuffers();
-  if (const int error = platform::SyncDirectoryOf(path_)) RaiseJournal(path_, "directory sync", error);
+  if (const int error = file_.Sync()) Raise("sync", error);
+  if (created_) {
+    if (const int error = platform::SyncDirectoryOf(path_)) Raise("directory sync", error);
+    created_ = false;
+  }
 }
 
-void TABSJournal::Remove() {
-  if (file_.IsOpened()) file_.CloseFile();
-  if (const int error = platform::RemoveFile(path_)) RaiseJournal(path_, "remove", error);
-  if (const int error = platform::SyncDirectoryOf(path_)) RaiseJournal(path_, "directory sync", error);
-  pages_.clear();
-  pending_.clear();
+void TABSJournal::Finish() { Close(); }
+
+void TABSJournal::Discard() noexcept {
+  if (file_.IsOpen() && written_ > 0) {
+    const uint8_t zeros[16] = {};
+    file_.WriteAt(zeros, sizeof zeros, 0);
+  }
+  Close();
 }
 
 void TABSJournal::Close() noexcept {
-  try {
-    if (file_.IsOpened()) file_.CloseFile();
-  } catch (const EABSException&) {
-  }
+  file_.Close();
   pages_.clear();
   pending_.clear();
+  written_ = 0;
 }
 
 void TABSJournal::RollBackInto(TABSDatabaseFile& database) {
   Flush();
-  std::vector<uint8_t> record(4 + page_size_ + 4);
   std::vector<uint8_t> header(kHeaderSize);
-  file_.ReadBufferOrRaise(header.data(), kJournalRead, 0, kHeaderSize);
+  std::vector<uint8_t> record(4 + page_size_ + 4);
+  int64_t done = 0;
+  auto read = [&](std::vector<uint8_t>& into, int64_t at) {
+    const int error = file_.ReadAt(into.data(), static_cast<int64_t>(into.size()), at, &done);
+    if (error != 0 || done != static_cast<int64_t>(into.size())) Raise("read", error != 0 ? error : 5);
+  };
+  read(header, 0);
   for (int64_t at = kHeaderSize; at < written_; at += static_cast<int64_t>(record.size())) {
-    file_.ReadBufferOrRaise(record.data(), kJournalRead, at, static_cast<int64_t>(record.size()));
+    read(record, at);
     const int32_t page_no = LoadI32(record.data());
     database.WriteBuffer(record.data() + 4, kJournalWrite,
                          kPageAreaOffset + int64_t{page_no} * page_size_, page_size_);
@@ -108,50 +145,63 @@ void TABSJournal::RollBackInto(TABSDatabaseFile& database) {
   database.WriteBuffer(header.data() + 36, kJournalWrite, 0, kJournaledPrefixSize);
   database.SetSize(static_cast<int64_t>(LoadU64(header.data() + 24)));
   database.FlushFileBuffers();
+  Discard();
 }
 
 bool TABSJournal::Recover(TABSDatabaseFile& database) {
   const std::string path = PathFor(database.FileName());
   if (!platform::FileExists(path)) return false;
+  platform::File journal;
+  if (journal.Open(path, platform::Access::kRead, false) != 0) return false;
+  const JournalImage image = Inspect(journal, database);
+  if (!image.live) return false;
   if (database.IsReadOnly()) {
     throw EABSException(page_errors::kOpenFile, "Cannot open file:'%s' Error code: %d. ErrorMessage: %s",
                         {database.FileName(), 30,
                          "an interrupted commit must first be rolled back by a writable open"});
   }
-  TABSDatabaseFile journal;
-  journal.OpenFile(path, TABSDatabaseFile::amRead, TABSDatabaseFile::smDenyNone);
-  const int64_t size = journal.GetSize();
-  std::vector<uint8_t> header(kHeaderSize);
-  uint8_t counter[4];
-  bool applies = size >= kHeaderSize && journal.ReadBuffer(header.data(), 0, kHeaderSize) &&
-                 std::memcmp(header.data(), kMagic.data(), 16) == 0 &&
-                 LoadU32(header.data() + kHeaderBytes) == AbsCrc32(header.data(), kHeaderBytes) &&
-                 LoadU32(header.data() + 16) >= kMinPageSize && LoadU32(header.data() + 16) <= kMaxPageSize &&
-                 database.ReadBuffer(counter, 38, 4) &&
-                 LoadI32(counter) == LoadI32(header.data() + 32);
-  // A journal that does not check was never synced, so the commit it
-  // belonged to had not touched the file; one with another counter is stale.
-  if (applies) {
-    const int32_t page_size = static_cast<int32_t>(LoadU32(header.data() + 16));
-    const uint32_t salt = LoadU32(header.data() + 20);
-    std::vector<uint8_t> record(4 + page_size + 4);
-    for (int64_t at = kHeaderSize; at + static_cast<int64_t>(record.size()) <= size;
-         at += static_cast<int64_t>(record.size())) {
-      if (!journal.ReadBuffer(record.data(), at, static_cast<int64_t>(record.size()))) break;
-      if (LoadU32(record.data() + 4 + page_size) != AbsCrc32(record.data(), 4 + page_size, salt)) break;
-      const int32_t page_no = LoadI32(record.data());
-      if (page_no < 0) break;
-      database.WriteBuffer(record.data() + 4, kJournalWrite,
-                           kPageAreaOffset + int64_t{page_no} * page_size, page_size);
+  std::vector<uint8_t> record(4 + image.page_size + 4);
+  for (int64_t at = kHeaderSize;; at += static_cast<int64_t>(record.size())) {
+    int64_t done = 0;
+    if (journal.ReadAt(record.data(), static_cast<int64_t>(record.size()), at, &done) != 0 ||
+        done != static_cast<int64_t>(record.size()) ||
+        LoadU32(record.data() + 4 + image.page_size) != AbsCrc32(record.data(), 4 + image.page_size, image.salt)) {
+      break;
     }
-    database.WriteBuffer(header.data() + 36, kJournalWrite, 0, kJournaledPrefixSize);
-    database.SetSize(static_cast<int64_t>(LoadU64(header.data() + 24)));
-    database.FlushFileBuffers();
+    const int32_t page_no = LoadI32(record.data());
+    if (page_no < 0) break;
+    database.WriteBuffer(record.data() + 4, kJournalWrite,
+                         kPageAreaOffset + int64_t{page_no} * image.page_size, image.page_size);
   }
-  journal.CloseFile();
-  if (const int error = platform::RemoveFile(path)) RaiseJournal(path, "remove", error);
+  database.WriteBuffer(image.header.data() + 36, kJournalWrite, 0, kJournaledPrefixSize);
+  database.SetSize(image.file_size);
+  database.FlushFileBuffers();
+  journal.Close();
+  // The file holds its state from before the interrupted commit again, and
+  // that is durable: the journal has served.
+  if (const int error = platform::RemoveFile(path)) {
+    throw EABSException(page_errors::kOpenFile, "Cannot open file:'%s' Error code: %d. ErrorMessage: %s",
+                        {path, error, platform::ErrorText(error)});
+  }
   platform::SyncDirectoryOf(path);
   return true;
+}
+
+bool TABSJournal::IsLive(TABSDatabaseFile& database) {
+  platform::File journal;
+  return journal.Open(PathFor(database.FileName()), platform::Access::kRead, false) == 0 &&
+         Inspect(journal, database).live;
+}
+
+void TABSJournal::RemoveIfStale(TABSDatabaseFile& database) {
+  const std::string path = PathFor(database.FileName());
+  if (!platform::FileExists(path)) return;
+  {
+    platform::File journal;
+    if (journal.Open(path, platform::Access::kRead, false) != 0) return;
+    if (Inspect(journal, database).live) return;
+  }
+  if (platform::RemoveFile(path) == 0) platform::SyncDirectoryOf(path);
 }
 
 }  // namespace kelvorin

@@ -3,15 +3,21 @@
 // file's first 376 bytes (headers; the object-number counter is left out
 // because other processes change it under their own lock), the file size,
 // the commit counter before the commit and the old image of every page the
-// commit will change, each record checksummed with a per-journal salt; it is
-// synced before the first page is written and removed when the commit is
-// durable. Opening a file with a journal whose counter matches the file's
-// copies the old images back.
+// commit will change, each record checksummed with a per-commit salt; it is
+// synced before the first page is written.
+//
+// A journal is live while the file's commit counter still equals the one it
+// recorded: opening a file with a live journal copies the old images back.
+// Once the commit has written its counter and synced, the journal is stale
+// by that rule alone, so it is overwritten by the next commit instead of
+// being deleted and created again (which would cost two directory syncs per
+// commit); it is removed when the database is closed.
 //
 // Layout: "KELVORINJOURNAL1", u32 page size, u32 salt, i64 file size,
 // i32 commit counter, 376 header bytes, u32 CRC of all that; then records of
 // i32 page number, the page, u32 CRC (seeded with the salt). Records are
-// applied up to the first that does not check.
+// applied up to the first that does not check (what follows is left over
+// from an earlier, longer commit).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +25,7 @@
 #include <vector>
 
 #include "db/storage/database_file.h"
+#include "platform/file.h"
 
 namespace kelvorin {
 
@@ -32,33 +39,43 @@ class TABSJournal {
   TABSJournal(const TABSJournal&) = delete;
   TABSJournal& operator=(const TABSJournal&) = delete;
 
-  // Creates the journal with its header; nothing is synced yet.
+  // Opens (or creates) the journal and starts a new one over it.
   void Begin(const std::string& database, int32_t page_size, uint32_t salt, int64_t file_size,
              int32_t commit_counter, const uint8_t* prefix);
   // Appends the old image of a page (once per page number).
   void AddPage(int32_t page_no, const uint8_t* page);
   bool Contains(int32_t page_no) const;
-  // Writes what is buffered and makes the journal and its directory entry
-  // durable.
+  // Writes what is buffered and makes it durable (and the journal's
+  // directory entry, when this commit created the file).
   void Sync();
-  // Deletes the journal and makes the deletion durable.
-  void Remove();
-  bool IsActive() const { return file_.IsOpened(); }
-  // Lets go of the journal file without removing it.
-  void Close() noexcept;
+  // Lets go of the journal after its commit became durable; it stays on
+  // disk, stale.
+  void Finish();
+  // Makes a journal whose commit never touched the file unusable (best
+  // effort) and lets go of it.
+  void Discard() noexcept;
+  bool IsActive() const { return file_.IsOpen(); }
   // Copies every old image back into the database file and syncs it (used
-  // when a commit fails part-way); the journal stays until Remove.
+  // when a commit fails part-way); then lets go of the journal.
   void RollBackInto(TABSDatabaseFile& database);
+  void Close() noexcept;
 
-  // Recovery at open: true when a journal was found and applied or removed.
-  // Raises when the journal belongs to the file but cannot be applied.
+  // Recovery: rolls a live journal back into the file and removes it.
+  // Returns true when it rolled back. A read-only file with a live journal
+  // is refused; a stale journal is left alone.
   static bool Recover(TABSDatabaseFile& database);
+  // True when the journal exists and belongs to the file's current state.
+  static bool IsLive(TABSDatabaseFile& database);
+  // Removes the journal unless it is live (at close, under the header lock).
+  static void RemoveIfStale(TABSDatabaseFile& database);
 
  private:
   void Flush();
+  void Raise(const char* what, int error) const;
 
-  TABSDatabaseFile file_;
+  platform::File file_;
   std::string path_;
+  bool created_ = false;
   int32_t page_size_ = 0;
   uint32_t salt_ = 0;
   int64_t written_ = 0;

@@ -12,6 +12,7 @@
 namespace kelvorin {
 
 class TABSPageManager;
+class TABSSortedPageList;
 
 enum class TABSPageListKind { kNone, kCache, kSession };
 
@@ -56,7 +57,13 @@ class TABSPage {
   void SetOwner(int32_t owner) { StoreI32(Buffer() + page_field::kOwner, owner); }
 
  private:
+  friend class TABSSortedPageList;
+
   TABSPageManager* manager_;
+  // Links of the owning list's use order, least recently used first.
+  TABSPage* lru_prev_ = nullptr;
+  TABSPage* lru_next_ = nullptr;
+  uint64_t last_use_ = 0;
   int32_t page_no_;
   TABSMemoryBlock buffer_;
 };

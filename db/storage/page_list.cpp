@@ -19,38 +19,54 @@ int32_t TABSSortedPageList::IndexOf(int32_t page_no) const {
 
 TABSPage* TABSSortedPageList::Find(int32_t page_no) const {
   const int32_t index = IndexOf(page_no);
-  return index < 0 ? nullptr : entries_[index].page.get();
+  return index < 0 ? nullptr : pages_[index].get();
 }
 
 void TABSSortedPageList::Reserve() {
   if (numbers_.size() < numbers_.capacity()) return;
   const size_t capacity = numbers_.capacity() + grow_step_;
   numbers_.reserve(capacity);
-  entries_.reserve(capacity);
+  pages_.reserve(capacity);
   grow_step_ = std::min(grow_step_ * 2, kMaxStep);
+}
+
+void TABSSortedPageList::Link(TABSPage* page) {
+  page->last_use_ = ++stamp_counter_;
+  page->lru_prev_ = lru_tail_;
+  page->lru_next_ = nullptr;
+  if (lru_tail_) {
+    lru_tail_->lru_next_ = page;
+  } else {
+    lru_head_ = page;
+  }
+  lru_tail_ = page;
+}
+
+void TABSSortedPageList::Unlink(TABSPage* page) {
+  (page->lru_prev_ ? page->lru_prev_->lru_next_ : lru_head_) = page->lru_next_;
+  (page->lru_next_ ? page->lru_next_->lru_prev_ : lru_tail_) = page->lru_prev_;
+  page->lru_prev_ = page->lru_next_ = nullptr;
 }
 
 void TABSSortedPageList::Add(std::unique_ptr<TABSPage> page) {
   const int32_t page_no = page->PageNo();
-  const auto it = std::lower_bound(numbers_.begin(), numbers_.end(), page_no);
-  const auto index = it - numbers_.begin();
+  const auto index = std::lower_bound(numbers_.begin(), numbers_.end(), page_no) - numbers_.begin();
   Reserve();
-  const uint64_t stamp = ++stamp_counter_;
+  Link(page.get());
   numbers_.insert(numbers_.begin() + index, page_no);
-  entries_.insert(entries_.begin() + index, Entry{std::move(page), stamp});
-  by_stamp_.emplace(stamp, page_no);
+  pages_.insert(pages_.begin() + index, std::move(page));
 }
 
 std::unique_ptr<TABSPage> TABSSortedPageList::Take(int32_t page_no) {
   const int32_t index = IndexOf(page_no);
   if (index < 0) return nullptr;
-  std::unique_ptr<TABSPage> page = std::move(entries_[index].page);
-  by_stamp_.erase(entries_[index].stamp);
+  std::unique_ptr<TABSPage> page = std::move(pages_[index]);
+  Unlink(page.get());
   numbers_.erase(numbers_.begin() + index);
-  entries_.erase(entries_.begin() + index);
+  pages_.erase(pages_.begin() + index);
   if (numbers_.capacity() - numbers_.size() > shrink_step_) {
     numbers_.shrink_to_fit();
-    entries_.shrink_to_fit();
+    pages_.shrink_to_fit();
     shrink_step_ = std::min(shrink_step_ * 2, kMaxStep);
   }
   return page;
@@ -68,29 +84,39 @@ void TABSSortedPageList::Delete(int32_t page_no) {
 }
 
 void TABSSortedPageList::Touch(int32_t page_no) {
-  const int32_t index = IndexOf(page_no);
-  if (index < 0) throw EABSException(page_errors::kPageNotFound, "Page not found");
-  by_stamp_.erase(entries_[index].stamp);
-  entries_[index].stamp = ++stamp_counter_;
-  by_stamp_.emplace(entries_[index].stamp, page_no);
+  TABSPage* page = Find(page_no);
+  if (page == nullptr) throw EABSException(page_errors::kPageNotFound, "Page not found");
+  Touch(page);
+}
+
+void TABSSortedPageList::Touch(TABSPage* page) {
+  if (page == lru_tail_) {
+    page->last_use_ = ++stamp_counter_;
+    return;
+  }
+  Unlink(page);
+  Link(page);
 }
 
 void TABSSortedPageList::Clear() {
   std::vector<int32_t>().swap(numbers_);
-  std::vector<Entry>().swap(entries_);
-  by_stamp_.clear();
+  std::vector<std::unique_ptr<TABSPage>>().swap(pages_);
+  lru_head_ = lru_tail_ = nullptr;
 }
 
-TABSPage* TABSSortedPageList::LeastRecentlyUsed() const {
-  return by_stamp_.empty() ? nullptr : Find(by_stamp_.begin()->second);
+std::unique_ptr<TABSPage> TABSSortedPageList::TakeLeastRecentlyUsedUnheld() {
+  for (TABSPage* page = lru_head_; page != nullptr; page = page->lru_next_) {
+    if (page->use_count == 0) return Take(page->PageNo());
+  }
+  return nullptr;
 }
 
 void TABSSortedPageList::EvictUnheld(int32_t capacity) {
-  auto it = by_stamp_.begin();
-  while (Count() > capacity && it != by_stamp_.end()) {
-    const int32_t page_no = it->second;
-    ++it;  // Take erases the current stamp
-    if (Find(page_no)->use_count == 0) Take(page_no);
+  TABSPage* page = lru_head_;
+  while (Count() > capacity && page != nullptr) {
+    TABSPage* next = page->lru_next_;
+    if (page->use_count == 0) Take(page->PageNo());
+    page = next;
   }
 }
 

@@ -103,13 +103,23 @@ TABSPage* TABSPageManager::AddPage(int32_t session_id, uint16_t page_type) {
 }
 
 void TABSPageManager::LoadIntoCache(int32_t session, int32_t page_no) {
-  auto page = std::make_unique<TABSPage>(this, page_no);
+  // A full cache gives its least recently used page object (and buffer) to
+  // the new page instead of freeing one and allocating another.
+  std::unique_ptr<TABSPage> page;
+  if (cache_.Count() >= cache_capacity_) page = cache_.TakeLeastRecentlyUsedUnheld();
+  if (page && page->BufferSize() == page_size_) {
+    page->SetPageNo(page_no);
+  } else {
+    page = std::make_unique<TABSPage>(this, page_no);
+    page->AllocateBuffer();
+  }
+  page->dirty = false;
+  page->use_count = 0;
+  page->encrypt = true;
   page->owner_session = session;
   page->list = TABSPageListKind::kCache;
-  TABSPage& ref = *page;
-  ref.AllocateBuffer();
-  ReadPage(ref);  // a failed read never reaches the cache
-  ref.loaded = true;
+  ReadPage(*page);  // a failed read never reaches the cache
+  page->loaded = true;
   cache_.Add(std::move(page));
 }
 
@@ -157,7 +167,7 @@ void TABSPageManager::PutPage(TABSPage* page) {
     owner.dirty.Add(std::move(moved));
     return;
   }
-  cache_.Touch(page->PageNo());
+  cache_.Touch(page);
   if (cache_.Count() > cache_capacity_) cache_.EvictUnheld(cache_capacity_);
 }
 

@@ -194,7 +194,7 @@ TEST_F(PageManagerTest, FailedCommitIsRolledBackAndCanBeRetried) {
     EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "injected write failure - Native error: 99999");
   }
   EXPECT_EQ(ReadAll(Path()), before);
-  EXPECT_FALSE(std::filesystem::exists(Path() + "-journal"));
+  EXPECT_FALSE(TABSJournal::IsLive(m_.File()));
   EXPECT_EQ(Read(a), 1);  // other sessions still see the committed state
   m_.CommitSession(1);
   EXPECT_EQ(Read(a), 10);
