@@ -249,6 +249,54 @@ TABSIndexDef* TABSTableMetadata::AddTemporaryIndex(const std::vector<std::string
   return static_cast<TABSIndexDef*>(indexes_.Add(std::move(index)));
 }
 
+TABSIndexDef* TABSTableMetadata::AddIndex(std::unique_ptr<TABSIndexDef> index,
+                                          std::string_view table_name,
+                                          const TABSObjectIdSource& next_id,
+                                          const std::function<void(TABSIndexDef&)>& build) {
+  index->SetObjectId(next_id());
+  auto* added = static_cast<TABSIndexDef*>(indexes_.Add(std::move(index)));
+  try {
+    if (build) build(*added);
+  } catch (...) {
+    indexes_.Delete(indexes_.Count() - 1);
+    throw;
+  }
+  if (!added->Temporary()) {
+    std::unique_ptr<TABSConstraintDef> constraint = ConstraintOfIndex(*added);
+    if (constraint != nullptr) {
+      constraint->TablePair().name = CutObjectName(table_name);
+      constraint->SetObjectId(next_id());
+      ResolveConstraint(constraint.get());
+      constraints_.Add(std::move(constraint));
+    }
+  }
+  return added;
+}
+
+bool TABSTableMetadata::DropIndex(int32_t object_id) {
+  int32_t position = indexes_.IndexOfNumber(object_id);
+  if (position < 0) return false;
+  if (!indexes_.Items(position)->Temporary()) {
+    for (int32_t i = 0; i < constraints_.Count(); ++i) {
+      const TABSConstraintDef* c = constraints_.Items(i);
+      bool keyed = c->Kind() == static_cast<uint8_t>(TABSConstraintKind::kPrimaryKey) ||
+                   c->Kind() == static_cast<uint8_t>(TABSConstraintKind::kUnique);
+      if (keyed && c->SubjectPair().number == object_id) {
+        constraints_.Delete(i);
+        break;
+      }
+    }
+  }
+  indexes_.Delete(position);
+  return true;
+}
+
+void TABSTableMetadata::DropTemporaryIndexes() {
+  for (int32_t i = indexes_.Count() - 1; i >= 0; --i) {
+    if (indexes_.Items(i)->Temporary()) indexes_.Delete(i);
+  }
+}
+
 void TABSTableMetadata::RenameField(std::string_view old_name, std::string_view new_name) {
   TABSFieldDef* field = fields_.Find(old_name);
   if (field == nullptr) throw EABSException(native::kRenameFieldNotFound, {old_name});

@@ -114,6 +114,19 @@ class TABSTableMetadata {
                                   int32_t change_counter, const TABSObjectIdSource& next_id,
                                   TABSNameRandom& random = DefaultNameRandom());
 
+  // Appends an index with a fresh object number and builds it (the B-tree
+  // layer's `build`); a failed build removes it again and the error
+  // propagates. A persistent primary or unique index then derives its
+  // constraint for the table, with a number of its own, resolved at once.
+  TABSIndexDef* AddIndex(std::unique_ptr<TABSIndexDef> index, std::string_view table_name,
+                         const TABSObjectIdSource& next_id,
+                         const std::function<void(TABSIndexDef&)>& build);
+  // Removes an index; a persistent one first loses the first unique or
+  // primary-key constraint whose subject it is. False when there is none.
+  bool DropIndex(int32_t object_id);
+  // Drops every temporary index (when the last cursor on the table closes).
+  void DropTemporaryIndexes();
+
   // Renames a field and every index column that names it.
   void RenameField(std::string_view old_name, std::string_view new_name);
 

@@ -366,6 +366,40 @@ TEST_F(MetadataTest, TemporaryIndexNamesAvoidTakenOnes) {
   EXPECT_EQ(second->Name(), "TEMPORARY_INDEX_0");
 }
 
+TEST_F(MetadataTest, IndexesAddedLaterDeriveTheirConstraint) {
+  TABSTableMetadata metadata;
+  metadata.DefineFields({Field("id", C::AutoInc), Field("Jmeno", C::String, 20)});
+  for (int32_t i = 0; i < metadata.Fields().Count(); ++i) metadata.Fields().Items(i)->SetObjectId(next_id_++);
+  auto failing = std::make_unique<TABSIndexDef>();
+  failing->SetUnique(true);
+  failing->SetColumns({"Jmeno"}, {""}, {""});
+  EXPECT_THROW(metadata.AddIndex(std::move(failing), "hraci", NextId(),
+                                 [](TABSIndexDef&) { throw EABSException(20087, "Invalid index page"); }),
+               EABSException);
+  EXPECT_EQ(metadata.Indexes().Count(), 0);
+  EXPECT_EQ(metadata.Constraints().Count(), 0);
+
+  auto index = std::make_unique<TABSIndexDef>();
+  index->SetName("ByName");
+  index->SetUnique(true);
+  index->SetColumns({"Jmeno"}, {""}, {""});
+  TABSIndexDef* added = metadata.AddIndex(std::move(index), "hraci", NextId(), nullptr);
+  ASSERT_EQ(metadata.Constraints().Count(), 1);
+  auto* unique = static_cast<TABSConstraintDefUnique*>(metadata.Constraints().Items(0));
+  EXPECT_EQ(unique->Name(), "C_Unique$Jmeno");
+  EXPECT_EQ(unique->SubjectPair(), (TABSNameAndNumber{"ByName", added->ObjectId()}));
+  EXPECT_EQ(unique->Columns()[0], (TABSNameAndNumber{"Jmeno", 101}));
+  EXPECT_NE(unique->ObjectId(), added->ObjectId());
+
+  metadata.AddTemporaryIndex({"id"}, {""}, {""}, 1, 0, NextId());
+  EXPECT_EQ(metadata.Constraints().Count(), 1);
+  EXPECT_TRUE(metadata.DropIndex(added->ObjectId()));
+  EXPECT_EQ(metadata.Constraints().Count(), 0);
+  EXPECT_FALSE(metadata.DropIndex(12345));
+  metadata.DropTemporaryIndexes();
+  EXPECT_EQ(metadata.Indexes().Count(), 0);
+}
+
 TEST_F(MetadataTest, RenamingAFieldRenamesItsIndexColumns) {
   TABSTableMetadata metadata;
   metadata.DefineFields({Field("Kolo", C::Integer), Field("Stul", C::Integer)});
