@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -83,10 +86,19 @@ TSystemWin::TSystemWin(WindowDialogs& dialogs, QWidget* parent)
   page_control_->addTab(BuildPairingTab(), QStringLiteral("Párování"));
   page_control_->addTab(BuildFilesTab(), QStringLiteral("WM files"));
   layout->addWidget(page_control_, 1);
-  layout->addWidget(BuildPanel());
+  // A window made smaller than the panel scrolls the panel instead of
+  // squeezing its controls into each other.
+  auto* panel_scroller = new QScrollArea(content);
+  panel_scroller->setFrameShape(QFrame::NoFrame);
+  panel_scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  panel_scroller->setWidgetResizable(true);
+  panel_scroller->setWidget(BuildPanel());
+  panel_scroller->setFixedWidth(panel_scroller->widget()->width() +
+                                panel_scroller->verticalScrollBar()->sizeHint().width());
+  layout->addWidget(panel_scroller);
   setWidget(content);
   BuildSystemMenu();
-  resize(520, 400);
+  resize(520, 430);
 
   engine_.SetObserver(this);
   counters_stale_ = grid_stale_ = weights_stale_ = matching_stale_ = true;
@@ -148,7 +160,7 @@ QWidget* TSystemWin::BuildPanel() {
   panel->setFixedWidth(118);
   auto* layout = new QVBoxLayout(panel);
   layout->setContentsMargins(4, 4, 4, 4);
-  layout->setSpacing(4);
+  layout->setSpacing(3);
 
   AddButton(panel, QStringLiteral("1. Načti"), &TSystemWin::Button1Click)
       ->setObjectName(QStringLiteral("Button1"));
@@ -168,6 +180,7 @@ QWidget* TSystemWin::BuildPanel() {
   large.setPointSize(24);
   large.setBold(true);
   static_text1_->setFont(large);
+  static_text1_->setMinimumHeight(QFontMetrics(large).height() + 6);
   layout->addWidget(static_text1_);
 
   layout->addWidget(new QLabel(QStringLiteral("Počet hráčů"), panel));
