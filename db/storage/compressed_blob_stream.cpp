@@ -84,7 +84,8 @@ void TABSCompressedBLOBStream::LoadHeaders() {
     ReadContainer(position, stored, kHeaderSize, native::kBlobHeadersTooSmall);
     TABSCompressedBlockHeader h = TABSCompressedBlockHeader::Load(stored);
     if (h.compressed_size <= 0 || h.distance != h.compressed_size + kHeaderSize) {
-      throw EABSException(native::kBlobHeaderMove, {position + h.distance, position, container_size});
+      throw EABSException(native::kBlobHeaderMove,
+                          {StreamOffset(position, h.distance), position, container_size});
     }
     if (h.uncompressed_size <= 0 || h.uncompressed_size > block_size) {
       throw EABSException(native::kBlobHeaderSize, {h.uncompressed_size, block_size});
@@ -95,7 +96,8 @@ void TABSCompressedBLOBStream::LoadHeaders() {
     }
     if (h.distance > container_size - position) {
       if (tolerate_truncation_) break;
-      throw EABSException(native::kBlobHeadersTooSmall, {container_size, position + h.distance});
+      throw EABSException(native::kBlobHeadersTooSmall,
+                          {container_size, StreamOffset(position, h.distance)});
     }
     blocks_.push_back({h, position});
     position += h.distance;
@@ -263,7 +265,8 @@ int64_t TABSCompressedBLOBStream::Read(void* buffer, int64_t count) {
   if (!Compressed()) {
     int64_t start = settings_.start_position;
     int64_t n = 0;
-    if (container_.Seek(start + position_, TABSSeekOrigin::kBeginning) == start + position_) {
+    int64_t at = StreamOffset(start, position_);
+    if (at >= 0 && container_.Seek(at, TABSSeekOrigin::kBeginning) == at) {
       n = container_.Read(out, std::min(count, size_ - position_));
     }
     position_ += n;
@@ -287,12 +290,12 @@ int64_t TABSCompressedBLOBStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TABSCompressedBLOBStream::Write(const void* buffer, int64_t count) {
-  if (count <= 0) return 0;
+  if (count <= 0 || StreamOffset(position_, count) < 0) return 0;
   const uint8_t* in = static_cast<const uint8_t*>(buffer);
   if (!Compressed()) {
     int64_t start = settings_.start_position;
-    int64_t target = start + position_;
-    if (container_.Seek(target, TABSSeekOrigin::kBeginning) != target) {
+    int64_t target = StreamOffset(start, position_);
+    if (target < 0 || container_.Seek(target, TABSSeekOrigin::kBeginning) != target) {
       throw EABSException(native::kBlobSeek, {target, container_.Position(), container_.Size()});
     }
     int64_t n = container_.Write(in, count);
@@ -317,11 +320,12 @@ int64_t TABSCompressedBLOBStream::Seek(int64_t offset, TABSSeekOrigin origin) {
   int64_t base = origin == TABSSeekOrigin::kBeginning ? 0
                  : origin == TABSSeekOrigin::kCurrent ? position_
                                                       : size_;
-  int64_t target = base + offset;
+  int64_t target = StreamOffset(base, offset);
   if (target < 0) throw EABSException(native::kBlobSeek, {target, position_, size_});
   if (!Compressed()) {
-    int64_t in_container = settings_.start_position + target;
-    if (container_.Seek(in_container, TABSSeekOrigin::kBeginning) != in_container) {
+    int64_t in_container = StreamOffset(settings_.start_position, target);
+    if (in_container < 0 ||
+        container_.Seek(in_container, TABSSeekOrigin::kBeginning) != in_container) {
       throw EABSException(native::kBlobSeek, {in_container, container_.Position(), container_.Size()});
     }
   }
@@ -333,7 +337,9 @@ int64_t TABSCompressedBLOBStream::Seek(int64_t offset, TABSSeekOrigin origin) {
 void TABSCompressedBLOBStream::SetSize(int64_t size) {
   if (size < 0) throw EABSException(native::kBlobShrinkSize, {size, size_});
   if (!Compressed()) {
-    container_.SetSize(settings_.start_position + size);
+    int64_t end = StreamOffset(settings_.start_position, size);
+    if (end < 0) throw EABSException(native::kBlobShrinkSize, {size, size_});
+    container_.SetSize(end);
     size_ = size;
   } else if (size > size_) {
     AppendZeros(size - size_);

@@ -53,7 +53,7 @@ int64_t TABSFileStream::Seek(int64_t offset, TABSSeekOrigin origin) {
   int64_t base = origin == TABSSeekOrigin::kBeginning ? 0
                  : origin == TABSSeekOrigin::kCurrent ? position_
                                                       : Size();
-  int64_t target = base + offset;
+  int64_t target = StreamOffset(base, offset);
   if (target < 0) throw EABSException(kFileSeek, {target, position_, Size()});
   position_ = target;
   return position_;

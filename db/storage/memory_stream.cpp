@@ -18,7 +18,8 @@ int64_t TABSMemoryStream::Read(void* buffer, int64_t count) {
 
 int64_t TABSMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  int64_t end = position_ + count;
+  int64_t end = StreamOffset(position_, count);
+  if (end < 0) return 0;
   if (end > size_) SetSize(end);
   std::memcpy(buffer_.bytes() + position_, buffer, static_cast<size_t>(count));
   position_ = end;
@@ -29,7 +30,7 @@ int64_t TABSMemoryStream::Seek(int64_t offset, TABSSeekOrigin origin) {
   int64_t base = origin == TABSSeekOrigin::kBeginning ? 0
                  : origin == TABSSeekOrigin::kCurrent ? position_
                                                       : size_;
-  int64_t target = base + offset;
+  int64_t target = StreamOffset(base, offset);
   if (target < 0) throw EABSException(native::kMemorySeek, {target, position_, size_});
   position_ = target;
   return position_;

@@ -14,6 +14,12 @@ namespace kelvorin {
 
 enum class TABSSeekOrigin { kBeginning, kCurrent, kEnd };
 
+// base + offset, or -1 (an invalid position) when the sum overflows.
+inline int64_t StreamOffset(int64_t base, int64_t offset) {
+  int64_t sum;
+  return __builtin_add_overflow(base, offset, &sum) ? -1 : sum;
+}
+
 class TABSStream {
  public:
   static constexpr int32_t kDefaultBlockSize = 102400;

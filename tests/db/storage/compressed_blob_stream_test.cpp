@@ -242,6 +242,11 @@ TEST(CompressedBlobStream, PositionsBehaveAsInAFile) {
   expected.push_back(2);
   EXPECT_EQ(ReadAll(blob), expected);
   EXPECT_EQ(blob.Seek(-10, TABSSeekOrigin::kEnd), 100);
+  // Positions that overflow are refused, not wrapped.
+  EXPECT_EQ(blob.Seek(INT64_MAX - 1, TABSSeekOrigin::kBeginning), INT64_MAX - 1);
+  EXPECT_EQ(blob.Write(buffer, 8), 0);
+  EXPECT_EQ(ErrorCode([&] { blob.Seek(10, TABSSeekOrigin::kCurrent); }), 10102);
+  EXPECT_EQ(blob.Size(), 110);
 }
 
 TEST(CompressedBlobStream, RandomOperationsMatchAnInMemoryModel) {
