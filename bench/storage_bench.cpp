@@ -4,6 +4,7 @@
 //   read:   100,000 random page reads through the cache, hot (a set no
 //           larger than the cache) and cold (all pages), next to pread.
 // Run in a directory on a real disk: syncing is part of what is measured.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -129,9 +130,14 @@ int main() {
               engine_commit, raw_commit, engine_commit / raw_commit);
 
   const std::vector<int32_t> hot = RandomPages(pages, std::min(m.CacheCapacity(), kPages));
-  EngineReads(m, hot);  // warm the cache
-  const double engine_hot = EngineReads(m, hot);
-  const double raw_hot = RawReads(path, hot);
+  // Best of five runs each: the machine is shared, and the best run is the
+  // one least disturbed by others.
+  double engine_hot = 1e9;
+  double raw_hot = 1e9;
+  for (int run = 0; run < 5; ++run) {
+    engine_hot = std::min(engine_hot, EngineReads(m, hot));
+    raw_hot = std::min(raw_hot, RawReads(path, hot));
+  }
   std::printf("100000 hot reads (%d pages, cache %d): engine %.4f s, raw pread %.4f s, engine %.1fx faster\n",
               std::min(m.CacheCapacity(), kPages), m.CacheCapacity(), engine_hot, raw_hot, raw_hot / engine_hot);
 

@@ -45,7 +45,9 @@ bool TABSDatabaseFreeSpaceManager::IsSystemPage(int64_t n) const {
   // One division in the common case: a page that is neither a PFS position
   // nor right after one can only be an EAM page when groups are not whole
   // PFS ranges, and then it lies half a PFS range after a PFS position.
-  const int64_t r = n % pages_per_pfs_;
+  // 32-bit division where it fits: it is on the path of every page access.
+  const int64_t r = n <= UINT32_MAX ? static_cast<uint32_t>(n) % static_cast<uint32_t>(pages_per_pfs_)
+                                    : n % pages_per_pfs_;
   if (r == 0) return true;
   if (r == 1) return (n - 1) % pages_per_group_ == 0;
   if (groups_fill_pfs_ranges_ || 2 * r != pages_per_pfs_) return false;

@@ -31,6 +31,7 @@ void TABSPageManager::SetPageSize(int32_t page_size, int32_t page_header_size) {
 }
 
 void TABSPageManager::DiscardAll() {
+  last_session_ = nullptr;
   sessions_.clear();
   cache_.Clear();
 }
@@ -52,7 +53,11 @@ const TABSPageManager::Session* TABSPageManager::FindSession(int32_t id) const {
 }
 
 TABSPageManager::Session& TABSPageManager::FindOrAddSession(int32_t id) {
-  if (Session* s = FindSession(id)) return *s;
+  if (last_session_ && last_session_->id == id) return *last_session_;
+  if (Session* s = FindSession(id)) {
+    last_session_ = s;
+    return *s;
+  }
   sessions_.push_back(std::make_unique<Session>());
   sessions_.back()->id = id;
   return *sessions_.back();
@@ -133,7 +138,7 @@ TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t
       if (page->use_count > 0 && page->owner_session != session_id) {
         throw EABSException(kPageUsedByOther, "Page is used by other session");
       }
-      if (page->use_count == 0 && !page->dirty) {
+      if (multi_user_ && page->use_count == 0 && !page->dirty) {
         try {
           RevalidateCachedPage(*page);
         } catch (...) {

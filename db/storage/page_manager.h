@@ -107,6 +107,7 @@ class TABSPageManager {
   bool multi_user_ = false;
   TABSSortedPageList cache_;
   std::vector<std::unique_ptr<Session>> sessions_;
+  Session* last_session_ = nullptr;  // sessions are never removed but all at once
   TABSRandomSource random_;
 };
 
