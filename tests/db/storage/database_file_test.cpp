@@ -283,6 +283,19 @@ TEST_F(DatabaseFileTest, ObjectNumbersCountUpAndStopAtTheMaximum) {
   EXPECT_EQ(m.NextObjectNumber(), 8);
 }
 
+TEST_F(DatabaseFileTest, WriteCounterWrapsOnDisk) {
+  TABSDiskPageManager m;
+  m.CreateDatabaseFile(Path(), {}, 8, 512);
+  TABSPage* page = m.AddPage(1, ptTableRecord);
+  page->SetWriteCounter(0x7FFFFFFC);
+  const int32_t no = page->PageNo();
+  m.PutPage(page);
+  m.CommitSession(1);
+  uint8_t counter[4];
+  m.ReadPartOfPage(counter, no, 4, 4);
+  EXPECT_EQ(LoadI32(counter), 0);
+}
+
 TEST_F(DatabaseFileTest, CommitWithoutChangesWritesNothing) {
   TABSDiskPageManager m;
   m.CreateDatabaseFile(Path(), {});

@@ -103,6 +103,36 @@ TEST_F(LocksTest, MultiUserReaderSeesAnotherWritersCommit) {
   b.PutPage(page);
 }
 
+TEST_F(LocksTest, RevalidationNeverDiscardsHeldOrChangedPages) {
+  TABSDiskPageManager a, b;
+  Open(a);
+  Open(b);
+  TABSPage* page = a.AddPage(1, ptTableRecord);
+  const int32_t no = page->PageNo();
+  a.PutPage(page);
+  a.CommitSession(1);
+  TABSPage* held = b.GetPage(1, no, ptTableRecord);
+  held->Data()[0] = 9;  // changed, not yet released
+  page = a.GetPage(1, no, ptTableRecord);
+  page->Data()[0] = 5;
+  page->dirty = true;
+  a.PutPage(page);
+  a.CommitSession(1);
+  TABSPage* again = b.GetPage(1, no, ptTableRecord);
+  EXPECT_EQ(again, held);
+  EXPECT_EQ(again->Data()[0], 9);
+  b.PutPage(again);
+  held->dirty = true;
+  b.PutPage(held);
+  again = b.GetPage(1, no, ptTableRecord);  // from b's own changed pages
+  EXPECT_EQ(again->Data()[0], 9);
+  b.PutPage(again);
+  b.RollbackSession(1);
+  again = b.GetPage(1, no, ptTableRecord);
+  EXPECT_EQ(again->Data()[0], 5);
+  b.PutPage(again);
+}
+
 // Two processes hand out object numbers and allocate and commit pages at
 // once: no number is lost or given twice, no page is allocated twice.
 TEST_F(LocksTest, TwoProcessesShareTheLockBytes) {
