@@ -4,6 +4,7 @@ vestrum_add_test(pairing_core_test
   SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/grid_text_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/history_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/cell_by_cell_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/exchange_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/grouping_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/draw_test.cpp
