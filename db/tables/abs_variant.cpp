@@ -20,6 +20,11 @@ T Decode(const TABSMemoryBlock& block) {
   return LoadLE<T>(block.data());
 }
 
+// Whether `size` bytes of a string type hold no more than the terminator.
+bool IsEmptyText(TABSStorageType type, int64_t size) {
+  return IsStringStorage(type) && size <= (IsWideStringStorage(type) ? 2 : 1);
+}
+
 // Converts a calendar value or raises the conversion error for `target`.
 void CalendarParts(double value, TABSStorageType target, int32_t* day, int32_t* ms) {
   if (!CalendarToDayMs(value, day, ms)) {
@@ -77,8 +82,7 @@ void TABSVariant::Clear(TABSStorageType type) {
 
 void TABSVariant::TakeBlock(TABSStorageType type, TABSMemoryBlock block) {
   // An empty string is NULL (a TIME of 0 converts to one, for example).
-  const int64_t terminator = IsWideStringStorage(type) ? 2 : 1;
-  if (IsStringStorage(type) && block.size() <= terminator) {
+  if (IsEmptyText(type, block.size())) {
     Clear(type);
     return;
   }
@@ -117,7 +121,7 @@ void TABSVariant::SetRaw(const void* buffer, int32_t size, TABSStorageType type,
     null_marker_ = 0;
     return;
   }
-  if (owned_.empty() || owned_.size() != size || inside_own) {
+  if (owned_.empty() || owned_.size() != size || inside_own || IsEmptyText(type, size)) {
     TABSMemoryBlock block(size);
     std::memcpy(block.data(), buffer, static_cast<size_t>(size));
     TakeBlock(type, std::move(block));

@@ -27,13 +27,6 @@ constexpr const char* kDivisionByZero = "Division by zero";
 constexpr const char* kFloatDivisionByZero = "Floating point division by zero";
 constexpr const char* kIntegerOverflow = "Integer overflow";
 
-template <typename T>
-TABSMemoryBlock Fixed(T value) {
-  TABSMemoryBlock block(sizeof(T));
-  StoreLE<T>(block.data(), value);
-  return block;
-}
-
 [[noreturn]] void LeavesCalendar(S type) {
   throw EABSException(native::kConversionFailed, {StorageTypeName(type), StorageTypeName(type)});
 }
@@ -108,8 +101,7 @@ TABSMemoryBlock DateTimeResult(const uint8_t* l, const uint8_t* r, int op) {
   return block;
 }
 
-// The result of `l op r`, both in `type`; nullptr-data block for strings is
-// never produced here.
+// The result of `l op r`, both in `type`.
 TABSMemoryBlock Compute(S type, const uint8_t* l, int32_t lsize, const uint8_t* r, int32_t rsize,
                         int op) {
   switch (type) {
@@ -122,47 +114,47 @@ TABSMemoryBlock Compute(S type, const uint8_t* l, int32_t lsize, const uint8_t* 
       if (op != 0) break;
       return MakeWideValue(WideTextOf(l, lsize, type) + WideTextOf(r, rsize, type));
     case S::ShortInt:
-      return Fixed<int8_t>(static_cast<int8_t>(
+      return MakeFixedValue<int8_t>(static_cast<int8_t>(
           SmallResult(LoadLE<int8_t>(l), LoadLE<int8_t>(r), op, -128, 127)));
     case S::SmallInt:
-      return Fixed<int16_t>(static_cast<int16_t>(
+      return MakeFixedValue<int16_t>(static_cast<int16_t>(
           SmallResult(LoadLE<int16_t>(l), LoadLE<int16_t>(r), op, -32768, 32767)));
     case S::Byte:
-      return Fixed<uint8_t>(static_cast<uint8_t>(
+      return MakeFixedValue<uint8_t>(static_cast<uint8_t>(
           SmallResult(LoadLE<uint8_t>(l), LoadLE<uint8_t>(r), op, 0, 255)));
     case S::Word:
-      return Fixed<uint16_t>(static_cast<uint16_t>(
+      return MakeFixedValue<uint16_t>(static_cast<uint16_t>(
           SmallResult(LoadLE<uint16_t>(l), LoadLE<uint16_t>(r), op, 0, 65535)));
     case S::Integer:
-      return Fixed<int32_t>(WrapResult<int32_t, uint32_t>(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op));
+      return MakeFixedValue<int32_t>(WrapResult<int32_t, uint32_t>(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op));
     case S::Cardinal:
-      return Fixed<uint32_t>(
+      return MakeFixedValue<uint32_t>(
           WrapResult<uint32_t, uint32_t>(LoadLE<uint32_t>(l), LoadLE<uint32_t>(r), op));
     case S::LargeInt:
-      return Fixed<int64_t>(WrapResult<int64_t, uint64_t>(LoadLE<int64_t>(l), LoadLE<int64_t>(r), op));
+      return MakeFixedValue<int64_t>(WrapResult<int64_t, uint64_t>(LoadLE<int64_t>(l), LoadLE<int64_t>(r), op));
     case S::Single:
-      return Fixed<float>(FloatResult(LoadLE<float>(l), LoadLE<float>(r), op));
+      return MakeFixedValue<float>(FloatResult(LoadLE<float>(l), LoadLE<float>(r), op));
     case S::Float:
     case S::Currency:
-      return Fixed<double>(FloatResult(LoadLE<double>(l), LoadLE<double>(r), op));
+      return MakeFixedValue<double>(FloatResult(LoadLE<double>(l), LoadLE<double>(r), op));
     case S::Extended: {
       TABSMemoryBlock block(kExtendedSize);
       EncodeExtended(block.data(), FloatResult(DecodeExtended(l), DecodeExtended(r), op));
       return block;
     }
     case S::Date:
-      return Fixed<int32_t>(CalendarDayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op, S::Date));
+      return MakeFixedValue<int32_t>(CalendarDayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op, S::Date));
     case S::Time: {
       int64_t ms = DayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op);
       if (ms < std::numeric_limits<int32_t>::min() || ms > std::numeric_limits<int32_t>::max()) {
         LeavesCalendar(S::Time);
       }
-      return Fixed<int32_t>(static_cast<int32_t>(ms));
+      return MakeFixedValue<int32_t>(static_cast<int32_t>(ms));
     }
     case S::DateTime:
       return DateTimeResult(l, r, op);
     case S::Logical:
-      return Fixed<uint16_t>(LoadLE<uint16_t>(l) != 0 || LoadLE<uint16_t>(r) != 0 ? kLogicalTrue : 0);
+      return MakeFixedValue<uint16_t>(LoadLE<uint16_t>(l) != 0 || LoadLE<uint16_t>(r) != 0 ? kLogicalTrue : 0);
     default:
       break;
   }
@@ -193,21 +185,15 @@ void TABSVariant::Operate(const TABSVariant& right, Operation operation) {
     left_converted = ConvertValue(data_, data_size_, type_, result);
     l = left_converted.data();
     lsize = static_cast<int32_t>(left_converted.size());
+  } else {
+    CheckFixedValueSize(lsize, result);
   }
   if (right.type_ != result) {
     right_converted = ConvertValue(right.data_, right.data_size_, right.type_, result);
     r = right_converted.data();
     rsize = static_cast<int32_t>(right_converted.size());
-  }
-  // A conversion into a string may give an empty text (no data).
-  if (l == nullptr || r == nullptr) {
-    if (operation == Operation::kAdd && IsStringStorage(result)) {
-      const TABSVariant& kept = l == nullptr ? right : *this;
-      TABSMemoryBlock text = kept.DataAs(result);
-      TakeBlock(result, std::move(text));
-      return;
-    }
-    throw EABSException(NotNumericError(op), {OperatorText(op)});
+  } else {
+    CheckFixedValueSize(rsize, result);
   }
   TakeBlock(result, Compute(result, static_cast<const uint8_t*>(l), lsize,
                             static_cast<const uint8_t*>(r), rsize, op));
@@ -235,45 +221,45 @@ void TABSVariant::Negate() {
   };
   switch (type_) {
     case S::ShortInt:
-      TakeBlock(S::ShortInt, Fixed<int8_t>(static_cast<int8_t>(range(-int64_t{AsShortInt()}, -128, 127))));
+      TakeBlock(S::ShortInt, MakeFixedValue<int8_t>(static_cast<int8_t>(range(-int64_t{AsShortInt()}, -128, 127))));
       return;
     case S::SmallInt:
       TakeBlock(S::SmallInt,
-                Fixed<int16_t>(static_cast<int16_t>(range(-int64_t{AsSmallInt()}, -32768, 32767))));
+                MakeFixedValue<int16_t>(static_cast<int16_t>(range(-int64_t{AsSmallInt()}, -32768, 32767))));
       return;
     case S::Integer:
-      TakeBlock(S::Integer, Fixed<int32_t>(static_cast<int32_t>(0u - static_cast<uint32_t>(AsInteger()))));
+      TakeBlock(S::Integer, MakeFixedValue<int32_t>(static_cast<int32_t>(0u - static_cast<uint32_t>(AsInteger()))));
       return;
     case S::LargeInt:
       TakeBlock(S::LargeInt,
-                Fixed<int64_t>(static_cast<int64_t>(uint64_t{0} - static_cast<uint64_t>(AsLargeInt()))));
+                MakeFixedValue<int64_t>(static_cast<int64_t>(uint64_t{0} - static_cast<uint64_t>(AsLargeInt()))));
       return;
     case S::Byte:
-      TakeBlock(S::ShortInt, Fixed<int8_t>(static_cast<int8_t>(range(-int64_t{AsByte()}, -128, 127))));
+      TakeBlock(S::ShortInt, MakeFixedValue<int8_t>(static_cast<int8_t>(range(-int64_t{AsByte()}, -128, 127))));
       return;
     case S::Word:
       TakeBlock(S::SmallInt,
-                Fixed<int16_t>(static_cast<int16_t>(range(-int64_t{AsWord()}, -32768, 32767))));
+                MakeFixedValue<int16_t>(static_cast<int16_t>(range(-int64_t{AsWord()}, -32768, 32767))));
       return;
     case S::Cardinal:
-      TakeBlock(S::Integer, Fixed<int32_t>(static_cast<int32_t>(
+      TakeBlock(S::Integer, MakeFixedValue<int32_t>(static_cast<int32_t>(
                                 range(-int64_t{AsCardinal()}, std::numeric_limits<int32_t>::min(),
                                       std::numeric_limits<int32_t>::max()))));
       return;
     case S::Date: {
       int64_t day = -int64_t{AsDate()};
       if (day > std::numeric_limits<int32_t>::max()) LeavesCalendar(S::Date);
-      TakeBlock(S::Date, Fixed<int32_t>(static_cast<int32_t>(day)));
+      TakeBlock(S::Date, MakeFixedValue<int32_t>(static_cast<int32_t>(day)));
       return;
     }
     case S::Single:
-      TakeBlock(S::Single, Fixed<float>(-AsSingle()));
+      TakeBlock(S::Single, MakeFixedValue<float>(-AsSingle()));
       return;
     case S::Float:
-      TakeBlock(S::Float, Fixed<double>(-AsFloat()));
+      TakeBlock(S::Float, MakeFixedValue<double>(-AsFloat()));
       return;
     case S::Currency:
-      TakeBlock(S::Currency, Fixed<double>(-AsCurrency()));
+      TakeBlock(S::Currency, MakeFixedValue<double>(-AsCurrency()));
       return;
     case S::Extended: {
       TABSMemoryBlock block(kExtendedSize);
@@ -282,7 +268,7 @@ void TABSVariant::Negate() {
       return;
     }
     case S::Logical:
-      TakeBlock(S::Logical, Fixed<uint16_t>(AsLogical() ? 0 : kLogicalTrue));
+      TakeBlock(S::Logical, MakeFixedValue<uint16_t>(AsLogical() ? 0 : kLogicalTrue));
       return;
     default:
       throw EABSException(native::kNegateNotNumeric, {StorageTypeName(type_)});

@@ -111,7 +111,9 @@ TDataVariant TABSVariant::ToDataVariant() const {
       return TDataVariant::Double(AsFloat());
     case S::DateTime:
       return TDataVariant::Date(AsCalendarDateTime());
+    case S::WideChar:
     case S::WideString:
+      // WIDECHAR goes out as a wide string, as CHAR goes out with STRING.
       return TDataVariant::WideString(AsWideString());
     case S::Logical:
       return TDataVariant::Boolean(AsLogical());

@@ -2,6 +2,7 @@
 #include "db/tables/field_types.h"
 
 #include <array>
+#include <limits>
 #include <string>
 
 #include "db/storage/abs_exception.h"
@@ -82,6 +83,13 @@ int Code(S type) { return static_cast<int>(type); }
 int Code(C type) { return static_cast<int>(type); }
 
 bool InRange(int code, int low, int high) { return code >= low && code <= high; }
+
+// Bytes of a sized value; the declared size comes from SQL text or a file, so
+// a result outside 0..2^31-1 is a range error rather than a wrapped size.
+int32_t SizedBytes(int64_t bytes) {
+  if (bytes < 0 || bytes > std::numeric_limits<int32_t>::max()) throw ERangeError();
+  return static_cast<int32_t>(bytes);
+}
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -225,20 +233,21 @@ int32_t FixedValueSize(TABSStorageType type) {
 }
 
 int32_t StorageSize(TABSStorageType type, int32_t declared_size) {
+  const int64_t declared = declared_size;
   switch (type) {
     case S::Char:
     case S::String:
-      return declared_size + 1;
+      return SizedBytes(declared + 1);
     case S::WideChar:
     case S::WideString:
-      return 2 * (declared_size + 1);
+      return SizedBytes(2 * (declared + 1));
     case S::Blob:
     case S::Memo:
     case S::WideMemo:
       return kBlobReferenceMemorySize;
     case S::Bytes:
     case S::VarBytes:
-      return declared_size;
+      return SizedBytes(declared);
     default:
       break;
   }

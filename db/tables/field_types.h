@@ -107,7 +107,8 @@ std::string_view StorageTypeName(TABSStorageType type);
 
 // Bytes one value takes in a record held in memory; `declared_size` is the
 // column's size attribute (characters or bytes). Raises 30050 for an unknown
-// storage type. BLOB-like values take kBlobReferenceMemorySize bytes.
+// storage type, and a range error when the bytes of a sized value would fall
+// outside 0..2^31-1. BLOB-like values take kBlobReferenceMemorySize bytes.
 int32_t StorageSize(TABSStorageType type, int32_t declared_size);
 inline constexpr int32_t kBlobReferenceMemorySize = 10;
 inline constexpr int32_t kBlobReferenceStoredSize = 6;

@@ -121,11 +121,15 @@ TABSCompareResult CompareValues(const void* left, const void* right, TABSStorage
     left_converted = ConvertValue(left, left_size, left_type, common);
     l = left_converted.data();
     left_size = static_cast<int32_t>(left_converted.size());
+  } else {
+    CheckFixedValueSize(left_size, common);
   }
   if (right_type != common) {
     right_converted = ConvertValue(right, right_size, right_type, common);
     r = right_converted.data();
     right_size = static_cast<int32_t>(right_converted.size());
+  } else {
+    CheckFixedValueSize(right_size, common);
   }
   return CompareSameType(static_cast<const uint8_t*>(l), static_cast<const uint8_t*>(r), common,
                          case_insensitive, length_limit, left_size, right_size);

@@ -52,7 +52,7 @@ class Converter {
   TABSMemoryBlock Time(int64_t ms) const;
   TABSMemoryBlock DateTime(int64_t day, int64_t ms) const;
   TABSMemoryBlock Logical(bool value) const;
-  TABSMemoryBlock Currency(double value) const;
+  TABSMemoryBlock Currency(long double value) const;
   TABSMemoryBlock Copy() const;
 
   int64_t TruncateToInt64(long double value) const;
@@ -62,13 +62,6 @@ class Converter {
   S from_;
   S to_;
 };
-
-template <typename T>
-TABSMemoryBlock Fixed(T value) {
-  TABSMemoryBlock block(sizeof(T));
-  StoreLE<T>(block.data(), value);
-  return block;
-}
 
 bool FitsInt32(int64_t v) {
   return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
@@ -219,7 +212,7 @@ TABSMemoryBlock Converter::FromInteger(int64_t value) {
       return Currency(static_cast<double>(value));
     case S::Date:
       if (!FitsInt32(value)) Fail();
-      return Fixed<int32_t>(static_cast<int32_t>(value));
+      return MakeFixedValue<int32_t>(static_cast<int32_t>(value));
     case S::Time:
       return Time(value);
     case S::DateTime:
@@ -248,11 +241,11 @@ TABSMemoryBlock Converter::FromFloat(long double value) {
   if (IsFloatStorage(to_)) return Float(value);
   switch (to_) {
     case S::Currency:
-      return Currency(static_cast<double>(value));
+      return Currency(value);
     case S::Date: {
       int64_t day = TruncateToInt64(value);
       if (!FitsInt32(day)) Fail();
-      return Fixed<int32_t>(static_cast<int32_t>(day));
+      return MakeFixedValue<int32_t>(static_cast<int32_t>(day));
     }
     case S::Time:
       return Time(TruncateToInt64(value) % kMillisecondsPerDay);
@@ -307,7 +300,7 @@ TABSMemoryBlock Converter::FromTime(int32_t ms) {
     case S::Currency:
       return Currency(ms);
     case S::Date:
-      return Fixed<int32_t>(ms);
+      return MakeFixedValue<int32_t>(ms);
     case S::Time:
       return Copy();
     case S::DateTime:
@@ -347,9 +340,9 @@ TABSMemoryBlock Converter::FromDateTime(int32_t day, int32_t ms) {
     case S::Currency:
       return Currency(std::nearbyint(static_cast<double>(sum) * 10000.0) / 10000.0);
     case S::Date:
-      return Fixed<int32_t>(day);
+      return MakeFixedValue<int32_t>(day);
     case S::Time:
-      return Fixed<int32_t>(ms);
+      return MakeFixedValue<int32_t>(ms);
     case S::DateTime:
       return Copy();
     case S::Logical:
@@ -385,24 +378,24 @@ TABSMemoryBlock Converter::Integer(int64_t v) const {
   switch (to_) {
     case S::ShortInt:
       in(-128, 127);
-      return Fixed<int8_t>(static_cast<int8_t>(v));
+      return MakeFixedValue<int8_t>(static_cast<int8_t>(v));
     case S::SmallInt:
       in(-32768, 32767);
-      return Fixed<int16_t>(static_cast<int16_t>(v));
+      return MakeFixedValue<int16_t>(static_cast<int16_t>(v));
     case S::Integer:
       in(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-      return Fixed<int32_t>(static_cast<int32_t>(v));
+      return MakeFixedValue<int32_t>(static_cast<int32_t>(v));
     case S::LargeInt:
-      return Fixed<int64_t>(v);
+      return MakeFixedValue<int64_t>(v);
     case S::Byte:
       in(0, 255);
-      return Fixed<uint8_t>(static_cast<uint8_t>(v));
+      return MakeFixedValue<uint8_t>(static_cast<uint8_t>(v));
     case S::Word:
       in(0, 65535);
-      return Fixed<uint16_t>(static_cast<uint16_t>(v));
+      return MakeFixedValue<uint16_t>(static_cast<uint16_t>(v));
     case S::Cardinal:
       in(0, std::numeric_limits<uint32_t>::max());
-      return Fixed<uint32_t>(static_cast<uint32_t>(v));
+      return MakeFixedValue<uint32_t>(static_cast<uint32_t>(v));
     default:
       Unsupported();
   }
@@ -412,10 +405,10 @@ TABSMemoryBlock Converter::Float(long double v) const {
   switch (to_) {
     case S::Single:
       if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max()) Fail();
-      return Fixed<float>(static_cast<float>(v));
+      return MakeFixedValue<float>(static_cast<float>(v));
     case S::Float:
       if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<double>::max()) Fail();
-      return Fixed<double>(static_cast<double>(v));
+      return MakeFixedValue<double>(static_cast<double>(v));
     case S::Extended: {
       TABSMemoryBlock block(kExtendedSize);
       EncodeExtended(block.data(), v);
@@ -433,12 +426,12 @@ TABSMemoryBlock Converter::Text(const std::string& ansi) const {
 
 TABSMemoryBlock Converter::Date(int64_t day) const {
   if (!FitsInt32(day)) Fail();
-  return Fixed<int32_t>(static_cast<int32_t>(day));
+  return MakeFixedValue<int32_t>(static_cast<int32_t>(day));
 }
 
 TABSMemoryBlock Converter::Time(int64_t ms) const {
   if (!FitsInt32(ms)) Fail();
-  return Fixed<int32_t>(static_cast<int32_t>(ms));
+  return MakeFixedValue<int32_t>(static_cast<int32_t>(ms));
 }
 
 TABSMemoryBlock Converter::DateTime(int64_t day, int64_t ms) const {
@@ -450,11 +443,13 @@ TABSMemoryBlock Converter::DateTime(int64_t day, int64_t ms) const {
 }
 
 TABSMemoryBlock Converter::Logical(bool value) const {
-  return Fixed<uint16_t>(value ? kLogicalTrue : 0);
+  return MakeFixedValue<uint16_t>(value ? kLogicalTrue : 0);
 }
 
-TABSMemoryBlock Converter::Currency(double value) const {
-  return Fixed<double>(value);
+TABSMemoryBlock Converter::Currency(long double value) const {
+  // An amount is a double: a larger EXTENDED does not fit.
+  if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<double>::max()) Fail();
+  return MakeFixedValue<double>(static_cast<double>(value));
 }
 
 TABSMemoryBlock Converter::Copy() const {
@@ -509,6 +504,13 @@ TABSMemoryBlock MakeWideValue(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) StoreLE<uint16_t>(block.bytes() + 2 * i, text[i]);
   StoreLE<uint16_t>(block.bytes() + 2 * text.size(), 0);
   return block;
+}
+
+void CheckFixedValueSize(int32_t size, TABSStorageType type) {
+  const int32_t fixed = FixedValueSize(type);
+  if (fixed > 0 && size >= 0 && size < fixed) {
+    throw EABSException(native::kConversionFailed, {StorageTypeName(type), StorageTypeName(type)});
+  }
 }
 
 TABSMemoryBlock ConvertValue(const void* data, int32_t size, TABSStorageType from,

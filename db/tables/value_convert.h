@@ -8,6 +8,7 @@
 
 #include "db/storage/memory_manager.h"
 #include "db/tables/field_types.h"
+#include "db/tables/value_encoding.h"
 
 namespace kelvorin {
 
@@ -32,5 +33,18 @@ std::u16string WideTextOf(const void* data, int32_t size, TABSStorageType type);
 // Buffers holding a terminated string value.
 TABSMemoryBlock MakeAnsiValue(std::string_view text);
 TABSMemoryBlock MakeWideValue(std::u16string_view text);
+
+// A buffer holding one fixed-size value in its little-endian encoding.
+template <typename T>
+TABSMemoryBlock MakeFixedValue(T value) {
+  TABSMemoryBlock block(sizeof(T));
+  StoreLE<T>(block.data(), value);
+  return block;
+}
+
+// Raises the conversion error (30051, the type to itself) when a known size
+// (not -1) is smaller than the fixed size of `type`: such a buffer, from a
+// damaged record for example, must not be read past its end.
+void CheckFixedValueSize(int32_t size, TABSStorageType type);
 
 }  // namespace kelvorin

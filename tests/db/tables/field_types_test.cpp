@@ -59,6 +59,17 @@ TEST(ValuesFieldTypesTest, StorageSizes) {
       {S::Logical, 0, 2},     {S::Currency, 0, 8},   {S::Bytes, 16, 16},    {S::VarBytes, 7, 7},
   };
   for (const Case& c : cases) EXPECT_EQ(StorageSize(c.type, c.declared), c.bytes) << int(c.type);
+  // Declared sizes come from SQL text and files: a size whose bytes do not
+  // fit the signed 32-bit range is a range error, never a wrapped size.
+  const Case out_of_range[] = {
+      {S::Char, INT32_MAX, 0},           {S::WideString, INT32_MAX / 2, 0},
+      {S::WideChar, INT32_MAX, 0},       {S::Bytes, -1, 0},
+      {S::String, INT32_MIN, 0},         {S::WideChar, -1000, 0},
+  };
+  for (const Case& c : out_of_range) {
+    EXPECT_THROW(StorageSize(c.type, c.declared), ERangeError) << int(c.type) << " " << c.declared;
+  }
+  EXPECT_EQ(StorageSize(S::WideString, INT32_MAX / 2 - 1), INT32_MAX - 1);
   try {
     StorageSize(S::None, 0);
     FAIL();

@@ -205,6 +205,9 @@ TEST_F(ValuesEncodingTest, DatasetVariantExchange) {
       {"SHORTINT", I8(-1), varShortInt},      {"BYTE", U8(1), varByte},
       {"WORD", U16(2), varWord},              {"CARDINAL", U32(3000000000u), varLongWord},
       {"LARGEINT", I64(INT64_MIN), varInt64}, {"STRING", Str("x"), varString},
+      {"CHAR", Typed(S::Char, [](TABSVariant& v) { v.SetString("c"); }), varString},
+      {"WIDECHAR", Typed(S::WideChar, [](TABSVariant& v) { v.SetWideString(u"\u010D"); }),
+       varOleStr},
       {"BLOB", Blob("raw"), varString},       {"NULL", Null(S::Integer), varNull},
   };
   for (const Case& c : cases) {

@@ -49,6 +49,37 @@ TEST_F(ValuesVariantTest, EmptyStringIsNull) {
   TABSVariant time_as_text(S::String);
   time_as_text.SetTime(0);
   EXPECT_TRUE(time_as_text.IsNull());
+  // Also when the raw bytes land in an owned buffer of the same size.
+  TABSVariant reused = U8(5);
+  reused.SetRaw("", 1, S::String);
+  EXPECT_TRUE(reused.IsNull());
+  EXPECT_EQ(reused.Type(), S::String);
+  TABSVariant reused_wide = U16(5);
+  reused_wide.SetRaw("\0\0", 2, S::WideString);
+  EXPECT_TRUE(reused_wide.IsNull());
+}
+
+TEST_F(ValuesVariantTest, ShortFixedDataIsNeverReadPastItsEnd) {
+  // A raw buffer shorter than its type's size (from a damaged record) fails
+  // as a conversion instead of being read beyond its end.
+  const uint8_t one_byte = 7;
+  TABSVariant v;
+  v.SetRaw(&one_byte, 1, S::Integer);
+  EXPECT_EQ(CodeOf([&] { v.Compare(I32(7)); }), 30051);
+  EXPECT_EQ(CodeOf([&] { I32(7).Compare(v); }), 30051);
+  EXPECT_EQ(CodeOf([&] { v.Add(I32(1)); }), 30051);
+  TABSVariant sum = I32(1);
+  EXPECT_EQ(CodeOf([&] { sum.Add(v); }), 30051);
+  EXPECT_EQ(sum.AsInteger(), 1);
+  EXPECT_EQ(CodeOf([&] { v.Negate(); }), 30051);
+  EXPECT_EQ(CodeOf([&] { v.AsInteger(); }), 30051);
+  const int32_t four = 7;
+  EXPECT_EQ(CodeOf([&] {
+              CompareValues(&one_byte, &four, S::Integer, S::Integer, false, false, false, -1, 1, 4);
+            }),
+            30051);
+  EXPECT_EQ(CompareValues(&four, &four, S::Integer, S::Integer, false, false, false, -1, 4, 4),
+            kCompareEqual);
 }
 
 TEST_F(ValuesVariantTest, AssignCopiesOrShares) {
