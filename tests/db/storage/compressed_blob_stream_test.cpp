@@ -93,6 +93,24 @@ TEST(CompressedBlobStream, WritingCutsIntoFullBlocksAndChainsTheirHeaders) {
   EXPECT_EQ(ReadAll(reopened), data);
 }
 
+TEST(CompressedBlobStream, EmptyStreamsReopenEmpty) {
+  for (uint8_t algorithm : {uint8_t{0}, kZlib, kBzip, kPpm}) {
+    TABSMemoryStream container;
+    TABSCompressedStreamSettings stored;
+    {
+      TABSCompressedBLOBStream blob(container, false, true, MakeSettings(algorithm, 1, 0));
+      EXPECT_EQ(blob.CompressionRatio(), 0.0f);
+      stored = blob.Settings();
+    }
+    EXPECT_EQ(stored.block_count, 0);
+    EXPECT_EQ(stored.block_size, algorithm == 0 ? 0 : 524288);
+    TABSCompressedBLOBStream reopened(container, false, false, stored);
+    EXPECT_EQ(reopened.Size(), 0);
+    uint8_t byte;
+    EXPECT_EQ(reopened.Read(&byte, 1), 0);
+  }
+}
+
 TEST(CompressedBlobStream, AlteredChecksumFailsOnReading) {
   TABSMemoryStream container;
   TABSCompressedBLOBStream blob(container, false, true, MakeSettings(kZlib, 1, 1000));

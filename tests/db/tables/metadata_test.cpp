@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "db/storage/abs_exception.h"
+#include "db/storage/memory_stream.h"
 #include "db/tables/table_metadata.h"
 #include "platform/locale_profile.h"
 
@@ -115,6 +116,37 @@ TEST_F(MetadataTest, TournamentTablesRoundTripFieldByField) {
     EXPECT_EQ(loaded.Constraints().Count(), 0);
     EXPECT_EQ(loaded.MemoryRecordSize(), metadata.MemoryRecordSize());
   }
+}
+
+// Stands for the record and BLOB manager sections that end the block.
+class CounterSection : public TABSMetadataSection {
+ public:
+  explicit CounterSection(int64_t value) : value(value) {}
+  void SaveToStream(TABSMetadataWriter& writer) const override { writer.I64(value); }
+  void LoadFromStream(TABSMetadataReader& reader) override { value = reader.I64(); }
+  int64_t value;
+};
+
+TEST_F(MetadataTest, BlockGoesThroughEngineStreamsWithTheTrailingSections) {
+  TABSTableMetadata metadata;
+  metadata.DefineFields({Field("Kolo", C::Integer)});
+  CounterSection records(11), blobs(22);
+  metadata.SetTrailingSections(&records, &blobs);
+  TABSMemoryStream stream;
+  TABSStreamValueOutput output(stream);
+  metadata.SaveToStream(output);
+  EXPECT_EQ(stream.Size(), static_cast<int64_t>(metadata.MetadataBlock().size()));
+
+  TABSTableMetadata loaded;
+  CounterSection records_back(0), blobs_back(0);
+  loaded.SetTrailingSections(&records_back, &blobs_back);
+  stream.SetPosition(0);
+  TABSStreamValueInput input(stream);
+  loaded.LoadFromStream(input);
+  EXPECT_EQ(records_back.value, 11);
+  EXPECT_EQ(blobs_back.value, 22);
+  EXPECT_EQ(loaded.Fields().Items(0)->Name(), "Kolo");
+  EXPECT_EQ(stream.Position(), stream.Size());
 }
 
 TEST_F(MetadataTest, ParamBlockIsExactlyAsStored) {
