@@ -30,18 +30,28 @@ bool ParseBytes(const std::string& text, int64_t* value) {
   return true;
 }
 
+int64_t KibToBytes(int64_t kib) {
+  if (kib <= 0) return 0;
+  return kib > kNoLimit / 1024 ? kNoLimit : kib * 1024;
+}
+
+// MemAvailable; kernels before 3.14 lack it, and there free memory plus the
+// buffers and page cache is the closest figure.
 int64_t MemAvailable(const std::string& proc_root) {
   std::ifstream in(proc_root + "/meminfo");
   std::string key;
   int64_t kib = 0;
   std::string unit;
+  int64_t reclaimable = 0;
   while (in >> key >> kib) {
     std::getline(in, unit);
-    if (key == "MemAvailable:") {
-      return kib > kNoLimit / 1024 ? kNoLimit : kib * 1024;
+    if (key == "MemAvailable:") return KibToBytes(kib);
+    if (key == "MemFree:" || key == "Buffers:" || key == "Cached:") {
+      const int64_t bytes = KibToBytes(kib);
+      reclaimable = bytes > kNoLimit - reclaimable ? kNoLimit : reclaimable + bytes;
     }
   }
-  return 0;
+  return reclaimable;
 }
 
 // The control group of this process, from /proc/self/cgroup: the v1 memory

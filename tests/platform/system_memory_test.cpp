@@ -77,6 +77,11 @@ TEST(SystemMemoryTest, SmallestOfMemAvailableAndCgroupHeadroom) {
         {"cgroup/app/memory.max", "1000\n"},
         {"cgroup/app/memory.current", "5000\n"}},
        0},
+      {"kernel without MemAvailable",
+       {{"proc/meminfo", "MemTotal: 16000 kB\nMemFree: 1000 kB\nBuffers: 200 kB\nCached: 3000 kB\n"},
+        {"proc/self/cgroup", "0::/\n"}},
+       4200 * 1024},
+      {"negative figure", {{"proc/meminfo", "MemAvailable: -8000 kB\n"}}, 0},
       {"nothing readable", {}, 0},
   };
   for (const Case& c : cases) {
