@@ -47,8 +47,11 @@ class SpawnActions {
   SpawnActions(const SpawnActions&) = delete;
   SpawnActions& operator=(const SpawnActions&) = delete;
 
+  // A descriptor already in place is "duplicated" too: that clears its
+  // close-on-exec flag, which a stream opened into a free low slot (the
+  // parent's own standard stream being closed) would otherwise keep.
   void Dup(int from, int to) {
-    if (from >= 0 && from != to) ::posix_spawn_file_actions_adddup2(&actions_, from, to);
+    if (from >= 0) ::posix_spawn_file_actions_adddup2(&actions_, from, to);
   }
   void CloseFrom(int first) { ::posix_spawn_file_actions_addclosefrom_np(&actions_, first); }
   const posix_spawn_file_actions_t* get() const { return &actions_; }
@@ -159,10 +162,12 @@ int RunCommandLine(std::string_view line) {
   std::optional<std::string> program =
       FindProgram(words[0], {ProgramDirectory(), WorkingDirectory()});
   if (!program) return 0;
-  FileDescriptor null_input(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  FileDescriptor null_device(::open("/dev/null", O_RDWR | O_CLOEXEC));
   StandardStreams streams;
-  streams.input = null_input.get();
-  streams.output = STDERR_FILENO;
+  streams.input = null_device.get();
+  // With our error stream closed the child's output goes nowhere, rather than
+  // the start failing.
+  streams.output = ::fcntl(STDERR_FILENO, F_GETFD) != -1 ? STDERR_FILENO : null_device.get();
   return RunProgram(*program, words, streams).value_or(0);
 }
 

@@ -47,9 +47,9 @@ std::optional<int> RunProgram(const std::string& path, const std::vector<std::st
 
 // Runs a command line: its first word is looked up in the program's own
 // directory, then the working directory, then PATH. The child reads an empty
-// input and writes its output to our error stream, so that nothing it prints
-// mixes with what this program writes. Returns the exit code, 0 when the
-// program cannot be found or started.
+// input and writes its output to our error stream (nowhere when that is
+// closed), so that nothing it prints mixes with what this program writes.
+// Returns the exit code, 0 when the program cannot be found or started.
 int RunCommandLine(std::string_view line);
 
 }  // namespace platform

@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,77 @@ TEST_F(ProcessTest, RedirectsTheStreamsItIsGiven) {
   std::string text;
   std::getline(in, text);
   EXPECT_EQ(text, "hello");
+}
+
+// A stream opened while the parent's own standard stream was closed lands in
+// that very slot, close-on-exec; the child must still get it.
+TEST_F(ProcessTest, RedirectsAStreamAlreadyInItsSlot) {
+  std::fflush(stdout);
+  const int saved = ::dup(STDOUT_FILENO);
+  ASSERT_GE(saved, 0);
+  int out = ::open((dir_ + "/out.txt").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(out, 0);
+  ::dup2(out, STDOUT_FILENO);
+  ::close(out);
+  ::fcntl(STDOUT_FILENO, F_SETFD, FD_CLOEXEC);
+  std::string tool = Script("hello", "echo hello");
+  platform::StandardStreams streams;
+  streams.output = STDOUT_FILENO;
+  std::optional<int> rc = RunProgram(tool, {tool}, streams);
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  EXPECT_EQ(rc, 0);
+  std::ifstream in(dir_ + "/out.txt");
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "hello");
+}
+
+// The program's own directory comes first: this test program is found
+// there, not the impostor of the same name in the working directory.
+TEST_F(ProcessTest, RunCommandLineLooksUpTheProgramDirectoryFirst) {
+  std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  Script("process_test", "exit 42");
+  EXPECT_EQ(platform::RunCommandLine("process_test --gtest_filter=-*"), 0);
+  std::filesystem::current_path(old);
+}
+
+// The working directory comes before PATH.
+TEST_F(ProcessTest, RunCommandLineLooksUpTheWorkingDirectoryBeforePath) {
+  std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  std::filesystem::create_directory(dir_ + "/on-path");
+  Script("probe-order", "exit 3");
+  Script("on-path/probe-order", "exit 4");
+  std::string path = std::getenv("PATH");
+  ::setenv("PATH", (dir_ + "/on-path:" + path).c_str(), 1);
+  EXPECT_EQ(platform::RunCommandLine("probe-order"), 3);
+  std::filesystem::remove(dir_ + "/probe-order");
+  EXPECT_EQ(platform::RunCommandLine("probe-order"), 4);
+  ::setenv("PATH", path.c_str(), 1);
+  std::filesystem::current_path(old);
+}
+
+// With our input and error streams closed the child still runs (its output
+// is lost).
+TEST_F(ProcessTest, RunCommandLineWithTheStandardStreamsClosed) {
+  std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  Script("loud-tool", "echo noise; exit 6");
+  const int saved_input = ::dup(STDIN_FILENO);
+  const int saved_error = ::dup(STDERR_FILENO);
+  ASSERT_GE(saved_input, 0);
+  ASSERT_GE(saved_error, 0);
+  ::close(STDIN_FILENO);
+  ::close(STDERR_FILENO);
+  int rc = platform::RunCommandLine("loud-tool");
+  ::dup2(saved_input, STDIN_FILENO);
+  ::dup2(saved_error, STDERR_FILENO);
+  ::close(saved_input);
+  ::close(saved_error);
+  EXPECT_EQ(rc, 6);
+  std::filesystem::current_path(old);
 }
 
 TEST_F(ProcessTest, RunCommandLineLooksUpTheWorkingDirectory) {
