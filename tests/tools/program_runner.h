@@ -27,12 +27,14 @@ struct ProgramResult {
   std::string err;
 };
 
-// `arguments` is shell text; standard input comes from `input`.
+// `arguments` is shell text; standard input comes from `input`, or from the
+// shell text `feed` (ending in "|") when given.
 inline ProgramResult RunProgram(const std::string& program, const std::string& arguments,
-                                const std::string& input = "") {
+                                const std::string& input = "", const std::string& feed = "") {
   WriteFile("program.stdin", input);
-  std::string command = std::string(VESTRUM_BIN_DIR) + "/" + program + " " + arguments +
-                        " <program.stdin >program.stdout 2>program.stderr";
+  std::string command = feed + " " + std::string(VESTRUM_BIN_DIR) + "/" + program + " " +
+                        arguments + (feed.empty() ? " <program.stdin" : "") +
+                        " >program.stdout 2>program.stderr";
   int status = std::system(command.c_str());
   ProgramResult result;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

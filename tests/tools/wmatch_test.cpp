@@ -208,6 +208,15 @@ TEST_F(WmatchProgramTest, MalformedInputIsOneLineAndStatusOne) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
 }
 
+// A file without a size, such as a pipe, is read whole.
+TEST_F(WmatchProgramTest, ReadsAPipe) {
+  tools_test::WriteFile("graph.in", "3 1 U\n1 1 0 0\n2 -7\n1 2 0 0\n1 -7\n0 3 0 0\n");
+  tools_test::ProgramResult result =
+      tools_test::RunProgram("wmatch", "/dev/stdin", "", "cat graph.in |");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "1 2\n2 1\n3 0\n");
+}
+
 TEST_F(WmatchProgramTest, MissingFileIsStatusOne) {
   tools_test::ProgramResult result = tools_test::RunProgram("wmatch", "/nonexistent/wm.in");
   EXPECT_EQ(result.status, 1);

@@ -1,12 +1,12 @@
 // wmatch FILE: reads the matching input from FILE and prints one line
 // "vertex mate" per vertex (mate 0 when unmatched). Malformed input gets one
 // line on standard error and exit status 1.
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tools/wmatch/graph_input.h"
 #include "tools/wmatch/matcher.h"
@@ -23,14 +23,16 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   if (argc != 2) return Fail("usage: wmatch FILE");
   const std::string file_name = argv[1];
-  std::ifstream in(file_name, std::ios::binary | std::ios::ate);
+  std::ifstream in(file_name, std::ios::binary);
   if (!in) return Fail("cannot open " + file_name + ": " + std::strerror(errno));
-  std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad() || in.gcount() != static_cast<std::streamsize>(text.size())) {
-    return Fail("cannot read " + file_name);
+  // Read in chunks rather than by the file's size, so that a pipe or another
+  // file without a size is read whole too.
+  std::string text;
+  std::vector<char> chunk(std::size_t{1} << 16);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
   }
+  if (in.bad()) return Fail("cannot read " + file_name);
 
   wmatch::ParseResult input = wmatch::ParseGraph(text);
   if (!input.ok) return Fail(file_name + ": " + input.error);
