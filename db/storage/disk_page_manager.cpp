@@ -395,6 +395,10 @@ bool TABSDiskPageManager::IsPageRegionLocked(int32_t page_no, int32_t offset, in
 
 void TABSDiskPageManager::GrowFile(int32_t count) {
   if (count <= 0) return;
+  if (header_.total_page_count > INT32_MAX - count) {
+    throw EABSException(kPfsNotAddressed, "Page: %d cannot be addressed. TotalPageCount=%d",
+                        {int64_t{header_.total_page_count} + count, header_.total_page_count});
+  }
   file_.SetSize(FileSizeForTotal() + int64_t{count} * PageSize());
   header_.total_page_count += count;
 }
