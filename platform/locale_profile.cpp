@@ -126,14 +126,18 @@ LocaleFormats FormatsOf(const icu::Locale& locale) {
   using Symbols = icu::DateFormatSymbols;
   int32_t count = 0;
   const icu::UnicodeString* names = symbols.getMonths(count, Symbols::STANDALONE, Symbols::WIDE);
-  for (int32_t i = 0; i < count && i < 12; ++i) f.long_month_names[static_cast<size_t>(i)] = ToAnsi(names[i]);
+  for (int32_t i = 0; i < count && i < 12; ++i)
+    f.long_month_names[static_cast<size_t>(i)] = ToAnsi(names[i]);
   names = symbols.getMonths(count, Symbols::STANDALONE, Symbols::ABBREVIATED);
-  for (int32_t i = 0; i < count && i < 12; ++i) f.short_month_names[static_cast<size_t>(i)] = ToAnsi(names[i]);
+  for (int32_t i = 0; i < count && i < 12; ++i)
+    f.short_month_names[static_cast<size_t>(i)] = ToAnsi(names[i]);
   // Weekday arrays start with an empty entry; Sunday is 1.
   names = symbols.getWeekdays(count, Symbols::STANDALONE, Symbols::WIDE);
-  for (int32_t i = 1; i < count && i <= 7; ++i) f.long_day_names[static_cast<size_t>(i - 1)] = ToAnsi(names[i]);
+  for (int32_t i = 1; i < count && i <= 7; ++i)
+    f.long_day_names[static_cast<size_t>(i - 1)] = ToAnsi(names[i]);
   names = symbols.getWeekdays(count, Symbols::STANDALONE, Symbols::ABBREVIATED);
-  for (int32_t i = 1; i < count && i <= 7; ++i) f.short_day_names[static_cast<size_t>(i - 1)] = ToAnsi(names[i]);
+  for (int32_t i = 1; i < count && i <= 7; ++i)
+    f.short_day_names[static_cast<size_t>(i - 1)] = ToAnsi(names[i]);
   names = symbols.getAmPmStrings(count);
   if (count >= 2) {
     f.am_designator = ToAnsi(names[0]);
@@ -169,7 +173,8 @@ CollationResult Collate(const icu::Collator* collator, std::u16string_view left,
 
 template <typename Text>
 Text Prefix(Text text, int32_t limit) {
-  if (limit >= 0 && static_cast<size_t>(limit) < text.size()) return text.substr(0, static_cast<size_t>(limit));
+  if (limit >= 0 && static_cast<size_t>(limit) < text.size())
+    return text.substr(0, static_cast<size_t>(limit));
   return text;
 }
 
@@ -216,16 +221,20 @@ struct LocaleProfile::Collators {
 };
 
 LocaleProfile::LocaleProfile(std::string_view locale_id, LocaleFormats formats)
-    : locale_id_(locale_id), formats_(std::move(formats)), collators_(std::make_unique<Collators>()) {
+    : locale_id_(locale_id),
+      formats_(std::move(formats)),
+      collators_(std::make_unique<Collators>()) {
   icu::Locale locale(locale_id_.c_str());
   collators_->case_sensitive = MakeCollator(locale, false);
   collators_->case_insensitive = MakeCollator(locale, true);
   for (int b = 0; b < 256; ++b) {
     char16_t wide = AnsiCharToWide(static_cast<unsigned char>(b));
     char c = static_cast<char>(b);
-    upper_[static_cast<size_t>(b)] = WideCharToAnsi(MapUnit(wide, true), &c) ? c : static_cast<char>(b);
+    upper_[static_cast<size_t>(b)] =
+        WideCharToAnsi(MapUnit(wide, true), &c) ? c : static_cast<char>(b);
     c = static_cast<char>(b);
-    lower_[static_cast<size_t>(b)] = WideCharToAnsi(MapUnit(wide, false), &c) ? c : static_cast<char>(b);
+    lower_[static_cast<size_t>(b)] =
+        WideCharToAnsi(MapUnit(wide, false), &c) ? c : static_cast<char>(b);
   }
 }
 
@@ -257,13 +266,15 @@ CollationResult LocaleProfile::CompareAnsi(std::string_view left, std::string_vi
   thread_local std::u16string r;
   AnsiToWide(Prefix(left, limit), &l);
   AnsiToWide(Prefix(right, limit), &r);
-  return Collate(ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get(), l, r);
+  return Collate(
+      ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get(), l, r);
 }
 
 CollationResult LocaleProfile::CompareWide(std::u16string_view left, std::u16string_view right,
                                            bool ignore_case, int32_t limit) const {
-  return Collate(ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get(),
-                 Prefix(left, limit), Prefix(right, limit));
+  return Collate(
+      ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get(),
+      Prefix(left, limit), Prefix(right, limit));
 }
 
 std::string LocaleProfile::UpperAnsi(std::string_view text) const {

@@ -93,8 +93,7 @@ int64_t Headroom(const std::string& dir, const char* limit_file, const char* usa
   std::string text;
   int64_t limit = 0;
   int64_t usage = 0;
-  if (!ReadFirstLine(dir + "/" + limit_file, &text) || text == "max" ||
-      !ParseBytes(text, &limit)) {
+  if (!ReadFirstLine(dir + "/" + limit_file, &text) || text == "max" || !ParseBytes(text, &limit)) {
     return kNoLimit;
   }
   // cgroup v1 reports "no limit" as a huge page-aligned number.

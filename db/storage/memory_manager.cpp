@@ -52,7 +52,8 @@ uintptr_t Key(const void* p) { return reinterpret_cast<uintptr_t>(p) ^ kDisguise
 TABSMemoryManager::~TABSMemoryManager() {
   // Blocks still alive at shutdown are leaks of their owners; release them so
   // the process ends clean.
-  for (uintptr_t key : live_blocks_) std::free(BlockStart(reinterpret_cast<void*>(key ^ kDisguise)));
+  for (uintptr_t key : live_blocks_)
+    std::free(BlockStart(reinterpret_cast<void*>(key ^ kDisguise)));
 }
 
 void TABSMemoryManager::ReserveBytes(int64_t size) {
@@ -170,8 +171,8 @@ int64_t TABSMemoryManager::GetSize(const void* p) {
 }
 
 int64_t TABSMemoryManager::AvailableMemory() {
-  int64_t available = std::min<int64_t>(platform::AvailablePhysicalMemory(),
-                                        std::numeric_limits<int32_t>::max());
+  int64_t available =
+      std::min<int64_t>(platform::AvailablePhysicalMemory(), std::numeric_limits<int32_t>::max());
   std::lock_guard<std::mutex> lock(mutex_);
   last_available_memory_ = available;
   if (memory_limit_ > 0 && memory_limit_ < available) return memory_limit_;

@@ -111,8 +111,8 @@ void TABSVariant::SetRaw(const void* buffer, int32_t size, TABSStorageType type,
   // Pointing at bytes of our own buffer would leave them dangling after the
   // buffer is released, so those are copied.
   const auto* bytes = static_cast<const uint8_t*>(buffer);
-  const bool inside_own = !owned_.empty() && bytes >= owned_.bytes() &&
-                          bytes < owned_.bytes() + owned_.size();
+  const bool inside_own =
+      !owned_.empty() && bytes >= owned_.bytes() && bytes < owned_.bytes() + owned_.size();
   if (!copy && !inside_own) {
     Clear(type);
     data_ = buffer;
@@ -247,11 +247,11 @@ TABSMemoryBlock TABSVariant::DataAs(TABSStorageType type) const {
   return ConvertValue(data_, data_size_, type_, type);
 }
 
-#define KELVORIN_FIXED_GETTER(Name, CType, Storage)                                    \
-  CType TABSVariant::Name() const {                                                    \
+#define KELVORIN_FIXED_GETTER(Name, CType, Storage)                                         \
+  CType TABSVariant::Name() const {                                                         \
     if (type_ == Storage && !IsNull() && data_size_ >= static_cast<int32_t>(sizeof(CType))) \
-      return LoadLE<CType>(data_);                                                     \
-    return Decode<CType>(DataAs(Storage));                                             \
+      return LoadLE<CType>(data_);                                                          \
+    return Decode<CType>(DataAs(Storage));                                                  \
   }
 KELVORIN_FIXED_GETTER(AsShortInt, int8_t, S::ShortInt)
 KELVORIN_FIXED_GETTER(AsSmallInt, int16_t, S::SmallInt)
@@ -268,7 +268,8 @@ KELVORIN_FIXED_GETTER(AsCurrency, double, S::Currency)
 #undef KELVORIN_FIXED_GETTER
 
 long double TABSVariant::AsExtended() const {
-  if (type_ == S::Extended && !IsNull() && data_size_ >= kExtendedSize) return DecodeExtended(data_);
+  if (type_ == S::Extended && !IsNull() && data_size_ >= kExtendedSize)
+    return DecodeExtended(data_);
   return DecodeExtended(DataAs(S::Extended).data());
 }
 
@@ -337,9 +338,9 @@ TABSCompareResult TABSVariant::Compare(const TABSVariant& other, bool raw_codes,
     const int32_t b = other.StringLength();
     limit = a < 0 || b < 0 ? -1 : std::min(a, b);
   }
-  TABSCompareResult r = CompareValues(data_, other.data_, type_, other.type_, IsNull(),
-                                      other.IsNull(), case_insensitive, limit, data_size_,
-                                      other.data_size_);
+  TABSCompareResult r =
+      CompareValues(data_, other.data_, type_, other.type_, IsNull(), other.IsNull(),
+                    case_insensitive, limit, data_size_, other.data_size_);
   if (!raw_codes) {
     if (r == kCompareLeftNull) return kCompareLess;
     if (r == kCompareRightNull) return kCompareGreater;

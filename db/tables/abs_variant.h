@@ -107,8 +107,8 @@ class TABSVariant {
   // Compares with `other` (left = this). Without raw codes the NULL results
   // are folded (left NULL -> less, right NULL -> greater, both -> equal);
   // with prefix only the shorter string's length is compared.
-  TABSCompareResult Compare(const TABSVariant& other, bool raw_codes = false,
-                            bool prefix = false, bool case_insensitive = false) const;
+  TABSCompareResult Compare(const TABSVariant& other, bool raw_codes = false, bool prefix = false,
+                            bool case_insensitive = false) const;
 
   // In-place arithmetic; the value is the left operand.
   void Negate();

@@ -17,6 +17,8 @@ namespace {
 
 using S = TABSStorageType;
 
+enum class Op { kAdd, kMultiply, kDivide };
+
 // Failures of a division that are not engine errors; Divide reports them as
 // "Division error: <message>".
 class EDivisionFailure : public std::runtime_error {
@@ -31,20 +33,21 @@ constexpr const char* kIntegerOverflow = "Integer overflow";
   throw EABSException(native::kConversionFailed, {StorageTypeName(type), StorageTypeName(type)});
 }
 
-const TABSNativeError& NotNumericError(int op) {
-  return op == 0 ? native::kAddNotNumeric : op == 1 ? native::kMultiplyNotNumeric
-                                                    : native::kDivideNotNumeric;
+const TABSNativeError& NotNumericError(Op op) {
+  return op == Op::kAdd        ? native::kAddNotNumeric
+         : op == Op::kMultiply ? native::kMultiplyNotNumeric
+                               : native::kDivideNotNumeric;
 }
-const char* OperatorText(int op) { return op == 0 ? "+" : op == 1 ? "*" : "/"; }
+const char* OperatorText(Op op) { return op == Op::kAdd ? "+" : op == Op::kMultiply ? "*" : "/"; }
 
 // Exact 64-bit arithmetic for the small integer types, with the range check.
-int64_t SmallResult(int64_t a, int64_t b, int op, int64_t low, int64_t high) {
+int64_t SmallResult(int64_t a, int64_t b, Op op, int64_t low, int64_t high) {
   int64_t r = 0;
-  if (op == 2) {
+  if (op == Op::kDivide) {
     if (b == 0) throw EDivisionFailure(kDivisionByZero);
     r = a / b;
   } else {
-    r = op == 0 ? a + b : a * b;
+    r = op == Op::kAdd ? a + b : a * b;
   }
   if (r < low || r > high) throw ERangeError();
   return r;
@@ -53,9 +56,9 @@ int64_t SmallResult(int64_t a, int64_t b, int op, int64_t low, int64_t high) {
 // Wrapping arithmetic for INTEGER, CARDINAL and LARGEINT through the
 // unsigned type U of the same width.
 template <typename T, typename U>
-T WrapResult(T a, T b, int op) {
-  if (op == 0) return static_cast<T>(static_cast<U>(a) + static_cast<U>(b));
-  if (op == 1) return static_cast<T>(static_cast<U>(a) * static_cast<U>(b));
+T WrapResult(T a, T b, Op op) {
+  if (op == Op::kAdd) return static_cast<T>(static_cast<U>(a) + static_cast<U>(b));
+  if (op == Op::kMultiply) return static_cast<T>(static_cast<U>(a) * static_cast<U>(b));
   if (b == 0) throw EDivisionFailure(kDivisionByZero);
   if constexpr (std::is_signed_v<T>) {
     if (a == std::numeric_limits<T>::min() && b == -1) throw EDivisionFailure(kIntegerOverflow);
@@ -64,28 +67,28 @@ T WrapResult(T a, T b, int op) {
 }
 
 template <typename F>
-F FloatResult(F a, F b, int op) {
-  if (op == 0) return a + b;
-  if (op == 1) return a * b;
+F FloatResult(F a, F b, Op op) {
+  if (op == Op::kAdd) return a + b;
+  if (op == Op::kMultiply) return a * b;
   if (b == 0) throw EDivisionFailure(kFloatDivisionByZero);
   return a / b;
 }
 
-int64_t DayResult(int64_t a, int64_t b, int op) {
-  if (op == 2 && b == 0) throw EDivisionFailure(kDivisionByZero);
-  return op == 0 ? a + b : op == 1 ? a * b : a / b;
+int64_t DayResult(int64_t a, int64_t b, Op op) {
+  if (op == Op::kDivide && b == 0) throw EDivisionFailure(kDivisionByZero);
+  return op == Op::kAdd ? a + b : op == Op::kMultiply ? a * b : a / b;
 }
 
 // Day part of date arithmetic. In a sum the empty-date marker stands for "no
 // date" and yields the other day; any other result must be a calendar day.
-int32_t CalendarDayResult(int32_t a, int32_t b, int op, S type) {
-  if (op == 0 && (a == kEmptyDate || b == kEmptyDate)) return a == kEmptyDate ? b : a;
+int32_t CalendarDayResult(int32_t a, int32_t b, Op op, S type) {
+  if (op == Op::kAdd && (a == kEmptyDate || b == kEmptyDate)) return a == kEmptyDate ? b : a;
   int64_t day = DayResult(a, b, op);
   if (!IsCalendarDay(day)) LeavesCalendar(type);
   return static_cast<int32_t>(day);
 }
 
-TABSMemoryBlock DateTimeResult(const uint8_t* l, const uint8_t* r, int op) {
+TABSMemoryBlock DateTimeResult(const uint8_t* l, const uint8_t* r, Op op) {
   int64_t ms = DayResult(LoadLE<int32_t>(l + 4), LoadLE<int32_t>(r + 4), op);
   int64_t carry = ms > kMillisecondsPerDay - 1 ? ms / kMillisecondsPerDay : 0;
   ms -= carry * kMillisecondsPerDay;
@@ -103,35 +106,37 @@ TABSMemoryBlock DateTimeResult(const uint8_t* l, const uint8_t* r, int op) {
 
 // The result of `l op r`, both in `type`.
 TABSMemoryBlock Compute(S type, const uint8_t* l, int32_t lsize, const uint8_t* r, int32_t rsize,
-                        int op) {
+                        Op op) {
   switch (type) {
     case S::Char:
     case S::String:
-      if (op != 0) break;
+      if (op != Op::kAdd) break;
       return MakeAnsiValue(AnsiTextOf(l, lsize, type) + AnsiTextOf(r, rsize, type));
     case S::WideChar:
     case S::WideString:
-      if (op != 0) break;
+      if (op != Op::kAdd) break;
       return MakeWideValue(WideTextOf(l, lsize, type) + WideTextOf(r, rsize, type));
     case S::ShortInt:
-      return MakeFixedValue<int8_t>(static_cast<int8_t>(
-          SmallResult(LoadLE<int8_t>(l), LoadLE<int8_t>(r), op, -128, 127)));
+      return MakeFixedValue<int8_t>(
+          static_cast<int8_t>(SmallResult(LoadLE<int8_t>(l), LoadLE<int8_t>(r), op, -128, 127)));
     case S::SmallInt:
       return MakeFixedValue<int16_t>(static_cast<int16_t>(
           SmallResult(LoadLE<int16_t>(l), LoadLE<int16_t>(r), op, -32768, 32767)));
     case S::Byte:
-      return MakeFixedValue<uint8_t>(static_cast<uint8_t>(
-          SmallResult(LoadLE<uint8_t>(l), LoadLE<uint8_t>(r), op, 0, 255)));
+      return MakeFixedValue<uint8_t>(
+          static_cast<uint8_t>(SmallResult(LoadLE<uint8_t>(l), LoadLE<uint8_t>(r), op, 0, 255)));
     case S::Word:
       return MakeFixedValue<uint16_t>(static_cast<uint16_t>(
           SmallResult(LoadLE<uint16_t>(l), LoadLE<uint16_t>(r), op, 0, 65535)));
     case S::Integer:
-      return MakeFixedValue<int32_t>(WrapResult<int32_t, uint32_t>(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op));
+      return MakeFixedValue<int32_t>(
+          WrapResult<int32_t, uint32_t>(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op));
     case S::Cardinal:
       return MakeFixedValue<uint32_t>(
           WrapResult<uint32_t, uint32_t>(LoadLE<uint32_t>(l), LoadLE<uint32_t>(r), op));
     case S::LargeInt:
-      return MakeFixedValue<int64_t>(WrapResult<int64_t, uint64_t>(LoadLE<int64_t>(l), LoadLE<int64_t>(r), op));
+      return MakeFixedValue<int64_t>(
+          WrapResult<int64_t, uint64_t>(LoadLE<int64_t>(l), LoadLE<int64_t>(r), op));
     case S::Single:
       return MakeFixedValue<float>(FloatResult(LoadLE<float>(l), LoadLE<float>(r), op));
     case S::Float:
@@ -143,7 +148,8 @@ TABSMemoryBlock Compute(S type, const uint8_t* l, int32_t lsize, const uint8_t* 
       return block;
     }
     case S::Date:
-      return MakeFixedValue<int32_t>(CalendarDayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op, S::Date));
+      return MakeFixedValue<int32_t>(
+          CalendarDayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op, S::Date));
     case S::Time: {
       int64_t ms = DayResult(LoadLE<int32_t>(l), LoadLE<int32_t>(r), op);
       if (ms < std::numeric_limits<int32_t>::min() || ms > std::numeric_limits<int32_t>::max()) {
@@ -154,7 +160,8 @@ TABSMemoryBlock Compute(S type, const uint8_t* l, int32_t lsize, const uint8_t* 
     case S::DateTime:
       return DateTimeResult(l, r, op);
     case S::Logical:
-      return MakeFixedValue<uint16_t>(LoadLE<uint16_t>(l) != 0 || LoadLE<uint16_t>(r) != 0 ? kLogicalTrue : 0);
+      return MakeFixedValue<uint16_t>(
+          LoadLE<uint16_t>(l) != 0 || LoadLE<uint16_t>(r) != 0 ? kLogicalTrue : 0);
     default:
       break;
   }
@@ -164,7 +171,9 @@ TABSMemoryBlock Compute(S type, const uint8_t* l, int32_t lsize, const uint8_t* 
 }  // namespace
 
 void TABSVariant::Operate(const TABSVariant& right, Operation operation) {
-  const int op = operation == Operation::kAdd ? 0 : operation == Operation::kMultiply ? 1 : 2;
+  const Op op = operation == Operation::kAdd        ? Op::kAdd
+                : operation == Operation::kMultiply ? Op::kMultiply
+                                                    : Op::kDivide;
   if (right.IsNull()) {
     if (operation != Operation::kAdd || !IsStringStorage(type_)) SetNull();
     return;
@@ -221,25 +230,28 @@ void TABSVariant::Negate() {
   };
   switch (type_) {
     case S::ShortInt:
-      TakeBlock(S::ShortInt, MakeFixedValue<int8_t>(static_cast<int8_t>(range(-int64_t{AsShortInt()}, -128, 127))));
+      TakeBlock(S::ShortInt, MakeFixedValue<int8_t>(
+                                 static_cast<int8_t>(range(-int64_t{AsShortInt()}, -128, 127))));
       return;
     case S::SmallInt:
-      TakeBlock(S::SmallInt,
-                MakeFixedValue<int16_t>(static_cast<int16_t>(range(-int64_t{AsSmallInt()}, -32768, 32767))));
+      TakeBlock(S::SmallInt, MakeFixedValue<int16_t>(static_cast<int16_t>(
+                                 range(-int64_t{AsSmallInt()}, -32768, 32767))));
       return;
     case S::Integer:
-      TakeBlock(S::Integer, MakeFixedValue<int32_t>(static_cast<int32_t>(0u - static_cast<uint32_t>(AsInteger()))));
+      TakeBlock(S::Integer, MakeFixedValue<int32_t>(
+                                static_cast<int32_t>(0u - static_cast<uint32_t>(AsInteger()))));
       return;
     case S::LargeInt:
-      TakeBlock(S::LargeInt,
-                MakeFixedValue<int64_t>(static_cast<int64_t>(uint64_t{0} - static_cast<uint64_t>(AsLargeInt()))));
+      TakeBlock(S::LargeInt, MakeFixedValue<int64_t>(static_cast<int64_t>(
+                                 uint64_t{0} - static_cast<uint64_t>(AsLargeInt()))));
       return;
     case S::Byte:
-      TakeBlock(S::ShortInt, MakeFixedValue<int8_t>(static_cast<int8_t>(range(-int64_t{AsByte()}, -128, 127))));
+      TakeBlock(S::ShortInt,
+                MakeFixedValue<int8_t>(static_cast<int8_t>(range(-int64_t{AsByte()}, -128, 127))));
       return;
     case S::Word:
-      TakeBlock(S::SmallInt,
-                MakeFixedValue<int16_t>(static_cast<int16_t>(range(-int64_t{AsWord()}, -32768, 32767))));
+      TakeBlock(S::SmallInt, MakeFixedValue<int16_t>(
+                                 static_cast<int16_t>(range(-int64_t{AsWord()}, -32768, 32767))));
       return;
     case S::Cardinal:
       TakeBlock(S::Integer, MakeFixedValue<int32_t>(static_cast<int32_t>(

@@ -17,8 +17,7 @@ void WriteAll(TABSValueOutput& output, const void* data, int32_t count) {
   const int64_t position = output.Position();
   const int32_t written = output.Write(data, count);
   if (written != count) {
-    throw EABSException(native::kValueStreamWriteFailed,
-                        {position, output.Size(), count, written});
+    throw EABSException(native::kValueStreamWriteFailed, {position, output.Size(), count, written});
   }
 }
 

@@ -258,9 +258,7 @@ int32_t StorageSize(TABSStorageType type, int32_t declared_size) {
 
 bool IsStringColumn(TABSColumnType type) { return InRange(Code(type), 1, 4); }
 bool IsWideStringColumn(TABSColumnType type) { return InRange(Code(type), 3, 4); }
-bool IsStringOrGuidColumn(TABSColumnType type) {
-  return IsStringColumn(type) || type == C::Guid;
-}
+bool IsStringOrGuidColumn(TABSColumnType type) { return IsStringColumn(type) || type == C::Guid; }
 bool IsAutoIncColumn(TABSColumnType type) { return InRange(Code(type), 12, 19); }
 bool IsBlobColumn(TABSColumnType type) { return InRange(Code(type), 31, 35); }
 bool IsByteArrayColumn(TABSColumnType type) { return type == C::Bytes || type == C::VarBytes; }

@@ -50,9 +50,8 @@ TABSCompareResult CompareSameType(const uint8_t* l, const uint8_t* r, S type, bo
     }
     case S::WideChar:
     case S::WideString:
-      return FromCollation(platform::CurrentLocale().CompareWide(WideTextOf(l, lsize, type),
-                                                                 WideTextOf(r, rsize, type),
-                                                                 ci, limit),
+      return FromCollation(platform::CurrentLocale().CompareWide(
+                               WideTextOf(l, lsize, type), WideTextOf(r, rsize, type), ci, limit),
                            native::kCompareWideFailed);
     case S::ShortInt:
       return FromSign(Order(LoadLE<int8_t>(l), LoadLE<int8_t>(r)));
@@ -103,8 +102,9 @@ TABSCompareResult CompareValues(const void* left, const void* right, TABSStorage
                                 bool case_insensitive, int32_t length_limit, int32_t left_size,
                                 int32_t right_size) {
   if (left_null || right_null) {
-    return left_null && right_null ? kCompareBothNull : left_null ? kCompareLeftNull
-                                                                  : kCompareRightNull;
+    return left_null && right_null ? kCompareBothNull
+           : left_null             ? kCompareLeftNull
+                                   : kCompareRightNull;
   }
   const S common = left_type == right_type ? left_type : ResultType(left_type, right_type, true);
   if (common == S::None) {

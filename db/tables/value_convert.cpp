@@ -159,7 +159,8 @@ TABSMemoryBlock Converter::FromText(const std::string& text, const std::u16strin
     if (n == 0) return TABSMemoryBlock();
     TABSMemoryBlock block(static_cast<int64_t>(n));
     if (wide) {
-      for (size_t i = 0; i < wide->size(); ++i) StoreLE<uint16_t>(block.bytes() + 2 * i, (*wide)[i]);
+      for (size_t i = 0; i < wide->size(); ++i)
+        StoreLE<uint16_t>(block.bytes() + 2 * i, (*wide)[i]);
     } else {
       std::memcpy(block.data(), text.data(), n);
     }
@@ -465,12 +466,14 @@ size_t AnsiLength(const void* data, int32_t size) {
   const char* text = static_cast<const char*>(data);
   if (size < 0) return std::strlen(text);
   const void* nul = std::memchr(text, 0, static_cast<size_t>(size));
-  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : static_cast<size_t>(size);
+  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - text)
+             : static_cast<size_t>(size);
 }
 
 size_t WideLength(const void* data, int32_t size) {
   const auto* bytes = static_cast<const uint8_t*>(data);
-  const size_t units = size < 0 ? std::numeric_limits<size_t>::max() : static_cast<size_t>(size) / 2;
+  const size_t units =
+      size < 0 ? std::numeric_limits<size_t>::max() : static_cast<size_t>(size) / 2;
   size_t n = 0;
   while (n < units && LoadLE<uint16_t>(bytes + 2 * n) != 0) ++n;
   return n;
@@ -483,7 +486,8 @@ std::string AnsiTextOf(const void* data, int32_t size, TABSStorageType type) {
 
 std::u16string WideTextOf(const void* data, int32_t size, TABSStorageType type) {
   if (!IsWideStringStorage(type)) {
-    return platform::AnsiToWide(std::string_view(static_cast<const char*>(data), AnsiLength(data, size)));
+    return platform::AnsiToWide(
+        std::string_view(static_cast<const char*>(data), AnsiLength(data, size)));
   }
   const size_t n = WideLength(data, size);
   std::u16string text(n, u'\0');

@@ -83,7 +83,8 @@ bool CalendarToDayMs(double value, int32_t* day, int32_t* ms) {
   const double whole = std::trunc(value);
   if (whole < -4e9 || whole > 4e9) return false;
   int64_t days = static_cast<int64_t>(whole) + kDateDelta;
-  int64_t millis = static_cast<int64_t>(std::nearbyint(std::fabs(value - whole) * kMillisecondsPerDay));
+  int64_t millis =
+      static_cast<int64_t>(std::nearbyint(std::fabs(value - whole) * kMillisecondsPerDay));
   if (millis >= kMillisecondsPerDay) {
     millis -= kMillisecondsPerDay;
     ++days;  // the next day in time, also before 1899-12-30
