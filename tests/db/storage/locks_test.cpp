@@ -2,12 +2,14 @@
 // the lock retry, exclusive opening, and two processes sharing one file.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "db/storage/disk_page_manager.h"
+#include "platform/file.h"
 #include "tests/db/storage/storage_test_util.h"
 
 namespace kelvorin {
@@ -131,6 +133,71 @@ TEST_F(LocksTest, RevalidationNeverDiscardsHeldOrChangedPages) {
   again = b.GetPage(1, no, ptTableRecord);
   EXPECT_EQ(again->Data()[0], 5);
   b.PutPage(again);
+}
+
+// A process dies inside a commit while another has the file open: the
+// survivor's next take of the header lock rolls the commit back.
+TEST_F(LocksTest, SurvivorRollsBackACommitItsPeerDiedIn) {
+  std::vector<int32_t> pages;
+  {
+    TABSDiskPageManager m;
+    Open(m);
+    for (int i = 0; i < 3; ++i) {
+      TABSPage* page = m.AddPage(1, ptTableRecord);
+      std::memset(page->Data(), 1, page->DataSize());
+      pages.push_back(page->PageNo());
+      m.PutPage(page);
+    }
+    m.CommitSession(1);
+  }
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    struct Killer : platform::FileObserver {
+      std::string path;
+      int writes = 0;
+      void BeforeWrite(const std::string& p, int64_t offset, const void*, int64_t) override {
+        if (p == path && offset >= 380 && ++writes == 2) ::raise(SIGKILL);
+      }
+      void AfterSync(const std::string&) override {}
+      void BeforeTruncate(const std::string&, int64_t) override {}
+      void AfterRemove(const std::string&) override {}
+      void AfterDirectorySync(const std::string&) override {}
+    } killer;
+    killer.path = Path();
+    TABSDiskPageManager m;
+    Open(m);
+    for (int32_t no : pages) {
+      TABSPage* page = m.GetPage(1, no, ptTableRecord);
+      std::memset(page->Data(), 2, page->DataSize());
+      page->dirty = true;
+      m.PutPage(page);
+    }
+    char byte;
+    if (::read(go[0], &byte, 1) != 1) ::_exit(3);
+    platform::SetFileObserver(&killer);
+    m.CommitSession(1);
+    ::_exit(4);  // the commit was meant to die
+  }
+  TABSDiskPageManager survivor;
+  Open(survivor);
+  ASSERT_EQ(::write(go[1], "g", 1), 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "child exit " << WEXITSTATUS(status);
+  uint8_t byte = 0;
+  survivor.ReadPartOfPage(&byte, pages[0], 1, kPageHeaderSize);
+  ASSERT_EQ(byte, 2) << "the dead commit had written its first page";
+  survivor.PutPage(survivor.AddPage(1, ptTableRecord));  // takes the header lock
+  for (int32_t no : pages) {
+    survivor.ReadPartOfPage(&byte, no, 1, kPageHeaderSize);
+    EXPECT_EQ(byte, 1) << "page " << no;
+  }
+  survivor.RollbackSession(1);
+  survivor.Close();
+  ExpectClean(Path());
 }
 
 // Two processes hand out object numbers and allocate and commit pages at
