@@ -2,6 +2,8 @@
 // and errors.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -120,11 +122,39 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"UnknownOption", "--fours", "", "unknown option --fours\nusage: kesh-draw"}),
     [](const auto& info) { return info.param.name; });
 
+TEST_F(KeshDrawTest, AnOutputThatCannotBeWrittenIsAnError) {
+  WriteFile("history.txt", "1\t1\n1\t1\n");
+  int status = std::system(
+      (std::string(VESTRUM_BIN_DIR) + "/kesh-draw --twos history.txt >/dev/full 2>err.txt").c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+  EXPECT_EQ(tools_test::ReadFile("err.txt"), "Cannot write the drawn grid. No space left on device\n");
+}
+
 TEST_F(KeshDrawTest, MissingResultsAsZero) {
   tools_test::ProgramResult r =
       RunProgram("kesh-draw", "--missing-as-zero", "1\t\n1\t1\n2\t1\n2\t1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(TableSizes(r.out, 3), (std::map<std::string, int>{{"1", 4}}));
+}
+
+// Under a locale with a decimal comma, results are read and written with the
+// comma, and a point is no number there.
+TEST_F(KeshDrawTest, ResultsFollowTheUserLocale) {
+  const std::string locales = (dir_ / "locales").string();
+  std::filesystem::create_directory(locales);
+  if (std::system(("localedef -i cs_CZ -f UTF-8 " + locales + "/cs_CZ.UTF-8 >/dev/null 2>&1").c_str()) != 0) {
+    GTEST_SKIP() << "no Czech locale can be built here";
+  }
+  ::setenv("LOCPATH", locales.c_str(), 1);
+  ::setenv("LC_ALL", "cs_CZ.UTF-8", 1);
+  tools_test::ProgramResult comma = RunProgram("kesh-draw", "--twos", "1\t2,5\n1\t0,5\n");
+  tools_test::ProgramResult point = RunProgram("kesh-draw", "--twos", "1\t2.5\n1\t0.5\n");
+  ::unsetenv("LC_ALL");
+  ::unsetenv("LOCPATH");
+  ASSERT_EQ(comma.status, 0) << comma.err;
+  EXPECT_EQ(comma.out, "1\t2,5\t1\t\r1\t0,5\t1\t\r");
+  EXPECT_EQ(point.status, 1);
+  EXPECT_EQ(point.err, "'2.5' is not a valid floating point value\n");
 }
 
 TEST_F(KeshDrawTest, ByesAreKeptApart) {

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -15,7 +16,6 @@
 #include <string>
 
 #include "pairing/pairing_engine.h"
-#include "pairing/pairing_error.h"
 #include "pairing/text_lines.h"
 #include "tools/kesh-draw/options.h"
 
@@ -56,15 +56,8 @@ char LocaleDecimalSeparator() {
   return separator;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  kesh_draw::Options options;
-  std::string error;
-  if (!kesh_draw::ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "%s\n%s\n", error.c_str(), kesh_draw::kUsage);
-    return 1;
-  }
+// The draw itself; every failure is an exception or a message already out.
+int Draw(const kesh_draw::Options& options) {
   std::optional<std::string> input = ReadInput(options.file);
   if (!input) return 1;
 
@@ -76,15 +69,32 @@ int main(int argc, char** argv) {
   engine.SetPlayerCount(0);
   engine.FitGrid();
   engine.ImportFromText(kesh_draw::HistoryText(*input));
-  try {
-    std::optional<std::string> drawn =
-        engine.RunOneClick(options.twos ? pairing::DrawMode::kTwos : pairing::DrawMode::kFours);
-    if (!drawn) return 1;  // the "no data" message is already out
-    std::fwrite(drawn->data(), 1, drawn->size(), stdout);
-    if (std::fflush(stdout) != 0) return 1;
-  } catch (const pairing::PairingError& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+  std::optional<std::string> drawn =
+      engine.RunOneClick(options.twos ? pairing::DrawMode::kTwos : pairing::DrawMode::kFours);
+  if (!drawn) return 1;  // the "no data" message is already out
+  if (std::fwrite(drawn->data(), 1, drawn->size(), stdout) != drawn->size() ||
+      std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "Cannot write the drawn grid. %s\n", std::strerror(errno));
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kesh_draw::Options options;
+  std::string error;
+  if (!kesh_draw::ParseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "%s\n%s\n", error.c_str(), kesh_draw::kUsage);
+    return 1;
+  }
+  try {
+    return Draw(options);
+  } catch (const std::exception& e) {
+    // The pairing's own errors, and out of memory and the like: one line and
+    // status 1, never an abort.
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
 }
