@@ -71,6 +71,32 @@ void TABSDiskPageManager::WriteHeader() {
   file_.WriteBuffer(bytes, kWriteHeader, 0, kDatabaseHeaderSize);
 }
 
+void TABSDiskPageManager::ReadEncryptionHeader() {
+  CheckOpened(kNotOpen);
+  ReadEncryptionHeader(kEncryptionHeaderOffset);
+}
+
+void TABSDiskPageManager::WriteEncryptionHeader() {
+  CheckOpened(kEncryptionHeaderNotOpenWrite);
+  uint8_t bytes[kEncryptionHeaderSize];
+  encryption_.Encode(bytes);
+  file_.WriteBuffer(bytes, kWriteEncryptionHeader, kEncryptionHeaderOffset, kEncryptionHeaderSize);
+}
+
+uint16_t TABSDiskPageManager::ReadReservedHeaderSize() {
+  CheckOpened(kReservedHeaderNotOpenRead);
+  uint8_t bytes[2];
+  file_.ReadBufferOrRaise(bytes, kReadReservedHeader, kReservedHeaderOffset, 2);
+  return LoadU16(bytes);
+}
+
+void TABSDiskPageManager::WriteReservedHeader() {
+  CheckOpened(kReservedHeaderNotOpenWrite);
+  uint8_t bytes[kReservedHeaderSize] = {};
+  StoreU16(bytes, kReservedHeaderSize);
+  file_.WriteBuffer(bytes, kWriteReservedHeader, kReservedHeaderOffset, kReservedHeaderSize);
+}
+
 void TABSDiskPageManager::ReadEncryptionHeader(int64_t offset) {
   uint8_t bytes[kEncryptionHeaderSize];
   file_.ReadBufferOrRaise(bytes, kReadEncryptionHeader, offset, kEncryptionHeaderSize);
@@ -223,9 +249,7 @@ bool TABSDiskPageManager::OpenDatabaseFile(const std::string& name, const TABSPa
       throw EABSException(kInvalidFormat, "Invalid database format");
     }
     if (header_.encrypted == kEncryptedFlag) CheckPassword();
-    uint8_t reserved[2];
-    file_.ReadBufferOrRaise(reserved, kReadReservedHeader, kReservedHeaderOffset, 2);
-    if (LoadU16(reserved) != kReservedHeaderSize) {
+    if (ReadReservedHeaderSize() != kReservedHeaderSize) {
       throw EABSException(kInvalidFormat, "Invalid database format");
     }
     SetMultiUser(own_multi_user);

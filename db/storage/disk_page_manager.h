@@ -43,6 +43,10 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
 
   void ReadHeader();
   void WriteHeader();
+  void ReadEncryptionHeader();
+  void WriteEncryptionHeader();
+  uint16_t ReadReservedHeaderSize();
+  void WriteReservedHeader();
   int64_t PageOffset(int32_t page_no) const;
 
   void ReadPartOfPage(void* buffer, int32_t page_no, int32_t count, int32_t offset);
