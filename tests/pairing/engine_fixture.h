@@ -15,8 +15,20 @@
 
 #include "pairing/command_runner.h"
 #include "pairing/pairing_engine.h"
+#include "pairing/pairing_error.h"
 
 namespace pairing_test {
+
+// The message of the PairingError `fn` raises, or "(no error)".
+template <typename Fn>
+std::string ErrorOf(Fn fn) {
+  try {
+    fn();
+  } catch (const pairing::PairingError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
 
 // Answers questions from a script (No once it runs out) and records them.
 class ScriptedDialogs : public pairing::UserDialogs {
@@ -105,6 +117,13 @@ class EngineTest : public ScratchDirTest {
       text += '\r';
     }
     engine.ImportFromText(text);
+  }
+
+  // The cells of rows 1 to PlayerCount in column `col`.
+  std::vector<std::string> Column(int col) {
+    std::vector<std::string> cells;
+    for (int r = 1; r <= engine.PlayerCount(); ++r) cells.push_back(engine.grid().Cell(col, r));
+    return cells;
   }
 
   ScriptedDialogs dialogs;

@@ -23,16 +23,6 @@ std::string ReadFile(const std::string& name) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-template <typename Fn>
-std::string ErrorOf(Fn fn) {
-  try {
-    fn();
-  } catch (const PairingError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 class ExchangeTest : public EngineTest {};
 
 TEST_F(ExchangeTest, WeightsListForNoVertices) {

@@ -11,25 +11,9 @@ namespace pairing_test {
 namespace {
 
 using pairing::LineList;
-using pairing::PairingError;
-
-template <typename Fn>
-std::string ErrorOf(Fn fn) {
-  try {
-    fn();
-  } catch (const PairingError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 class GroupingTest : public EngineTest {
  protected:
-  std::vector<std::string> Column(int col) {
-    std::vector<std::string> cells;
-    for (int r = 1; r <= engine.PlayerCount(); ++r) cells.push_back(engine.grid().Cell(col, r));
-    return cells;
-  }
   void Players(int n) {
     engine.SetPlayerCount(n);
     engine.FitGrid();

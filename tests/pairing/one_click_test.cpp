@@ -26,11 +26,6 @@ class RecordingObserver : public pairing::PairingObserver {
 class OneClickTest : public EngineTest {
  protected:
   OneClickTest() { engine.SetObserver(&observer); }
-  std::vector<std::string> Column(int col) {
-    std::vector<std::string> cells;
-    for (int r = 1; r <= engine.PlayerCount(); ++r) cells.push_back(engine.grid().Cell(col, r));
-    return cells;
-  }
   std::string Run(DrawMode mode = DrawMode::kFours) {
     try {
       std::optional<std::string> text = engine.RunOneClick(mode);
