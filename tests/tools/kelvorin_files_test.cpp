@@ -1,7 +1,9 @@
 // kelvorin create / info / check, run as the built program.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "tests/tools/program_runner.h"
 
@@ -9,12 +11,22 @@ namespace {
 
 using tools_test::RunProgram;
 
+// Each test runs in a scratch directory of its own: tests run in parallel
+// and the program's output goes to fixed file names.
 class KelvorinFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::remove("files.db");
-    std::filesystem::remove("files.db-journal");
+    home_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelvorin-files-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    scratch_ = pattern;
+    std::filesystem::current_path(scratch_);
   }
+  void TearDown() override {
+    std::filesystem::current_path(home_);
+    std::filesystem::remove_all(scratch_);
+  }
+  std::filesystem::path home_, scratch_;
 };
 
 TEST_F(KelvorinFilesTest, CreateThenInfoPrintsTheHeader) {
