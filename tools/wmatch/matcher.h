@@ -1,6 +1,7 @@
 // The matching itself: a maximum-weight matching among the matchings of
-// maximum cardinality, so that every vertex but at most one of each
-// connected part is matched whatever the weights.
+// maximum cardinality, so that no matching with more edges exists whatever
+// the weights (on the pairing's complete graphs: every vertex but at most one
+// is matched).
 #pragma once
 
 #include <string>
