@@ -183,10 +183,9 @@ int64_t TABSCompressedBLOBStream::EndOfBlocks() const {
   return blocks_.back().position + blocks_.back().header.distance;
 }
 
-void TABSCompressedBLOBStream::Append(const uint8_t* data, int64_t count) {
+void TABSCompressedBLOBStream::Append(const uint8_t* data, int64_t count,
+                                      const RewriteErrors& errors) {
   const int64_t block_size = settings_.block_size;
-  const RewriteErrors errors{native::kBlobRewritePosition, native::kBlobWriteHeader,
-                             native::kBlobWriteData};
   int64_t done = 0;
   bool rewrote = false;
   if (!blocks_.empty() && size_ % block_size != 0) {
@@ -216,11 +215,11 @@ void TABSCompressedBLOBStream::Append(const uint8_t* data, int64_t count) {
   if (rewrote && container_.Size() > EndOfBlocks()) CutContainer(native::kBlobShrinkCut);
 }
 
-void TABSCompressedBLOBStream::AppendZeros(int64_t count) {
+void TABSCompressedBLOBStream::AppendZeros(int64_t count, const RewriteErrors& errors) {
   TABSMemoryBlock zeros(std::min<int64_t>(count, settings_.block_size), true);
   while (count > 0) {
     int64_t chunk = std::min(count, zeros.size());
-    Append(zeros.bytes(), chunk);
+    Append(zeros.bytes(), chunk, errors);
     count -= chunk;
   }
 }
@@ -231,7 +230,7 @@ void TABSCompressedBLOBStream::CutContainer(const TABSNativeError& error) {
   if (container_.Size() != end) throw EABSException(error);
 }
 
-void TABSCompressedBLOBStream::Shrink(int64_t size) {
+void TABSCompressedBLOBStream::Shrink(int64_t size, const TABSNativeError& position_error) {
   const int64_t block_size = settings_.block_size;
   int64_t whole = size / block_size;
   int64_t tail = size % block_size;
@@ -240,7 +239,7 @@ void TABSCompressedBLOBStream::Shrink(int64_t size) {
     TABSMemoryBlock kept(tail);
     std::memcpy(kept.data(), DecodedBlock(whole), static_cast<size_t>(tail));
     blocks_.resize(static_cast<size_t>(whole + 1));
-    const RewriteErrors errors{native::kBlobShrinkPosition, native::kBlobShrinkRewrite,
+    const RewriteErrors errors{position_error, native::kBlobShrinkRewrite,
                                native::kBlobShrinkRewrite};
     Block& last = blocks_.back();
     WriteBlock(last.position, kept.bytes(), static_cast<int32_t>(tail), errors, &last);
@@ -303,14 +302,16 @@ int64_t TABSCompressedBLOBStream::Write(const void* buffer, int64_t count) {
     size_ = std::max(size_, position_);
     return n;
   }
+  const RewriteErrors errors{native::kBlobRewritePosition, native::kBlobWriteHeader,
+                             native::kBlobWriteData};
   if (position_ < size_) {
-    Shrink(position_);
+    Shrink(position_, native::kBlobCutPosition);
     if (size_ != position_) throw EABSException(native::kBlobCutSize, {size_, position_});
   } else if (position_ > size_) {
     // Writing beyond the end fills the gap with zeros, as a file does.
-    AppendZeros(position_ - size_);
+    AppendZeros(position_ - size_, errors);
   }
-  Append(in, count);
+  Append(in, count, errors);
   position_ += count;
   current_block_ = position_ / settings_.block_size;
   return count;
@@ -342,9 +343,11 @@ void TABSCompressedBLOBStream::SetSize(int64_t size) {
     container_.SetSize(end);
     size_ = size;
   } else if (size > size_) {
-    AppendZeros(size - size_);
+    const RewriteErrors errors{native::kBlobRewritePosition, native::kBlobGrowWrite,
+                               native::kBlobGrowWrite};
+    AppendZeros(size - size_, errors);
   } else if (size < size_) {
-    Shrink(size);
+    Shrink(size, native::kBlobShrinkPosition);
   }
   position_ = std::min(position_, size_);
 }

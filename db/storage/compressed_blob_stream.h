@@ -45,6 +45,8 @@ class TABSCompressedBLOBStream : public TABSStream {
     return blocks_[static_cast<size_t>(index)].header;
   }
   int64_t BlockPosition(int64_t index) const { return blocks_[static_cast<size_t>(index)].position; }
+  // The block holding the position (0 for an empty stream).
+  int64_t CurrentBlock() const { return current_block_; }
 
  private:
   struct Block {
@@ -68,9 +70,9 @@ class TABSCompressedBLOBStream : public TABSStream {
   void WriteBlock(int64_t position, const uint8_t* data, int32_t size, const RewriteErrors& errors,
                   Block* block);
   int64_t EndOfBlocks() const;
-  void Append(const uint8_t* data, int64_t count);
-  void AppendZeros(int64_t count);
-  void Shrink(int64_t size);
+  void Append(const uint8_t* data, int64_t count, const RewriteErrors& errors);
+  void AppendZeros(int64_t count, const RewriteErrors& errors);
+  void Shrink(int64_t size, const TABSNativeError& position_error);
   void CutContainer(const TABSNativeError& error);
   void Recount();
 

@@ -43,7 +43,6 @@ inline constexpr const TABSNativeError& kBlobShrinkPosition = kCannotSetStreamPo
 inline constexpr const TABSNativeError& kBlobShrinkRewrite = kErrorWritingToStream10095;
 inline constexpr const TABSNativeError& kBlobShrinkCut = kErrorWritingToStream10096;
 inline constexpr const TABSNativeError& kBlobGrowWrite = kCannotWriteToStream10097;
-inline constexpr const TABSNativeError& kBlobGrowSize = kInvalidExtensionSize10098;
 
 // File streams.
 inline constexpr const TABSNativeError& kFileCreate = kStreamCannotCreateFile10104;

@@ -267,6 +267,52 @@ TEST(CompressedBlobStream, PositionsBehaveAsInAFile) {
   EXPECT_EQ(blob.Size(), 110);
 }
 
+// A container that takes no more than `limit` bytes, as a full disk.
+class FullContainer : public TABSMemoryStream {
+ public:
+  explicit FullContainer(int64_t limit) : limit_(limit) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    int64_t room = std::max<int64_t>(0, limit_ - Position());
+    return TABSMemoryStream::Write(buffer, std::min(count, room));
+  }
+
+ private:
+  int64_t limit_;
+};
+
+TEST(CompressedBlobStream, ShortContainerWritesNameTheirPlace) {
+  Bytes data = Pattern(250);
+  struct Case {
+    const char* what;
+    int64_t limit;
+    bool grow;  // SetSize instead of Write
+    int32_t code;
+  } cases[] = {{"header of the first block", 10, false, 10100},
+               {"data of the first block", 25, false, 10101},
+               {"header of a later block", 0, false, 10100},
+               {"growing by SetSize", 10, true, 10097}};
+  for (const Case& c : cases) {
+    int64_t limit = c.limit;
+    if (limit == 0) {
+      // Room for exactly the first block.
+      TABSMemoryStream probe;
+      TABSCompressedBLOBStream sizing(probe, false, true, MakeSettings(kZlib, 1, 100));
+      sizing.Write(data.data(), 100);
+      limit = probe.Size() + 5;
+    }
+    FullContainer container(limit);
+    TABSCompressedBLOBStream blob(container, false, true, MakeSettings(kZlib, 1, 100));
+    int32_t code = ErrorCode([&] {
+      if (c.grow) {
+        blob.SetSize(250);
+      } else {
+        blob.Write(data.data(), 250);
+      }
+    });
+    EXPECT_EQ(code, c.code) << c.what;
+  }
+}
+
 TEST(CompressedBlobStream, RandomOperationsMatchAnInMemoryModel) {
   for (uint8_t algorithm : {uint8_t{0}, kZlib, kBzip, kPpm}) {
     SCOPED_TRACE(int(algorithm));
