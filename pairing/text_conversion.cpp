@@ -11,34 +11,6 @@ namespace {
 
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
-}  // namespace
-
-std::optional<std::int32_t> ParseInt(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i == text.size()) return std::nullopt;
-  std::int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (!IsDigit(text[i])) return std::nullopt;
-    value = value * 10 + (text[i] - '0');
-    if (value > std::int64_t{1} << 31) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
-  return static_cast<std::int32_t>(value);
-}
-
-std::int32_t TextToInt(std::string_view text) {
-  std::optional<std::int32_t> value = ParseInt(text);
-  if (!value) ThrowInvalidInteger(text);
-  return *value;
-}
-
 std::optional<double> ParseFloat(std::string_view text, char decimal_separator) {
   std::size_t begin = 0;
   std::size_t end = text.size();
@@ -72,6 +44,34 @@ std::optional<double> ParseFloat(std::string_view text, char decimal_separator) 
   // A number beyond the double range is refused, as the platform's conversion does.
   if (ec != std::errc() || ptr != number.data() + number.size()) return std::nullopt;
   return value;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > std::int64_t{1} << 31) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+std::int32_t TextToInt(std::string_view text) {
+  std::optional<std::int32_t> value = ParseInt(text);
+  if (!value) ThrowInvalidInteger(text);
+  return *value;
 }
 
 double TextToFloat(std::string_view text, char decimal_separator) {

@@ -18,6 +18,5 @@ std::optional<std::int32_t> ParseInt(std::string_view text);
 // optional sign, digits with at most one `decimal_separator`, an optional
 // exponent. Raises "'<text>' is not a valid floating point value".
 double TextToFloat(std::string_view text, char decimal_separator);
-std::optional<double> ParseFloat(std::string_view text, char decimal_separator);
 
 }  // namespace pairing
