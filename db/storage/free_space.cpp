@@ -218,11 +218,19 @@ void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool str
     throw EABSException(kAlreadyFree, "Page: %d already free", {page_no});
   }
   byte = used ? (byte | mask) : (byte & ~mask);
-  host_.WriteRawPage(pfs_no, pfs.data());
-  UpdateEamEntry(page_no);
+  // The EAM entry only ever claims "full" after the PFS bits say so: a
+  // process stopped between the two writes leaves a hint that is too
+  // hopeful, never one that hides a free page.
+  if (used) {
+    host_.WriteRawPage(pfs_no, pfs.data());
+    UpdateEamEntry(page_no);
+  } else {
+    UpdateEamEntry(page_no, page_no);
+    host_.WriteRawPage(pfs_no, pfs.data());
+  }
 }
 
-void TABSDatabaseFreeSpaceManager::UpdateEamEntry(int32_t page_no) {
+void TABSDatabaseFreeSpaceManager::UpdateEamEntry(int32_t page_no, int32_t freed_page) {
   const int64_t extent = page_no / pages_per_extent_;
   const int64_t group = extent / extents_per_eam_;
   const int64_t eam_no = EamPageOfIndex(group);
@@ -249,7 +257,7 @@ void TABSDatabaseFreeSpaceManager::UpdateEamEntry(int32_t page_no) {
       loaded_pfs = pfs_no;
     }
     const int64_t bit = p - pfs_no;
-    ((pfs[kPageHeaderSize + bit / 8] >> (bit % 8)) & 1) ? ++used : ++free;
+    (p != freed_page && ((pfs[kPageHeaderSize + bit / 8] >> (bit % 8)) & 1)) ? ++used : ++free;
   }
   const uint8_t value = end <= first ? 0 : (used > 0 && free == 0 ? 3 : 1);
   const int64_t slot = extent - group * extents_per_eam_;

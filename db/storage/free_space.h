@@ -70,7 +70,9 @@ class TABSDatabaseFreeSpaceManager {
   void CreateEamPage(int64_t index);
   // strict: raise when the bit already has the value; else accept it.
   void MarkPage(int32_t page_no, bool used, bool strict);
-  void UpdateEamEntry(int32_t page_no);
+  // freed_page counts as free whatever its PFS bit says (it is about to be
+  // cleared).
+  void UpdateEamEntry(int32_t page_no, int32_t freed_page = -1);
   int32_t RecomputeLastUsed(int32_t from);
   void ShrinkTail();
   void ReadBitmap(int32_t page_no, uint16_t type, int32_t wrong_type_code, std::vector<uint8_t>& buffer);

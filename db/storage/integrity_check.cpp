@@ -233,8 +233,8 @@ class Checker {
         if (!full) continue;
         for (int64_t p = first; p < std::min<int64_t>(first + extent_pages, total_); ++p) {
           if (!used_[p]) {
-            Leak(static_cast<int32_t>(EamPage(group)),
-                 "extent " + std::to_string(extent) + " is marked full but page " + std::to_string(p) + " is free");
+            Leak(static_cast<int32_t>(p), "free, but its extent " + std::to_string(extent) +
+                                              " is marked full in EAM page " + std::to_string(EamPage(group)));
             break;
           }
         }

@@ -25,63 +25,117 @@ namespace {
 using PageState = std::map<int32_t, uint8_t>;  // page -> fill byte of its data
 
 struct Workload {
-  std::vector<PageState> states;          // after commit i (states[0]: start)
-  std::vector<std::set<int32_t>> added;   // pages allocated by commit i (1-based)
+  std::vector<PageState> states;             // after commit i (states[0]: start)
+  std::vector<std::set<int32_t>> uncommitted;  // pages allocated and not yet committed
+                                               // at some moment after commit i
 };
 
-constexpr int kCommits = 14;
-constexpr int32_t kSession = 1;
+constexpr int kRounds = 9;
 
-// Runs the workload on an open file; after_commit(i) follows commit i.
-// With model != nullptr, records the state after each commit.
-void RunWorkload(TABSDiskPageManager& m, const std::function<void(int)>& after_commit, Workload* model) {
-  TABSRandomSource random(77);
-  PageState state;
-  if (model) {
-    model->states = {state};
-    model->added = {{}};
+// Two sessions work on pages of their own: session 1 adds, changes and
+// removes pages and commits every round; session 2 adds and changes pages
+// and commits, except every third round, when it rolls back. after_commit(n)
+// follows the n-th commit; with model != nullptr the states are recorded.
+class ScriptedWorkload {
+ public:
+  ScriptedWorkload(TABSDiskPageManager& m, std::function<void(int)> after_commit, Workload* model)
+      : m_(m), after_commit_(std::move(after_commit)), model_(model) {
+    if (model_) {
+      model_->states = {committed_};
+      model_->uncommitted = {{}};
+    }
   }
-  for (int commit = 1; commit <= kCommits; ++commit) {
-    const uint8_t fill = static_cast<uint8_t>(commit);
-    std::set<int32_t> added;
-    const int64_t adds = random.Between(1, 4);
-    for (int64_t i = 0; i < adds; ++i) {
-      TABSPage* page = m.AddPage(kSession, ptTableRecord);
+
+  void Run() {
+    for (int round = 1; round <= kRounds; ++round) {
+      const uint8_t fill = static_cast<uint8_t>(round);
+      Add(2, 1, static_cast<uint8_t>(100 + round));
+      Change(2, static_cast<uint8_t>(100 + round), 1);
+      Add(1, random_.Between(1, 4), fill);
+      Change(1, fill, 2);
+      Remove(1, round % 4 == 0 ? 6 : random_.Between(0, 1), fill);
+      Commit(1);
+      if (round % 3 == 0) {
+        Rollback(2);
+      } else {
+        Commit(2);
+      }
+    }
+  }
+
+ private:
+  struct Session {
+    PageState pending;
+    std::set<int32_t> added, removed;
+  };
+
+  void Add(int32_t s, int64_t count, uint8_t fill) {
+    for (int64_t i = 0; i < count; ++i) {
+      TABSPage* page = m_.AddPage(s, ptTableRecord);
       std::memset(page->Data(), fill, page->DataSize());
-      added.insert(page->PageNo());
-      state[page->PageNo()] = fill;
-      m.PutPage(page);
+      sessions_[s].pending[page->PageNo()] = fill;
+      sessions_[s].added.insert(page->PageNo());
+      owner_[page->PageNo()] = s;
+      if (model_) model_->uncommitted.back().insert(page->PageNo());
+      m_.PutPage(page);
     }
-    std::vector<int32_t> existing;
-    for (const auto& [no, value] : state) {
-      if (!added.count(no)) existing.push_back(no);
+  }
+  std::vector<int32_t> Own(int32_t s, uint8_t fill) const {
+    std::vector<int32_t> pages;
+    for (const auto& [no, value] : committed_) {
+      if (owner_.at(no) == s && value != fill && !sessions_.at(s).removed.count(no)) pages.push_back(no);
     }
-    for (size_t i = 0; i < existing.size(); i += static_cast<size_t>(random.Between(2, 3))) {
-      TABSPage* page = m.GetPage(kSession, existing[i], ptTableRecord);
+    return pages;
+  }
+  void Change(int32_t s, uint8_t fill, size_t step) {
+    const std::vector<int32_t> pages = Own(s, fill);
+    for (size_t i = 0; i < pages.size(); i += step + static_cast<size_t>(random_.Between(0, 1))) {
+      TABSPage* page = m_.GetPage(s, pages[i], ptTableRecord);
       std::memset(page->Data(), fill, page->DataSize());
       page->dirty = true;
-      state[existing[i]] = fill;
-      m.PutPage(page);
+      sessions_[s].pending[pages[i]] = fill;
+      m_.PutPage(page);
     }
-    // Remove a few of the pages this commit did not touch, so the file
-    // also shrinks.
-    int64_t removals = commit % 4 == 0 ? 6 : random.Between(0, 1);
-    std::vector<int32_t> untouched;
-    for (const auto& [no, value] : state) {
-      if (value != fill) untouched.push_back(no);
-    }
-    for (auto it = untouched.rbegin(); it != untouched.rend() && removals > 0 && state.size() > 2; ++it) {
-      m.RemovePage(kSession, *it);
-      state.erase(*it);
-      --removals;
-    }
-    m.CommitSession(kSession);
-    if (model) {
-      model->states.push_back(state);
-      model->added.push_back(added);
-    }
-    after_commit(commit);
   }
+  void Remove(int32_t s, int64_t count, uint8_t fill) {
+    std::vector<int32_t> pages = Own(s, fill);
+    for (auto it = pages.rbegin(); it != pages.rend() && count > 0; ++it, --count) {
+      if (sessions_[s].pending.count(*it)) continue;
+      m_.RemovePage(s, *it);
+      sessions_[s].removed.insert(*it);
+    }
+  }
+  void Commit(int32_t s) {
+    m_.CommitSession(s);
+    for (const auto& [no, value] : sessions_[s].pending) committed_[no] = value;
+    for (int32_t no : sessions_[s].removed) committed_.erase(no);
+    sessions_[s] = {};
+    ++commits_;
+    if (model_) {
+      model_->states.push_back(committed_);
+      std::set<int32_t> still;
+      for (const auto& [id, session] : sessions_) still.insert(session.added.begin(), session.added.end());
+      model_->uncommitted.push_back(still);
+    }
+    after_commit_(commits_);
+  }
+  void Rollback(int32_t s) {
+    m_.RollbackSession(s);
+    sessions_[s] = {};
+  }
+
+  TABSDiskPageManager& m_;
+  std::function<void(int)> after_commit_;
+  Workload* model_;
+  TABSRandomSource random_{77};
+  PageState committed_;
+  std::map<int32_t, Session> sessions_{{1, {}}, {2, {}}};
+  std::map<int32_t, int32_t> owner_;
+  int commits_ = 0;
+};
+
+void RunWorkload(TABSDiskPageManager& m, const std::function<void(int)>& after_commit, Workload* model) {
+  ScriptedWorkload(m, after_commit, model).Run();
 }
 
 // Which of the two states the file holds; nullopt when it holds neither.
@@ -136,9 +190,10 @@ class CrashTest : public testing::StorageTest {
   // Reopens the file after a crash during commit completed + 1.
   void Verify(int completed, int k) {
     SCOPED_TRACE("crash at write " + std::to_string(k) + " after " + std::to_string(completed) + " commits");
-    ASSERT_LE(completed, kCommits);
+    const int commits = static_cast<int>(model_.states.size()) - 1;
+    ASSERT_LE(completed, commits);
     const PageState& old_state = model_.states[completed];
-    const PageState& new_state = model_.states[std::min(completed + 1, kCommits)];
+    const PageState& new_state = model_.states[std::min(completed + 1, commits)];
     {
       TABSDiskPageManager m;
       Open(m);
@@ -147,7 +202,8 @@ class CrashTest : public testing::StorageTest {
     }
     const TABSIntegrityReport report = CheckDatabaseFile(Path());
     EXPECT_FALSE(report.HasCorruption()) << report.Describe();
-    const std::set<int32_t>& in_flight = model_.added[std::min(completed + 1, kCommits)];
+    // Only pages no commit had made durable yet may be left marked used.
+    const std::set<int32_t>& in_flight = model_.uncommitted[completed];
     for (const auto& problem : report.problems) {
       EXPECT_TRUE(problem.page_no >= 0 && in_flight.count(problem.page_no)) << report.Describe();
     }
@@ -188,7 +244,7 @@ int CountWrites(CrashTest& test, std::vector<uint8_t>& initial, const std::strin
 
 TEST_F(CrashTest, KilledAtEveryWrite) {
   const int total = CountWrites(*this, initial_, Path());
-  ASSERT_GT(total, kCommits * 4);
+  ASSERT_GT(total, kRounds * 8);
   for (int k = 1; k <= total; k += 1) {
     Reset();
     int pipe_fds[2];
