@@ -11,3 +11,7 @@ vestrum_add_fuzzer(kelvorin_values_stream_fuzz
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/values_stream_fuzz.cpp
   LIBS kelvorin_values
   CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/values_stream_corpus)
+vestrum_add_fuzzer(kelvorin_values_ops_fuzz
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/values_ops_fuzz.cpp
+  LIBS kelvorin_values
+  CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/values_ops_corpus)

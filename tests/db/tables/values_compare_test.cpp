@@ -27,8 +27,7 @@ void RunCases(const std::vector<CompareCase>& cases) {
   for (const CompareCase& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(c.left.Compare(c.right, true, false, c.case_insensitive), c.raw);
-    // The signed form mirrors when the operands swap (when the swapped
-    // comparison is in the same common type).
+    // The signed form of the buffer comparison agrees with the raw code.
     const int sign = SignedCompareResult(c.raw);
     EXPECT_EQ(CompareValuesSigned(c.left.Data(), c.right.Data(), c.left.Type(), c.right.Type(),
                                   c.left.IsNull(), c.right.IsNull(), c.case_insensitive, -1,

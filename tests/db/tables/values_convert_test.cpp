@@ -25,14 +25,7 @@ struct ConvertCase {
 void RunCases(const std::vector<ConvertCase>& cases) {
   for (const ConvertCase& c : cases) {
     SCOPED_TRACE(c.name);
-    TABSVariant v = c.source;
-    int32_t code = CodeOf([&] { v.ConvertTo(c.to); });
-    EXPECT_EQ(code, c.error);
-    if (c.error == 0 && code == 0) {
-      EXPECT_TRUE(SameValue(v, c.expected));
-    } else {
-      EXPECT_TRUE(SameValue(v, c.source)) << "a failed conversion changed the value";
-    }
+    ExpectOutcome(c.source, [&](TABSVariant& v) { v.ConvertTo(c.to); }, c.error, c.expected);
   }
 }
 

@@ -111,4 +111,20 @@ int32_t CodeOf(F f, std::string* message = nullptr) {
   return 0;
 }
 
+// Applies `change` to a copy of `before` and checks one table row: the code
+// it raised (0 none, -1 a range error), then the expected value, or after a
+// failure the value left as it was.
+template <typename F>
+void ExpectOutcome(const TABSVariant& before, F change, int32_t error,
+                   const TABSVariant& expected) {
+  TABSVariant value = before;
+  const int32_t code = CodeOf([&] { change(value); });
+  EXPECT_EQ(code, error);
+  if (error == 0 && code == 0) {
+    EXPECT_TRUE(SameValue(value, expected));
+  } else {
+    EXPECT_TRUE(SameValue(value, before)) << "a failure changed the value";
+  }
+}
+
 }  // namespace kelvorin::testing_support
