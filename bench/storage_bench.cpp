@@ -124,8 +124,13 @@ int main() {
   m.CreateDatabaseFile(path, {}, 8, kPageSize);
   const std::vector<int32_t> pages = Fill(m);
 
-  const double engine_commit = EngineCommits(m, pages);
-  const double raw_commit = RawCommits(path, pages);
+  // Best of three alternating runs, for the same reason as the reads below.
+  double engine_commit = 1e9;
+  double raw_commit = 1e9;
+  for (int run = 0; run < 3; ++run) {
+    engine_commit = std::min(engine_commit, EngineCommits(m, pages));
+    raw_commit = std::min(raw_commit, RawCommits(path, pages));
+  }
   std::printf("commit 10000 pages in 100 commits: engine %.3f s, raw pwrite+fdatasync %.3f s, ratio %.2f\n",
               engine_commit, raw_commit, engine_commit / raw_commit);
 
