@@ -81,6 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"WeightNotNumeric", "2 1 U\n1 1 0 0\n2 5x\n", "line 3: '5x' is not an integer"},
         BadInputCase{"WeightOverflow", "2 1 U\n1 1 0 0\n2 99999999999999999999\n",
                      "line 3: '99999999999999999999' is not an integer"},
+        BadInputCase{"WeightTooLarge", "2 1 U\n1 1 0 0\n2 -288230376151711745\n",
+                     "line 3: weight -288230376151711745 is too large"},
         BadInputCase{"NeighbourLineLong", "2 1 U\n1 1 0 0\n2 5 7\n",
                      "line 3: expected a neighbour line \"vertex weight\""},
         BadInputCase{"DifferingWeights", "2 1 U\n1 1 0 0\n2 5\n1 2 0 0\n1 6\n",

@@ -201,6 +201,9 @@ class Parser {
     std::int64_t weight = values[1];
     if (j < 1 || j > n) return Fail("vertex " + std::to_string(j) + " out of range 1.." + std::to_string(n));
     if (j == i) return Fail("vertex " + std::to_string(i) + " lists itself");
+    if (weight < -kMaxWeight || weight > kMaxWeight) {
+      return Fail("weight " + std::to_string(weight) + " is too large");
+    }
     if (seen_under[static_cast<std::size_t>(j)] == i) {
       return Fail("vertex " + std::to_string(j) + " listed twice under vertex " + std::to_string(i));
     }

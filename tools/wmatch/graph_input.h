@@ -10,6 +10,10 @@
 
 namespace wmatch {
 
+// No weight beyond this can be matched exactly: the matcher raises every
+// weight and works with four times the raised values.
+constexpr std::int64_t kMaxWeight = std::int64_t{1} << 58;
+
 struct Edge {
   int u = 0;  // 1-based, u < v
   int v = 0;

@@ -13,10 +13,6 @@
 namespace wmatch {
 namespace {
 
-// LEMON works with four times the weights in its dual values; keep far below
-// the 64-bit limit.
-constexpr std::int64_t kMaxRaisedWeight = std::int64_t{1} << 58;
-
 // Builds `GraphType` from the edges (every weight raised) and returns the
 // mate of each vertex, 1-based, 0 for none.
 lemon::FullGraph::Edge AddEdge(lemon::FullGraph& g, lemon::FullGraph::Node u,
@@ -63,7 +59,7 @@ MatchResult MatchGraph(const Graph& graph) {
 
   std::int64_t max_abs = 0;
   for (const Edge& edge : graph.edges) {
-    if (edge.weight < -kMaxRaisedWeight || edge.weight > kMaxRaisedWeight) {
+    if (edge.weight < -kMaxWeight || edge.weight > kMaxWeight) {
       result.error = "weight " + std::to_string(edge.weight) + " is too large";
       return result;
     }
@@ -73,7 +69,7 @@ MatchResult MatchGraph(const Graph& graph) {
   // A matching has at most n / 2 edges: a gain of one edge (raise) outweighs
   // any difference of at most n * max_abs between two matchings.
   __int128 raise = static_cast<__int128>(n) * max_abs + 1;
-  if (raise + max_abs > kMaxRaisedWeight) {
+  if (raise + max_abs > kMaxWeight) {
     result.error = "weights too large for " + std::to_string(n) + " vertices";
     return result;
   }
