@@ -13,8 +13,7 @@
 namespace wmatch {
 namespace {
 
-// Builds `GraphType` from the edges (every weight raised) and returns the
-// mate of each vertex, 1-based, 0 for none.
+// Adding nodes and edges: the implicit complete graph has them all already.
 lemon::FullGraph::Edge AddEdge(lemon::FullGraph& g, lemon::FullGraph::Node u,
                                lemon::FullGraph::Node v) {
   return g.edge(u, v);
@@ -30,6 +29,8 @@ void AddNodes(lemon::SmartGraph& g, int n) {
   for (int v = 0; v < n; ++v) g.addNode();
 }
 
+// Builds `GraphType` from the edges (every weight raised) and returns the
+// mate of each vertex, 1-based, 0 for none.
 template <typename GraphType>
 std::vector<int> MatchOn(const Graph& graph, std::int64_t raise) {
   const int n = graph.vertex_count;
