@@ -1,3 +1,5 @@
+// The locale service: Windows-1250, casing, Czech collation, date and time
+// formats and their parsing, the profile from the environment.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

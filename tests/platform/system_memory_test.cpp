@@ -1,3 +1,4 @@
+// Available memory from fake /proc and cgroup trees (v1 and v2).
 #include "platform/system_memory.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// EABSException messages: code padding, typed one-pass formatting and its
+// fallback text, catalogue entries.
 #include "db/storage/abs_exception.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// TABSMemoryManager: alignment, counting, limit, guards, the registry of
+// live blocks, reallocation and the owning TABSMemoryBlock.
 #include "db/storage/memory_manager.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The SQL type table, its lookups, value sizes and the promotion table.
 #include "db/tables/field_types.h"
 
 #include <gtest/gtest.h>

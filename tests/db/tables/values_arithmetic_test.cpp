@@ -1,3 +1,5 @@
+// Arithmetic on TABSVariant: wrap and range rules, division errors, NULL
+// operands, dates and times, negation.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Ordering of values: NULL first, numbers in their common type, NaN and -0,
+// strings by the Czech collation, strings against dates.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The conversion matrix: every source class to its targets, with the
+// conversion and cast errors, under a pinned locale profile.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -174,6 +176,17 @@ TEST_F(ValuesConvertTest, DatesInTextFollowTheProfile) {
   v.ConvertTo(S::Date);
   EXPECT_EQ(v.AsDate(), D(2024, 1, 5));
   EXPECT_EQ(v.AsString(), "2024-01-05");
+}
+
+TEST_F(ValuesConvertTest, FloatTextIgnoresTheLocaleCurrencyFollowsIt) {
+  platform::SetCurrentLocale(platform::LocaleProfile::FromLocale("en_US"));
+  RunCases({
+      {"point under a point locale", Str("1.5"), S::Float, F64(1.5)},
+      {"FLOAT back with the point", F64(1.5), S::String, Str("1.5")},
+      {"currency with the locale's point", Str("12.5"), S::Currency, Money(12.5)},
+      {"currency comma refused", Str("12,5"), S::Currency, TABSVariant(), 30051},
+      {"date in the locale's order", Str("1/5/2024"), S::Date, Day(D(2024, 1, 5))},
+  });
 }
 
 TEST_F(ValuesConvertTest, ChangeTypeTurnsFailuresIntoNull) {

@@ -1,3 +1,5 @@
+// Storage encodings: EXTENDED bytes, day numbers and calendar values, the
+// stream form and its validation, the dataset variant exchange.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// TABSVariant itself: NULL state, typed setters and getters, owned and
+// shared data, raw access, release of its memory.
 #include <gtest/gtest.h>
 
 #include <cstring>
