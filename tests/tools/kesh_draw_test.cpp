@@ -119,6 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"BadTable", "", "1\t1\nx\t1\n", "'x' is not a valid integer value\n"},
         ErrorCase{"BadByes", "--byes two", "1\t1\n1\t1\n", "'two' is not a valid integer value\n"},
         ErrorCase{"MissingFile", "no-such-history.txt", "", "Cannot open file \"no-such-history.txt\"."},
+        ErrorCase{"Directory", ".", "", "Cannot read file \".\". Is a directory\n"},
         ErrorCase{"UnknownOption", "--fours", "", "unknown option --fours\nusage: kesh-draw"}),
     [](const auto& info) { return info.param.name; });
 

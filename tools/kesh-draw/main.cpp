@@ -11,9 +11,9 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pairing/pairing_engine.h"
 #include "pairing/text_lines.h"
@@ -35,16 +35,35 @@ class CommandLineDialogs : public pairing::UserDialogs {
   bool missing_as_zero_;
 };
 
+// The whole of `in`, or nothing when reading fails.
+std::optional<std::string> ReadAll(std::istream& in) {
+  std::string text;
+  std::vector<char> chunk(std::size_t{1} << 16);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return std::nullopt;
+  return text;
+}
+
+// The history text from FILE, or standard input for an empty name; a file
+// that cannot be opened or read is reported here.
 std::optional<std::string> ReadInput(const std::string& file_name) {
-  if (file_name.empty()) {
-    return std::string((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+  std::ifstream file;
+  if (!file_name.empty()) {
+    file.open(file_name, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "Cannot open file \"%s\". %s\n", file_name.c_str(), std::strerror(errno));
+      return std::nullopt;
+    }
   }
-  std::ifstream in(file_name, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "Cannot open file \"%s\". %s\n", file_name.c_str(), std::strerror(errno));
-    return std::nullopt;
+  errno = 0;
+  std::optional<std::string> text = ReadAll(file_name.empty() ? std::cin : file);
+  if (!text) {
+    std::fprintf(stderr, "Cannot read file \"%s\". %s\n",
+                 file_name.empty() ? "-" : file_name.c_str(), std::strerror(errno ? errno : EIO));
   }
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return text;
 }
 
 // The user's locale decides how results are written.
