@@ -52,13 +52,21 @@ bool Terminated(S type, const uint8_t* data, int32_t size) {
 }  // namespace
 
 void TABSVariant::SaveToStream(TABSValueOutput& output) const {
+  // Loading accepts a fixed-size value only at its exact size: a shorter one
+  // is refused here, of a longer one (raw bytes of a wider buffer) only the
+  // value's own bytes are written.
+  int32_t size = data_size_;
+  if (!IsNull()) {
+    CheckFixedValueSize(size, type_);
+    if (FixedValueSize(type_) > 0) size = FixedValueSize(type_);
+  }
   uint8_t header[2] = {static_cast<uint8_t>(type_), IsNull() ? kNullMarker : uint8_t{0}};
   WriteAll(output, header, 2);
   if (IsNull()) return;
-  uint8_t size[4];
-  StoreLE<int32_t>(size, data_size_);
-  WriteAll(output, size, 4);
-  WriteAll(output, data_, data_size_);
+  uint8_t size_bytes[4];
+  StoreLE<int32_t>(size_bytes, size);
+  WriteAll(output, size_bytes, 4);
+  WriteAll(output, data_, size);
 }
 
 void TABSVariant::LoadFromStream(TABSValueInput& input) {

@@ -82,6 +82,21 @@ TEST_F(ValuesVariantTest, ShortFixedDataIsNeverReadPastItsEnd) {
             30051);
   EXPECT_EQ(CompareValues(&four, &four, S::Integer, S::Integer, false, false, false, -1, 4, 4),
             kCompareEqual);
+  // Nor is it written where loading would refuse it.
+  std::string bytes;
+  TABSStringValueOutput out(&bytes);
+  EXPECT_EQ(CodeOf([&] { v.SaveToStream(out); }), 30051);
+  EXPECT_TRUE(bytes.empty());
+  // A longer buffer keeps only the type's own bytes, so it reads back.
+  const uint8_t wide[8] = {7, 0, 0, 0, 9, 9, 9, 9};
+  TABSVariant longer;
+  longer.SetRaw(wide, 8, S::Integer);
+  longer.SaveToStream(out);
+  TABSBufferValueInput in(bytes);
+  TABSVariant back;
+  back.LoadFromStream(in);
+  EXPECT_EQ(back.AsInteger(), 7);
+  EXPECT_EQ(back.DataSize(), 4);
 }
 
 TEST_F(ValuesVariantTest, AssignCopiesOrShares) {
