@@ -36,6 +36,9 @@ namespace {
 constexpr char kNoData[] = "Žádná data. Načtěte data a zkuste to znovu.";
 constexpr int kCellWidth = 20;
 constexpr int kCellHeight = 16;
+// Room for the panel and the first fourteen grid columns; small enough for
+// the workspace of a main window at its first size.
+constexpr QSize kDefaultSize(480, 430);
 
 QString JoinLines(const LineList& lines) {
   QString text;
@@ -85,6 +88,9 @@ TSystemWin::TSystemWin(WindowDialogs& dialogs, QWidget* parent)
   page_control_->setTabPosition(QTabWidget::South);
   page_control_->addTab(BuildPairingTab(), QStringLiteral("Párování"));
   page_control_->addTab(BuildFilesTab(), QStringLiteral("WM files"));
+  // In a narrow window (tiled side by side) the page control gives way, so
+  // the panel on the right stays whole.
+  page_control_->setMinimumSize(1, 1);
   layout->addWidget(page_control_, 1);
   // A window made smaller than the panel scrolls the panel instead of
   // squeezing its controls into each other.
@@ -98,7 +104,7 @@ TSystemWin::TSystemWin(WindowDialogs& dialogs, QWidget* parent)
   layout->addWidget(panel_scroller);
   setWidget(content);
   BuildSystemMenu();
-  resize(520, 430);
+  resize(sizeHint());
 
   engine_.SetObserver(this);
   counters_stale_ = grid_stale_ = weights_stale_ = matching_stale_ = true;
@@ -106,6 +112,10 @@ TSystemWin::TSystemWin(WindowDialogs& dialogs, QWidget* parent)
 }
 
 TSystemWin::~TSystemWin() { engine_.SetObserver(nullptr); }
+
+// The workspace cascades windows at this size; the lists alone would ask
+// for a window wider than the workspace.
+QSize TSystemWin::sizeHint() const { return kDefaultSize; }
 
 QWidget* TSystemWin::BuildPairingTab() {
   grid_ = new QTableView();

@@ -44,6 +44,8 @@ class TSystemWin : public TMDIChild, private PairingObserver {
   explicit TSystemWin(WindowDialogs& dialogs, QWidget* parent = nullptr);
   ~TSystemWin() override;
 
+  QSize sizeHint() const override;
+
   PairingEngine& Engine() { return engine_; }
   // The window's "System" menu, which the main window shows while this
   // window is the active one.

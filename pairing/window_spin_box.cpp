@@ -16,6 +16,16 @@ void WindowSpinBox::stepBy(int steps) {
   emit Stepped(value());
 }
 
+QAbstractSpinBox::StepEnabled WindowSpinBox::stepEnabled() const {
+  bool typed = false;
+  const int number = locale().toInt(cleanText(), &typed);
+  if (!typed || isReadOnly()) return QSpinBox::stepEnabled();
+  StepEnabled enabled = StepNone;
+  if (number < maximum()) enabled |= StepUpEnabled;
+  if (number > minimum()) enabled |= StepDownEnabled;
+  return enabled;
+}
+
 void WindowSpinBox::wheelEvent(QWheelEvent* event) { event->ignore(); }
 
 void WindowSpinBox::keyPressEvent(QKeyEvent* event) {

@@ -25,6 +25,9 @@ class WindowSpinBox : public QSpinBox {
   void Left();
 
  protected:
+  // A step starts from the typed number, so whether one is possible is
+  // judged by that number too, not by the value before the typing.
+  StepEnabled stepEnabled() const override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -228,6 +229,28 @@ TEST_F(AppMainFormTest, TileStacksOrSetsSideBySide) {
   }
 }
 
+// At the main window's first size the pairing windows open and cascade
+// inside the workspace, and side by side each keeps its panel whole.
+TEST_F(AppMainFormTest, PairingWindowsFitTheWorkspace) {
+  std::unique_ptr<TMainForm> form = Start();
+  const QRect area(QPoint(0, 0), form->MdiArea()->viewport()->size());
+  EXPECT_TRUE(area.contains(form->CurrentSystemWin()->geometry()))
+      << form->CurrentSystemWin()->geometry().width() << " wide in " << area.width();
+  form->Action("SytemWindow1")->trigger();
+  form->Action("WindowCascade1")->trigger();
+  Settle();
+  for (QMdiSubWindow* child : Children(*form)) EXPECT_LE(child->geometry().right(), area.right());
+  form->Action("SytemWindow1")->trigger();
+  form->Action("WindowTileVertical1")->trigger();
+  Settle();
+  for (QMdiSubWindow* child : Children(*form)) {
+    const auto* button = child->findChild<QPushButton*>("Button1");
+    ASSERT_NE(button, nullptr);
+    const QRect shown(button->mapTo(child, QPoint(0, 0)), button->size());
+    EXPECT_TRUE(child->rect().contains(shown)) << shown.right() << " in " << child->width();
+  }
+}
+
 TEST_F(AppMainFormTest, MinimizeAllAndArrangeAll) {
   std::unique_ptr<TMainForm> form = Start();
   form->Action("SytemWindow1")->trigger();
@@ -288,12 +311,21 @@ TEST_F(AppMainFormTest, ActionsCaptionsShortcutsAndHints) {
   QStringList menus;
   for (QAction* menu : form->menuBar()->actions()) menus << menu->text();
   EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "System", "&Window", "&Help"}));
+  QToolBar* bar = form->findChild<QToolBar*>("ToolBar1");
   QStringList tools;
-  for (QAction* action : form->findChild<QToolBar*>("ToolBar1")->actions())
-    tools << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-  EXPECT_EQ(tools.mid(0, 10), (QStringList{"ToolButton1", "|", "FileNew1", "FileOpen1", "FileSave1",
-                                           "|", "WindowCascade1", "WindowTileHorizontal1",
-                                           "WindowTileVertical1", "ToolButton2"}));
+  for (QAction* action : bar->actions()) {
+    if (action->isSeparator()) {
+      tools << QStringLiteral("|");
+    } else if (QWidget* widget = bar->widgetForAction(action);
+               widget && action->objectName().isEmpty()) {
+      tools << widget->objectName();
+    } else {
+      tools << action->objectName();
+    }
+  }
+  EXPECT_EQ(tools, (QStringList{"ToolButton1", "|", "FileNew1", "FileOpen1", "FileSave1", "|",
+                                "WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
+                                "ToolButton2", "|", "edKolo", "BitBtn1", "BitBtn2"}));
   // Controls of the database commands are in place but disabled.
   for (const char* placeholder : {"edKolo", "BitBtn1", "BitBtn2"}) {
     QWidget* widget = form->findChild<QToolBar*>("ToolBar1")->findChild<QWidget*>(placeholder);
@@ -309,6 +341,68 @@ TEST_F(AppMainFormTest, ActionsCaptionsShortcutsAndHints) {
     EXPECT_FALSE(button->isEnabled());
   }
   EXPECT_EQ(commands, (QStringList{"Sys > Seskup", "Seskup > Sys", "Seskup kolo"}));
+}
+
+// The items of each menu in their order ("|" a separator), and the menu's
+// hint, which the status line shows.
+TEST_F(AppMainFormTest, MenuItemsInTheirOrder) {
+  std::unique_ptr<TMainForm> form = Start();
+  const struct {
+    const char* title;
+    const char* hint;
+    QStringList items;
+  } menus[] = {
+      {"&File",
+       "File related commands",
+       {"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", "|", "FileExit1"}},
+      {"&Edit", "Edit commands", {"EditCut1", "EditCopy1", "EditPaste1"}},
+      {"&Window",
+       "Window related commands",
+       {"SytemWindow1", "|", "WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
+        "WindowMinimizeAll1", "WindowArrange1"}},
+      {"&Help", "Help topics", {"HelpAbout1"}},
+  };
+  for (const auto& m : menus) {
+    SCOPED_TRACE(m.title);
+    QMenu* menu = nullptr;
+    for (QAction* action : form->menuBar()->actions())
+      if (action->text() == QLatin1String(m.title)) menu = action->menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->menuAction()->statusTip(), m.hint);
+    QStringList items;
+    for (QAction* action : menu->actions())
+      items << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
+    EXPECT_EQ(items, m.items);
+  }
+}
+
+// The window menu lists the children in creation order; choosing one brings
+// it back from its icon and makes it the active one.
+TEST_F(AppMainFormTest, WindowListActivatesTheChosenChild) {
+  std::unique_ptr<TMainForm> form = Start();
+  TSystemWin* first = form->CurrentSystemWin();
+  form->SytemWindowClick();
+  first->close();  // only minimizes
+  Settle();
+  QMenu* menu = form->WindowMenu();
+  emit menu->aboutToShow();
+  QStringList listed;
+  QAction* choose_first = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (!action->objectName().isEmpty() || action->isSeparator()) continue;
+    listed << action->text();
+    if (listed.size() == 1) choose_first = action;
+  }
+  EXPECT_EQ(listed, (QStringList{"&1 KESH tournament system", "&2 KESH tournament system"}));
+  ASSERT_NE(choose_first, nullptr);
+  choose_first->trigger();
+  Settle();
+  EXPECT_FALSE(first->isMinimized());
+  EXPECT_EQ(form->MdiArea()->currentSubWindow(), first);
+  // Showing the menu again lists the children once.
+  emit menu->aboutToShow();
+  EXPECT_EQ(menu->actions().size(),
+            10);  // seven items, a separator, two children
 }
 
 }  // namespace

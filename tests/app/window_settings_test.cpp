@@ -92,36 +92,45 @@ TEST_F(AppWindowSettingsTest, SaveRestoreTwiceGivesIdenticalValues) {
   }
 }
 
-TEST_F(AppWindowSettingsTest, ChildWindowKeepsItsRestoredRectangleWhileMaximized) {
+TEST_F(AppWindowSettingsTest, ChildWindowKeepsItsRestoredRectangleWhileMaximizedOrMinimized) {
   QWidget frame;
   frame.resize(800, 600);
   QMdiArea area(&frame);
   area.resize(800, 600);
   frame.show();
-  QStringList saved;
-  {
+  const struct {
+    void (QWidget::*show)();
+    const char* stored_state;
+    bool (QWidget::*is_in_state)() const;
+  } cases[] = {{&QWidget::showMaximized, "2", &QWidget::isMaximized},
+               {&QWidget::showMinimized, "1", &QWidget::isMinimized}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored_state);
+    QStringList saved;
+    {
+      auto child = std::make_unique<QMdiSubWindow>();
+      area.addSubWindow(child.get());
+      TJvRegAuto& settings = TJvRegAuto::Attach(*child, "SystemWin", "SystemWin");
+      child->setGeometry(20, 30, 200, 150);
+      child->show();
+      Settle();
+      (child.get()->*c.show)();
+      Settle();
+      settings.Save();
+      saved = PlacementValues("SystemWin");
+    }
+    EXPECT_EQ(saved, (QStringList{"20", "30", "220", "180", c.stored_state}));
     auto child = std::make_unique<QMdiSubWindow>();
     area.addSubWindow(child.get());
     TJvRegAuto& settings = TJvRegAuto::Attach(*child, "SystemWin", "SystemWin");
-    child->setGeometry(20, 30, 200, 150);
+    settings.Load();
     child->show();
     Settle();
-    child->showMaximized();
+    EXPECT_TRUE((child.get()->*c.is_in_state)());
+    child->showNormal();
     Settle();
-    settings.Save();
-    saved = PlacementValues("SystemWin");
+    EXPECT_EQ(child->geometry(), QRect(20, 30, 200, 150));
   }
-  EXPECT_EQ(saved, (QStringList{"20", "30", "220", "180", "2"}));
-  auto child = std::make_unique<QMdiSubWindow>();
-  area.addSubWindow(child.get());
-  TJvRegAuto& settings = TJvRegAuto::Attach(*child, "SystemWin", "SystemWin");
-  settings.Load();
-  child->show();
-  Settle();
-  EXPECT_TRUE(child->isMaximized());
-  child->showNormal();
-  Settle();
-  EXPECT_EQ(child->geometry(), QRect(20, 30, 200, 150));
 }
 
 // Unusable stored values read as the window's own: an unusable state keeps

@@ -303,6 +303,18 @@ TEST_F(PairingWindowTest, PlayerCountChangesOnlyByStepping) {
   QApplication::sendEvent(&box, &wheel);
   EXPECT_EQ(Engine().PlayerCount(), 511);
   EXPECT_EQ(box.value(), 511);
+  // Typing "16" passes through "1" without touching the count; the Up key
+  // steps from the typed number. Page keys do nothing.
+  box.selectAll();
+  QTest::keyClicks(&box, "16");
+  EXPECT_EQ(Engine().PlayerCount(), 511);
+  EXPECT_EQ(Engine().grid().Cell(0, 511), "511");
+  QTest::keyClick(&box, Qt::Key_Up);
+  EXPECT_EQ(Engine().PlayerCount(), 17);
+  QTest::keyClick(&box, Qt::Key_Down);
+  EXPECT_EQ(Engine().PlayerCount(), 16);
+  QTest::keyClick(&box, Qt::Key_PageUp);
+  EXPECT_EQ(Engine().PlayerCount(), 16);
 }
 
 // Cells typed into the grid are what the steps and the export read.
