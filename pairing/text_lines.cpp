@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "pairing/pairing_error.h"
 #include "platform/process.h"
@@ -47,6 +46,16 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+std::optional<std::string> ReadWhole(std::istream& in) {
+  std::string text;
+  std::vector<char> chunk(std::size_t{1} << 16);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return std::nullopt;
+  return text;
+}
+
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& file_name) {
   std::string text;
   std::size_t size = 0;
@@ -68,8 +77,11 @@ std::vector<std::string> LoadLinesFromFile(const std::string& file_name) {
   errno = 0;
   std::ifstream in(file_name, std::ios::binary);
   if (!in) ThrowCannotOpen(FullPath(file_name), std::strerror(errno ? errno : ENOENT));
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return SplitLines(text);
+  // A file that opens but cannot be read (a directory, say) is as unusable as
+  // a missing one.
+  std::optional<std::string> text = ReadWhole(in);
+  if (!text) ThrowCannotOpen(FullPath(file_name), std::strerror(errno ? errno : EIO));
+  return SplitLines(*text);
 }
 
 }  // namespace pairing

@@ -6,6 +6,8 @@
 // a lone LF becomes CR (a CR LF pair is left as it is).
 #pragma once
 
+#include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,10 @@ std::string LoneLineFeedsToCarriageReturns(std::string_view text);
 // Splits text into lines at CR LF, CR or LF; a final line end does not start
 // another line.
 std::vector<std::string> SplitLines(std::string_view text);
+
+// The whole rest of `in`, read in chunks (so that a pipe is read whole too);
+// nothing when reading fails, without the stream throwing.
+std::optional<std::string> ReadWhole(std::istream& in);
 
 // Writes every line followed by CR LF (the last one included); raises
 // "Cannot create file ..." on failure.

@@ -2,6 +2,7 @@
 // and reading the matching back.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "pairing/command_prefix.h"
 #include "pairing/pairing_error.h"
+#include "pairing/text_lines.h"
 #include "platform/process.h"
 #include "tests/pairing/engine_fixture.h"
 
@@ -108,6 +110,13 @@ TEST_F(ExchangeTest, MissingOutputFileIsAnOpenError) {
   EXPECT_EQ(ErrorOf([&] { engine.ExchangeTwos(); }),
             "Cannot open file \"" + platform::WorkingDirectory() +
                 "/wm.out\". No such file or directory");
+  EXPECT_EQ(engine.MatchingList(), LineList{"PAROVANI"});
+}
+
+TEST_F(ExchangeTest, AnUnreadableOutputFileIsAnOpenError) {
+  std::filesystem::create_directory("wm.out");
+  EXPECT_EQ(ErrorOf([&] { engine.SetMatchingList(pairing::LoadLinesFromFile("wm.out")); }),
+            "Cannot open file \"" + platform::WorkingDirectory() + "/wm.out\". Is a directory");
   EXPECT_EQ(engine.MatchingList(), LineList{"PAROVANI"});
 }
 

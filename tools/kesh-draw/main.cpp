@@ -13,7 +13,6 @@
 #include <iostream>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "pairing/pairing_engine.h"
 #include "pairing/text_lines.h"
@@ -35,17 +34,6 @@ class CommandLineDialogs : public pairing::UserDialogs {
   bool missing_as_zero_;
 };
 
-// The whole of `in`, or nothing when reading fails.
-std::optional<std::string> ReadAll(std::istream& in) {
-  std::string text;
-  std::vector<char> chunk(std::size_t{1} << 16);
-  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
-    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) return std::nullopt;
-  return text;
-}
-
 // The history text from FILE, or standard input for an empty name; a file
 // that cannot be opened or read is reported here.
 std::optional<std::string> ReadInput(const std::string& file_name) {
@@ -58,7 +46,7 @@ std::optional<std::string> ReadInput(const std::string& file_name) {
     }
   }
   errno = 0;
-  std::optional<std::string> text = ReadAll(file_name.empty() ? std::cin : file);
+  std::optional<std::string> text = pairing::ReadWhole(file_name.empty() ? std::cin : file);
   if (!text) {
     std::fprintf(stderr, "Cannot read file \"%s\". %s\n",
                  file_name.empty() ? "-" : file_name.c_str(), std::strerror(errno ? errno : EIO));
