@@ -142,6 +142,28 @@ TEST(ValuesFieldTypesTest, PromotionTable) {
   }
 }
 
+TEST(ValuesFieldTypesTest, NumericPromotionTableInFull) {
+  // Rows left SHORTINT..EXTENDED (5..14), columns right, as the engine's
+  // documentation lists them; the same whether dates win or not.
+  const int table[10][10] = {
+      {5, 6, 7, 8, 6, 10, 11, 12, 13, 14},      {6, 6, 7, 8, 6, 10, 11, 12, 13, 14},
+      {7, 7, 7, 8, 7, 7, 8, 12, 13, 14},        {8, 8, 8, 8, 8, 8, 8, 12, 13, 14},
+      {6, 6, 7, 8, 9, 10, 11, 12, 13, 14},      {7, 7, 7, 8, 10, 10, 11, 12, 13, 14},
+      {8, 8, 8, 8, 11, 11, 11, 12, 13, 14},     {12, 12, 12, 12, 12, 12, 12, 12, 13, 14},
+      {13, 13, 13, 13, 13, 13, 13, 13, 13, 14}, {14, 14, 14, 14, 14, 14, 14, 14, 14, 14},
+  };
+  for (int l = 0; l < 10; ++l) {
+    for (int r = 0; r < 10; ++r) {
+      const S left = static_cast<S>(l + 5);
+      const S right = static_cast<S>(r + 5);
+      for (bool dates_win : {false, true}) {
+        EXPECT_EQ(static_cast<int>(ResultType(left, right, dates_win)), table[l][r])
+            << StorageTypeName(left) << " " << StorageTypeName(right);
+      }
+    }
+  }
+}
+
 TEST(ValuesFieldTypesTest, ResultColumnTypePrefersTheOperandTypes) {
   EXPECT_EQ(ResultColumnType(C::AutoInc, C::SmallInt, false), C::AutoInc);
   EXPECT_EQ(ResultColumnType(C::SmallInt, C::AutoInc, false), C::AutoInc);
