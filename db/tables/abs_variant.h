@@ -44,7 +44,8 @@ class TABSVariant {
   // Takes the source's type, NULL state and bytes: copied (owned) or, with
   // copy false, pointed at (shared). Assigning a value to itself does nothing.
   void Assign(const TABSVariant& source, bool copy = true);
-  // The same from raw bytes; the value becomes non-NULL (NULL when size <= 0).
+  // The same from raw bytes; the value becomes non-NULL (NULL when size <= 0
+  // or the bytes are an empty string).
   void SetRaw(const void* buffer, int32_t size, TABSStorageType type, bool copy = true);
   // Copies the data into `buffer`; false when NULL or an empty string. Raises
   // 20056 when buffer_size >= 0 is smaller than the data.
@@ -118,7 +119,8 @@ class TABSVariant {
 
   // Stream form: type byte, null marker byte, then only for a value its
   // signed 32-bit size and data. Loading validates what it reads and raises
-  // the stream error instead of reading past its input.
+  // the stream error instead of reading past its input; saving writes only
+  // what loading accepts (30051 for a value too short for its type).
   void SaveToStream(TABSValueOutput& output) const;
   void LoadFromStream(TABSValueInput& input);
 
