@@ -145,6 +145,31 @@ TEST_F(GroupingTest, FoursNumberingFollowsTheLowerPair) {
   EXPECT_EQ(engine.RoundCount(), 1);
 }
 
+// The tables of four are held in 8 bits too: with 1024 players the 256th
+// table stops the step, as does a negative mate; the column stays as it was.
+TEST_F(GroupingTest, FoursRangeErrorsLeaveTheColumn) {
+  std::vector<std::string> pairs;
+  for (int p = 1; p <= 512; ++p) pairs.insert(pairs.end(), {std::to_string(p), std::to_string(p)});
+  std::vector<int> tables_of_pairs(512);
+  for (int l = 0; l < 512; l += 2) {
+    tables_of_pairs[l] = l + 2;
+    tables_of_pairs[l + 1] = l + 1;
+  }
+  const struct {
+    std::vector<int> mates;
+    std::string error;
+  } cases[] = {{tables_of_pairs, "Range check error"},
+               {std::vector<int>{2, 1, -1}, "Range check error"},
+               {std::vector<int>{2, 1}, "List index out of bounds (2)"}};
+  for (const auto& c : cases) {
+    PairNumbers(pairs);
+    matcher.QueueMates(c.mates);
+    EXPECT_EQ(ErrorOf([&] { engine.GroupIntoFours(); }), c.error);
+    EXPECT_EQ(engine.RoundCount(), 1);
+    EXPECT_EQ(Column(1), pairs);
+  }
+}
+
 TEST_F(GroupingTest, PlayerLeftOutOfTheTwosStaysAtTableZero) {
   PairNumbers({"1", "2", "1", "0", "3", "2", "3"});
   engine.ComputeFourWeights();
