@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -403,6 +404,29 @@ TEST_F(AppMainFormTest, WindowListActivatesTheChosenChild) {
   emit menu->aboutToShow();
   EXPECT_EQ(menu->actions().size(),
             10);  // seven items, a separator, two children
+}
+
+// A tool bar button shows the short hint as its tool tip and, under the
+// mouse, the long one in the status line.
+TEST_F(AppMainFormTest, ToolBarHintsShowInTheStatusLine) {
+  std::unique_ptr<TMainForm> form = Start();
+  QToolBar* bar = form->findChild<QToolBar*>("ToolBar1");
+  const struct {
+    const char* action;
+    const char* tool_tip;
+    const char* status;
+  } cases[] = {{"FileNew1", "New", "Create a new file"},
+               {"WindowTileVertical1", "Tile Vertically",
+                "Arranges windows as vertical, non-overlapping tiles"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.action);
+    QWidget* button = bar->widgetForAction(form->Action(c.action));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->toolTip(), c.tool_tip);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(button, &enter);
+    EXPECT_EQ(form->statusBar()->currentMessage(), c.status);
+  }
 }
 
 }  // namespace
