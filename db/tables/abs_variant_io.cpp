@@ -52,11 +52,13 @@ bool Terminated(S type, const uint8_t* data, int32_t size) {
 }  // namespace
 
 void TABSVariant::SaveToStream(TABSValueOutput& output) const {
-  // Loading accepts a fixed-size value only at its exact size: a shorter one
-  // is refused here, of a longer one (raw bytes of a wider buffer) only the
-  // value's own bytes are written.
+  // Only what loading accepts is written: a value needs a storage type, a
+  // fixed-size one too short for its type is refused, and of a longer one
+  // (raw bytes of a wider buffer) only the value's own bytes are written.
   int32_t size = data_size_;
   if (!IsNull()) {
+    const int type = static_cast<int>(type_);
+    if (type == 0 || type > kMaxStorageType) InvalidData(type, 0, size);
     CheckFixedValueSize(size, type_);
     if (FixedValueSize(type_) > 0) size = FixedValueSize(type_);
   }

@@ -97,6 +97,13 @@ TEST_F(ValuesVariantTest, ShortFixedDataIsNeverReadPastItsEnd) {
   back.LoadFromStream(in);
   EXPECT_EQ(back.AsInteger(), 7);
   EXPECT_EQ(back.DataSize(), 4);
+  // A value without a storage type has no stream form either.
+  TABSVariant untyped;
+  untyped.SetRaw(wide, 4, S::None);
+  std::string more;
+  TABSStringValueOutput out_more(&more);
+  EXPECT_EQ(CodeOf([&] { untyped.SaveToStream(out_more); }), 10502);
+  EXPECT_TRUE(more.empty());
 }
 
 TEST_F(ValuesVariantTest, AssignCopiesOrShares) {
