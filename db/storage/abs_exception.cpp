@@ -46,17 +46,19 @@ bool ParsePlaceholder(std::string_view format, size_t* pos, Placeholder* ph) {
   return true;
 }
 
-std::string BuildSpec(const Placeholder& ph, const char* length, char conversion) {
-  std::string spec = "%";
-  if (ph.left_align) spec += '-';
-  if (ph.width >= 0) spec += std::to_string(ph.width);
+// The printf directive of one placeholder, with a length modifier of our
+// choosing so that every integer is printed at 64 bits.
+std::string BuildDirective(const Placeholder& ph, const char* length, char conversion) {
+  std::string directive = "%";
+  if (ph.left_align) directive += '-';
+  if (ph.width >= 0) directive += std::to_string(ph.width);
   if (ph.precision >= 0) {
-    spec += '.';
-    spec += std::to_string(ph.precision);
+    directive += '.';
+    directive += std::to_string(ph.precision);
   }
-  spec += length;
-  spec += conversion;
-  return spec;
+  directive += length;
+  directive += conversion;
+  return directive;
 }
 
 void AppendPadded(std::string* out, std::string_view text, const Placeholder& ph) {
@@ -72,16 +74,16 @@ void AppendPadded(std::string* out, std::string_view text, const Placeholder& ph
 }
 
 template <typename T>
-void AppendPrintf(std::string* out, const std::string& spec, T value) {
+void AppendPrintf(std::string* out, const std::string& directive, T value) {
   char buffer[128];
-  int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+  int n = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
   if (n < 0) return;
   if (static_cast<size_t>(n) < sizeof buffer) {
     out->append(buffer, static_cast<size_t>(n));
     return;
   }
   std::string big(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), directive.c_str(), value);
   big.resize(static_cast<size_t>(n));
   out->append(big);
 }
@@ -94,13 +96,13 @@ bool AppendArgument(std::string* out, const Placeholder& ph, const TABSFormatArg
     case 'x': {
       if (arg.kind() != Kind::kSigned && arg.kind() != Kind::kUnsigned) return false;
       if (arg.kind() == Kind::kSigned && ph.conversion == 'd') {
-        AppendPrintf(out, BuildSpec(ph, "ll", 'd'), static_cast<long long>(arg.AsSigned()));
+        AppendPrintf(out, BuildDirective(ph, "ll", 'd'), static_cast<long long>(arg.AsSigned()));
         return true;
       }
       unsigned long long value = arg.kind() == Kind::kSigned
                                      ? static_cast<unsigned long long>(arg.AsSigned())
                                      : static_cast<unsigned long long>(arg.AsUnsigned());
-      AppendPrintf(out, BuildSpec(ph, "ll", ph.conversion == 'x' ? 'x' : 'u'), value);
+      AppendPrintf(out, BuildDirective(ph, "ll", ph.conversion == 'x' ? 'x' : 'u'), value);
       return true;
     }
     case 's':
@@ -111,7 +113,7 @@ bool AppendArgument(std::string* out, const Placeholder& ph, const TABSFormatArg
     case 'g':
     case 'e':
       if (arg.kind() != Kind::kDouble) return false;
-      AppendPrintf(out, BuildSpec(ph, "", ph.conversion), arg.AsDouble());
+      AppendPrintf(out, BuildDirective(ph, "", ph.conversion), arg.AsDouble());
       return true;
     default:
       return false;
