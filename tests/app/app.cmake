@@ -6,5 +6,6 @@ vestrum_add_test(app_shell_test
     ${CMAKE_CURRENT_SOURCE_DIR}/application_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/window_settings_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/main_form_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/qt_dialogs_test.cpp
   LIBS app_shell Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen)
