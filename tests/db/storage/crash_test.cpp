@@ -150,8 +150,17 @@ std::optional<int> MatchState(TABSDiskPageManager& m, const PageState& old_state
         *detail += "page " + std::to_string(no) + " free; ";
         break;
       }
-      uint8_t bytes[2];
-      m.ReadPartOfPage(bytes, no, 2, kPageHeaderSize);
+      // Through the page manager, so that encrypted pages are decrypted and
+      // their checksum verified.
+      uint8_t bytes[2] = {0, 0};
+      try {
+        TABSPage* page = m.GetPage(9, no, kAnyPageType);
+        bytes[0] = page->Data()[0];
+        bytes[1] = page->Data()[page->DataSize() - 1];
+        m.PutPage(page);
+      } catch (const EABSException& e) {
+        *detail += e.what();
+      }
       if (bytes[0] != value || bytes[1] != value) {
         all = false;
         *detail += "page " + std::to_string(no) + " holds " + std::to_string(bytes[0]) + " not " +
@@ -164,14 +173,27 @@ std::optional<int> MatchState(TABSDiskPageManager& m, const PageState& old_state
   return std::nullopt;
 }
 
-class CrashTest : public testing::StorageTest {
+// Counts writes to the database file and its journal.
+class CountingObserver : public platform::FileObserver {
+ public:
+  void BeforeWrite(const std::string&, int64_t, const void*, int64_t) override { OnWrite(); }
+  void AfterSync(const std::string&) override {}
+  void BeforeTruncate(const std::string&, int64_t) override {}
+  void AfterRemove(const std::string&) override {}
+  void AfterDirectorySync(const std::string&) override {}
+  virtual void OnWrite() { ++writes; }
+  int writes = 0;
+};
+
+class CrashTest : public testing::StorageTest, public ::testing::WithParamInterface<TABSPassword> {
  protected:
   void SetUp() override {
     StorageTest::SetUp();
+    password_ = GetParam();
     {
       TABSDiskPageManager m;
       m.Random().Seed(11);
-      m.CreateDatabaseFile(Path(), {}, 2, 512);
+      m.CreateDatabaseFile(Path(), password_, 2, 512);
     }
     initial_ = ReadAll(Path());
     TABSDiskPageManager m;
@@ -184,7 +206,7 @@ class CrashTest : public testing::StorageTest {
   }
   void Open(TABSDiskPageManager& m) {
     bool multi = false, ro = false;
-    m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+    m.OpenDatabaseFile(Path(), password_, multi, false, ro);
     m.Random().Seed(5);
   }
   // Reopens the file after a crash during commit completed + 1.
@@ -200,7 +222,7 @@ class CrashTest : public testing::StorageTest {
       std::string detail;
       EXPECT_TRUE(MatchState(m, old_state, new_state, &detail).has_value()) << detail;
     }
-    const TABSIntegrityReport report = CheckDatabaseFile(Path());
+    const TABSIntegrityReport report = CheckDatabaseFile(Path(), password_);
     EXPECT_FALSE(report.HasCorruption()) << report.Describe();
     // Only pages no commit had made durable yet may be left marked used.
     const std::set<int32_t>& in_flight = model_.uncommitted[completed];
@@ -209,41 +231,27 @@ class CrashTest : public testing::StorageTest {
     }
   }
 
+  // Writes of one undisturbed run of the workload.
+  int CountWrites() {
+    Reset();
+    CountingObserver counter;
+    platform::SetFileObserver(&counter);
+    {
+      TABSDiskPageManager m;
+      Open(m);
+      RunWorkload(m, [](int) {}, nullptr);
+    }
+    platform::SetFileObserver(nullptr);
+    return counter.writes;
+  }
+
+  TABSPassword password_;
   std::vector<uint8_t> initial_;
   Workload model_;
 };
 
-// Counts writes to the database file and its journal.
-class CountingObserver : public platform::FileObserver {
- public:
-  void BeforeWrite(const std::string&, int64_t, const void*, int64_t) override { OnWrite(); }
-  void AfterSync(const std::string&) override {}
-  void BeforeTruncate(const std::string&, int64_t) override {}
-  void AfterRemove(const std::string&) override {}
-  void AfterDirectorySync(const std::string&) override {}
-  virtual void OnWrite() { ++writes; }
-  int writes = 0;
-};
-
-int CountWrites(CrashTest& test, std::vector<uint8_t>& initial, const std::string& path) {
-  (void)test;
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(initial.data()), static_cast<std::streamsize>(initial.size()));
-  CountingObserver counter;
-  platform::SetFileObserver(&counter);
-  {
-    TABSDiskPageManager m;
-    bool multi = false, ro = false;
-    m.OpenDatabaseFile(path, {}, multi, false, ro);
-    m.Random().Seed(5);
-    RunWorkload(m, [](int) {}, nullptr);
-  }
-  platform::SetFileObserver(nullptr);
-  return counter.writes;
-}
-
-TEST_F(CrashTest, KilledAtEveryWrite) {
-  const int total = CountWrites(*this, initial_, Path());
+TEST_P(CrashTest, KilledAtEveryWrite) {
+  const int total = CountWrites();
   ASSERT_GT(total, kRounds * 8);
   for (int k = 1; k <= total; k += 1) {
     Reset();
@@ -349,8 +357,8 @@ class PowerLoss : public platform::FileObserver {
   bool dead_ = false;
 };
 
-TEST_F(CrashTest, PowerLossAtEveryWrite) {
-  const int total = CountWrites(*this, initial_, Path());
+TEST_P(CrashTest, PowerLossAtEveryWrite) {
+  const int total = CountWrites();
   for (int k = 1; k <= total; ++k) {
     Reset();
     int completed = 0;
@@ -368,6 +376,10 @@ TEST_F(CrashTest, PowerLossAtEveryWrite) {
     if (HasFailure()) return;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, CrashTest,
+                         ::testing::Values(TABSPassword{}, TABSPassword{"crash", ciTwofish128}),
+                         [](const auto& info) { return info.param.password.empty() ? "plain" : "encrypted"; });
 
 }  // namespace
 }  // namespace kelvorin
