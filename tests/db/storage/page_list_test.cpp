@@ -66,5 +66,23 @@ TEST_F(PageListTest, EvictsLeastRecentlyUsedPagesNobodyHolds) {
   EXPECT_EQ(list_.TakeLeastRecentlyUsedUnheld()->PageNo(), 2);
 }
 
+TEST(PageBuffer, NewBufferHasAnInitialisedHeaderAndGrowsKeepingItsBytes) {
+  NullPageManager manager;
+  TABSPage page(&manager, 4);
+  EXPECT_EQ(ErrorOf([&] { page.GrowBuffer(1024); }), "Invalid page buffer. Buffer is Nil - Native error: 20038");
+  page.AllocateBuffer();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(page.Buffer()), 4), "ABSP");
+  EXPECT_EQ(page.NextPage(), -1);
+  EXPECT_EQ(page.Owner(), -1);
+  EXPECT_EQ(page.WriteCounter(), 0);
+  EXPECT_EQ(page.DataSize(), 512 - 40);
+  page.Data()[10] = 0x5A;
+  EXPECT_EQ(ErrorOf([&] { page.GrowBuffer(511); }), "Invalid page modification - Native error: 20039");
+  page.GrowBuffer(2048);
+  EXPECT_EQ(page.BufferSize(), 2048);
+  EXPECT_EQ(page.Data()[10], 0x5A);
+  EXPECT_EQ(page.Buffer()[2047], 0);
+}
+
 }  // namespace
 }  // namespace kelvorin
