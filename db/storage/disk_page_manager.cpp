@@ -52,7 +52,7 @@ bool TABSDiskPageManager::IsSystemPage(int32_t page_no) const {
 void TABSDiskPageManager::ValidateHeader(const TABSDatabaseHeader& h) const {
   const bool valid = h.header_size == kDatabaseHeaderSize && h.page_size >= kMinPageSize &&
                      h.pages_per_extent >= 1 && h.total_page_count >= 0 &&
-                     h.last_used_page >= -1 && h.last_used_page < std::max(h.total_page_count, 1) &&
+                     (h.last_used_page == -1 || (h.last_used_page >= 0 && h.last_used_page < h.total_page_count)) &&
                      (h.encrypted == 0 || h.encrypted == kEncryptedFlag);
   if (!valid) throw EABSException(kInvalidFormat, "Invalid database format");
 }
