@@ -149,6 +149,10 @@ TEST_F(DatabaseFileTest, OpenChecksSignatureVersionAndState) {
        "Invalid database format - Native error: 20237"},
       {"unknown cipher", [](std::vector<uint8_t>& b) { b[43] = 0xFF; b[78] = 9; }, false,
        "Invalid database format - Native error: 20237"},
+      {"last used page beyond the total", [](std::vector<uint8_t>& b) { StoreI32(b.data() + 34, 0); }, false,
+       "Invalid database format - Native error: 20237"},
+      {"negative total", [](std::vector<uint8_t>& b) { StoreI32(b.data() + 30, -6); }, false,
+       "Invalid database format - Native error: 20237"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
