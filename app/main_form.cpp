@@ -141,7 +141,7 @@ void TMainForm::BuildActions() {
        QStringLiteral("&Cascade"),
        QStringLiteral("Cascade|Arranges windows so they overlap"),
        {},
-       [this] { mdi_area_->cascadeSubWindows(); }},
+       [this] { CascadeChildren(*mdi_area_); }},
       {"WindowTileHorizontal1",
        QStringLiteral("Tile &Horizontally"),
        QStringLiteral("Tile Horizontally|Arranges windows as horizontal, non-overlapping tiles"),

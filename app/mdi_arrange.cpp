@@ -1,4 +1,4 @@
-// Tile, minimize-all and arrange-icons of an MDI area.
+// Cascade, tile, minimize-all and arrange-icons of an MDI area.
 #include "app/mdi_arrange.h"
 
 #include <QMdiArea>
@@ -25,6 +25,18 @@ int MinimizedRowHeight(const QList<QMdiSubWindow*>& children) {
 }
 
 }  // namespace
+
+void CascadeChildren(QMdiArea& area) {
+  area.cascadeSubWindows();
+  const QRect space = area.viewport()->rect();
+  for (QMdiSubWindow* child : ShownChildren(area)) {
+    if (child->isMinimized() || child->isMaximized()) continue;
+    QRect rect = child->geometry();
+    rect.setRight(std::min(rect.right(), space.right()));
+    rect.setBottom(std::min(rect.bottom(), space.bottom()));
+    if (rect != child->geometry() && !rect.isEmpty()) child->setGeometry(rect);
+  }
+}
 
 void TileChildren(QMdiArea& area, Qt::Orientation orientation) {
   const QList<QMdiSubWindow*> shown = ShownChildren(area);
