@@ -195,6 +195,11 @@ TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session)
     if (page != nullptr && page->use_count > 0) {
       throw EABSException(kRemoveUsedPage, "Cannot remove used page");
     }
+    // A freed page must not stay cached for someone who still holds it.
+    const TABSPage* cached = cache_.Find(page_no);
+    if (cached != nullptr && cached->use_count > 0) {
+      throw EABSException(kPageUsedByOther, "Page is used by other session");
+    }
     plan.removed.push_back(page_no);
   }
   for (int32_t i = 0; i < session.dirty.Count(); ++i) {

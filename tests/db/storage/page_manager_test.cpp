@@ -163,6 +163,18 @@ TEST_F(PageManagerTest, RemovingTwiceFreesOnce) {
   ExpectClean(Path());
 }
 
+TEST_F(PageManagerTest, RemovingAPageSomeoneHoldsIsRefused) {
+  const int32_t no = Committed(1);
+  TABSPage* held = m_.GetPage(2, no, ptTableRecord);
+  m_.RemovePage(1, no);
+  EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "Page is used by other session - Native error: 20090");
+  EXPECT_TRUE(m_.FreeSpace()->IsPageUsed(no));
+  m_.PutPage(held);
+  m_.CommitSession(1);
+  EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(no));
+  EXPECT_EQ(m_.CachedPageCount(), 0) << "no copy of a freed page stays cached";
+}
+
 TEST_F(PageManagerTest, RejectedCommitChangesNothing) {
   const int32_t no = Committed(1);
   Modify(1, no, 5);
