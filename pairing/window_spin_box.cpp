@@ -1,6 +1,7 @@
 // Player-count spin box: steps only by its arrows and the Up/Down keys.
 #include "pairing/window_spin_box.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QWheelEvent>
 
@@ -36,9 +37,13 @@ void WindowSpinBox::keyPressEvent(QKeyEvent* event) {
   QSpinBox::keyPressEvent(event);
 }
 
+// The focus going to a dialog (a question asked in the middle of a step) or
+// to another application is not leaving the box: the box still has the
+// window's focus and gets it back.
 void WindowSpinBox::focusOutEvent(QFocusEvent* event) {
   QSpinBox::focusOutEvent(event);
-  emit Left();
+  if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+    emit Left();
 }
 
 }  // namespace pairing

@@ -21,7 +21,7 @@ class WindowSpinBox : public QSpinBox {
  signals:
   // The box was stepped to `value`.
   void Stepped(int value);
-  // The box lost the keyboard focus.
+  // The keyboard focus went from the box to another control.
   void Left();
 
  protected:

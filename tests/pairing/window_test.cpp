@@ -317,6 +317,25 @@ TEST_F(PairingWindowTest, PlayerCountChangesOnlyByStepping) {
   EXPECT_EQ(Engine().PlayerCount(), 16);
 }
 
+// Leaving the box fits the grid (emptying a column beyond the rounds); the
+// focus going to a dialog or another application does not.
+TEST_F(PairingWindowTest, LeavingThePlayerCountFitsTheGrid) {
+  const struct {
+    Qt::FocusReason reason;
+    const char* left_in_column_3;
+  } cases[] = {{Qt::TabFocusReason, ""},
+               {Qt::MouseFocusReason, ""},
+               {Qt::ActiveWindowFocusReason, "x"},
+               {Qt::PopupFocusReason, "x"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    Engine().grid().SetCell(3, 1, "x");
+    QFocusEvent focus_out(QEvent::FocusOut, c.reason);
+    QApplication::sendEvent(window_->Edit1(), &focus_out);
+    EXPECT_EQ(Engine().grid().Cell(3, 1), c.left_in_column_3);
+  }
+}
+
 // Cells typed into the grid are what the steps and the export read.
 TEST_F(PairingWindowTest, TypedCellsReachTheEngine) {
   Import("1\t2\r3\t4\r");
