@@ -90,14 +90,14 @@ QAction* TMainForm::NewAction(const QString& name, const QString& caption, const
 QAction* TMainForm::Action(const QString& name) const { return findChild<QAction*>(name); }
 
 void TMainForm::BuildActions() {
-  struct Spec {
+  struct ActionDef {
     const char* name;
     QString caption;
     QString hint;
     QKeySequence shortcut;
     std::function<void()> handler;
   };
-  const Spec file[] = {
+  const ActionDef file[] = {
       {"FileNew1", QStringLiteral("&New"), QStringLiteral("New|Create a new file"),
        QKeySequence(Qt::CTRL | Qt::Key_N), nullptr},
       {"FileOpen1", QStringLiteral("&Open"), QStringLiteral("Open|Open a file"),
@@ -115,13 +115,13 @@ void TMainForm::BuildActions() {
        {},
        nullptr},
   };
-  for (const Spec& spec : file)
-    NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler)
+  for (const ActionDef& def : file)
+    NewAction(QLatin1String(def.name), def.caption, def.hint, def.shortcut, def.handler)
         ->setEnabled(false);
   NewAction(QStringLiteral("FileExit1"), QStringLiteral("E&xit"),
             QStringLiteral("Exit|Exit application"), {}, [this] { close(); });
 
-  const Spec edit[] = {
+  const ActionDef edit[] = {
       {"EditCut1", QStringLiteral("Cu&t"),
        QStringLiteral("Cut|Cuts the selection and puts it on the Clipboard"),
        QKeySequence(Qt::CTRL | Qt::Key_X), [this] { EditCommand("cut"); }},
@@ -131,10 +131,10 @@ void TMainForm::BuildActions() {
       {"EditPaste1", QStringLiteral("&Paste"), QStringLiteral("Paste|Inserts Clipboard contents"),
        QKeySequence(Qt::CTRL | Qt::Key_V), [this] { EditCommand("paste"); }},
   };
-  for (const Spec& spec : edit)
-    NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler);
+  for (const ActionDef& def : edit)
+    NewAction(QLatin1String(def.name), def.caption, def.hint, def.shortcut, def.handler);
 
-  const Spec window[] = {
+  const ActionDef window[] = {
       {"SytemWindow1", QStringLiteral("Sytem Window"), QString(),
        QKeySequence(Qt::CTRL | Qt::Key_W), [this] { SytemWindowClick(); }},
       {"WindowCascade1",
@@ -163,8 +163,8 @@ void TMainForm::BuildActions() {
        {},
        [this] { ArrangeMinimizedChildren(*mdi_area_); }},
   };
-  for (const Spec& spec : window)
-    NewAction(QLatin1String(spec.name), spec.caption, spec.hint, spec.shortcut, spec.handler);
+  for (const ActionDef& def : window)
+    NewAction(QLatin1String(def.name), def.caption, def.hint, def.shortcut, def.handler);
 
   NewAction(QStringLiteral("HelpAbout1"), QStringLiteral("&About..."),
             QStringLiteral("About|Displays program information"), {}, [this] {
