@@ -25,7 +25,10 @@ bool CaseMatches(const std::string& option, bool case_insensitive) {
 
 }  // namespace
 
+bool TABSMetaObjectDefs::Holds(const TABSMetaObjectDef&) const { return true; }
+
 TABSMetaObjectDef* TABSMetaObjectDefs::Add(std::unique_ptr<TABSMetaObjectDef> def) {
+  CheckHeld(def.get());
   items_.push_back(std::move(def));
   return items_.back().get();
 }
@@ -57,6 +60,10 @@ void TABSMetaObjectDefs::Assign(const TABSMetaObjectDefs& source) {
   items_ = std::move(items);
 }
 
+void TABSMetaObjectDefs::CheckHeld(const TABSMetaObjectDef* def) const {
+  if (def == nullptr || !Holds(*def)) throw EABSException(native::kAssignOtherClass);
+}
+
 void TABSMetaObjectDefs::CheckIndex(int32_t index, int32_t limit) const {
   if (index < 0 || index >= limit) {
     throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
@@ -70,6 +77,7 @@ void TABSMetaObjectDefs::Delete(int32_t index) {
 
 void TABSMetaObjectDefs::Insert(int32_t index, std::unique_ptr<TABSMetaObjectDef> def) {
   CheckIndex(index, Count() + 1);
+  CheckHeld(def.get());
   items_.insert(items_.begin() + index, std::move(def));
 }
 
@@ -125,6 +133,10 @@ std::unique_ptr<TABSMetaObjectDef> TABSFieldDefs::NewDefinition() const {
   return std::make_unique<TABSFieldDef>();
 }
 
+bool TABSFieldDefs::Holds(const TABSMetaObjectDef& def) const {
+  return dynamic_cast<const TABSFieldDef*>(&def) != nullptr;
+}
+
 int32_t TABSFieldDefs::MinStoredEntrySize() const {
   // Header, types, declared size, auto-increment settings, a NULL default.
   return 1 + 4 + 2 + 4 + 4 * 8 + 1 + 2;
@@ -148,8 +160,13 @@ std::unique_ptr<TABSMetaObjectDef> TABSIndexDefs::NewDefinition() const {
   return std::make_unique<TABSIndexDef>();
 }
 
+bool TABSIndexDefs::Holds(const TABSMetaObjectDef& def) const {
+  return dynamic_cast<const TABSIndexDef*>(&def) != nullptr;
+}
+
 void TABSIndexDefs::SetItem(int32_t index, std::unique_ptr<TABSIndexDef> def) {
   CheckIndex(index, Count());
+  CheckHeld(def.get());
   items_[static_cast<size_t>(index)] = std::move(def);
 }
 
@@ -188,11 +205,16 @@ void TABSIndexDefs::SaveToStream(TABSMetadataWriter& writer) const {
   }
 }
 
+bool TABSConstraintDefs::Holds(const TABSMetaObjectDef& def) const {
+  return dynamic_cast<const TABSConstraintDef*>(&def) != nullptr;
+}
+
 void TABSConstraintDefs::CopyItems(const TABSMetaObjectDefs& source,
                                    std::vector<std::unique_ptr<TABSMetaObjectDef>>* items) const {
-  const auto& constraints = static_cast<const TABSConstraintDefs&>(source);
-  for (int32_t i = 0; i < constraints.Count(); ++i) {
-    const TABSConstraintDef* def = constraints.Items(i);
+  // The source may be a list of another kind: each item is checked.
+  for (int32_t i = 0; i < source.Count(); ++i) {
+    const auto* def = dynamic_cast<const TABSConstraintDef*>(source.Item(i));
+    if (def == nullptr) throw EABSException(native::kAssignOtherClass);
     std::unique_ptr<TABSConstraintDef> copy = TABSConstraintDef::Create(def->Kind());
     if (copy == nullptr) throw EABSException(native::kAssignUnknownConstraintKind);
     copy->Assign(*def);

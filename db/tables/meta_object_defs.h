@@ -28,7 +28,8 @@ class TABSMetaObjectDefs {
   TABSMetaObjectDefs& operator=(const TABSMetaObjectDefs&) = delete;
 
   virtual int32_t Count() const { return static_cast<int32_t>(items_.size()); }
-  // Takes ownership and appends.
+  // Takes ownership and appends. A definition of a class the list does not
+  // hold (or none) raises an engine error and the list stays as it was.
   virtual TABSMetaObjectDef* Add(std::unique_ptr<TABSMetaObjectDef> def);
   // Appends an empty definition of the list's class.
   virtual TABSMetaObjectDef* AddNew();
@@ -63,8 +64,12 @@ class TABSMetaObjectDefs {
                          std::vector<std::unique_ptr<TABSMetaObjectDef>>* items) const;
   // Smallest stored size of one entry, for checking a loaded count.
   virtual int32_t MinStoredEntrySize() const { return 1 + 4; }
+  // Whether `def` is of the class the list hands its items out as.
+  virtual bool Holds(const TABSMetaObjectDef& def) const;
 
   void CheckIndex(int32_t index, int32_t limit) const;
+  // Raises an engine error for a definition the list does not hold.
+  void CheckHeld(const TABSMetaObjectDef* def) const;
 
   std::vector<std::unique_ptr<TABSMetaObjectDef>> items_;
 };
@@ -81,6 +86,7 @@ class TABSFieldDefs : public TABSMetaObjectDefs {
   std::unique_ptr<TABSMetaObjectDef> NewDefinition() const override;
   const char* ClassName() const override { return "TABSFieldDefs"; }
   int32_t MinStoredEntrySize() const override;
+  bool Holds(const TABSMetaObjectDef& def) const override;
 };
 
 class TABSIndexDefs : public TABSMetaObjectDefs {
@@ -103,6 +109,7 @@ class TABSIndexDefs : public TABSMetaObjectDefs {
   std::unique_ptr<TABSMetaObjectDef> NewDefinition() const override;
   const char* ClassName() const override { return "TABSIndexDefs"; }
   int32_t MinStoredEntrySize() const override { return 1 + 4 + 3 + 4 + 4; }
+  bool Holds(const TABSMetaObjectDef& def) const override;
 };
 
 class TABSConstraintDefs : public TABSMetaObjectDefs {
@@ -120,6 +127,7 @@ class TABSConstraintDefs : public TABSMetaObjectDefs {
   void CopyItems(const TABSMetaObjectDefs& source,
                  std::vector<std::unique_ptr<TABSMetaObjectDef>>* items) const override;
   int32_t MinStoredEntrySize() const override { return 1 + 1 + 4 + 12 + 3; }
+  bool Holds(const TABSMetaObjectDef& def) const override;
 };
 
 }  // namespace kelvorin

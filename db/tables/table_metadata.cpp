@@ -300,7 +300,8 @@ void TABSTableMetadata::DropTemporaryIndexes() {
 void TABSTableMetadata::RenameField(std::string_view old_name, std::string_view new_name) {
   TABSFieldDef* field = fields_.Find(old_name);
   if (field == nullptr) throw EABSException(native::kRenameFieldNotFound, {old_name});
-  TABSFieldDef* other = fields_.Find(new_name);
+  // Compared as it will be stored, cut to the longest name a definition holds.
+  TABSFieldDef* other = fields_.Find(CutObjectName(new_name));
   if (other != nullptr && other != field) {
     throw EABSException(native::kRenameFieldExists, {old_name, new_name});
   }

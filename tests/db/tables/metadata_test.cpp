@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -350,6 +351,38 @@ TEST_F(MetadataTest, ListsRejectDuplicateNamesAndStayIntactOnFailure) {
   }
 }
 
+// A typed list hands its items out as its own class, so nothing else may
+// get into it, neither added nor inserted nor copied from another list.
+TEST_F(MetadataTest, TypedListsHoldOnlyTheirOwnDefinitions) {
+  TABSFieldDefs fields;
+  TABSIndexDefs indexes;
+  TABSConstraintDefs constraints;
+  fields.AddNew()->SetName("Kolo");
+  indexes.AddNew()->SetName("ByKolo");
+  constraints.Add(std::make_unique<TABSConstraintDefNotNull>())->SetName("C");
+  struct Case {
+    const char* what;
+    std::function<void()> run;
+    const TABSMetaObjectDefs* list;
+    const char* kept;
+  } cases[] = {
+      {"index added to fields", [&] { fields.Add(std::make_unique<TABSIndexDef>()); }, &fields, "Kolo"},
+      {"constraint inserted into fields",
+       [&] { fields.Insert(0, std::make_unique<TABSConstraintDefCheck>()); }, &fields, "Kolo"},
+      {"field added to indexes", [&] { indexes.Add(std::make_unique<TABSFieldDef>()); }, &indexes, "ByKolo"},
+      {"nothing added to indexes", [&] { indexes.Add(nullptr); }, &indexes, "ByKolo"},
+      {"field inserted into constraints",
+       [&] { constraints.Insert(1, std::make_unique<TABSFieldDef>()); }, &constraints, "C"},
+      {"fields assigned to constraints", [&] { constraints.Assign(fields); }, &constraints, "C"},
+      {"constraints assigned to fields", [&] { fields.Assign(constraints); }, &fields, "Kolo"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorCode(c.run), 10616) << c.what;
+    ASSERT_EQ(c.list->Count(), 1) << c.what;
+    EXPECT_EQ(c.list->Item(0)->Name(), c.kept) << c.what;
+  }
+}
+
 TEST_F(MetadataTest, FindMatchingComparesLeadingColumns) {
   TABSTableMetadata metadata;
   auto add = [&](const char* name, std::vector<std::string> fields, std::vector<std::string> dirs,
@@ -444,6 +477,11 @@ TEST_F(MetadataTest, RenamingAFieldRenamesItsIndexColumns) {
   EXPECT_EQ(metadata.Indexes().Items(0)->Columns()[1].field_name, "Stul");
   EXPECT_EQ(ErrorCode([&] { metadata.RenameField("Kolo", "X"); }), 30343);
   EXPECT_EQ(ErrorCode([&] { metadata.RenameField("Round", "STUL"); }), 30344);
+  // A new name is cut to 255 characters before it is compared.
+  std::string long_name(255, 'n');
+  metadata.RenameField("Stul", long_name);
+  EXPECT_EQ(ErrorCode([&] { metadata.RenameField("Round", long_name + "x"); }), 30344);
+  EXPECT_EQ(metadata.Fields().Items(0)->Name(), "Round");
 }
 
 TEST_F(MetadataTest, UnsupportedTypesAreRejected) {
