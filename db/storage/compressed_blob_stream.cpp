@@ -185,6 +185,17 @@ int64_t TABSCompressedBLOBStream::EndOfBlocks() const {
 
 void TABSCompressedBLOBStream::Append(const uint8_t* data, int64_t count,
                                       const RewriteErrors& errors) {
+  try {
+    AppendBlocks(data, count, errors);
+  } catch (...) {
+    // The blocks written before the failure stay; the size must count them.
+    Recount();
+    throw;
+  }
+}
+
+void TABSCompressedBLOBStream::AppendBlocks(const uint8_t* data, int64_t count,
+                                            const RewriteErrors& errors) {
   const int64_t block_size = settings_.block_size;
   int64_t done = 0;
   bool rewrote = false;
@@ -230,7 +241,8 @@ void TABSCompressedBLOBStream::CutContainer(const TABSNativeError& error) {
   if (container_.Size() != end) throw EABSException(error);
 }
 
-void TABSCompressedBLOBStream::Shrink(int64_t size, const TABSNativeError& position_error) {
+void TABSCompressedBLOBStream::Shrink(int64_t size, const TABSNativeError& position_error,
+                                      const TABSNativeError& size_error) {
   const int64_t block_size = settings_.block_size;
   int64_t whole = size / block_size;
   int64_t tail = size % block_size;
@@ -252,10 +264,8 @@ void TABSCompressedBLOBStream::Shrink(int64_t size, const TABSNativeError& posit
   Recount();
   int64_t end = EndOfBlocks();
   container_.SetSize(end);
-  if (container_.Size() != end) {
-    throw EABSException(native::kBlobShrinkSize, {container_.Size(), end});
-  }
-  if (size_ != size) throw EABSException(native::kBlobShrinkSize, {size_, size});
+  if (container_.Size() != end) throw EABSException(size_error, {container_.Size(), end});
+  if (size_ != size) throw EABSException(size_error, {size_, size});
 }
 
 int64_t TABSCompressedBLOBStream::Read(void* buffer, int64_t count) {
@@ -305,8 +315,7 @@ int64_t TABSCompressedBLOBStream::Write(const void* buffer, int64_t count) {
   const RewriteErrors errors{native::kBlobRewritePosition, native::kBlobWriteHeader,
                              native::kBlobWriteData};
   if (position_ < size_) {
-    Shrink(position_, native::kBlobCutPosition);
-    if (size_ != position_) throw EABSException(native::kBlobCutSize, {size_, position_});
+    Shrink(position_, native::kBlobCutPosition, native::kBlobCutSize);
   } else if (position_ > size_) {
     // Writing beyond the end fills the gap with zeros, as a file does.
     AppendZeros(position_ - size_, errors);
@@ -347,7 +356,7 @@ void TABSCompressedBLOBStream::SetSize(int64_t size) {
                                native::kBlobGrowWrite};
     AppendZeros(size - size_, errors);
   } else if (size < size_) {
-    Shrink(size, native::kBlobShrinkPosition);
+    Shrink(size, native::kBlobShrinkPosition, native::kBlobShrinkSize);
   }
   position_ = std::min(position_, size_);
 }

@@ -71,8 +71,11 @@ class TABSCompressedBLOBStream : public TABSStream {
                   Block* block);
   int64_t EndOfBlocks() const;
   void Append(const uint8_t* data, int64_t count, const RewriteErrors& errors);
+  void AppendBlocks(const uint8_t* data, int64_t count, const RewriteErrors& errors);
   void AppendZeros(int64_t count, const RewriteErrors& errors);
-  void Shrink(int64_t size, const TABSNativeError& position_error);
+  // Cuts the stream to `size`; the errors name the caller (a write or SetSize).
+  void Shrink(int64_t size, const TABSNativeError& position_error,
+              const TABSNativeError& size_error);
   void CutContainer(const TABSNativeError& error);
   void Recount();
 

@@ -31,7 +31,9 @@ int64_t TABSTemporaryStream::Read(void* buffer, int64_t count) { return Current(
 
 int64_t TABSTemporaryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  MakeRoomFor(Current().Position() + count);
+  int64_t end = StreamOffset(Current().Position(), count);
+  if (end < 0) return 0;  // no stream reaches beyond the largest position
+  MakeRoomFor(end);
   return Current().Write(buffer, count);
 }
 

@@ -313,6 +313,51 @@ TEST(CompressedBlobStream, ShortContainerWritesNameTheirPlace) {
   }
 }
 
+TEST(CompressedBlobStream, AFailedWriteKeepsTheBlocksItStored) {
+  Bytes data = Pattern(250);
+  TABSMemoryStream probe;
+  TABSCompressedBLOBStream sizing(probe, false, true, MakeSettings(kZlib, 1, 100));
+  sizing.Write(data.data(), 100);
+  FullContainer container(probe.Size() + 5);  // room for the first block only
+  TABSCompressedBLOBStream blob(container, false, true, MakeSettings(kZlib, 1, 100));
+  EXPECT_EQ(ErrorCode([&] { blob.Write(data.data(), 250); }), 10100);
+  EXPECT_EQ(blob.BlockCount(), 1);
+  EXPECT_EQ(blob.Size(), 100);
+  TABSCompressedBLOBStream reopened(container, false, false, blob.Settings());
+  EXPECT_EQ(ReadAll(reopened), Bytes(data.begin(), data.begin() + 100));
+}
+
+// A container that cannot be made smaller.
+class UncuttableContainer : public TABSMemoryStream {
+ public:
+  void SetSize(int64_t size) override {
+    if (size >= Size()) TABSMemoryStream::SetSize(size);
+  }
+};
+
+TEST(CompressedBlobStream, AContainerThatKeepsItsSizeFailsTheCut) {
+  Bytes data = Pattern(250);
+  struct Case {
+    const char* what;
+    bool write;  // cut by writing before the end, else by SetSize
+    int32_t code;
+  } cases[] = {{"write before the end", true, 10092}, {"SetSize", false, 10093}};
+  for (const Case& c : cases) {
+    UncuttableContainer container;
+    TABSCompressedBLOBStream blob(container, false, true, MakeSettings(kZlib, 1, 100));
+    blob.Write(data.data(), 250);
+    int32_t code = ErrorCode([&] {
+      if (c.write) {
+        blob.SetPosition(100);
+        blob.Write(data.data(), 10);
+      } else {
+        blob.SetSize(100);
+      }
+    });
+    EXPECT_EQ(code, c.code) << c.what;
+  }
+}
+
 TEST(CompressedBlobStream, RandomOperationsMatchAnInMemoryModel) {
   for (uint8_t algorithm : {uint8_t{0}, kZlib, kBzip, kPpm}) {
     SCOPED_TRACE(int(algorithm));

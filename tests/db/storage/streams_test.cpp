@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,31 @@ TEST(TemporaryStream, MovesIntoAFileBeyondOneMegabyteThatDisappearsWhenFreed) {
     EXPECT_EQ(back, data);
   }
   EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST(TemporaryStream, CarriesThePositionIntoTheFileAndRefusesOverflowingWrites) {
+  Bytes data(1048576, 0x3C);
+  TABSTemporaryStream s;
+  s.Write(data.data(), 1048576);
+  // A write inside the stream that ends beyond the limit moves it, and the
+  // write lands at the position it had in memory.
+  Bytes more(1000, 0x5A);
+  s.SetPosition(1048000);
+  EXPECT_EQ(s.Write(more.data(), 1000), 1000);
+  EXPECT_FALSE(s.InMemory());
+  EXPECT_EQ(s.Size(), 1049000);
+  Bytes back(1049000);
+  s.SetPosition(0);
+  EXPECT_EQ(s.Read(back.data(), 1049000), 1049000);
+  data.resize(1048000);
+  data.insert(data.end(), more.begin(), more.end());
+  EXPECT_EQ(back, data);
+
+  TABSTemporaryStream small;
+  small.Seek(INT64_MAX - 1, TABSSeekOrigin::kBeginning);
+  EXPECT_EQ(small.Write(more.data(), 8), 0);
+  EXPECT_TRUE(small.InMemory());
+  EXPECT_EQ(small.Size(), 0);
 }
 
 TEST(FileStream, MissingFilesRaiseTheCreateAndOpenErrors) {
