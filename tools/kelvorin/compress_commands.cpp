@@ -1,6 +1,7 @@
 // kelvorin compress ALG LEVEL IN OUT / kelvorin decompress IN OUT: a file
 // written through a compressed BLOB stream, for checking by hand and for the
 // benchmark. OUT starts with the 32-byte stream settings; the blocks follow.
+#include <charconv>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -36,7 +37,13 @@ int Compress(const std::vector<std::string>& args) {
     std::fprintf(stderr, "kelvorin: unknown algorithm '%s' (NONE, ZLIB, BZIP, PPM)\n", args[0].c_str());
     return 1;
   }
-  int level = std::stoi(args[1]);
+  int level = 0;
+  const char* end = args[1].data() + args[1].size();
+  auto [rest, error] = std::from_chars(args[1].data(), end, level);
+  if (error != std::errc() || rest != end || args[1].empty()) {
+    std::fprintf(stderr, "kelvorin: level '%s' is not a number\n", args[1].c_str());
+    return 1;
+  }
   if (level < 0 || level > 255 || !IsValidCompressionLevel(algorithm, level)) {
     std::fprintf(stderr, "kelvorin: level %d is outside the range of %s\n", level, args[0].c_str());
     return 1;
