@@ -1,3 +1,7 @@
+// The compressed BLOB stream: block layout and headers, appends that refill
+// the last block, checksums, settings and headers read from a container that
+// are not trusted, truncation, SetSize, file-like positions, short container
+// writes, and random operations against an in-memory model.
 #include "db/storage/compressed_blob_stream.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Fuzz target: the BZIP decompressor on arbitrary or damaged input.
 #include "tests/db/storage/fuzz_decompress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,3 +1,6 @@
+// The engine's plain streams: memory streams zero-fill gaps and free their
+// buffer, the temporary stream moves into an unnamed file beyond 1 MiB, file
+// streams raise their open and create errors, copies report progress.
 #include <gtest/gtest.h>
 
 #include <dirent.h>

@@ -1,3 +1,7 @@
+// Table metadata: the tournament tables' blocks written and read back, the
+// exact bytes of the sections, derived and generated constraint names with
+// 254- and 255-character names, list lookups and assignment, FindMatching,
+// temporary and later-added indexes, field rename, damaged blocks.
 #include <gtest/gtest.h>
 
 #include <functional>
