@@ -253,9 +253,13 @@ TEST(CompressedBlobStream, PositionsBehaveAsInAFile) {
   uint8_t buffer[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_EQ(blob.Read(buffer, 8), 0);
   EXPECT_EQ(ErrorCode([&] { blob.Seek(-1, TABSSeekOrigin::kBeginning); }), 10102);
+  EXPECT_EQ(blob.Seek(70, TABSSeekOrigin::kBeginning), 70);
+  EXPECT_EQ(blob.CurrentBlock(), 0);  // an empty stream has only block 0
+  blob.SetPosition(0);
   blob.Write(buffer, 8);
   EXPECT_EQ(blob.Read(buffer, 8), 0);
   EXPECT_EQ(blob.Seek(100, TABSSeekOrigin::kCurrent), 108);
+  EXPECT_EQ(blob.CurrentBlock(), 1);  // the block that would hold position 108
   EXPECT_EQ(blob.Read(buffer, 8), 0);
   blob.Write(buffer, 2);
   Bytes expected = {1, 2, 3, 4, 5, 6, 7, 8};
