@@ -180,9 +180,16 @@ class Decoder : private Model {
     See2Context* see = MakeEscFreq(min_context_->num_stats - num_masked_, &esc_freq);
     State* s = Stats(min_context_);
     uint32_t ns = min_context_->num_stats;
+    if (ns > 256) return false;  // no context holds a symbol twice
+    // The unmasked symbols, in table order, so that the search for the
+    // decoded one does not test the mask again.
+    State* candidates[256];
+    uint32_t found = 0;
     uint32_t high = 0;
     for (uint32_t i = 0; i < ns; ++i) {
-      if (!IsMasked(s[i].symbol)) high += s[i].freq;
+      if (IsMasked(s[i].symbol)) continue;
+      high += s[i].freq;
+      candidates[found++] = s + i;
     }
     uint32_t total = high + esc_freq;
     uint32_t count = coder_.GetFreq(total);
@@ -194,13 +201,13 @@ class Decoder : private Model {
     }
     uint32_t low = 0;
     for (uint32_t i = 0;; ++i) {
-      if (IsMasked(s[i].symbol)) continue;
-      if (low + s[i].freq > count) {
-        coder_.Decode(low, s[i].freq);
-        UpdateMaskedHit(s + i, see);
+      State* candidate = candidates[i];
+      if (low + candidate->freq > count) {
+        coder_.Decode(low, candidate->freq);
+        UpdateMaskedHit(candidate, see);
         return true;
       }
-      low += s[i].freq;
+      low += candidate->freq;
     }
   }
 
