@@ -30,6 +30,10 @@ inline constexpr double kFormatVersion = 3.21;
 // Files older than this open with the needs-repair flag.
 inline constexpr double kOldestCleanVersion = 2.99;
 
+// Fields of the database header that are read or written on their own.
+inline constexpr int64_t kCommitCounterFieldOffset = 38;
+inline constexpr int64_t kStateFieldOffset = 42;
+
 inline constexpr uint8_t kStateCommitting = 1;
 inline constexpr uint8_t kStateConsistent = 2;
 inline constexpr uint8_t kEncryptedFlag = 0xFF;

@@ -107,7 +107,16 @@ void TABSDiskPageManager::RemoveStaleJournal() noexcept {
   if (!file_.IsOpened() || file_.IsReadOnly() || journal_.IsActive()) return;
   // Another process may be committing: then the journal is its business.
   if (header_lock_count_ == 0 && !file_.LockByte(1, kHeaderLockOffset)) return;
-  TABSJournal::RemoveIfStale(file_);
+  try {
+    // The state byte a finished commit wrote last must be durable before
+    // the journal that stands for it goes.
+    if (platform::FileExists(TABSJournal::PathFor(file_.FileName()))) {
+      file_.FlushFileBuffers();
+      TABSJournal::RemoveIfStale(file_);
+    }
+  } catch (...) {
+    // The journal stays; it is done or does not check, so it is harmless.
+  }
   if (header_lock_count_ == 0) file_.UnlockByte(1, kHeaderLockOffset);
 }
 
@@ -117,6 +126,7 @@ void TABSDiskPageManager::CloseFile() noexcept {
   DiscardAll();
   header_lock_count_ = 0;
   in_commit_ = false;
+  completed_state_unwritten_ = false;
   unsynced_pages_.clear();
   if (file_.IsOpened()) {
     try {
@@ -137,6 +147,7 @@ void TABSDiskPageManager::Close() {
   free_space_.reset();
   DiscardAll();
   header_lock_count_ = 0;
+  completed_state_unwritten_ = false;
   unsynced_pages_.clear();
   file_.CloseFile();
 }
@@ -234,8 +245,9 @@ bool TABSDiskPageManager::OpenDatabaseFile(const std::string& name, const TABSPa
     bool needs_repair = false;
     {
       HeaderLockGuard guard(*this);
-      TABSJournal::Recover(file_);
+      SettleInterruptedCommit();
       ReadHeader();
+      if (completed_state_unwritten_) header_.state = kStateConsistent;
       needs_repair = header_.state != kStateConsistent || !(header_.version >= kOldestCleanVersion);
       if (!header_.HasSignature()) {
         throw EABSException(kBadSignature, "Invalid file format. Found signature: '%s', expected: '%s'",
@@ -268,12 +280,39 @@ void TABSDiskPageManager::DropInterruptedGrowth() {
   ReadHeader();
   ValidateHeader(header_);
   const int64_t size = file_.GetSize();
+  if (size < FileSizeForTotal() && (size - kPageAreaOffset) % PageSize() == 0) {
+    // The header of a growth reached the disk, its size change did not
+    // (they are not synced before a commit, and need not arrive in order).
+    // Pages beyond the end were never committed: a commit syncs the size.
+    // (A file cut inside a page is damage, left for reads and the checker
+    // to report.)
+    file_.SetSize(FileSizeForTotal());
+    file_.FlushFileBuffers();
+    return;
+  }
   if (size <= FileSizeForTotal()) return;
   // Pages an allocation added to the file before it died, with the bits it
   // may have set for them.
   const int64_t end = (size - kPageAreaOffset + PageSize() - 1) / PageSize();
   free_space_->ClearBitsFrom(header_.total_page_count, end);
   file_.SetSize(FileSizeForTotal());
+}
+
+bool TABSDiskPageManager::SettleInterruptedCommit() {
+  if (TABSJournal::Recover(file_)) return true;
+  uint8_t state = kStateConsistent;
+  if (!file_.ReadBuffer(&state, kStateFieldOffset, 1) || state != kStateCommitting ||
+      TABSJournal::Examine(file_) != TABSJournal::State::kDone) {
+    return false;
+  }
+  // The commit completed; only its last, unsynced write was lost.
+  if (file_.IsReadOnly()) {
+    completed_state_unwritten_ = true;
+    return false;
+  }
+  const uint8_t consistent = kStateConsistent;
+  file_.WriteBuffer(&consistent, kWriteHeader, kStateFieldOffset, 1);
+  return true;
 }
 
 bool TABSDiskPageManager::LockHeader() {
@@ -285,13 +324,14 @@ bool TABSDiskPageManager::LockHeader() {
   if (!file_.LockByteWithRetry(1, kHeaderLockOffset)) return false;
   header_lock_count_ = 1;
   try {
-    // A process that died inside a commit left the state byte at 1 and its
-    // journal live: roll it back before anything is read under this lock.
-    // (Opening checks the journal itself, since after a power loss the
-    // state byte may not have reached the disk.)
+    // A process that died inside a commit left the state byte committing:
+    // roll its commit back, or finish it if its journal says it completed,
+    // before anything is read under this lock. (Opening checks the journal
+    // whatever the state byte says: after a power loss it may not have
+    // reached the disk.)
     uint8_t state = kStateConsistent;
-    if (free_space_ && file_.ReadBuffer(&state, 42, 1) && state == kStateCommitting &&
-        TABSJournal::Recover(file_)) {
+    if (free_space_ && file_.ReadBuffer(&state, kStateFieldOffset, 1) && state == kStateCommitting &&
+        SettleInterruptedCommit()) {
       DropCachedPages();
       ReadHeader();
     }
@@ -578,6 +618,7 @@ void TABSDiskPageManager::RevalidateCachedPage(TABSPage& page) {
 
 void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
   if (!LockHeader()) throw EABSException(kCommitLocked, "Database is locked");
+  bool journal_synced = false;
   try {
     ReadHeader();
     ValidateHeader(header_);
@@ -608,12 +649,24 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
       journal_.AddPage(page_no, old.bytes());
     }
     journal_.Sync();
+    journal_synced = true;
     header_.state = kStateCommitting;
     WriteHeader();
   } catch (...) {
     in_commit_ = false;
+    if (journal_synced) {
+      // The state write may have reached the file in part.
+      AbortCommitWrites();
+      throw;
+    }
     // Nothing in the database file changed yet: the journal is just dropped.
     journal_.Discard();
+    try {
+      // The journal may have stood for the previous commit's unsynced last
+      // write (its state byte).
+      file_.FlushFileBuffers();
+    } catch (const EABSException&) {
+    }
     UnlockHeader();
     throw;
   }
@@ -621,11 +674,16 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
 
 void TABSDiskPageManager::FinishCommitWrites() {
   header_.commit_counter = static_cast<int32_t>(static_cast<uint32_t>(header_.commit_counter) + 1);
-  header_.state = kStateConsistent;
   WriteHeader();
   file_.FlushFileBuffers();
-  unsynced_pages_.clear();
+  // Only now may the journal be retired: until this sync, the header could
+  // reach the disk without some of the pages written before it.
   journal_.Finish();
+  unsynced_pages_.clear();
+  // Needs no sync: a committing state beside a journal marked done is read
+  // as this write.
+  header_.state = kStateConsistent;
+  WriteHeader();
   in_commit_ = false;
   if (file_.GetSize() > FileSizeForTotal()) file_.SetSize(FileSizeForTotal());
   UnlockHeader();

@@ -106,6 +106,10 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void CheckPassword();
   void CloseFile() noexcept;
   void RemoveStaleJournal() noexcept;
+  // Under the header lock: rolls back a commit that died part-way, or
+  // completes the state byte of one that finished. True when the file
+  // changed.
+  bool SettleInterruptedCommit();
   void DropInterruptedGrowth();
   bool IsSystemPage(int32_t page_no) const;
   // Writes bytes over a page, first saving its old image in the journal
@@ -127,6 +131,8 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   bool in_commit_ = false;
   int32_t commit_total_pages_ = 0;
   TABSJournal journal_;
+  // A read-only open found a finished commit whose state byte was lost.
+  bool completed_state_unwritten_ = false;
   // Pages written outside a commit since the file was last synced
   // (allocation and freeing): the next commit journals them too, so that
   // rolling it back after a power loss restores them with the header.

@@ -41,8 +41,16 @@ class Checker {
   Checker(TABSDatabaseFile& file, const TABSPassword& password) : file_(file), password_(password) {}
 
   TABSIntegrityReport Run() {
-    if (TABSJournal::IsLive(file_)) {
-      Corrupt(-1, "a rollback journal is present (an interrupted commit)");
+    switch (TABSJournal::Examine(file_)) {
+      case TABSJournal::State::kApplicable:
+        Corrupt(-1, "a rollback journal is present (an interrupted commit)");
+        break;
+      case TABSJournal::State::kForeign:
+        Corrupt(-1, "a rollback journal of another state of the file is present (it is not applied)");
+        break;
+      case TABSJournal::State::kNone:
+      case TABSJournal::State::kDone:
+        break;
     }
     if (!CheckHeaders()) return std::move(report_);
     LoadBitmaps();

@@ -12,17 +12,20 @@ namespace kelvorin {
 
 namespace {
 
-constexpr std::string_view kMagic = "KELVORINJOURNAL1";
-constexpr int64_t kHeaderBytes = 16 + 4 + 4 + 8 + 4 + kJournaledPrefixSize;
+constexpr std::string_view kMagic = "KELVORINJOURNAL2";
+constexpr std::string_view kDoneMagic = "KELVORINJOURDONE";
+constexpr int64_t kCounterBeforeAt = 32;
+constexpr int64_t kCounterAfterAt = 36;
+constexpr int64_t kPrefixAt = 40;
+constexpr int64_t kHeaderBytes = kPrefixAt + kJournaledPrefixSize;
 constexpr int64_t kHeaderSize = kHeaderBytes + 4;
 constexpr int32_t kJournalWrite = 10469;
 constexpr size_t kFlushThreshold = size_t{1} << 20;
 
-// A journal file read back: its header, if it checks, and whether it is
-// live for the database.
+// A journal file read back: its header, if it checks, and what it is to
+// the database.
 struct JournalImage {
-  bool valid = false;
-  bool live = false;
+  TABSJournal::State state = TABSJournal::State::kNone;
   int32_t page_size = 0;
   uint32_t salt = 0;
   int64_t file_size = 0;
@@ -36,13 +39,24 @@ JournalImage Inspect(const platform::File& journal, TABSDatabaseFile& database) 
   if (journal.ReadAt(image.header.data(), kHeaderSize, 0, &done) != 0 || done != kHeaderSize) return image;
   const uint8_t* h = image.header.data();
   image.page_size = static_cast<int32_t>(LoadU32(h + 16));
-  image.valid = std::memcmp(h, kMagic.data(), 16) == 0 && LoadU32(h + kHeaderBytes) == AbsCrc32(h, kHeaderBytes) &&
-                image.page_size >= kMinPageSize && image.page_size <= kMaxPageSize;
-  if (!image.valid) return image;
+  if (std::memcmp(h, kDoneMagic.data(), 16) == 0) {
+    image.state = TABSJournal::State::kDone;
+    return image;
+  }
+  if (std::memcmp(h, kMagic.data(), 16) != 0 || LoadU32(h + kHeaderBytes) != AbsCrc32(h, kHeaderBytes) ||
+      image.page_size < kMinPageSize || image.page_size > kMaxPageSize) {
+    return image;
+  }
   image.salt = LoadU32(h + 20);
   image.file_size = static_cast<int64_t>(LoadU64(h + 24));
-  uint8_t counter[4];
-  image.live = database.ReadBuffer(counter, 38, 4) && LoadI32(counter) == LoadI32(h + 32);
+  uint8_t bytes[4];
+  const bool readable = database.ReadBuffer(bytes, kCommitCounterFieldOffset, 4);
+  const int32_t counter = LoadI32(bytes);
+  // Before: the commit had not written its header yet. After: it had, but
+  // pages of the same batch may not have reached the disk.
+  const bool applicable =
+      readable && (counter == LoadI32(h + kCounterBeforeAt) || counter == LoadI32(h + kCounterAfterAt));
+  image.state = applicable ? TABSJournal::State::kApplicable : TABSJournal::State::kForeign;
   return image;
 }
 
@@ -66,8 +80,9 @@ void TABSJournal::Begin(const std::string& database, int32_t page_size, uint32_t
   StoreU32(h + 16, static_cast<uint32_t>(page_size));
   StoreU32(h + 20, salt);
   StoreU64(h + 24, static_cast<uint64_t>(file_size));
-  StoreI32(h + 32, commit_counter);
-  std::memcpy(h + 36, prefix, kJournaledPrefixSize);
+  StoreI32(h + kCounterBeforeAt, commit_counter);
+  StoreI32(h + kCounterAfterAt, static_cast<int32_t>(static_cast<uint32_t>(commit_counter) + 1));
+  std::memcpy(h + kPrefixAt, prefix, kJournaledPrefixSize);
   StoreU32(h + kHeaderBytes, AbsCrc32(h, kHeaderBytes));
   file_.Close();
   created_ = !platform::FileExists(path_);
@@ -109,7 +124,14 @@ void TABSJournal::Sync() {
   }
 }
 
-void TABSJournal::Finish() { Close(); }
+void TABSJournal::Finish() {
+  // Only the magic changes: a failure still leaves the records for
+  // RollBackInto.
+  marked_done_ = true;
+  if (const int error = file_.WriteAt(kDoneMagic.data(), 16, 0)) Raise("write", error);
+  if (const int error = file_.Sync()) Raise("sync", error);
+  Close();
+}
 
 void TABSJournal::Discard() noexcept {
   if (file_.IsOpen() && written_ > 0) {
@@ -121,6 +143,7 @@ void TABSJournal::Discard() noexcept {
 
 void TABSJournal::Close() noexcept {
   file_.Close();
+  marked_done_ = false;
   pages_.clear();
   pending_.clear();
   written_ = 0;
@@ -128,6 +151,12 @@ void TABSJournal::Close() noexcept {
 
 void TABSJournal::RollBackInto(TABSDatabaseFile& database) {
   Flush();
+  if (marked_done_) {
+    // The journal must be valid again before the file changes back.
+    if (const int error = file_.WriteAt(kMagic.data(), 16, 0)) Raise("write", error);
+    if (const int error = file_.Sync()) Raise("sync", error);
+    marked_done_ = false;
+  }
   std::vector<uint8_t> header(kHeaderSize);
   std::vector<uint8_t> record(4 + page_size_ + 4);
   int64_t done = 0;
@@ -142,7 +171,7 @@ void TABSJournal::RollBackInto(TABSDatabaseFile& database) {
     database.WriteBuffer(record.data() + 4, kJournalWrite,
                          kPageAreaOffset + int64_t{page_no} * page_size_, page_size_);
   }
-  database.WriteBuffer(header.data() + 36, kJournalWrite, 0, kJournaledPrefixSize);
+  database.WriteBuffer(header.data() + kPrefixAt, kJournalWrite, 0, kJournaledPrefixSize);
   database.SetSize(static_cast<int64_t>(LoadU64(header.data() + 24)));
   database.FlushFileBuffers();
   Discard();
@@ -154,7 +183,7 @@ bool TABSJournal::Recover(TABSDatabaseFile& database) {
   platform::File journal;
   if (journal.Open(path, platform::Access::kRead, false) != 0) return false;
   const JournalImage image = Inspect(journal, database);
-  if (!image.live) return false;
+  if (image.state != State::kApplicable) return false;
   if (database.IsReadOnly()) {
     throw EABSException(page_errors::kOpenFile, "Cannot open file:'%s' Error code: %d. ErrorMessage: %s",
                         {database.FileName(), 30,
@@ -173,7 +202,7 @@ bool TABSJournal::Recover(TABSDatabaseFile& database) {
     database.WriteBuffer(record.data() + 4, kJournalWrite,
                          kPageAreaOffset + int64_t{page_no} * image.page_size, image.page_size);
   }
-  database.WriteBuffer(image.header.data() + 36, kJournalWrite, 0, kJournaledPrefixSize);
+  database.WriteBuffer(image.header.data() + kPrefixAt, kJournalWrite, 0, kJournaledPrefixSize);
   database.SetSize(image.file_size);
   database.FlushFileBuffers();
   journal.Close();
@@ -187,20 +216,17 @@ bool TABSJournal::Recover(TABSDatabaseFile& database) {
   return true;
 }
 
-bool TABSJournal::IsLive(TABSDatabaseFile& database) {
+TABSJournal::State TABSJournal::Examine(TABSDatabaseFile& database) {
   platform::File journal;
-  return journal.Open(PathFor(database.FileName()), platform::Access::kRead, false) == 0 &&
-         Inspect(journal, database).live;
+  if (journal.Open(PathFor(database.FileName()), platform::Access::kRead, false) != 0) return State::kNone;
+  return Inspect(journal, database).state;
 }
 
 void TABSJournal::RemoveIfStale(TABSDatabaseFile& database) {
   const std::string path = PathFor(database.FileName());
   if (!platform::FileExists(path)) return;
-  {
-    platform::File journal;
-    if (journal.Open(path, platform::Access::kRead, false) != 0) return;
-    if (Inspect(journal, database).live) return;
-  }
+  const State state = Examine(database);
+  if (state != State::kNone && state != State::kDone) return;
   if (platform::RemoveFile(path) == 0) platform::SyncDirectoryOf(path);
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,17 +174,21 @@ std::optional<int> MatchState(TABSDiskPageManager& m, const PageState& old_state
   return std::nullopt;
 }
 
-// Counts writes to the database file and its journal.
+// Counts writes and syncs of the database file and its journal.
 class CountingObserver : public platform::FileObserver {
  public:
   void BeforeWrite(const std::string&, int64_t, const void*, int64_t) override { OnWrite(); }
-  void AfterSync(const std::string&) override {}
+  void AfterSync(const std::string&) override { ++syncs; }
   void BeforeTruncate(const std::string&, int64_t) override {}
   void AfterRemove(const std::string&) override {}
   void AfterDirectorySync(const std::string&) override {}
   virtual void OnWrite() { ++writes; }
   int writes = 0;
+  int syncs = 0;
 };
+
+// What a power loss does to the writes since the last sync.
+enum class Unsynced { kLost, kSomeKept };
 
 class CrashTest : public testing::StorageTest, public ::testing::WithParamInterface<TABSPassword> {
  protected:
@@ -204,10 +209,12 @@ class CrashTest : public testing::StorageTest, public ::testing::WithParamInterf
     WriteAll(Path(), initial_);
     std::filesystem::remove(Path() + "-journal");
   }
-  void Open(TABSDiskPageManager& m) {
+  // Returns the needs-repair flag.
+  bool Open(TABSDiskPageManager& m) {
     bool multi = false, ro = false;
-    m.OpenDatabaseFile(Path(), password_, multi, false, ro);
+    const bool needs_repair = m.OpenDatabaseFile(Path(), password_, multi, false, ro);
     m.Random().Seed(5);
+    return needs_repair;
   }
   // Reopens the file after a crash during commit completed + 1.
   void Verify(int completed, int k) {
@@ -218,7 +225,7 @@ class CrashTest : public testing::StorageTest, public ::testing::WithParamInterf
     const PageState& new_state = model_.states[std::min(completed + 1, commits)];
     {
       TABSDiskPageManager m;
-      Open(m);
+      EXPECT_FALSE(Open(m)) << "the interrupted commit is rolled back or complete";
       std::string detail;
       EXPECT_TRUE(MatchState(m, old_state, new_state, &detail).has_value()) << detail;
     }
@@ -231,8 +238,8 @@ class CrashTest : public testing::StorageTest, public ::testing::WithParamInterf
     }
   }
 
-  // Writes of one undisturbed run of the workload.
-  int CountWrites() {
+  // Writes and syncs of one undisturbed run of the workload.
+  CountingObserver CountWrites() {
     Reset();
     CountingObserver counter;
     platform::SetFileObserver(&counter);
@@ -242,8 +249,10 @@ class CrashTest : public testing::StorageTest, public ::testing::WithParamInterf
       RunWorkload(m, [](int) {}, nullptr);
     }
     platform::SetFileObserver(nullptr);
-    return counter.writes;
+    return counter;
   }
+
+  void PowerLossAtEveryWrite(Unsynced unsynced);
 
   TABSPassword password_;
   std::vector<uint8_t> initial_;
@@ -251,7 +260,7 @@ class CrashTest : public testing::StorageTest, public ::testing::WithParamInterf
 };
 
 TEST_P(CrashTest, KilledAtEveryWrite) {
-  const int total = CountWrites();
+  const int total = CountWrites().writes;
   ASSERT_GT(total, kRounds * 8);
   for (int k = 1; k <= total; k += 1) {
     Reset();
@@ -287,17 +296,25 @@ TEST_P(CrashTest, KilledAtEveryWrite) {
   }
 }
 
-// Loses every write not yet synced when the k-th write happens; that write
-// itself may reach the disk in part (its first half, in whole sectors).
+// A power loss at the k-th write or sync (which then does not complete).
+// The disk keeps what was synced;
+// of the writes and truncations since, it loses every one, or (reordering,
+// as disks and file systems may) keeps an arbitrary subset of those issued
+// after the last sync of another file (a commit's batch after its journal
+// became durable), e.g. the final header but not a page before it. The k-th
+// write itself may reach the disk in part (its first half, in whole
+// sectors).
 class PowerLoss : public platform::FileObserver {
  public:
   struct Failure {};
 
-  PowerLoss(std::vector<std::string> paths, int at, bool tear) : at_(at), tear_(tear) {
+  PowerLoss(std::vector<std::string> paths, int at, bool tear, Unsynced unsynced)
+      : at_(at), tear_(tear), unsynced_(unsynced), choice_(static_cast<uint32_t>(at)) {
     for (auto& path : paths) {
       File f;
       f.exists = std::filesystem::exists(path);
       if (f.exists) f.content = testing::StorageTest::ReadAll(path);
+      f.synced = f.content;
       files_[path] = f;
     }
     platform::SetFileObserver(this);
@@ -306,22 +323,33 @@ class PowerLoss : public platform::FileObserver {
 
   void BeforeWrite(const std::string& path, int64_t offset, const void* data, int64_t count) override {
     if (dead_ || !files_.count(path)) return;
-    if (++writes_ < at_) return;
-    dead_ = true;
     File& f = files_[path];
-    const int64_t kept = tear_ ? count / 2 / 512 * 512 : 0;
-    if (f.exists && kept > 0) {
-      if (static_cast<int64_t>(f.content.size()) < offset + kept) f.content.resize(offset + kept);
-      std::memcpy(f.content.data() + offset, data, static_cast<size_t>(kept));
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (++events_ < at_) {
+      f.pending.push_back({offset, std::vector<uint8_t>(bytes, bytes + count), false});
+      return;
     }
+    Die();
+    const int64_t kept = tear_ ? count / 2 / 512 * 512 : 0;
+    if (f.exists && kept > 0) Apply(f, {offset, std::vector<uint8_t>(bytes, bytes + kept), false});
     throw Failure{};
   }
   void AfterSync(const std::string& path) override {
     if (dead_ || !files_.count(path)) return;
-    files_[path].synced = testing::StorageTest::ReadAll(path);
-    files_[path].content = files_[path].synced;
+    if (++events_ >= at_) {
+      Die();
+      throw Failure{};
+    }
+    File& f = files_[path];
+    f.synced = testing::StorageTest::ReadAll(path);
+    f.content = f.synced;
+    f.pending.clear();
+    for (auto& [other, o] : files_) o.batch_start = &o == &f ? kNoBatch : o.pending.size();
   }
-  void BeforeTruncate(const std::string&, int64_t) override {}
+  void BeforeTruncate(const std::string& path, int64_t size) override {
+    if (dead_ || !files_.count(path)) return;
+    files_[path].pending.push_back({size, {}, true});
+  }
   void AfterRemove(const std::string&) override {}
   void AfterDirectorySync(const std::string&) override {
     if (dead_) return;
@@ -345,24 +373,58 @@ class PowerLoss : public platform::FileObserver {
   }
 
  private:
+  static constexpr size_t kNoBatch = SIZE_MAX;
+  struct Change {
+    int64_t offset;  // the new size, for a truncation
+    std::vector<uint8_t> bytes;
+    bool truncation;
+  };
   struct File {
     bool exists = false;
     std::vector<uint8_t> content;  // durable content
     std::vector<uint8_t> synced;
+    std::vector<Change> pending;  // since the last sync
+    size_t batch_start = kNoBatch;  // the first pending change after a sync of another file
   };
+
+  static void Apply(File& f, const Change& change) {
+    if (change.truncation) {
+      f.content.resize(static_cast<size_t>(change.offset));
+      return;
+    }
+    const size_t end = static_cast<size_t>(change.offset) + change.bytes.size();
+    if (f.content.size() < end) f.content.resize(end);
+    std::copy(change.bytes.begin(), change.bytes.end(), f.content.begin() + change.offset);
+  }
+  void Die() {
+    dead_ = true;
+    if (unsynced_ == Unsynced::kSomeKept) KeepSomePending();
+  }
+  void KeepSomePending() {
+    for (auto& [path, f] : files_) {
+      if (!f.exists) continue;
+      for (size_t i = f.batch_start; f.batch_start != kNoBatch && i < f.pending.size(); ++i) {
+        if (choice_() % 2 == 0) Apply(f, f.pending[i]);
+      }
+    }
+  }
+
   std::map<std::string, File> files_;
-  int writes_ = 0;
+  int events_ = 0;
   int at_;
   bool tear_;
+  Unsynced unsynced_;
+  std::minstd_rand choice_;
   bool dead_ = false;
 };
 
-TEST_P(CrashTest, PowerLossAtEveryWrite) {
-  const int total = CountWrites();
+void CrashTest::PowerLossAtEveryWrite(Unsynced unsynced) {
+  const CountingObserver counts = CountWrites();
+  const int total = counts.writes + counts.syncs;
   for (int k = 1; k <= total; ++k) {
     Reset();
     int completed = 0;
-    PowerLoss power(std::vector<std::string>{Path(), Path() + "-journal"}, k, k % 2 == 1);
+    PowerLoss power(std::vector<std::string>{Path(), Path() + "-journal"}, k, k % 2 == 1, unsynced);
     try {
       TABSDiskPageManager m;
       Open(m);
@@ -376,6 +438,10 @@ TEST_P(CrashTest, PowerLossAtEveryWrite) {
     if (HasFailure()) return;
   }
 }
+
+TEST_P(CrashTest, PowerLossAtEveryWrite) { PowerLossAtEveryWrite(Unsynced::kLost); }
+
+TEST_P(CrashTest, PowerLossKeepingSomeUnsyncedWritesAtEveryWrite) { PowerLossAtEveryWrite(Unsynced::kSomeKept); }
 
 INSTANTIATE_TEST_SUITE_P(Files, CrashTest,
                          ::testing::Values(TABSPassword{}, TABSPassword{"crash", ciTwofish128}),

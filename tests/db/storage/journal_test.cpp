@@ -102,26 +102,64 @@ TEST_F(JournalTest, LiveJournalIsRolledBackAtOpen) {
 }
 
 TEST_F(JournalTest, StaleJournalIsNeverApplied) {
-  // A journal from an earlier commit: the file's counter has moved on.
+  // A journal from an earlier commit: the file has moved on by two commits
+  // (one would match the journal's counter after its own commit).
   InterruptCommit();
   const std::vector<uint8_t> old_journal = ReadAll(Path() + "-journal");
-  {
+  for (uint8_t fill : {3, 4}) {
     TABSDiskPageManager m;
     bool multi = false, ro = false;
     m.OpenDatabaseFile(Path(), {}, multi, false, ro);
     TABSPage* page = m.GetPage(1, pages_[1], ptTableRecord);
-    std::memset(page->Data(), 3, page->DataSize());
+    std::memset(page->Data(), fill, page->DataSize());
     page->dirty = true;
     m.PutPage(page);
     m.CommitSession(1);
   }
   WriteAll(Path() + "-journal", old_journal);
-  TABSDiskPageManager m;
-  bool multi = false, ro = true;
-  m.OpenDatabaseFile(Path(), {}, multi, false, ro);
-  TABSPage* page = m.GetPage(1, pages_[1], ptTableRecord);
-  EXPECT_EQ(page->Data()[0], 3);
-  m.PutPage(page);
+  {
+    TABSDiskPageManager m;
+    bool multi = false, ro = true;
+    m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+    TABSPage* page = m.GetPage(1, pages_[1], ptTableRecord);
+    EXPECT_EQ(page->Data()[0], 4);
+    m.PutPage(page);
+  }
+  const TABSIntegrityReport report = CheckDatabaseFile(Path());
+  EXPECT_NE(report.Describe().find("journal of another state"), std::string::npos) << report.Describe();
+}
+
+// A commit writes its pages and its final header and then syncs them
+// together: the disk may keep the header and lose a page. The journal stays
+// until that sync is over, and it is applied while the file's counter is the
+// one before or the one after its commit; any other counter means it belongs
+// to another state of the file.
+TEST_F(JournalTest, AppliedOnlyAtTheCountersOfItsCommit) {
+  const struct {
+    int32_t counter_change;
+    bool applied;
+  } cases[] = {{0, true}, {1, true}, {2, false}, {-1, false}};
+  const std::vector<uint8_t> start = ReadAll(Path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE("counter change " + std::to_string(c.counter_change));
+    WriteAll(Path(), start);
+    InterruptCommit();
+    std::vector<uint8_t> bytes = ReadAll(Path());
+    const uint32_t counter = uint32_t(bytes[38]) | uint32_t(bytes[39]) << 8 | uint32_t(bytes[40]) << 16 |
+                             uint32_t(bytes[41]) << 24;
+    const uint32_t changed = counter + static_cast<uint32_t>(c.counter_change);
+    for (int i = 0; i < 4; ++i) bytes[38 + i] = static_cast<uint8_t>(changed >> (8 * i));
+    WriteAll(Path(), bytes);
+    {
+      TABSDiskPageManager m;
+      bool multi = false, ro = false;
+      m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+    }
+    EXPECT_EQ(PageByte(pages_[0]), c.applied ? 1 : 2);
+    EXPECT_EQ(std::filesystem::exists(Path() + "-journal"), !c.applied);
+    if (c.applied) ExpectClean(Path());
+    std::filesystem::remove(Path() + "-journal");
+  }
 }
 
 TEST_F(JournalTest, CreatingADatabaseRemovesItsOldJournal) {
