@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "db/storage/crc32.h"
 #include "db/storage/disk_page_manager.h"
 #include "db/storage/page_cipher.h"
 #include "tests/db/storage/storage_test_util.h"
@@ -30,13 +29,6 @@ class DatabaseFileTest : public testing::StorageTest {
     return page_no;
   }
 };
-
-TEST(Crc32, MatchesTheEngineVariant) {
-  EXPECT_EQ(AbsCrc32("abc", 3), 0xCA6598D0u);
-  EXPECT_EQ(AbsCrc32("", 0), 0u);
-  // Running in two parts equals one pass.
-  EXPECT_EQ(AbsCrc32("c", 1, AbsCrc32("ab", 2)), 0xCA6598D0u);
-}
 
 TEST(PageLayout, WriteCounterNeverReachesTheLimit) {
   const struct { int32_t before, after; } cases[] = {
