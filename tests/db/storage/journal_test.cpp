@@ -162,6 +162,44 @@ TEST_F(JournalTest, AppliedOnlyAtTheCountersOfItsCommit) {
   }
 }
 
+// A commit marks its journal done after its final sync and only then sets
+// the state byte back, unsynced: a power loss may keep the committing state.
+// Beside a journal marked done that state means a completed commit, at a
+// read-only open too; without the journal it still means repair.
+TEST_F(JournalTest, CommittingStateBesideADoneJournalIsACompletedCommit) {
+  std::vector<uint8_t> done_journal;
+  {
+    TABSDiskPageManager m;
+    bool multi = false, ro = false;
+    m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+    TABSPage* page = m.GetPage(1, pages_[0], ptTableRecord);
+    std::memset(page->Data(), 5, page->DataSize());
+    page->dirty = true;
+    m.PutPage(page);
+    m.CommitSession(1);
+    done_journal = ReadAll(Path() + "-journal");
+  }
+  ASSERT_GE(done_journal.size(), 16u);
+  std::vector<uint8_t> committing = ReadAll(Path());
+  committing[42] = 1;
+  const struct {
+    bool with_journal, read_only, needs_repair;
+  } cases[] = {{true, true, false}, {true, false, false}, {false, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.with_journal ? "journal" : "no journal") + (c.read_only ? ", read-only" : ""));
+    WriteAll(Path(), committing);
+    std::filesystem::remove(Path() + "-journal");
+    if (c.with_journal) WriteAll(Path() + "-journal", done_journal);
+    {
+      TABSDiskPageManager m;
+      bool multi = false, ro = c.read_only;
+      EXPECT_EQ(m.OpenDatabaseFile(Path(), {}, multi, false, ro), c.needs_repair);
+    }
+    EXPECT_EQ(PageByte(pages_[0]), 5);
+    EXPECT_EQ(ReadAll(Path())[42], c.with_journal && !c.read_only ? 2 : 1);
+  }
+}
+
 TEST_F(JournalTest, CreatingADatabaseRemovesItsOldJournal) {
   InterruptCommit();
   ASSERT_TRUE(std::filesystem::exists(Path() + "-journal"));
