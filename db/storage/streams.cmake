@@ -7,4 +7,4 @@ vestrum_add_library(kelvorin_streams SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/temporary_stream.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/compressed_blob_settings.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/compressed_blob_stream.cpp
-  LIBS kelvorin_compression kelvorin_memory kelvorin_errors kelvorin_dbfile platform_tempfile)
+  LIBS kelvorin_compression kelvorin_memory kelvorin_errors kelvorin_crc platform_tempfile)
