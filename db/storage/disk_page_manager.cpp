@@ -280,13 +280,13 @@ void TABSDiskPageManager::DropInterruptedGrowth() {
   ReadHeader();
   ValidateHeader(header_);
   const int64_t size = file_.GetSize();
-  if (size < FileSizeForTotal() && (size - kPageAreaOffset) % PageSize() == 0) {
+  if (size < FileSizeForTotal() && size >= kPageAreaOffset && (size - kPageAreaOffset) % PageSize() == 0) {
     // The header of a growth reached the disk, its size change did not
     // (they are not synced before a commit, and need not arrive in order).
-    // Pages beyond the end were never committed: a commit syncs the size.
-    // (A file cut inside a page is damage, left for reads and the checker
-    // to report.)
-    file_.SetSize(FileSizeForTotal());
+    // Pages beyond the end were never committed, since a commit syncs the
+    // size: the total is lowered to the file. (A file cut inside a page is
+    // damage, left for reads and the checker to report.)
+    free_space_->DropLostTail(static_cast<int32_t>((size - kPageAreaOffset) / PageSize()));
     file_.FlushFileBuffers();
     return;
   }

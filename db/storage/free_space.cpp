@@ -298,6 +298,14 @@ void TABSDatabaseFreeSpaceManager::DropTail(int32_t count) {
   host_.ShrinkFile(count);
 }
 
+void TABSDatabaseFreeSpaceManager::DropLostTail(int32_t pages_in_file) {
+  if (pages_in_file < 0 || pages_in_file >= header_.total_page_count) return;
+  if (header_.last_used_page >= pages_in_file) {
+    header_.last_used_page = pages_in_file > 0 ? RecomputeLastUsed(pages_in_file - 1) : -1;
+  }
+  DropTail(header_.total_page_count - pages_in_file);
+}
+
 void TABSDatabaseFreeSpaceManager::ClearBitsFrom(int64_t first, int64_t end) {
   // Bits of dropped pages in the PFS page that stays (system pages, or pages
   // a failed allocation left marked) must be cleared, or growing again later

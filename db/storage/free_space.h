@@ -47,6 +47,10 @@ class TABSDatabaseFreeSpaceManager {
   // Drops count pages from the end of the file (the caller holds the header
   // lock), clearing the bits of dropped system pages in PFS pages that stay.
   void DropTail(int32_t count);
+  // Lowers the total to the pages the file holds, with the last used page
+  // among them (the caller holds the header lock; for a growth whose header
+  // reached the disk but whose size change did not).
+  void DropLostTail(int32_t pages_in_file);
   // Clears the PFS bits of pages first .. end - 1 at and beyond the total
   // (left by a growth that stopped before its header was written).
   void ClearBitsFrom(int64_t first, int64_t end);

@@ -240,6 +240,42 @@ TEST_F(DatabaseFileTest, ShortPageReadIsAnError) {
   EXPECT_EQ(m.CachedPageCount(), 0);
 }
 
+// Growth is not synced before a commit, and the disk may keep the header of
+// a growth without its size change: pages beyond the end were never
+// committed, so opening lowers the total (and the last used page) to the
+// file. The last used page may be one of them (an uncommitted allocation).
+TEST_F(DatabaseFileTest, OpeningLowersTheTotalOfAGrowthWhoseSizeWasLost) {
+  const struct {
+    int32_t total, last_used;
+  } cases[] = {{12, 3}, {12, 9}, {6000, 6}};
+  int32_t committed = 0;
+  {
+    TABSDiskPageManager m;
+    m.CreateDatabaseFile(Path(), {}, 2, 512);
+    for (int i = 0; i < 2; ++i) committed = AddCommittedPage(m, 7);
+  }
+  const std::vector<uint8_t> start = ReadAll(Path());
+  ASSERT_EQ(start.size(), 380u + 6 * 512);
+  for (const auto& c : cases) {
+    SCOPED_TRACE("total " + std::to_string(c.total) + ", last used " + std::to_string(c.last_used));
+    std::vector<uint8_t> bytes = start;
+    StoreI32(bytes.data() + 30, c.total);
+    StoreI32(bytes.data() + 34, c.last_used);
+    WriteAll(Path(), bytes);
+    {
+      TABSDiskPageManager m;
+      Open(m);
+      EXPECT_EQ(m.Header().total_page_count, 6);
+      EXPECT_EQ(m.Header().last_used_page, committed);
+      TABSPage* page = m.GetPage(1, committed, ptTableRecord);
+      EXPECT_EQ(page->Data()[0], 7);
+      m.PutPage(page);
+      AddCommittedPage(m, 8);
+    }
+    ExpectClean(Path());
+  }
+}
+
 TEST_F(DatabaseFileTest, PartOfPageAccessChecksItsRange) {
   TABSDiskPageManager m;
   m.CreateDatabaseFile(Path(), {});
