@@ -41,7 +41,8 @@ class Checker {
   Checker(TABSDatabaseFile& file, const TABSPassword& password) : file_(file), password_(password) {}
 
   TABSIntegrityReport Run() {
-    switch (TABSJournal::Examine(file_)) {
+    journal_ = TABSJournal::Examine(file_);
+    switch (journal_) {
       case TABSJournal::State::kApplicable:
         Corrupt(-1, "a rollback journal is present (an interrupted commit)");
         break;
@@ -95,7 +96,12 @@ class Checker {
     require(header_.encrypted == 0 || header_.encrypted == kEncryptedFlag, "invalid encrypted flag");
     require(LoadU16(prefix + kEncryptionHeaderOffset) == kEncryptionHeaderSize, "encryption header size is not 280");
     require(LoadU16(prefix + kReservedHeaderOffset) == kReservedHeaderSize, "reserved header size is not 20");
-    if (header_.state != kStateConsistent) Corrupt(-1, "state byte says a commit was interrupted");
+    // A commit sets the state byte back after marking its journal done; a
+    // power loss may keep the journal and lose that write.
+    if (header_.state != kStateConsistent &&
+        !(header_.state == kStateCommitting && journal_ == TABSJournal::State::kDone)) {
+      Corrupt(-1, "state byte says a commit was interrupted");
+    }
     if (!ok) return false;
     if (header_.encrypted) {
       encryption_ = TABSEncryptionHeader::Decode(prefix + kEncryptionHeaderOffset);
@@ -276,6 +282,7 @@ class Checker {
   TABSDatabaseFile& file_;
   const TABSPassword& password_;
   TABSIntegrityReport report_;
+  TABSJournal::State journal_ = TABSJournal::State::kNone;
   TABSDatabaseHeader header_;
   TABSEncryptionHeader encryption_;
   bool can_decrypt_ = false;

@@ -197,6 +197,7 @@ TEST_F(JournalTest, CommittingStateBesideADoneJournalIsACompletedCommit) {
     }
     EXPECT_EQ(PageByte(pages_[0]), 5);
     EXPECT_EQ(ReadAll(Path())[42], c.with_journal && !c.read_only ? 2 : 1);
+    EXPECT_EQ(CheckDatabaseFile(Path()).HasCorruption(), c.needs_repair) << CheckDatabaseFile(Path()).Describe();
   }
 }
 
