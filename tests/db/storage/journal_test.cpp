@@ -201,6 +201,50 @@ TEST_F(JournalTest, CommittingStateBesideADoneJournalIsACompletedCommit) {
   }
 }
 
+// Fails the write that marks a journal done.
+class FailingDoneMark : public platform::FileObserver {
+ public:
+  explicit FailingDoneMark(std::string journal) : journal_(std::move(journal)) { platform::SetFileObserver(this); }
+  ~FailingDoneMark() override { platform::SetFileObserver(nullptr); }
+  void BeforeWrite(const std::string& path, int64_t offset, const void* data, int64_t count) override {
+    if (path == journal_ && offset == 0 && count == 16 &&
+        std::memcmp(data, "KELVORINJOURDONE", 16) == 0) {
+      throw EABSException(99997, "journal disk gone");
+    }
+  }
+  void AfterSync(const std::string&) override {}
+  void BeforeTruncate(const std::string&, int64_t) override {}
+  void AfterRemove(const std::string&) override {}
+  void AfterDirectorySync(const std::string&) override {}
+
+ private:
+  std::string journal_;
+};
+
+// A commit whose data is synced but whose journal cannot be marked done
+// must not return as durable: it is rolled back from the journal (which a
+// reopen would apply anyway) and can be retried.
+TEST_F(JournalTest, CommitThatCannotRetireItsJournalIsRolledBack) {
+  TABSDiskPageManager m;
+  bool multi = false, ro = false;
+  m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  const std::vector<uint8_t> before = ReadAll(Path());
+  TABSPage* page = m.GetPage(1, pages_[0], ptTableRecord);
+  std::memset(page->Data(), 6, page->DataSize());
+  page->dirty = true;
+  m.PutPage(page);
+  {
+    FailingDoneMark failing(Path() + "-journal");
+    EXPECT_EQ(ErrorOf([&] { m.CommitSession(1); }), "journal disk gone - Native error: 99997");
+  }
+  EXPECT_EQ(ReadAll(Path()), before);
+  EXPECT_FALSE(TABSJournal::IsLive(m.File()));
+  m.CommitSession(1);
+  EXPECT_EQ(PageByte(pages_[0]), 6);
+  m.Close();
+  ExpectClean(Path());
+}
+
 TEST_F(JournalTest, CreatingADatabaseRemovesItsOldJournal) {
   InterruptCommit();
   ASSERT_TRUE(std::filesystem::exists(Path() + "-journal"));
