@@ -109,8 +109,10 @@ void TABSDiskPageManager::RemoveStaleJournal() noexcept {
   if (header_lock_count_ == 0 && !file_.LockByte(1, kHeaderLockOffset)) return;
   try {
     // The state byte a finished commit wrote last must be durable before
-    // the journal that stands for it goes.
+    // the journal that stands for it goes. (A live journal stays for the
+    // next open or header lock.)
     if (platform::FileExists(TABSJournal::PathFor(file_.FileName()))) {
+      CompleteFinishedCommit();
       file_.FlushFileBuffers();
       TABSJournal::RemoveIfStale(file_);
     }
@@ -299,7 +301,10 @@ void TABSDiskPageManager::DropInterruptedGrowth() {
 }
 
 bool TABSDiskPageManager::SettleInterruptedCommit() {
-  if (TABSJournal::Recover(file_)) return true;
+  return TABSJournal::Recover(file_) || CompleteFinishedCommit();
+}
+
+bool TABSDiskPageManager::CompleteFinishedCommit() {
   uint8_t state = kStateConsistent;
   if (!file_.ReadBuffer(&state, kStateFieldOffset, 1) || state != kStateCommitting ||
       TABSJournal::Examine(file_) != TABSJournal::State::kDone) {
@@ -680,12 +685,17 @@ void TABSDiskPageManager::FinishCommitWrites() {
   // reach the disk without some of the pages written before it.
   journal_.Finish();
   unsynced_pages_.clear();
-  // Needs no sync: a committing state beside a journal marked done is read
-  // as this write.
-  header_.state = kStateConsistent;
-  WriteHeader();
   in_commit_ = false;
-  if (file_.GetSize() > FileSizeForTotal()) file_.SetSize(FileSizeForTotal());
+  // The commit is durable: nothing after this may fail it. The state write
+  // needs no sync (a committing state beside a journal marked done is read
+  // as this write), and a file longer than its total is shortened by the
+  // next open, should the truncation fail.
+  header_.state = kStateConsistent;
+  try {
+    WriteHeader();
+    if (file_.GetSize() > FileSizeForTotal()) file_.SetSize(FileSizeForTotal());
+  } catch (const EABSException&) {
+  }
   UnlockHeader();
 }
 

@@ -110,6 +110,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // completes the state byte of one that finished. True when the file
   // changed.
   bool SettleInterruptedCommit();
+  // Writes the consistent state of a commit whose journal is marked done but
+  // whose last write was lost; true when it wrote.
+  bool CompleteFinishedCommit();
   void DropInterruptedGrowth();
   bool IsSystemPage(int32_t page_no) const;
   // Writes bytes over a page, first saving its old image in the journal

@@ -245,6 +245,49 @@ TEST_F(JournalTest, CommitThatCannotRetireItsJournalIsRolledBack) {
   ExpectClean(Path());
 }
 
+// Fails the first header write that sets the consistent state.
+class FailingStateWrite : public platform::FileObserver {
+ public:
+  explicit FailingStateWrite(std::string path) : path_(std::move(path)) { platform::SetFileObserver(this); }
+  ~FailingStateWrite() override { platform::SetFileObserver(nullptr); }
+  void BeforeWrite(const std::string& path, int64_t offset, const void* data, int64_t count) override {
+    if (!failed && path == path_ && offset == 0 && count >= 43 && static_cast<const uint8_t*>(data)[42] == 2) {
+      failed = true;
+      throw EABSException(99996, "header write lost");
+    }
+  }
+  void AfterSync(const std::string&) override {}
+  void BeforeTruncate(const std::string&, int64_t) override {}
+  void AfterRemove(const std::string&) override {}
+  void AfterDirectorySync(const std::string&) override {}
+  bool failed = false;
+
+ private:
+  std::string path_;
+};
+
+// Once the journal is marked done the commit is durable: the state write
+// after it cannot fail the commit, and closing completes it.
+TEST_F(JournalTest, CommitIsDurableOnceItsJournalIsDone) {
+  {
+    TABSDiskPageManager m;
+    bool multi = false, ro = false;
+    m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+    TABSPage* page = m.GetPage(1, pages_[0], ptTableRecord);
+    std::memset(page->Data(), 9, page->DataSize());
+    page->dirty = true;
+    m.PutPage(page);
+    FailingStateWrite failing(Path());
+    EXPECT_EQ(ErrorOf([&] { m.CommitSession(1); }), "");
+    EXPECT_TRUE(failing.failed);
+    EXPECT_EQ(ReadAll(Path())[42], 1);
+  }
+  EXPECT_EQ(ReadAll(Path())[42], 2) << "closing writes the state";
+  EXPECT_FALSE(std::filesystem::exists(Path() + "-journal"));
+  EXPECT_EQ(PageByte(pages_[0]), 9);
+  ExpectClean(Path());
+}
+
 TEST_F(JournalTest, CreatingADatabaseRemovesItsOldJournal) {
   InterruptCommit();
   ASSERT_TRUE(std::filesystem::exists(Path() + "-journal"));
