@@ -19,6 +19,9 @@ constexpr int64_t kCounterAfterAt = 36;
 constexpr int64_t kPrefixAt = 40;
 constexpr int64_t kHeaderBytes = kPrefixAt + kJournaledPrefixSize;
 constexpr int64_t kHeaderSize = kHeaderBytes + 4;
+// Database header fields a commit changes lie between these two.
+constexpr int64_t kTotalPagesFieldOffset = 30;
+constexpr int64_t kReservedFieldOffset = 44;
 constexpr int32_t kJournalWrite = 10469;
 constexpr size_t kFlushThreshold = size_t{1} << 20;
 
@@ -49,13 +52,24 @@ JournalImage Inspect(const platform::File& journal, TABSDatabaseFile& database) 
   }
   image.salt = LoadU32(h + 20);
   image.file_size = static_cast<int64_t>(LoadU64(h + 24));
-  uint8_t bytes[4];
-  const bool readable = database.ReadBuffer(bytes, kCommitCounterFieldOffset, 4);
-  const int32_t counter = LoadI32(bytes);
+  uint8_t prefix[kJournaledPrefixSize];
+  if (!database.ReadBuffer(prefix, 0, kJournaledPrefixSize)) {
+    image.state = TABSJournal::State::kForeign;
+    return image;
+  }
+  // What no commit changes must be the same: signature, version, page size,
+  // pages per extent and the encryption and reserved headers (the random
+  // check block of an encrypted file tells files apart).
+  const uint8_t* recorded = h + kPrefixAt;
+  const bool same_file = std::memcmp(prefix, recorded, kTotalPagesFieldOffset) == 0 &&
+                         std::memcmp(prefix + kReservedFieldOffset, recorded + kReservedFieldOffset,
+                                     kJournaledPrefixSize - kReservedFieldOffset) == 0 &&
+                         LoadU16(prefix + 26) == image.page_size;
+  const int32_t counter = LoadI32(prefix + kCommitCounterFieldOffset);
   // Before: the commit had not written its header yet. After: it had, but
   // pages of the same batch may not have reached the disk.
   const bool applicable =
-      readable && (counter == LoadI32(h + kCounterBeforeAt) || counter == LoadI32(h + kCounterAfterAt));
+      same_file && (counter == LoadI32(h + kCounterBeforeAt) || counter == LoadI32(h + kCounterAfterAt));
   image.state = applicable ? TABSJournal::State::kApplicable : TABSJournal::State::kForeign;
   return image;
 }

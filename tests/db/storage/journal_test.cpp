@@ -162,6 +162,39 @@ TEST_F(JournalTest, AppliedOnlyAtTheCountersOfItsCommit) {
   }
 }
 
+// Counters alone do not tell files apart: a journal is applied only to a
+// file whose unchanging header bytes are the ones it recorded.
+TEST_F(JournalTest, JournalOfAnotherFileWithTheSameCounterIsNotApplied) {
+  InterruptCommit();
+  const std::vector<uint8_t> journal = ReadAll(Path() + "-journal");
+  const struct {
+    int32_t pages_per_extent, page_size;
+    TABSPassword password;
+  } others[] = {{4, 512, {}}, {8, 1024, {}}, {8, 512, {"other", ciRijndael128}}};
+  for (const auto& other : others) {
+    SCOPED_TRACE("page size " + std::to_string(other.page_size));
+    const std::string path = Path("other");
+    {
+      TABSDiskPageManager m;
+      m.CreateDatabaseFile(path, other.password, other.pages_per_extent, other.page_size);
+      TABSPage* page = m.AddPage(1, ptTableRecord);
+      std::memset(page->Data(), 4, page->DataSize());
+      m.PutPage(page);
+      m.CommitSession(1);
+    }
+    const std::vector<uint8_t> before = ReadAll(path);
+    WriteAll(path + "-journal", journal);
+    {
+      TABSDiskPageManager m;
+      bool multi = false, ro = false;
+      m.OpenDatabaseFile(path, other.password, multi, false, ro);
+    }
+    EXPECT_EQ(ReadAll(path), before);
+    const TABSIntegrityReport report = CheckDatabaseFile(path, other.password);
+    EXPECT_NE(report.Describe().find("journal of another state"), std::string::npos) << report.Describe();
+  }
+}
+
 // A commit marks its journal done after its final sync and only then sets
 // the state byte back, unsynced: a power loss may keep the committing state.
 // Beside a journal marked done that state means a completed commit, at a
