@@ -10,7 +10,8 @@
 // header (still in the committing state) reach the disk in no particular
 // order, so a file whose counter already shows the commit may miss some of
 // its pages: a valid journal is applied when the file's counter equals
-// either counter it recorded. After the commit's final sync the journal is
+// either counter it recorded (and the header bytes no commit changes are
+// the ones it recorded, so that it is never applied to another file). After the commit's final sync the journal is
 // marked done (its magic overwritten, then synced), and only then is the
 // state byte set back to consistent, unsynced: a committing state next to a
 // journal marked done means the commit completed. A valid journal that
