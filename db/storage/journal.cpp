@@ -203,6 +203,7 @@ bool TABSJournal::Recover(TABSDatabaseFile& database) {
                         {database.FileName(), 30,
                          "an interrupted commit must first be rolled back by a writable open"});
   }
+  const int32_t total = std::max(0, LoadI32(image.header.data() + kPrefixAt + kTotalPagesFieldOffset));
   std::vector<uint8_t> record(4 + image.page_size + 4);
   for (int64_t at = kHeaderSize;; at += static_cast<int64_t>(record.size())) {
     int64_t done = 0;
@@ -211,13 +212,17 @@ bool TABSJournal::Recover(TABSDatabaseFile& database) {
         LoadU32(record.data() + 4 + image.page_size) != AbsCrc32(record.data(), 4 + image.page_size, image.salt)) {
       break;
     }
+    // A commit journals only pages below the total it started from.
     const int32_t page_no = LoadI32(record.data());
-    if (page_no < 0) break;
+    if (page_no < 0 || page_no >= total) break;
     database.WriteBuffer(record.data() + 4, kJournalWrite,
                          kPageAreaOffset + int64_t{page_no} * image.page_size, image.page_size);
   }
   database.WriteBuffer(image.header.data() + kPrefixAt, kJournalWrite, 0, kJournaledPrefixSize);
-  database.SetSize(image.file_size);
+  // Never beyond the recorded total, whatever size the journal states:
+  // opening shortens a file longer than its total anyway.
+  database.SetSize(std::clamp<int64_t>(image.file_size, kPageAreaOffset,
+                                       kPageAreaOffset + int64_t{total} * image.page_size));
   database.FlushFileBuffers();
   journal.Close();
   // The file holds its state from before the interrupted commit again, and

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "db/storage/crc32.h"
 #include "db/storage/disk_page_manager.h"
 #include "db/storage/journal.h"
 #include "platform/file.h"
@@ -193,6 +194,53 @@ TEST_F(JournalTest, JournalOfAnotherFileWithTheSameCounterIsNotApplied) {
     const TABSIntegrityReport report = CheckDatabaseFile(path, other.password);
     EXPECT_NE(report.Describe().find("journal of another state"), std::string::npos) << report.Describe();
   }
+}
+
+// A journal whose checksums hold but whose size or page numbers lie beyond
+// the total it recorded (crafted, or damaged before it was checksummed)
+// never makes the file grow past that total.
+TEST_F(JournalTest, RecoveryStaysWithinTheRecordedTotal) {
+  InterruptCommit();
+  std::vector<uint8_t> journal = ReadAll(Path() + "-journal");
+  const uint32_t salt = LoadU32(journal.data() + 20);
+  StoreU64(journal.data() + 24, uint64_t{1} << 40);
+  StoreU32(journal.data() + 416, AbsCrc32(journal.data(), 416));
+  // A far record right after the valid ones.
+  size_t end = 420;
+  while (end + 520 <= journal.size() && LoadU32(journal.data() + end + 516) == AbsCrc32(journal.data() + end, 516, salt)) {
+    end += 520;
+  }
+  journal.resize(end + 520);
+  StoreI32(journal.data() + end, 1 << 30);
+  StoreU32(journal.data() + end + 516, AbsCrc32(journal.data() + end, 516, salt));
+  WriteAll(Path() + "-journal", journal);
+  // The size reached at any moment, not just at the end (opening shortens
+  // a file longer than its total).
+  struct Extent : platform::FileObserver {
+    std::string path;
+    int64_t furthest = 0;
+    void BeforeWrite(const std::string& p, int64_t offset, const void*, int64_t count) override {
+      if (p == path) furthest = std::max(furthest, offset + count);
+    }
+    void AfterSync(const std::string&) override {}
+    void BeforeTruncate(const std::string& p, int64_t size) override {
+      if (p == path) furthest = std::max(furthest, size);
+    }
+    void AfterRemove(const std::string&) override {}
+    void AfterDirectorySync(const std::string&) override {}
+  } extent;
+  extent.path = Path();
+  platform::SetFileObserver(&extent);
+  {
+    TABSDiskPageManager m;
+    bool multi = false, ro = false;
+    m.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  }
+  platform::SetFileObserver(nullptr);
+  EXPECT_LE(extent.furthest, 380 + 6 * 512);
+  EXPECT_EQ(std::filesystem::file_size(Path()), 380u + 6 * 512);
+  EXPECT_EQ(PageByte(pages_[0]), 1) << "the valid record was applied";
+  ExpectClean(Path());
 }
 
 // A commit marks its journal done after its final sync and only then sets
