@@ -298,10 +298,29 @@ void TABSDatabaseFreeSpaceManager::DropTail(int32_t count) {
   host_.ShrinkFile(count);
 }
 
+bool TABSDatabaseFreeSpaceManager::IsBlankPage(int64_t page_no) {
+  std::vector<uint8_t> bytes(header_.page_size);
+  host_.ReadRawPage(static_cast<int32_t>(page_no), bytes.data());
+  return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
 void TABSDatabaseFreeSpaceManager::DropLostTail(int32_t pages_in_file) {
   if (pages_in_file < 0 || pages_in_file >= header_.total_page_count) return;
   if (header_.last_used_page >= pages_in_file) {
-    header_.last_used_page = pages_in_file > 0 ? RecomputeLastUsed(pages_in_file - 1) : -1;
+    // Bitmap pages the lost growth created inside the file may never have
+    // been written (still zero): the pages they cover count as free, and
+    // the next growth creates them again.
+    int64_t from = pages_in_file - 1;
+    while (from >= pages_per_pfs_ && IsBlankPage(from / pages_per_pfs_ * pages_per_pfs_)) {
+      from = from / pages_per_pfs_ * pages_per_pfs_ - 1;
+    }
+    header_.last_used_page = from >= 0 ? RecomputeLastUsed(static_cast<int32_t>(from)) : -1;
+    for (int64_t group = 1; header_.last_used_page >= 0 && group <= header_.last_used_page / pages_per_group_;
+         ++group) {
+      if (!IsBlankPage(EamPageOfIndex(group))) continue;
+      CreateEamPage(group);
+      MarkPage(static_cast<int32_t>(EamPageOfIndex(group)), true, false);
+    }
   }
   DropTail(header_.total_page_count - pages_in_file);
 }

@@ -78,6 +78,7 @@ class TABSDatabaseFreeSpaceManager {
   // cleared).
   void UpdateEamEntry(int32_t page_no, int32_t freed_page = -1);
   int32_t RecomputeLastUsed(int32_t from);
+  bool IsBlankPage(int64_t page_no);
   void ShrinkTail();
   void ReadBitmap(int32_t page_no, uint16_t type, int32_t wrong_type_code, std::vector<uint8_t>& buffer);
 

@@ -276,6 +276,50 @@ TEST_F(DatabaseFileTest, OpeningLowersTheTotalOfAGrowthWhoseSizeWasLost) {
   }
 }
 
+// The same when the lost growth had crossed into a new PFS range: the PFS
+// page it created is gone with it and is created again by the next growth.
+TEST_F(DatabaseFileTest, LostGrowthAcrossAPfsBoundaryIsCreatedAgain) {
+  std::vector<uint8_t> committed, grown_header;
+  int32_t last = -1, first_lost = -1, last_lost = -1;
+  {
+    TABSDiskPageManager m;
+    m.CreateDatabaseFile(Path(), {}, 1, 128);
+    const int64_t pfs_pages = m.FreeSpace()->PagesPerPfs();
+    while (last < pfs_pages - 1) {
+      TABSPage* page = m.AddPage(1, ptTableRecord);
+      last = page->PageNo();
+      m.PutPage(page);
+    }
+    m.CommitSession(1);
+    committed = ReadAll(Path());
+    // Uncommitted allocations until the file grows past the next PFS page.
+    while (std::filesystem::file_size(Path()) <= committed.size() || last_lost <= pfs_pages) {
+      TABSPage* page = m.AddPage(2, ptTableRecord);
+      if (first_lost < 0) first_lost = page->PageNo();
+      last_lost = page->PageNo();
+      m.PutPage(page);
+    }
+    grown_header = ReadAll(Path());
+    grown_header.resize(76);
+    m.RollbackSession(2);
+  }
+  // The header of that growth reached the disk, nothing else of it did.
+  std::vector<uint8_t> bytes = committed;
+  std::copy(grown_header.begin(), grown_header.end(), bytes.begin());
+  ASSERT_EQ(LoadI32(bytes.data() + 34), last_lost);
+  WriteAll(Path(), bytes);
+  {
+    TABSDiskPageManager m;
+    Open(m);
+    EXPECT_EQ(m.Header().last_used_page, last);
+    TABSPage* page = m.AddPage(1, ptTableRecord);
+    EXPECT_EQ(page->PageNo(), first_lost);
+    m.PutPage(page);
+    m.CommitSession(1);
+  }
+  ExpectClean(Path());
+}
+
 TEST_F(DatabaseFileTest, PartOfPageAccessChecksItsRange) {
   TABSDiskPageManager m;
   m.CreateDatabaseFile(Path(), {});
