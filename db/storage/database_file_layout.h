@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "db/storage/little_endian.h"
+
 namespace kelvorin {
 
 inline constexpr int64_t kDatabaseHeaderSize = 76;
@@ -58,27 +60,15 @@ inline int32_t NextWriteCounter(int32_t counter) {
   return counter + 1;
 }
 
-// Little-endian field access.
-inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t LoadU32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-inline int32_t LoadI32(const uint8_t* p) { return static_cast<int32_t>(LoadU32(p)); }
-inline uint64_t LoadU64(const uint8_t* p) {
-  return uint64_t{LoadU32(p)} | (uint64_t{LoadU32(p + 4)} << 32);
-}
-inline void StoreU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void StoreU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline void StoreI32(uint8_t* p, int32_t v) { StoreU32(p, static_cast<uint32_t>(v)); }
-inline void StoreU64(uint8_t* p, uint64_t v) {
-  StoreU32(p, static_cast<uint32_t>(v));
-  StoreU32(p + 4, static_cast<uint32_t>(v >> 32));
-}
+// Little-endian field access by width, as the layout tables name the fields.
+inline uint16_t LoadU16(const uint8_t* p) { return LoadLE<uint16_t>(p); }
+inline uint32_t LoadU32(const uint8_t* p) { return LoadLE<uint32_t>(p); }
+inline int32_t LoadI32(const uint8_t* p) { return LoadLE<int32_t>(p); }
+inline uint64_t LoadU64(const uint8_t* p) { return LoadLE<uint64_t>(p); }
+inline void StoreU16(uint8_t* p, uint16_t v) { StoreLE(p, v); }
+inline void StoreU32(uint8_t* p, uint32_t v) { StoreLE(p, v); }
+inline void StoreI32(uint8_t* p, int32_t v) { StoreLE(p, v); }
+inline void StoreU64(uint8_t* p, uint64_t v) { StoreLE(p, v); }
 
 struct TABSDatabaseHeader {
   char signature[16];

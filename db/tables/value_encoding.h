@@ -11,38 +11,9 @@
 #include <limits>
 #include <type_traits>
 
+#include "db/storage/little_endian.h"
+
 namespace kelvorin {
-
-template <typename T>
-T LoadLE(const void* p) {
-  static_assert(std::is_arithmetic_v<T>);
-  if constexpr (std::endian::native == std::endian::little || sizeof(T) == 1) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-  } else {
-    using U = std::conditional_t<sizeof(T) == 2, uint16_t,
-                                 std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>;
-    const auto* b = static_cast<const uint8_t*>(p);
-    U u = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) u |= static_cast<U>(static_cast<U>(b[i]) << (8 * i));
-    return std::bit_cast<T>(u);
-  }
-}
-
-template <typename T>
-void StoreLE(void* p, T v) {
-  static_assert(std::is_arithmetic_v<T>);
-  if constexpr (std::endian::native == std::endian::little || sizeof(T) == 1) {
-    std::memcpy(p, &v, sizeof v);
-  } else {
-    using U = std::conditional_t<sizeof(T) == 2, uint16_t,
-                                 std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>;
-    U u = std::bit_cast<U>(v);
-    auto* b = static_cast<uint8_t*>(p);
-    for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<uint8_t>(u >> (8 * i));
-  }
-}
 
 // EXTENDED: 64-bit mantissa with explicit integer bit, 15-bit exponent, sign.
 inline constexpr int kExtendedSize = 10;
