@@ -49,12 +49,27 @@ void BzipFree(void* opaque, void* address) { LibraryFree(opaque, address); }
 
 unsigned int Chunk(int64_t left) { return static_cast<unsigned int>(std::min(left, kMaxChunk)); }
 
+// Ends a library stream on every way out, so that its work memory goes back
+// to the memory manager also when growing the output raises.
+template <typename End>
+class StreamEnd {
+ public:
+  explicit StreamEnd(End end) : end_(end) {}
+  ~StreamEnd() { end_(); }
+  StreamEnd(const StreamEnd&) = delete;
+  StreamEnd& operator=(const StreamEnd&) = delete;
+
+ private:
+  End end_;
+};
+
 bool ZlibCompress(int level, const uint8_t* input, int64_t size, TABSMemoryBlock* out,
                   int64_t* out_size) {
   z_stream z{};
   z.zalloc = ZlibAlloc;
   z.zfree = ZlibFree;
   if (deflateInit(&z, level) != Z_OK) return false;
+  StreamEnd end([&z] { deflateEnd(&z); });
   out->Allocate(InitialOutputSize(size));
   int64_t in_done = 0;
   int64_t out_done = 0;
@@ -73,7 +88,6 @@ bool ZlibCompress(int level, const uint8_t* input, int64_t size, TABSMemoryBlock
     out_done += out_before - z.avail_out;
     if (rc == Z_BUF_ERROR && out_done < out->size()) break;  // no progress possible
   }
-  deflateEnd(&z);
   *out_size = out_done;
   return rc == Z_STREAM_END && out_done > 0;
 }
@@ -83,6 +97,7 @@ bool ZlibDecompress(const uint8_t* input, int64_t size, TABSMemoryBlock* out, in
   z.zalloc = ZlibAlloc;
   z.zfree = ZlibFree;
   if (inflateInit(&z) != Z_OK) return false;
+  StreamEnd end([&z] { inflateEnd(&z); });
   int64_t in_done = 0;
   int64_t out_done = 0;
   int rc = Z_OK;
@@ -98,7 +113,6 @@ bool ZlibDecompress(const uint8_t* input, int64_t size, TABSMemoryBlock* out, in
     out_done += out_before - z.avail_out;
     if (rc == Z_OK && in_before == z.avail_in && out_before == z.avail_out) break;
   }
-  inflateEnd(&z);
   *out_size = out_done;
   return rc == Z_STREAM_END && out_done > 0;
 }
@@ -109,6 +123,7 @@ bool BzipCompress(int level, const uint8_t* input, int64_t size, TABSMemoryBlock
   bz.bzalloc = BzipAlloc;
   bz.bzfree = BzipFree;
   if (BZ2_bzCompressInit(&bz, level, 0, 0) != BZ_OK) return false;
+  StreamEnd end([&bz] { BZ2_bzCompressEnd(&bz); });
   out->Allocate(InitialOutputSize(size));
   int64_t in_done = 0;
   int64_t out_done = 0;
@@ -127,7 +142,6 @@ bool BzipCompress(int level, const uint8_t* input, int64_t size, TABSMemoryBlock
     out_done += out_before - bz.avail_out;
     if (rc != BZ_RUN_OK && rc != BZ_FINISH_OK) break;
   }
-  BZ2_bzCompressEnd(&bz);
   *out_size = out_done;
   return rc == BZ_STREAM_END && out_done > 0;
 }
@@ -137,6 +151,7 @@ bool BzipDecompress(const uint8_t* input, int64_t size, TABSMemoryBlock* out, in
   bz.bzalloc = BzipAlloc;
   bz.bzfree = BzipFree;
   if (BZ2_bzDecompressInit(&bz, 0, 0) != BZ_OK) return false;
+  StreamEnd end([&bz] { BZ2_bzDecompressEnd(&bz); });
   int64_t in_done = 0;
   int64_t out_done = 0;
   int rc = BZ_OK;
@@ -152,7 +167,6 @@ bool BzipDecompress(const uint8_t* input, int64_t size, TABSMemoryBlock* out, in
     out_done += out_before - bz.avail_out;
     if (rc == BZ_OK && in_before == bz.avail_in && out_before == bz.avail_out) break;
   }
-  BZ2_bzDecompressEnd(&bz);
   *out_size = out_done;
   return rc == BZ_STREAM_END && out_done > 0;
 }

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "db/storage/abs_exception.h"
+#include "db/storage/memory_manager.h"
+
 namespace kelvorin {
 namespace {
 
@@ -132,6 +135,35 @@ TEST(Compression, PpmStoresIncompressibleDataBeyondItsFirstBuffer) {
     Bytes out;
     ASSERT_TRUE(Decompress(TABSCompressionAlgorithm::kPpm, packed, static_cast<int64_t>(size), &out));
     EXPECT_EQ(out, in);
+  }
+}
+
+// An output buffer that cannot grow under a memory limit fails the call; the
+// library's own work memory must still go back to the memory manager.
+TEST(Compression, AnOutputBeyondTheMemoryLimitLeaksNoLibraryState) {
+  struct Case {
+    TABSCompressionAlgorithm algorithm;
+    int level;
+  };
+  const Case cases[] = {{TABSCompressionAlgorithm::kZlib, 9}, {TABSCompressionAlgorithm::kBzip, 1}};
+  Bytes in = RandomInput(4 << 20);
+  TABSMemoryManager& memory = MemoryManager();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.algorithm));
+    int64_t before = memory.AllocatedBytes();
+    memory.SetMemoryLimit(before + (3 << 20));  // room for the work memory, not for the output
+    bool compressed = true;
+    try {
+      TABSMemoryBlock out;
+      int64_t out_size = 0;
+      compressed = CompressBuffer(static_cast<uint8_t>(c.algorithm), c.level, in.data(),
+                                  static_cast<int64_t>(in.size()), &out, &out_size);
+    } catch (const EABSException&) {
+      compressed = false;
+    }
+    memory.SetMemoryLimit(0);
+    EXPECT_FALSE(compressed);
+    EXPECT_EQ(memory.AllocatedBytes(), before);
   }
 }
 
