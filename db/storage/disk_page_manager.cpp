@@ -1,7 +1,9 @@
 #include "db/storage/disk_page_manager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
+#include <vector>
 
 #include "db/storage/abs_exception.h"
 #include "db/storage/crc32.h"
@@ -14,6 +16,8 @@ using namespace page_errors;
 namespace {
 
 constexpr uint8_t kPlainPageCipher = 0xFF;  // page data stored unencrypted
+// Most pages read at once for the journal's old images.
+constexpr int32_t kOldImageRunPages = 32;
 
 class HeaderLockGuard {
  public:
@@ -515,6 +519,30 @@ void TABSDiskPageManager::JournalPage(int32_t page_no) {
   journal_.Sync();
 }
 
+void TABSDiskPageManager::JournalOldImages(std::vector<int32_t>& pages) {
+  std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  // Consecutive page numbers are read together: one read per run instead of
+  // one per page.
+  const int64_t run_bytes = int64_t{kOldImageRunPages} * PageSize();
+  if (old_images_.size() != run_bytes) old_images_.Allocate(run_bytes);
+  for (size_t i = 0; i < pages.size();) {
+    const int32_t first = pages[i];
+    if (first >= commit_total_pages_) break;  // so is every page after it
+    int32_t count = 1;
+    while (i + count < pages.size() && count < kOldImageRunPages && pages[i + count] == first + count &&
+           first + count < commit_total_pages_) {
+      ++count;
+    }
+    file_.ReadBufferOrRaise(old_images_.bytes(), kReadPartOfPage, PageOffset(first),
+                            int64_t{count} * PageSize());
+    for (int32_t k = 0; k < count; ++k) {
+      journal_.AddPage(first + k, old_images_.bytes() + int64_t{k} * PageSize());
+    }
+    i += static_cast<size_t>(count);
+  }
+}
+
 void TABSDiskPageManager::WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code) {
   if (in_commit_) {
     JournalPage(page_no);
@@ -625,7 +653,11 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
   if (!LockHeader()) throw EABSException(kCommitLocked, "Database is locked");
   bool journal_synced = false;
   try {
-    ReadHeader();
+    // One read gives the header and the bytes the journal records.
+    uint8_t prefix[kJournaledPrefixSize];
+    static_assert(kDatabaseHeaderSize <= kJournaledPrefixSize);
+    file_.ReadBufferOrRaise(prefix, kReadHeader, 0, kJournaledPrefixSize);
+    header_ = TABSDatabaseHeader::Decode(prefix);
     ValidateHeader(header_);
     // Every removal must be possible before the first byte changes.
     for (const int32_t page_no : plan.removed) {
@@ -634,25 +666,19 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
         throw EABSException(kAlreadyFree, "Page: %d already free", {page_no});
       }
     }
-    uint8_t prefix[kJournaledPrefixSize];
-    file_.ReadBufferOrRaise(prefix, kReadHeader, 0, kJournaledPrefixSize);
     commit_total_pages_ = header_.total_page_count;
     journal_.Begin(file_.FileName(), PageSize(), static_cast<uint32_t>(Random().Between(0, UINT32_MAX)),
                    file_.GetSize(), header_.commit_counter, prefix);
     in_commit_ = true;
-    std::unordered_set<int32_t> pages = unsynced_pages_;
-    for (const TABSPage* page : plan.dirty) pages.insert(page->PageNo());
+    std::vector<int32_t> pages(unsynced_pages_.begin(), unsynced_pages_.end());
+    pages.reserve(pages.size() + plan.dirty.size() + 3 * plan.removed.size());
+    for (const TABSPage* page : plan.dirty) pages.push_back(page->PageNo());
     for (const int32_t page_no : plan.removed) {
-      pages.insert(page_no);
-      pages.insert(free_space_->PfsPageFor(page_no));
-      pages.insert(free_space_->EamPageFor(page_no));
+      pages.push_back(page_no);
+      pages.push_back(free_space_->PfsPageFor(page_no));
+      pages.push_back(free_space_->EamPageFor(page_no));
     }
-    TABSMemoryBlock old(PageSize());
-    for (const int32_t page_no : pages) {
-      if (page_no >= commit_total_pages_) continue;
-      file_.ReadBufferOrRaise(old.bytes(), kReadPartOfPage, PageOffset(page_no), PageSize());
-      journal_.AddPage(page_no, old.bytes());
-    }
+    JournalOldImages(pages);
     journal_.Sync();
     journal_synced = true;
     header_.state = kStateCommitting;

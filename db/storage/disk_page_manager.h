@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "db/storage/database_file.h"
 #include "db/storage/database_file_layout.h"
@@ -119,6 +120,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // when a commit is being written.
   void WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code);
   void JournalPage(int32_t page_no);
+  // Journals the old image of every page below the commit's starting total
+  // (duplicates allowed; the list is sorted in place).
+  void JournalOldImages(std::vector<int32_t>& pages);
   void DecryptPage(TABSPage& page);
   int64_t FileSizeForTotal() const;
 
@@ -128,6 +132,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   TABSPassword password_;
   std::unique_ptr<TABSDatabaseFreeSpaceManager> free_space_;
   TABSMemoryBlock scratch_;
+  TABSMemoryBlock old_images_;  // a run of old page images for the journal
   int32_t header_lock_count_ = 0;
 
   // The commit being written.

@@ -111,12 +111,15 @@ void TABSJournal::AddPage(int32_t page_no, const uint8_t* page) {
   const auto it = std::lower_bound(pages_.begin(), pages_.end(), page_no);
   if (it != pages_.end() && *it == page_no) return;
   pages_.insert(it, page_no);
+  // Appended piece by piece: the buffer keeps its capacity from commit to
+  // commit, and nothing is zeroed only to be overwritten.
   const size_t at = pending_.size();
-  pending_.resize(at + 4 + page_size_ + 4);
-  uint8_t* r = pending_.data() + at;
-  StoreI32(r, page_no);
-  std::memcpy(r + 4, page, page_size_);
-  StoreU32(r + 4 + page_size_, AbsCrc32(r, 4 + page_size_, salt_));
+  uint8_t field[4];
+  StoreI32(field, page_no);
+  pending_.insert(pending_.end(), field, field + 4);
+  pending_.insert(pending_.end(), page, page + page_size_);
+  StoreU32(field, AbsCrc32(pending_.data() + at, 4 + static_cast<size_t>(page_size_), salt_));
+  pending_.insert(pending_.end(), field, field + 4);
   if (pending_.size() >= kFlushThreshold) Flush();
 }
 
