@@ -216,6 +216,30 @@ TEST_F(PageManagerTest, FailedCommitIsRolledBackAndCanBeRetried) {
   ExpectClean(Path());
 }
 
+// Old page images go into the journal in runs of consecutive pages; a commit
+// longer than one run that fails at any of its writes is still undone byte
+// for byte, and the retry writes every page.
+TEST_F(PageManagerTest, FailedCommitOfManyConsecutivePagesIsRolledBack) {
+  std::vector<int32_t> pages;
+  for (int i = 0; i < 70; ++i) pages.push_back(Committed(1));
+  for (int fail_at : {1, 2, 33, 34, 65, 69, 70}) {
+    SCOPED_TRACE(fail_at);
+    for (size_t i = 0; i < pages.size(); ++i) Modify(1, pages[i], static_cast<uint8_t>(2 + i));
+    const std::vector<uint8_t> before = ReadAll(Path());
+    {
+      WriteCounter writes(Path());
+      writes.fail_at = fail_at;
+      EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "injected write failure - Native error: 99999");
+    }
+    EXPECT_EQ(ReadAll(Path()), before);
+    EXPECT_FALSE(TABSJournal::IsLive(m_.File()));
+  }
+  m_.CommitSession(1);
+  for (size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(Read(pages[i]), static_cast<uint8_t>(2 + i));
+  m_.Close();
+  ExpectClean(Path());
+}
+
 TEST_F(PageManagerTest, CommitReplacesAnOlderCachedCopy) {
   const int32_t no = Committed(1);
   Modify(1, no, 7);          // session 1's copy moves to its dirty list
