@@ -234,10 +234,10 @@ void TMainForm::BuildToolBar() {
     const char* name;
     QStyle::StandardPixmap icon;
   } round_buttons[] = {{"BitBtn1", QStyle::SP_ArrowDown}, {"BitBtn2", QStyle::SP_ArrowUp}};
-  for (const auto& spec : round_buttons) {
+  for (const auto& round_button : round_buttons) {
     auto* button = new QToolButton(bar);
-    button->setObjectName(QLatin1String(spec.name));
-    button->setIcon(style()->standardIcon(spec.icon));
+    button->setObjectName(QLatin1String(round_button.name));
+    button->setIcon(style()->standardIcon(round_button.icon));
     Placeholder(*button);
     bar->addWidget(button);
   }
