@@ -13,6 +13,7 @@
 
 #include "db/storage/abs_exception.h"
 #include "db/storage/memory_stream.h"
+#include "tests/db/engine_error_capture.h"
 
 namespace kelvorin {
 namespace {
@@ -39,15 +40,7 @@ TABSCompressedStreamSettings MakeSettings(uint8_t algorithm, uint8_t level, int3
   return s;
 }
 
-template <typename F>
-int32_t ErrorCode(F&& f) {
-  try {
-    f();
-  } catch (const EABSException& e) {
-    return e.NativeError();
-  }
-  return 0;
-}
+using testing::ErrorCode;
 
 Bytes ReadAll(TABSStream& stream) {
   Bytes out(static_cast<size_t>(stream.Size()));

@@ -14,6 +14,7 @@
 #include "db/storage/abs_exception.h"
 #include "db/storage/database_file.h"
 #include "db/storage/integrity_check.h"
+#include "tests/db/engine_error_capture.h"
 
 namespace kelvorin::testing {
 
@@ -65,16 +66,5 @@ class StorageTest : public ::testing::Test {
   std::filesystem::path dir_;
   TABSLockRetryPolicy saved_policy_;
 };
-
-// Runs the statement and returns the engine error's message ("" if none).
-template <class F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const EABSException& e) {
-    return e.what();
-  }
-  return "";
-}
 
 }  // namespace kelvorin::testing

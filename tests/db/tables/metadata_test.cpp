@@ -14,6 +14,7 @@
 #include "db/storage/memory_stream.h"
 #include "db/tables/table_metadata.h"
 #include "platform/locale_profile.h"
+#include "tests/db/engine_error_capture.h"
 
 namespace kelvorin {
 namespace {
@@ -40,15 +41,7 @@ class FixedRandom : public TABSNameRandom {
   uint32_t value_;
 };
 
-template <typename F>
-int32_t ErrorCode(F&& f) {
-  try {
-    f();
-  } catch (const EABSException& e) {
-    return e.NativeError();
-  }
-  return 0;
-}
+using testing::ErrorCode;
 
 TABSDatasetFieldDef Field(const char* name, C type, int32_t size = 0) {
   TABSDatasetFieldDef f;
