@@ -16,6 +16,7 @@
 #include "pairing/command_runner.h"
 #include "pairing/pairing_engine.h"
 #include "pairing/pairing_error.h"
+#include "tests/scratch_dir_test.h"
 
 namespace pairing_test {
 
@@ -79,26 +80,7 @@ class FakeMatcher : public pairing::CommandRunner {
   std::vector<std::string> commands;
 };
 
-// Runs every test in a fresh scratch directory, since the exchange's files
-// are named relative to the working directory.
-class ScratchDirTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pairing-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    old_dir_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(old_dir_);
-    std::filesystem::remove_all(dir_);
-  }
-
-  std::filesystem::path dir_;
-  std::filesystem::path old_dir_;
-};
+using testing_support::ScratchDirTest;
 
 // An engine with scripted dialogs and the fake matcher.
 class EngineTest : public ScratchDirTest {

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "tests/scratch_dir_test.h"
 #include "tests/tools/program_runner.h"
 
 namespace {
@@ -16,24 +17,7 @@ using tools_test::ReadFile;
 using tools_test::RunProgram;
 using tools_test::WriteFile;
 
-// Each test runs in a scratch directory of its own: tests run in parallel
-// and the program's output goes to fixed file names.
-class KelvorinCompressTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    home_ = std::filesystem::current_path();
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kelvorin-compress-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    scratch_ = pattern;
-    std::filesystem::current_path(scratch_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(home_);
-    std::filesystem::remove_all(scratch_);
-  }
-  std::filesystem::path home_, scratch_;
-};
+class KelvorinCompressTest : public testing_support::ScratchDirTest {};
 
 // Text with some noise, larger than one block of the level-1 default.
 std::string Input() {

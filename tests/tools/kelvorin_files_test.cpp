@@ -5,29 +5,14 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/scratch_dir_test.h"
 #include "tests/tools/program_runner.h"
 
 namespace {
 
 using tools_test::RunProgram;
 
-// Each test runs in a scratch directory of its own: tests run in parallel
-// and the program's output goes to fixed file names.
-class KelvorinFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    home_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvorin-files-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    scratch_ = pattern;
-    std::filesystem::current_path(scratch_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(home_);
-    std::filesystem::remove_all(scratch_);
-  }
-  std::filesystem::path home_, scratch_;
-};
+class KelvorinFilesTest : public testing_support::ScratchDirTest {};
 
 TEST_F(KelvorinFilesTest, CreateThenInfoPrintsTheHeader) {
   ASSERT_EQ(RunProgram("kelvorin", "create files.db --page-size 1024 --extent 4").status, 0);
