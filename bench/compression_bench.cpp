@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "db/storage/compressed_blob_stream.h"
-#include "db/storage/compression.h"
-#include "db/storage/memory_stream.h"
+#include "db/storage/streams/compressed_blob_stream.h"
+#include "db/storage/compression/compression.h"
+#include "db/storage/streams/memory_stream.h"
 
 namespace {
 

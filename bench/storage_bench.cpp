@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "db/storage/disk_page_manager.h"
+#include "db/storage/pages/disk_page_manager.h"
 
 namespace {
 

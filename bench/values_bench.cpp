@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "db/storage/memory_manager.h"
-#include "db/tables/abs_variant.h"
-#include "db/tables/value_compare.h"
-#include "db/tables/value_convert.h"
+#include "db/storage/memory/memory_manager.h"
+#include "db/tables/values/abs_variant.h"
+#include "db/tables/values/value_compare.h"
+#include "db/tables/values/value_convert.h"
 #include "platform/locale_profile.h"
 
 namespace kelvorin {

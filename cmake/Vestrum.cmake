@@ -11,10 +11,12 @@ if(VESTRUM_LIBFUZZER)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-# Includes every *.cmake fragment of the calling folder in name order, so that
-# each component of a folder keeps its build rules in a file of its own.
+# Includes every *.cmake fragment of the calling folder and of its component
+# subfolders in path order, so that each component keeps its build rules in a
+# file of its own beside its sources (paths in a fragment are relative to
+# CMAKE_CURRENT_LIST_DIR).
 macro(vestrum_include_fragments)
-  file(GLOB _vestrum_fragments CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
+  file(GLOB_RECURSE _vestrum_fragments CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
   list(SORT _vestrum_fragments)
   foreach(_fragment ${_vestrum_fragments})
     include(${_fragment})

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "db/storage/abs_exception.h"
+#include "db/storage/errors/abs_exception.h"
 
 namespace kelvorin::testing {
 

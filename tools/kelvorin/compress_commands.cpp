@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "db/storage/compressed_blob_stream.h"
-#include "db/storage/compression.h"
-#include "db/storage/file_stream.h"
-#include "db/storage/memory_manager.h"
+#include "db/storage/streams/compressed_blob_stream.h"
+#include "db/storage/compression/compression.h"
+#include "db/storage/streams/file_stream.h"
+#include "db/storage/memory/memory_manager.h"
 #include "tools/kelvorin/command.h"
 
 namespace kelvorin::tool {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "db/storage/disk_page_manager.h"
-#include "db/storage/integrity_check.h"
+#include "db/storage/pages/disk_page_manager.h"
+#include "db/storage/pages/integrity_check.h"
 #include "tools/kelvorin/command.h"
 
 namespace kelvorin::tool {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "db/storage/abs_exception.h"
-#include "db/storage/database_file.h"
-#include "db/storage/integrity_check.h"
+#include "db/storage/errors/abs_exception.h"
+#include "db/storage/file/database_file.h"
+#include "db/storage/pages/integrity_check.h"
 #include "tests/db/engine_error_capture.h"
 
 namespace kelvorin::testing {

@@ -1,3 +1,0 @@
-# The engine's CRC-32 on its own, for layers that checksum without the file
-# layer or Crypto++ (compression streams among them).
-vestrum_add_library(kelvorin_crc SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/crc32.cpp)

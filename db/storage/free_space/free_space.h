@@ -1,0 +1,95 @@
+// TABSDatabaseFreeSpaceManager: which pages of the database file are in use.
+// PFS pages hold one bit per page, EAM pages two bits per extent (a run of
+// "pages per extent" pages; only the "full" bit is read). The map hands out
+// free pages, grows the file when none is free and shrinks it when a long
+// enough run at its end became free. Bitmap pages are read and written
+// straight through the file, never through the page cache.
+//
+// The map works on the header copy it shares with the disk page manager,
+// reloaded under the header lock before each operation.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "db/storage/file/database_file_layout.h"
+
+namespace kelvorin {
+
+// What the map needs from the file it lives in (the disk page manager).
+class TABSFreeSpaceHost {
+ public:
+  virtual ~TABSFreeSpaceHost() = default;
+  virtual TABSDatabaseHeader& SharedHeader() = 0;
+  // Takes the header lock (with retry; raising "Database is locked" with the
+  // given code) and reloads the header; Release writes nothing.
+  virtual void AcquireHeader(int32_t locked_code) = 0;
+  virtual void ReleaseHeader() noexcept = 0;
+  virtual void WriteSharedHeader() = 0;
+  virtual void ReadRawPage(int32_t page_no, uint8_t* buffer) = 0;
+  virtual void WriteRawPage(int32_t page_no, const uint8_t* buffer) = 0;
+  // Extends the file by count pages and adds them to the header's total.
+  virtual void GrowFile(int32_t count) = 0;
+  // Lowers the header's total by count pages and shortens the file.
+  virtual void ShrinkFile(int32_t count) = 0;
+  virtual int64_t RandomBetween(int64_t low, int64_t high) = 0;
+};
+
+class TABSDatabaseFreeSpaceManager {
+ public:
+  explicit TABSDatabaseFreeSpaceManager(TABSFreeSpaceHost& host);
+
+  int32_t AllocatePage();
+  void FreePage(int32_t page_no);
+  // Raises "Cannot delete PFS or EAM page. PageNo=%d" for a system page.
+  void CheckRemovable(int32_t page_no) const;
+  bool IsSystemPage(int64_t page_no) const;
+  // Drops count pages from the end of the file (the caller holds the header
+  // lock), clearing the bits of dropped system pages in PFS pages that stay.
+  void DropTail(int32_t count);
+  // Lowers the total to the pages the file holds, with the last used page
+  // among them (the caller holds the header lock; for a growth whose header
+  // reached the disk but whose size change did not).
+  void DropLostTail(int32_t pages_in_file);
+  // Clears the PFS bits of pages first .. end - 1 at and beyond the total
+  // (left by a growth that stopped before its header was written).
+  void ClearBitsFrom(int64_t first, int64_t end);
+  // Reads the PFS bit (no lock; the caller holds the header lock or is alone).
+  bool IsPageUsed(int32_t page_no);
+
+  int64_t PagesPerPfs() const { return pages_per_pfs_; }
+  int64_t PagesPerGroup() const { return pages_per_group_; }
+  int64_t PfsPageOfIndex(int64_t index) const { return index * pages_per_pfs_; }
+  int64_t EamPageOfIndex(int64_t index) const;
+  int32_t PfsPageFor(int32_t page_no) const;
+  int32_t EamPageFor(int32_t page_no) const;
+  int32_t GrowthStep() const;
+
+ private:
+  struct Bitmap;  // one bitmap page read for a change
+
+  int32_t SearchGroup(int64_t group);
+  int32_t Extend();
+  void CreatePfsPage(int64_t index);
+  void CreateEamPage(int64_t index);
+  // strict: raise when the bit already has the value; else accept it.
+  void MarkPage(int32_t page_no, bool used, bool strict);
+  // freed_page counts as free whatever its PFS bit says (it is about to be
+  // cleared).
+  void UpdateEamEntry(int32_t page_no, int32_t freed_page = -1);
+  int32_t RecomputeLastUsed(int32_t from);
+  bool IsBlankPage(int64_t page_no);
+  void ShrinkTail();
+  void ReadBitmap(int32_t page_no, uint16_t type, int32_t wrong_type_code, std::vector<uint8_t>& buffer);
+
+  TABSFreeSpaceHost& host_;
+  TABSDatabaseHeader& header_;
+  int64_t data_size_;
+  int64_t pages_per_extent_;
+  int64_t pages_per_pfs_;
+  int64_t extents_per_eam_;
+  int64_t pages_per_group_;
+  bool groups_fill_pfs_ranges_;  // even pages per extent
+};
+
+}  // namespace kelvorin

@@ -1,2 +1,0 @@
-vestrum_add_library(kelvorin_memory SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/memory_manager.cpp
-                    LIBS kelvorin_errors platform_system)

@@ -1,0 +1,286 @@
+#include "db/storage/pages/page_manager.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "db/storage/errors/abs_exception.h"
+#include "db/storage/pages/page_errors.h"
+
+namespace kelvorin {
+
+using namespace page_errors;
+
+namespace {
+
+int32_t CacheCapacityFor(int64_t available_memory) {
+  return static_cast<int32_t>(std::min<int64_t>(1000, available_memory / 65536));
+}
+
+}  // namespace
+
+TABSPageManager::TABSPageManager(int32_t page_size, int32_t page_header_size)
+    : page_size_(page_size),
+      page_header_size_(page_header_size),
+      cache_capacity_(CacheCapacityFor(MemoryManager().AvailableMemory())) {}
+
+TABSPageManager::~TABSPageManager() = default;
+
+void TABSPageManager::SetPageSize(int32_t page_size, int32_t page_header_size) {
+  page_size_ = page_size;
+  page_header_size_ = page_header_size;
+}
+
+void TABSPageManager::DiscardAll() {
+  last_session_ = nullptr;
+  sessions_.clear();
+  cache_.Clear();
+}
+
+int32_t TABSPageManager::PageCount() { return 0; }
+
+TABSPageManager::Session* TABSPageManager::FindSession(int32_t id) {
+  for (auto& s : sessions_) {
+    if (s->id == id) return s.get();
+  }
+  return nullptr;
+}
+
+const TABSPageManager::Session* TABSPageManager::FindSession(int32_t id) const {
+  for (const auto& s : sessions_) {
+    if (s->id == id) return s.get();
+  }
+  return nullptr;
+}
+
+TABSPageManager::Session& TABSPageManager::FindOrAddSession(int32_t id) {
+  if (last_session_ && last_session_->id == id) return *last_session_;
+  if (Session* s = FindSession(id)) {
+    last_session_ = s;
+    return *s;
+  }
+  sessions_.push_back(std::make_unique<Session>());
+  sessions_.back()->id = id;
+  return *sessions_.back();
+}
+
+bool TABSPageManager::HasUncommittedPages() const {
+  return std::any_of(sessions_.begin(), sessions_.end(),
+                     [](const auto& s) { return s->dirty.Count() > 0; });
+}
+
+void TABSPageManager::CheckCommitted() const {
+  if (HasUncommittedPages()) throw EABSException(kNotCommitted, "Cannot free not commited pages");
+}
+
+int32_t TABSPageManager::DirtyPageCount(int32_t session) const {
+  const Session* s = FindSession(session);
+  return s ? s->dirty.Count() : 0;
+}
+
+void TABSPageManager::CheckRemovable(int32_t) {}
+void TABSPageManager::BeginCommitWrites(const TABSCommitPlan&) {}
+void TABSPageManager::FinishCommitWrites() {}
+void TABSPageManager::AbortCommitWrites() noexcept {}
+void TABSPageManager::RevalidateCachedPage(TABSPage&) {}
+
+TABSPage* TABSPageManager::AddPage(int32_t session_id, uint16_t page_type) {
+  Session& session = FindOrAddSession(session_id);
+  auto page = std::make_unique<TABSPage>(this, -1);
+  AllocatePageNumber(*page);
+  if (page->PageNo() == -1) throw EABSException(kInvalidPageNumber, "Invalid page number");
+  page->use_count = 1;
+  page->dirty = true;
+  page->loaded = false;
+  if (page_header_size_ != 0) {
+    page->SetPageType(page_type);
+    page->SetWriteCounter(static_cast<int32_t>(random_.Between(0, kMaxInitialWriteCounter)));
+  }
+  page->list = TABSPageListKind::kSession;
+  page->owner_session = session_id;
+  // A stale copy of a page number that was freed and handed out again.
+  if (TABSPage* old = cache_.Find(page->PageNo()); old && old->use_count == 0) {
+    cache_.Delete(old->PageNo());
+  }
+  TABSPage* result = page.get();
+  session.added.push_back(result->PageNo());
+  session.dirty.Add(std::move(page));
+  return result;
+}
+
+void TABSPageManager::LoadIntoCache(int32_t session, int32_t page_no) {
+  // A full cache gives its least recently used page object (and buffer) to
+  // the new page instead of freeing one and allocating another.
+  std::unique_ptr<TABSPage> page;
+  if (cache_.Count() >= cache_capacity_) page = cache_.TakeLeastRecentlyUsedUnheld();
+  if (page && page->BufferSize() == page_size_) {
+    page->SetPageNo(page_no);
+  } else {
+    page = std::make_unique<TABSPage>(this, page_no);
+    page->AllocateBuffer();
+  }
+  page->dirty = false;
+  page->use_count = 0;
+  page->encrypt = true;
+  page->owner_session = session;
+  page->list = TABSPageListKind::kCache;
+  ReadPage(*page);  // a failed read never reaches the cache
+  page->loaded = true;
+  cache_.Add(std::move(page));
+}
+
+TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type) {
+  if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
+  Session& session = FindOrAddSession(session_id);
+  TABSPage* page = session.dirty.Find(page_no);
+  if (page == nullptr) {
+    page = cache_.Find(page_no);
+    if (page != nullptr) {
+      if (page->use_count > 0 && page->owner_session != session_id) {
+        throw EABSException(kPageUsedByOther, "Page is used by other session");
+      }
+      if (multi_user_ && page->use_count == 0 && !page->dirty) {
+        try {
+          RevalidateCachedPage(*page);
+        } catch (...) {
+          cache_.Delete(page_no);
+          throw;
+        }
+      }
+    } else {
+      LoadIntoCache(session_id, page_no);
+      page = cache_.Find(page_no);
+      if (page_header_size_ != 0 && page_type != kAnyPageType && page->PageType() != page_type) {
+        cache_.Delete(page_no);
+        throw EABSException(kInvalidPageType, "Invalid page type. Possibly data is corrupted");
+      }
+    }
+  }
+  page->owner_session = session_id;
+  ++page->use_count;
+  return page;
+}
+
+void TABSPageManager::PutPage(TABSPage* page) {
+  if (page == nullptr || page->use_count <= 0) return;
+  if (--page->use_count > 0) return;
+  page->loaded = false;
+  if (page->list != TABSPageListKind::kCache) return;
+  if (page->dirty) {
+    Session& owner = FindOrAddSession(page->owner_session);
+    std::unique_ptr<TABSPage> moved = cache_.Take(page->PageNo());
+    moved->list = TABSPageListKind::kSession;
+    owner.dirty.Add(std::move(moved));
+    return;
+  }
+  cache_.Touch(page);
+  if (cache_.Count() > cache_capacity_) cache_.EvictUnheld(cache_capacity_);
+}
+
+void TABSPageManager::RemovePage(int32_t session_id, int32_t page_no) {
+  Session& session = FindOrAddSession(session_id);
+  // A page removed twice is freed once.
+  if (std::find(session.removed.begin(), session.removed.end(), page_no) == session.removed.end()) {
+    session.removed.push_back(page_no);
+  }
+}
+
+TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session) {
+  TABSCommitPlan plan;
+  plan.session = session_id;
+  std::unordered_set<int32_t> removed;
+  for (const int32_t page_no : session.removed) {
+    if (!removed.insert(page_no).second) continue;
+    CheckRemovable(page_no);
+    const TABSPage* page = session.dirty.Find(page_no);
+    if (page != nullptr && page->use_count > 0) {
+      throw EABSException(kRemoveUsedPage, "Cannot remove used page");
+    }
+    // A freed page must not stay cached for someone who still holds it.
+    const TABSPage* cached = cache_.Find(page_no);
+    if (cached != nullptr && cached->use_count > 0) {
+      throw EABSException(kPageUsedByOther, "Page is used by other session");
+    }
+    plan.removed.push_back(page_no);
+  }
+  for (int32_t i = 0; i < session.dirty.Count(); ++i) {
+    TABSPage* page = session.dirty.At(i);
+    if (removed.count(page->PageNo())) continue;
+    if (!page->dirty) throw EABSException(kInvalidDirtyPage, "Invalid dirty page");
+    if (page->use_count > 0) throw EABSException(kWriteUsedPage, "Cannot write used page");
+    // The committed page replaces any older copy in the cache, which must
+    // therefore be free to drop.
+    const TABSPage* cached = cache_.Find(page->PageNo());
+    if (cached != nullptr && cached->use_count > 0) {
+      throw EABSException(kPageUsedByOther, "Page is used by other session");
+    }
+    plan.dirty.push_back(page);
+  }
+  return plan;
+}
+
+void TABSPageManager::CommitSession(int32_t session_id) {
+  for (int32_t i = 0; i < cache_.Count(); ++i) {
+    const TABSPage* page = cache_.At(i);
+    if (page->owner_session == session_id && page->use_count > 0) {
+      throw EABSException(kPagesNotReleased, "Some session pages are not released");
+    }
+  }
+  Session* session = FindSession(session_id);
+  if (session == nullptr) return;
+  const TABSCommitPlan plan = PlanCommit(session_id, *session);
+  if (plan.removed.empty() && plan.dirty.empty()) {
+    session->added.clear();
+    return;
+  }
+  BeginCommitWrites(plan);
+  try {
+    for (const int32_t page_no : plan.removed) FreePageNumber(page_no);
+    for (TABSPage* page : plan.dirty) WritePage(*page);
+    FinishCommitWrites();
+  } catch (...) {
+    AbortCommitWrites();
+    throw;
+  }
+  ApplyCommit(*session, plan);
+}
+
+void TABSPageManager::ApplyCommit(Session& session, const TABSCommitPlan& plan) {
+  for (const int32_t page_no : plan.removed) {
+    session.dirty.Take(page_no);
+    if (TABSPage* cached = cache_.Find(page_no); cached && cached->use_count == 0) {
+      cache_.Delete(page_no);
+    }
+  }
+  for (TABSPage* page : plan.dirty) {
+    std::unique_ptr<TABSPage> owned = session.dirty.Take(page->PageNo());
+    owned->dirty = false;
+    if (cache_.Find(page->PageNo())) cache_.Delete(page->PageNo());
+    if (cache_.Count() < cache_capacity_) {
+      owned->list = TABSPageListKind::kCache;
+      cache_.Add(std::move(owned));
+    }
+  }
+  session.dirty.Clear();
+  session.added.clear();
+  session.removed.clear();
+}
+
+void TABSPageManager::RollbackSession(int32_t session_id) {
+  Session* session = FindSession(session_id);
+  if (session == nullptr) return;
+  for (int32_t i = 0; i < session->dirty.Count(); ++i) {
+    const TABSPage* page = session->dirty.At(i);
+    if (!page->dirty) throw EABSException(kInvalidIndexPage, "Invalid index page");
+    if (page->use_count > 0) throw EABSException(kRemoveUsedPage, "Cannot remove used page");
+  }
+  session->dirty.Clear();
+  session->removed.clear();
+  // Each number leaves the list as it is given back, so a failure part-way
+  // leaves exactly the numbers still owed.
+  while (!session->added.empty()) {
+    FreePageNumber(session->added.back());
+    session->added.pop_back();
+  }
+}
+
+}  // namespace kelvorin

@@ -1,0 +1,114 @@
+// TABSPageManager: the layer every storage structure reads and changes pages
+// through. It keeps one shared cache of clean pages, gives every session its
+// own list of changed pages and turns a session's changes into a transaction:
+// a commit writes the changed pages and frees the removed ones, a rollback
+// throws the changed pages away and frees the pages the session allocated.
+//
+// Storage is reached through four abstract operations (allocate and free a
+// page number, read and write a page); the disk page manager implements them
+// on the database file, the temporary and in-memory managers in memory.
+// A commit is all or nothing: every precondition is checked before the first
+// change, and the storage hooks around the writes make them atomic.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "db/storage/pages/page.h"
+#include "db/storage/pages/page_list.h"
+#include "db/storage/pages/page_random.h"
+
+namespace kelvorin {
+
+inline constexpr int32_t kSystemSessionId = -2;
+inline constexpr int32_t kInvalidSessionId = -1;
+
+// What one commit changes, checked before anything is written.
+struct TABSCommitPlan {
+  int32_t session = kInvalidSessionId;
+  std::vector<int32_t> removed;       // page numbers to free, in request order
+  std::vector<TABSPage*> dirty;       // pages to write, ascending page number
+};
+
+class TABSPageManager {
+ public:
+  TABSPageManager(int32_t page_size, int32_t page_header_size);
+  TABSPageManager(const TABSPageManager&) = delete;
+  TABSPageManager& operator=(const TABSPageManager&) = delete;
+  // Frees every page object; uncommitted changes are lost (see CheckCommitted).
+  virtual ~TABSPageManager();
+
+  int32_t PageSize() const { return page_size_; }
+  int32_t PageHeaderSize() const { return page_header_size_; }
+  int32_t DataSize() const { return page_size_ - page_header_size_; }
+  int32_t CacheCapacity() const { return cache_capacity_; }
+  void SetCacheCapacity(int32_t capacity) { cache_capacity_ = capacity; }
+  int32_t CachedPageCount() const { return cache_.Count(); }
+  bool MultiUser() const { return multi_user_; }
+  TABSRandomSource& Random() { return random_; }
+
+  virtual int32_t PageCount();
+  virtual void AllocatePageNumber(TABSPage& page) = 0;
+  virtual void FreePageNumber(int32_t page_no) = 0;
+  // Fills the page's buffer from storage; raises on any failure.
+  virtual void ReadPage(TABSPage& page) = 0;
+  virtual void WritePage(TABSPage& page) = 0;
+  virtual void RemovePage(int32_t session, int32_t page_no);
+  virtual TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type);
+  virtual void CommitSession(int32_t session);
+
+  TABSPage* AddPage(int32_t session, uint16_t page_type);
+  void PutPage(TABSPage* page);
+  void RollbackSession(int32_t session);
+
+  bool HasUncommittedPages() const;
+  // Raises "Cannot free not commited pages" when a session has changes.
+  void CheckCommitted() const;
+  // Pages changed by the session and not yet committed (tests, checks).
+  int32_t DirtyPageCount(int32_t session) const;
+
+ protected:
+  void SetPageSize(int32_t page_size, int32_t page_header_size);
+  void SetMultiUser(bool multi_user) { multi_user_ = multi_user; }
+  // Drops every page object and session (the storage is going away).
+  void DiscardAll();
+  // Drops the clean cached pages nobody holds (storage changed under them).
+  void DropCachedPages() { cache_.EvictUnheld(0); }
+
+  // Storage hooks around a commit. Begin may refuse the plan before anything
+  // is written; Abort undoes whatever was written since Begin and must not
+  // throw; Finish makes the writes durable.
+  virtual void CheckRemovable(int32_t page_no);
+  virtual void BeginCommitWrites(const TABSCommitPlan& plan);
+  virtual void FinishCommitWrites();
+  virtual void AbortCommitWrites() noexcept;
+  // Brings a clean cached page up to date with storage (multi-user disk).
+  virtual void RevalidateCachedPage(TABSPage& page);
+
+ private:
+  struct Session {
+    int32_t id;
+    TABSSortedPageList dirty;
+    std::vector<int32_t> added;
+    std::vector<int32_t> removed;
+  };
+
+  Session* FindSession(int32_t id);
+  const Session* FindSession(int32_t id) const;
+  Session& FindOrAddSession(int32_t id);
+  TABSCommitPlan PlanCommit(int32_t session_id, Session& session);
+  void ApplyCommit(Session& session, const TABSCommitPlan& plan);
+  void LoadIntoCache(int32_t session, int32_t page_no);
+
+  int32_t page_size_;
+  int32_t page_header_size_;
+  int32_t cache_capacity_;
+  bool multi_user_ = false;
+  TABSSortedPageList cache_;
+  std::vector<std::unique_ptr<Session>> sessions_;
+  Session* last_session_ = nullptr;  // sessions are never removed but all at once
+  TABSRandomSource random_;
+};
+
+}  // namespace kelvorin

@@ -1,3 +1,0 @@
-vestrum_add_test(kelvorin_crash_test
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/crash_test.cpp
-  LIBS kelvorin_pages)

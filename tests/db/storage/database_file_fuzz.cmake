@@ -1,3 +1,0 @@
-vestrum_add_fuzzer(kelvorin_database_file_fuzz
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/database_file_fuzz.cpp
-  LIBS kelvorin_pages)

@@ -1,0 +1,3 @@
+vestrum_add_fuzzer(kelvorin_database_file_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/database_file_fuzz.cpp
+  LIBS kelvorin_pages)

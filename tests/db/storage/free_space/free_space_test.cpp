@@ -1,0 +1,154 @@
+// The free-space map: positions of PFS and EAM pages, growth and shrink
+// steps, and the boundaries where new bitmap pages appear. 512-byte pages
+// reach the boundaries cheaply (3776 pages per PFS page).
+#include <gtest/gtest.h>
+
+#include "db/storage/pages/disk_page_manager.h"
+#include "tests/db/storage/storage_test_util.h"
+
+namespace kelvorin {
+namespace {
+
+using testing::ErrorOf;
+
+class FreeSpaceTest : public testing::StorageTest {
+ protected:
+  TABSDatabaseFreeSpaceManager& Create(int32_t extent, int32_t page_size = 512) {
+    m_.Random().Seed(7);
+    m_.CreateDatabaseFile(Path(), {}, extent, page_size);
+    return *m_.FreeSpace();
+  }
+  int32_t Total() const { return m_.Header().total_page_count; }
+  uint64_t FileSize() const { return std::filesystem::file_size(Path()); }
+  void CloseAndCheck() {
+    m_.Close();
+    ExpectNoCorruption(Path());
+  }
+
+  TABSDiskPageManager m_;
+};
+
+TEST_F(FreeSpaceTest, FirstAllocationsGrowAndFreeingShrinks) {
+  TABSDatabaseFreeSpaceManager& fsm = Create(8, 4096);
+  EXPECT_EQ(fsm.AllocatePage(), 2);
+  EXPECT_EQ(Total(), 6);
+  EXPECT_EQ(FileSize(), 380u + 6 * 4096);
+  EXPECT_TRUE(fsm.IsPageUsed(0));
+  EXPECT_TRUE(fsm.IsPageUsed(1));
+  for (int32_t expected : {3, 4, 5}) EXPECT_EQ(fsm.AllocatePage(), expected);
+  EXPECT_EQ(Total(), 6);
+  EXPECT_EQ(fsm.AllocatePage(), 6);
+  EXPECT_EQ(Total(), 14);
+  fsm.FreePage(6);
+  EXPECT_EQ(m_.Header().last_used_page, 5);
+  EXPECT_EQ(Total(), 6);
+  EXPECT_EQ(FileSize(), 380u + 6 * 4096);
+  EXPECT_EQ(ErrorOf([&] { fsm.FreePage(4); fsm.FreePage(4); }), "Page: 4 already free - Native error: 30427");
+  EXPECT_EQ(ErrorOf([&] { fsm.FreePage(1); }), "Cannot delete PFS or EAM page. PageNo=1 - Native error: 30434");
+  EXPECT_EQ(fsm.AllocatePage(), 4);  // a free page below the last used one is found again
+  CloseAndCheck();
+}
+
+TEST_F(FreeSpaceTest, SystemPagePositions) {
+  TABSDatabaseFreeSpaceManager& fsm = Create(8, 4096);
+  EXPECT_EQ(fsm.PagesPerPfs(), 32448);
+  EXPECT_EQ(fsm.PagesPerGroup(), 129792);
+  EXPECT_EQ(fsm.EamPageOfIndex(1), 129793);  // 129792 is PFS page 4
+  for (int64_t n : {0, 1, 32448, 64896, 129792, 129793}) EXPECT_TRUE(fsm.IsSystemPage(n)) << n;
+  for (int64_t n : {2, 32449, 129794}) EXPECT_FALSE(fsm.IsSystemPage(n)) << n;
+}
+
+struct Boundary {
+  const char* name;
+  int32_t extent;
+  int32_t last_before;   // last used page when the next allocation crosses
+  int32_t new_system;    // the bitmap page that the crossing creates
+  int32_t next_page;     // the page it returns
+};
+
+class FreeSpaceBoundaryTest : public FreeSpaceTest, public ::testing::WithParamInterface<Boundary> {};
+
+TEST_P(FreeSpaceBoundaryTest, CrossingCreatesTheBitmapPage) {
+  const Boundary b = GetParam();
+  TABSDatabaseFreeSpaceManager& fsm = Create(b.extent);
+  int32_t page = -1;
+  while (page < b.last_before) page = fsm.AllocatePage();
+  ASSERT_EQ(page, b.last_before);
+  EXPECT_EQ(fsm.AllocatePage(), b.next_page);
+  EXPECT_TRUE(fsm.IsSystemPage(b.new_system));
+  EXPECT_TRUE(fsm.IsPageUsed(b.new_system));
+  // Give everything back from the top: the file shrinks below the boundary
+  // and the map stays consistent; growing again re-creates the page.
+  for (int32_t p = b.next_page; Total() > b.new_system; --p) {
+    if (!fsm.IsSystemPage(p)) fsm.FreePage(p);
+  }
+  m_.Close();
+  ExpectNoCorruption(Path());
+  bool multi = false, ro = false;
+  m_.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  TABSDatabaseFreeSpaceManager& again = *m_.FreeSpace();
+  page = -1;
+  while (page < b.next_page) page = again.AllocatePage();
+  EXPECT_EQ(page, b.next_page);
+  CloseAndCheck();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages512, FreeSpaceBoundaryTest,
+    ::testing::Values(Boundary{"pfs", 8, 3775, 3776, 3777},
+                      // pages per extent 1: EAM page 1 at 1888, inside PFS page 0
+                      Boundary{"eam_odd_1", 1, 1887, 1888, 1889},
+                      // pages per extent 3: EAM page 1 at 5664, inside PFS page 1
+                      Boundary{"eam_odd_3", 3, 5663, 5664, 5665}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FreeSpaceTest, TrimTailAndShrinkByKeepTheMapConsistent) {
+  TABSDatabaseFreeSpaceManager& fsm = Create(1);
+  int32_t page = -1;
+  while (page < 1900) page = fsm.AllocatePage();
+  for (int32_t p = 1900; p > 1800; --p) {
+    if (!fsm.IsSystemPage(p)) fsm.FreePage(p);
+  }
+  m_.TrimTail();
+  EXPECT_EQ(Total(), m_.Header().last_used_page + 1);
+  m_.Close();
+  ExpectNoCorruption(Path());
+}
+
+TEST_F(FreeSpaceTest, LeftoverBitAboveTheLastUsedPageDoesNotBlockGrowth) {
+  TABSDatabaseFreeSpaceManager& fsm = Create(8);
+  fsm.AllocatePage();
+  // An allocation that set page 3's bit and died before writing the header.
+  std::vector<uint8_t> pfs(512);
+  m_.ReadPartOfPage(pfs.data(), 0, 512, 0);
+  pfs[40] |= 1 << 3;
+  m_.WritePartOfPage(pfs.data(), 0, 512, 0);
+  EXPECT_EQ(fsm.AllocatePage(), 4);
+  EXPECT_EQ(fsm.AllocatePage(), 5);
+  m_.Close();
+  const TABSIntegrityReport report = CheckDatabaseFile(Path());
+  EXPECT_FALSE(report.HasCorruption()) << report.Describe();
+  EXPECT_NE(report.Describe().find("page 3: allocated but never written"), std::string::npos);
+}
+
+TEST_F(FreeSpaceTest, RandomAllocateAndFreeStaysConsistent) {
+  TABSDatabaseFreeSpaceManager& fsm = Create(3);
+  TABSRandomSource random(99);
+  std::vector<int32_t> used;
+  for (int step = 0; step < 3000; ++step) {
+    if (used.empty() || random.Between(0, 9) < 6) {
+      const int32_t page = fsm.AllocatePage();
+      ASSERT_EQ(std::find(used.begin(), used.end(), page), used.end()) << "page handed out twice";
+      used.push_back(page);
+    } else {
+      const size_t at = static_cast<size_t>(random.Between(0, int64_t(used.size()) - 1));
+      fsm.FreePage(used[at]);
+      used.erase(used.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+  }
+  for (int32_t page : used) EXPECT_TRUE(fsm.IsPageUsed(page));
+  CloseAndCheck();
+}
+
+}  // namespace
+}  // namespace kelvorin

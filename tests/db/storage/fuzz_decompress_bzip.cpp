@@ -1,7 +1,0 @@
-// Fuzz target: the BZIP decompressor on arbitrary or damaged input.
-#include "tests/db/storage/fuzz_decompress.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  kelvorin::fuzz::DecompressInput(2, 1, data, size);
-  return 0;
-}

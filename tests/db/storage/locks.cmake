@@ -1,3 +1,0 @@
-vestrum_add_test(kelvorin_locks_test
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/locks_test.cpp
-  LIBS kelvorin_pages)

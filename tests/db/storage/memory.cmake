@@ -1,2 +1,0 @@
-vestrum_add_test(kelvorin_memory_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/memory_test.cpp
-                 LIBS kelvorin_memory)
