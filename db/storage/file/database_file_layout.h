@@ -31,6 +31,8 @@ inline constexpr std::string_view kDatabaseSignature = "KELVORINDATABASE";
 inline constexpr double kFormatVersion = 3.21;
 // Files older than this open with the needs-repair flag.
 inline constexpr double kOldestCleanVersion = 2.99;
+// Files from this version on keep the owner field of their page headers.
+inline constexpr double kFirstVersionWithPageOwners = 2.99;
 
 // Fields of the database header that are read or written on their own.
 inline constexpr int64_t kCommitCounterFieldOffset = 38;

@@ -131,6 +131,7 @@ void TABSDiskPageManager::CloseFile() noexcept {
   free_space_.reset();
   DiscardAll();
   header_lock_count_ = 0;
+  table_list_lock_count_ = 0;
   in_commit_ = false;
   completed_state_unwritten_ = false;
   unsynced_pages_.clear();
@@ -153,6 +154,7 @@ void TABSDiskPageManager::Close() {
   free_space_.reset();
   DiscardAll();
   header_lock_count_ = 0;
+  table_list_lock_count_ = 0;
   completed_state_unwritten_ = false;
   unsynced_pages_.clear();
   file_.CloseFile();
@@ -357,11 +359,20 @@ void TABSDiskPageManager::UnlockHeader() {
 }
 
 bool TABSDiskPageManager::LockTableList() {
-  return file_.IsOpened() && file_.LockByteWithRetry(1, kTableListLockOffset);
+  if (!file_.IsOpened()) return false;
+  if (table_list_lock_count_ > 0) {
+    ++table_list_lock_count_;
+    return true;
+  }
+  if (!file_.LockByteWithRetry(1, kTableListLockOffset)) return false;
+  table_list_lock_count_ = 1;
+  return true;
 }
 
 bool TABSDiskPageManager::UnlockTableList() {
-  return file_.IsOpened() && file_.UnlockByte(1, kTableListLockOffset);
+  if (!file_.IsOpened() || table_list_lock_count_ <= 0) return false;
+  if (--table_list_lock_count_ > 0) return true;
+  return file_.UnlockByte(1, kTableListLockOffset);
 }
 
 bool TABSDiskPageManager::IsSoleOpener() { return file_.IsOpened() && file_.IsSoleOpener(); }
@@ -633,11 +644,13 @@ void TABSDiskPageManager::RemovePage(int32_t session, int32_t page_no) {
   TABSPageManager::RemovePage(session, page_no);
 }
 
-TABSPage* TABSDiskPageManager::GetPage(int32_t session, int32_t page_no, uint16_t page_type) {
+TABSPage* TABSDiskPageManager::GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner) {
   CheckOpened(kNotOpen);
   free_space_->CheckRemovable(page_no);
-  return TABSPageManager::GetPage(session, page_no, page_type);
+  return TABSPageManager::GetPage(session, page_no, page_type, owner);
 }
+
+bool TABSDiskPageManager::StoresPageOwners() const { return header_.version >= kFirstVersionWithPageOwners; }
 
 void TABSDiskPageManager::RevalidateCachedPage(TABSPage& page) {
   if (!MultiUser()) return;

@@ -34,6 +34,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // Raises "Cannot free not commited pages" (and stays open) while a session
   // has uncommitted changes.
   void Close();
+  // Closes at once, dropping whatever sessions have not committed (their
+  // allocated pages stay marked used: leaks, never damage).
+  void CloseDiscarding() noexcept { CloseFile(); }
   bool IsOpened() const { return file_.IsOpened(); }
 
   const TABSDatabaseHeader& Header() const { return header_; }
@@ -64,8 +67,11 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // journal another process left behind.
   bool LockHeader();
   void UnlockHeader();
+  // Nested within this object like the header lock, so that a table opened
+  // while a catalogue change holds the lock takes it again at once.
   bool LockTableList();
   bool UnlockTableList();
+  bool TableListLocked() const { return table_list_lock_count_ > 0; }
   int32_t NextObjectNumber();
   // True when no other open of the file exists.
   bool IsSoleOpener();
@@ -80,7 +86,8 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void ReadPage(TABSPage& page) override;
   void WritePage(TABSPage& page) override;
   void RemovePage(int32_t session, int32_t page_no) override;
-  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type) override;
+  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
+                    int32_t owner = kAnyPageOwner) override;
 
  protected:
   void CheckRemovable(int32_t page_no) override;
@@ -88,6 +95,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void FinishCommitWrites() override;
   void AbortCommitWrites() noexcept override;
   void RevalidateCachedPage(TABSPage& page) override;
+  bool StoresPageOwners() const override;
 
  private:
   // TABSFreeSpaceHost
@@ -134,6 +142,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   TABSMemoryBlock scratch_;
   TABSMemoryBlock old_images_;  // a run of old page images for the journal
   int32_t header_lock_count_ = 0;
+  int32_t table_list_lock_count_ = 0;
 
   // The commit being written.
   bool in_commit_ = false;

@@ -128,7 +128,17 @@ void TABSPageManager::LoadIntoCache(int32_t session, int32_t page_no) {
   cache_.Add(std::move(page));
 }
 
-TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type) {
+void TABSPageManager::CheckPageIdentity(const TABSPage& page, uint16_t page_type, int32_t owner) const {
+  if (page_header_size_ == 0) return;
+  if (page_type != kAnyPageType && page.PageType() != page_type) {
+    throw EABSException(kInvalidPageType, "Invalid page type. Possibly data is corrupted");
+  }
+  if (owner != kAnyPageOwner && StoresPageOwners() && page.Owner() != owner) {
+    throw EABSException(kInvalidPageOwner, "Invalid page owner. Possibly data is corrupted");
+  }
+}
+
+TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner) {
   if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
   Session& session = FindOrAddSession(session_id);
   TABSPage* page = session.dirty.Find(page_no);
@@ -149,12 +159,17 @@ TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t
     } else {
       LoadIntoCache(session_id, page_no);
       page = cache_.Find(page_no);
-      if (page_header_size_ != 0 && page_type != kAnyPageType && page->PageType() != page_type) {
+      try {
+        CheckPageIdentity(*page, page_type, owner);
+      } catch (...) {
         cache_.Delete(page_no);
-        throw EABSException(kInvalidPageType, "Invalid page type. Possibly data is corrupted");
+        throw;
       }
     }
   }
+  // A page found in the cache or among the session's changes is checked too:
+  // it may have been loaded for another structure.
+  CheckPageIdentity(*page, page_type, owner);
   page->owner_session = session_id;
   ++page->use_count;
   return page;

@@ -23,6 +23,8 @@ namespace kelvorin {
 
 inline constexpr int32_t kSystemSessionId = -2;
 inline constexpr int32_t kInvalidSessionId = -1;
+// A GetPage that names no owner accepts any.
+inline constexpr int32_t kAnyPageOwner = -1;
 
 // What one commit changes, checked before anything is written.
 struct TABSCommitPlan {
@@ -55,7 +57,12 @@ class TABSPageManager {
   virtual void ReadPage(TABSPage& page) = 0;
   virtual void WritePage(TABSPage& page) = 0;
   virtual void RemovePage(int32_t session, int32_t page_no);
-  virtual TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type);
+  // The page must have the type asked for (kAnyPageType: any) and, where
+  // the storage keeps page owners, the owner asked for (kAnyPageOwner: any),
+  // whether it comes from storage, the cache or the session's own changes:
+  // a wrong reference must never hand one structure another's page.
+  virtual TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
+                            int32_t owner = kAnyPageOwner);
   virtual void CommitSession(int32_t session);
 
   TABSPage* AddPage(int32_t session, uint16_t page_type);
@@ -85,6 +92,8 @@ class TABSPageManager {
   virtual void AbortCommitWrites() noexcept;
   // Brings a clean cached page up to date with storage (multi-user disk).
   virtual void RevalidateCachedPage(TABSPage& page);
+  // Whether the owner field of page headers is kept (and so checked).
+  virtual bool StoresPageOwners() const { return page_header_size_ != 0; }
 
  private:
   struct Session {
@@ -100,6 +109,8 @@ class TABSPageManager {
   TABSCommitPlan PlanCommit(int32_t session_id, Session& session);
   void ApplyCommit(Session& session, const TABSCommitPlan& plan);
   void LoadIntoCache(int32_t session, int32_t page_no);
+  // Raises unless the page has the type and owner asked for.
+  void CheckPageIdentity(const TABSPage& page, uint16_t page_type, int32_t owner) const;
 
   int32_t page_size_;
   int32_t page_header_size_;

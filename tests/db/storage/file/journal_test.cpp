@@ -10,35 +10,12 @@
 #include "db/storage/file/journal.h"
 #include "platform/file.h"
 #include "tests/db/storage/storage_test_util.h"
+#include "tests/db/storage/write_faults.h"
 
 namespace kelvorin {
 namespace {
 
 using testing::ErrorOf;
-
-// Fails every write to the database's pages from the n-th on, so that a
-// commit stops part-way and cannot roll itself back either.
-class FailingDisk : public platform::FileObserver {
- public:
-  FailingDisk(std::string path, int fail_from) : path_(std::move(path)), fail_from_(fail_from) {
-    platform::SetFileObserver(this);
-  }
-  ~FailingDisk() override { platform::SetFileObserver(nullptr); }
-  void BeforeWrite(const std::string& path, int64_t offset, const void*, int64_t) override {
-    if (path == path_ && offset >= 380 && ++writes_ >= fail_from_) {
-      throw EABSException(99998, "disk gone");
-    }
-  }
-  void AfterSync(const std::string&) override {}
-  void BeforeTruncate(const std::string&, int64_t) override {}
-  void AfterRemove(const std::string&) override {}
-  void AfterDirectorySync(const std::string&) override {}
-
- private:
-  std::string path_;
-  int fail_from_;
-  int writes_ = 0;
-};
 
 class JournalTest : public testing::StorageTest {
  protected:
@@ -67,8 +44,12 @@ class JournalTest : public testing::StorageTest {
       m.PutPage(page);
     }
     {
-      FailingDisk disk(Path(), 2);
-      EXPECT_EQ(ErrorOf([&] { m.CommitSession(1); }), "disk gone - Native error: 99998");
+      // From the second page write on the disk is gone: the commit stops
+      // part-way and cannot roll itself back either.
+      testing::WriteFaults disk(Path());
+      disk.fail_at = 2;
+      disk.keep_failing = true;
+      EXPECT_EQ(ErrorOf([&] { m.CommitSession(1); }), "injected write failure - Native error: 99999");
     }
     m.RollbackSession(1);
   }

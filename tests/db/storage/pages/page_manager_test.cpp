@@ -10,34 +10,12 @@
 #include "db/storage/memory/memory_manager.h"
 #include "platform/file.h"
 #include "tests/db/storage/storage_test_util.h"
+#include "tests/db/storage/write_faults.h"
 
 namespace kelvorin {
 namespace {
 
 using testing::ErrorOf;
-
-// Counts page writes to the database file and can fail the n-th write.
-class WriteCounter : public platform::FileObserver {
- public:
-  explicit WriteCounter(std::string path) : path_(std::move(path)) { platform::SetFileObserver(this); }
-  ~WriteCounter() override { platform::SetFileObserver(nullptr); }
-  void BeforeWrite(const std::string& path, int64_t offset, const void*, int64_t count) override {
-    if (path != path_ || offset < 380) return;
-    ++page_writes;
-    if (page_writes == fail_at) throw EABSException(99999, "injected write failure");
-    (void)count;
-  }
-  void AfterSync(const std::string&) override {}
-  void BeforeTruncate(const std::string&, int64_t) override {}
-  void AfterRemove(const std::string&) override {}
-  void AfterDirectorySync(const std::string&) override {}
-
-  int page_writes = 0;
-  int fail_at = -1;
-
- private:
-  std::string path_;
-};
 
 class PageManagerTest : public testing::StorageTest {
  protected:
@@ -82,13 +60,13 @@ TEST_F(PageManagerTest, CacheCapacityFollowsAvailableMemory) {
 
 TEST_F(PageManagerTest, ChangedPageIsWrittenOnceAndAnEmptyCommitWritesNothing) {
   const int32_t no = Committed(1);
-  WriteCounter writes(Path());
+  testing::WriteFaults writes(Path());
   Modify(1, no, 2);
   m_.CommitSession(1);
-  EXPECT_EQ(writes.page_writes, 1);
+  EXPECT_EQ(writes.writes, 1);
   const int32_t counter = m_.Header().commit_counter;
   m_.CommitSession(1);
-  EXPECT_EQ(writes.page_writes, 1);
+  EXPECT_EQ(writes.writes, 1);
   EXPECT_EQ(m_.Header().commit_counter, counter);
 }
 
@@ -201,7 +179,7 @@ TEST_F(PageManagerTest, FailedCommitIsRolledBackAndCanBeRetried) {
   m_.RemovePage(1, c);
   const std::vector<uint8_t> before = ReadAll(Path());
   {
-    WriteCounter writes(Path());
+    testing::WriteFaults writes(Path());
     writes.fail_at = 3;  // after the free-space change and the first page
     EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "injected write failure - Native error: 99999");
   }
@@ -227,7 +205,7 @@ TEST_F(PageManagerTest, FailedCommitOfManyConsecutivePagesIsRolledBack) {
     for (size_t i = 0; i < pages.size(); ++i) Modify(1, pages[i], static_cast<uint8_t>(2 + i));
     const std::vector<uint8_t> before = ReadAll(Path());
     {
-      WriteCounter writes(Path());
+      testing::WriteFaults writes(Path());
       writes.fail_at = fail_at;
       EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "injected write failure - Native error: 99999");
     }

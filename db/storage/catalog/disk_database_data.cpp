@@ -1,0 +1,435 @@
+#include "db/storage/catalog/disk_database_data.h"
+
+#include <exception>
+
+#include "db/storage/catalog/catalog_errors.h"
+#include "db/storage/errors/abs_exception.h"
+#include "db/storage/file/journal.h"
+
+namespace kelvorin {
+
+// Holds the table-list lock byte (nested within the open file).
+class TABSDiskDatabaseData::TableListLock {
+ public:
+  explicit TableListLock(TABSDiskPageManager& manager) : manager_(manager) {
+    if (!manager_.LockTableList()) throw EABSException(native::kDatabaseTablesLocked20210);
+  }
+  TableListLock(const TableListLock&) = delete;
+  TableListLock& operator=(const TableListLock&) = delete;
+  ~TableListLock() { manager_.UnlockTableList(); }
+
+ private:
+  TABSDiskPageManager& manager_;
+};
+
+// One catalogue change in the system session: committed by Commit, rolled
+// back on every other way out.
+class TABSDiskDatabaseData::SystemChange {
+ public:
+  explicit SystemChange(TABSDiskDatabaseData& database) : database_(database) {}
+  SystemChange(const SystemChange&) = delete;
+  SystemChange& operator=(const SystemChange&) = delete;
+  ~SystemChange() {
+    if (committed_) return;
+    try {
+      database_.RollbackTransaction(kSystemSessionId);
+    } catch (...) {
+      // The pages stay allocated; the checker reports them as leaks.
+    }
+  }
+  void Commit() {
+    database_.CommitTransaction(kSystemSessionId, false);
+    committed_ = true;
+  }
+
+ private:
+  TABSDiskDatabaseData& database_;
+  bool committed_ = false;
+};
+
+namespace {
+
+// The catalogue of a new file: the directory at page 2, the sessions file and
+// an empty table list, committed in the system session.
+void WriteNewCatalogue(TABSDiskPageManager& manager, int32_t max_connections) {
+  TABSSystemDirectory directory(manager);
+  directory.Create(kSystemSessionId);
+  TABSActiveSessionsFile sessions(manager);
+  sessions.Create(max_connections);
+  directory.Add(TABSSystemDirectory::kSessionsFile, sessions.StartPage());
+  TABSTableListFile tables(manager);
+  tables.Create(kSystemSessionId);
+  directory.Add(TABSSystemDirectory::kTableList, tables.StartPage());
+  directory.Write(kSystemSessionId);
+  manager.CommitSession(kSystemSessionId);
+}
+
+}  // namespace
+
+// The exclusive table lock of a table that no cursor has open, for as long
+// as a catalogue change works on it.
+class TABSDiskDatabaseData::ExclusiveTableLock {
+ public:
+  ExclusiveTableLock(TABSDiskDatabaseData& database, TABSDiskTableData& table, int32_t session)
+      : database_(database), table_(table), session_(session) {
+    if (!database_.LockTable(table_, session_, true)) {
+      throw EABSException(native::kTableExclusiveByUser20208, {table_.Name()});
+    }
+  }
+  ExclusiveTableLock(const ExclusiveTableLock&) = delete;
+  ExclusiveTableLock& operator=(const ExclusiveTableLock&) = delete;
+  ~ExclusiveTableLock() { database_.UnlockTable(table_, session_, true); }
+
+ private:
+  TABSDiskDatabaseData& database_;
+  TABSDiskTableData& table_;
+  int32_t session_;
+};
+
+void TABSDiskDatabaseData::CreateDatabase(const std::string& file_name, const TABSPassword& password,
+                                          const TABSDatabaseFileSettings& settings) {
+  TABSActiveSessionsFile::CheckConnectionCount(settings.max_connections);
+  std::exception_ptr failure;
+  {
+    TABSDiskPageManager manager;
+    // A failure of the file's creation removes the file itself.
+    manager.CreateDatabaseFile(file_name, password, settings.pages_per_extent, settings.page_size);
+    try {
+      WriteNewCatalogue(manager, settings.max_connections);
+      manager.Close();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }  // closed here, whatever was left uncommitted
+  if (failure) {
+    platform::RemoveFile(file_name);
+    platform::RemoveFile(TABSJournal::PathFor(file_name));
+    std::rethrow_exception(failure);
+  }
+}
+
+TABSDiskDatabaseData::TABSDiskDatabaseData(std::string file_name, TABSPassword password, bool read_only)
+    : TABSDatabaseData(file_name),
+      file_name_(std::move(file_name)),
+      password_(std::move(password)),
+      read_only_requested_(read_only),
+      system_directory_(page_manager_),
+      sessions_file_(page_manager_),
+      table_list_(page_manager_) {
+  SetPageManager(&page_manager_);
+  SetReadOnly(read_only);
+}
+
+TABSDiskDatabaseData::~TABSDiskDatabaseData() { CloseStorage(); }
+
+void TABSDiskDatabaseData::OpenStorage() {
+  std::lock_guard lock(CriticalSection());
+  bool multi_user = MultiUser();
+  bool read_only = read_only_requested_;
+  const bool exclusive = !Sessions().empty() && Sessions().front()->Exclusive();
+  try {
+    needs_repair_ = page_manager_.OpenDatabaseFile(file_name_, password_, multi_user, exclusive, read_only);
+    SetMultiUser(multi_user);
+    SetReadOnly(read_only);
+    settings_.page_size = page_manager_.PageSize();
+    settings_.pages_per_extent = page_manager_.Header().pages_per_extent;
+    system_directory_.Open(kSystemSessionId);
+    const int32_t sessions_page = system_directory_.Find(TABSSystemDirectory::kSessionsFile);
+    if (sessions_page < 0) {
+      throw EABSException(native::kSystemDirectoryEntryMissing, {TABSSystemDirectory::kSessionsFile});
+    }
+    sessions_file_.Open(sessions_page);
+    settings_.max_connections = sessions_file_.MaxConnections();
+    const int32_t list_page = system_directory_.Find(TABSSystemDirectory::kTableList);
+    if (list_page < 0) {
+      throw EABSException(native::kSystemDirectoryEntryMissing, {TABSSystemDirectory::kTableList});
+    }
+    table_list_.Open(list_page);
+    table_list_.Replace(table_list_.Read(kSystemSessionId));
+  } catch (...) {
+    CloseStorage();
+    throw;
+  }
+}
+
+void TABSDiskDatabaseData::CloseStorage() noexcept {
+  if (holds_single_user_lock_) {
+    try {
+      sessions_file_.UnlockSingleUser();
+    } catch (...) {
+      // Closing the file releases its locks anyway.
+    }
+    holds_single_user_lock_ = false;
+  }
+  table_list_.Close();
+  sessions_file_.Close();
+  system_directory_.Close();
+  page_manager_.CloseDiscarding();
+}
+
+void TABSDiskDatabaseData::ConnectSession(TABSBaseSession& session) {
+  std::lock_guard lock(CriticalSection());
+  const bool first = Sessions().empty();
+  if (!first && session.MultiUser() != MultiUser()) throw EABSException(native::kMixedUserModes20235);
+  if (first) {
+    SetMultiUser(session.MultiUser());
+    TABSDatabaseData::ConnectSession(session);  // OpenStorage reads the first session's mode
+    try {
+      OpenStorage();
+      if (!MultiUser()) {
+        holds_single_user_lock_ = sessions_file_.LockSingleUser();
+        // Another process uses the database: this one may only read it.
+        if (!holds_single_user_lock_) SetReadOnly(true);
+      }
+    } catch (...) {
+      RemoveSession(session);
+      session.SetSessionNumber(-1);
+      CloseStorage();
+      throw;
+    }
+    session.SetNeedsRepair(needs_repair_);
+  } else {
+    TABSDatabaseData::ConnectSession(session);
+    session.SetNeedsRepair(needs_repair_);
+  }
+  if (MultiUser()) {
+    try {
+      session.SetSessionNumber(sessions_file_.Connect());
+    } catch (...) {
+      RemoveSession(session);
+      session.SetSessionNumber(-1);
+      if (Sessions().empty()) CloseStorage();
+      throw;
+    }
+  }
+}
+
+void TABSDiskDatabaseData::DisconnectSession(TABSBaseSession& session) {
+  std::lock_guard lock(CriticalSection());
+  RemoveSession(session);
+  const int32_t number = session.SessionNumber();
+  session.SetSessionNumber(-1);
+  if (MultiUser() && number >= 0) sessions_file_.Disconnect(number);
+  if (Sessions().empty()) CloseStorage();
+}
+
+bool TABSDiskDatabaseData::ReleaseIfUnused() {
+  std::lock_guard lock(CriticalSection());
+  if (!Sessions().empty()) return false;
+  CloseStorage();
+  return true;
+}
+
+void TABSDiskDatabaseData::CheckOpen() const {
+  if (!page_manager_.IsOpened()) throw EABSException(native::kDatabaseFileNotOpened30436);
+}
+
+void TABSDiskDatabaseData::CheckWritable(std::string_view operation) const {
+  CheckOpen();
+  if (ReadOnly()) throw EABSException(native::kReadOnlyDatabase, {operation});
+}
+
+TABSTableList TABSDiskDatabaseData::CurrentTableList() {
+  // Only another process can change the file: then it is the truth.
+  if (MultiUser() || ReadOnly()) table_list_.Replace(table_list_.Read(kSystemSessionId));
+  return table_list_.Entries();
+}
+
+TABSTableList TABSDiskDatabaseData::TableList() {
+  std::lock_guard lock(CriticalSection());
+  CheckOpen();
+  TableListLock list_lock(page_manager_);
+  return CurrentTableList();
+}
+
+std::vector<std::string> TABSDiskDatabaseData::GetTableNames() {
+  std::vector<std::string> names;
+  for (const TABSTableListEntry& entry : TableList()) names.push_back(entry.name);
+  return names;
+}
+
+int32_t TABSDiskDatabaseData::NextObjectNumber() {
+  std::lock_guard lock(CriticalSection());
+  return page_manager_.NextObjectNumber();
+}
+
+void TABSDiskDatabaseData::CommitTransaction(int32_t session, bool flush) {
+  std::lock_guard lock(CriticalSection());
+  if (MultiUser() && !BeforeCommit(session)) throw EABSException(native::kCommitLocksFailed20233);
+  page_manager_.CommitSession(session);
+  if (flush) page_manager_.File().FlushFileBuffers();
+  if (MultiUser()) AfterCommit(session);
+}
+
+void TABSDiskDatabaseData::RollbackTransaction(int32_t session) {
+  std::lock_guard lock(CriticalSection());
+  if (MultiUser()) AfterCommit(session);
+  TABSDatabaseData::RollbackTransaction(session);
+}
+
+TABSTableData* TABSDiskDatabaseData::CreateTableObject(TABSCursor& cursor) {
+  std::lock_guard lock(CriticalSection());
+  CheckOpen();
+  TableListLock list_lock(page_manager_);
+  const TABSTableList list = CurrentTableList();
+  const int32_t index = FindTableEntry(list, cursor.TableName());
+  if (index < 0) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
+  auto table = std::make_unique<TABSDiskTableData>(*this, list[index]);
+  // Read in the cursor's session, which sees its own uncommitted changes.
+  table->Load(cursor.SessionNumber());
+  return AddTableObject(std::move(table));
+}
+
+TABSDiskTableData* TABSDiskDatabaseData::OpenTable(TABSCursor& cursor) {
+  std::lock_guard lock(CriticalSection());
+  // Held across the lookup and the table lock, so that no other process
+  // deletes or renames the table in between.
+  TableListLock list_lock(page_manager_);
+  auto* table = static_cast<TABSDiskTableData*>(FindTableObject(cursor.TableName()));
+  if (table != nullptr && !table->Cursors().empty() && cursor.Exclusive() && !table->Exclusive()) {
+    throw EABSException(native::kTableExclusiveByCursors20242, {table->Name()});
+  }
+  const bool loaded = table == nullptr;
+  if (loaded) table = static_cast<TABSDiskTableData*>(CreateTableObject(cursor));
+  if (!LockTable(*table, cursor.SessionNumber(), cursor.Exclusive())) {
+    const std::string name = table->Name();
+    if (loaded) DropTableObject(table);
+    if (cursor.Exclusive()) throw EABSException(native::kTableExclusiveByUser20208, {name});
+    throw EABSException(native::kTableOpenLocked20209, {name});
+  }
+  table->AddCursor(cursor);
+  if (cursor.Exclusive()) table->SetExclusive(true);
+  return table;
+}
+
+void TABSDiskDatabaseData::CloseTable(TABSCursor& cursor) {
+  std::lock_guard lock(CriticalSection());
+  auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
+  if (table == nullptr) return;
+  UnlockTable(*table, cursor.SessionNumber(), cursor.Exclusive());
+  table->RemoveCursor(cursor);
+  if (cursor.Exclusive()) table->SetExclusive(false);
+  if (table->Cursors().empty()) {
+    table->Metadata().DropTemporaryIndexes();
+    DropTableObject(table);
+  }
+}
+
+void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDefs& fields,
+                                       const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("CreateTable");
+  if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
+  CheckTableName(name);
+  const int32_t object_id = NextObjectNumber();
+  TableListLock list_lock(page_manager_);
+  TABSTableList list = CurrentTableList();
+  if (FindTableEntry(list, name) >= 0) throw EABSException(native::kTableAlreadyExists30395, {name});
+  SystemChange change(*this);
+  TABSDiskTableData table(*this, {std::string(name), object_id, -1, -1, -1});
+  table.CreateStorage(kSystemSessionId, fields, indexes, constraints);
+  list.push_back(table.Entry());
+  table_list_.Write(kSystemSessionId, list);
+  change.Commit();
+  table_list_.Replace(std::move(list));
+}
+
+void TABSDiskDatabaseData::DeleteTable(TABSBaseSession& session, std::string_view name) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("DeleteTable");
+  TableListLock list_lock(page_manager_);
+  TABSTableList list = CurrentTableList();
+  const int32_t index = FindTableEntry(list, name);
+  if (index < 0) throw EABSException(native::kTableNotExists30405, {name});
+  if (FindTableObject(list[index].name) != nullptr) {
+    throw EABSException(native::kTableExclusiveByCursors20242, {list[index].name});
+  }
+  TABSDiskTableData table(*this, list[index]);
+  ExclusiveTableLock exclusive(*this, table, session.SessionNumber());
+  SystemChange change(*this);
+  table.Load(kSystemSessionId);
+  table.DeleteStorage(kSystemSessionId);
+  list.erase(list.begin() + index);
+  table_list_.Write(kSystemSessionId, list);
+  change.Commit();
+  table_list_.Replace(std::move(list));
+}
+
+void TABSDiskDatabaseData::RenameTable(TABSBaseSession& session, std::string_view old_name,
+                                       std::string_view new_name) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("RenameTable");
+  CheckTableName(new_name);
+  TableListLock list_lock(page_manager_);
+  TABSTableList list = CurrentTableList();
+  const int32_t index = FindTableEntry(list, old_name);
+  if (index < 0) throw EABSException(native::kTableNotExists30397, {old_name});
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (static_cast<int32_t>(i) != index && SameObjectName(list[i].name, new_name)) {
+      throw EABSException(native::kRenameTableExists, {new_name});
+    }
+  }
+  if (FindTableObject(list[index].name) != nullptr) {
+    throw EABSException(native::kTableExclusiveByCursors20242, {list[index].name});
+  }
+  {
+    // No one else may have it open: taking it exclusively proves it.
+    TABSDiskTableData table(*this, list[index]);
+    ExclusiveTableLock exclusive(*this, table, session.SessionNumber());
+  }
+  list[index].name = std::string(new_name);
+  SystemChange change(*this);
+  table_list_.Write(kSystemSessionId, list);
+  change.Commit();
+  table_list_.Replace(std::move(list));
+}
+
+void TABSDiskDatabaseData::EmptyTable(TABSCursor& cursor) {
+  std::lock_guard lock(CriticalSection());
+  if (cursor.Session().InTransaction()) throw EABSException(native::kEmptyTableInTransaction, {"EmptyTable"});
+  CheckWritable("EmptyTable");
+  // The cursor's own opening, or one for the call, must be the only one.
+  const bool opened_here = cursor.Table() == nullptr;
+  TABSDiskTableData* table = opened_here ? OpenTable(cursor) : static_cast<TABSDiskTableData*>(cursor.Table());
+  struct CloseAfter {
+    TABSDiskDatabaseData& database;
+    TABSCursor& cursor;
+    bool active;
+    ~CloseAfter() {
+      if (active) database.CloseTable(cursor);
+    }
+  } close_after{*this, cursor, opened_here};
+  if (table->Cursors().size() != 1) throw EABSException(native::kTableExclusiveByCursors20242, {table->Name()});
+  const int32_t session = cursor.SessionNumber();
+  try {
+    table->EmptyContent(session);
+    CommitTransaction(session, false);
+  } catch (...) {
+    try {
+      // Also rereads the state of every open table.
+      RollbackTransaction(session);
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TABSDiskDatabaseData::RestructureTable(TABSDiskTableData& table) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("RestructureTable");
+  try {
+    SystemChange change(*this);
+    table.WriteMetadata(kSystemSessionId);
+    change.Commit();
+  } catch (...) {
+    table.ReadMetadata(kSystemSessionId);
+    throw;
+  }
+}
+
+bool TABSDiskDatabaseData::LockTable(TABSDiskTableData&, int32_t, bool) { return true; }
+void TABSDiskDatabaseData::UnlockTable(TABSDiskTableData&, int32_t, bool) noexcept {}
+bool TABSDiskDatabaseData::BeforeCommit(int32_t) { return true; }
+void TABSDiskDatabaseData::AfterCommit(int32_t) {}
+
+}  // namespace kelvorin

@@ -1,0 +1,119 @@
+// TABSDiskDatabaseData: a database file open in the process, shared by every
+// session that uses it. It owns the disk page manager, the system directory,
+// the sessions file and the table list, connects and disconnects sessions,
+// opens and closes table objects, commits and rolls back sessions, and runs
+// the catalogue's changes: create, delete, rename and empty a table.
+//
+// Catalogue changes are all or nothing. They run in the system session under
+// the table-list lock and are committed at once; the table list in memory
+// changes only after its commit succeeded, and any failure rolls the system
+// session back, so memory, files and pages stay as they were. With other
+// writers possible (multi-user or read-only use) the list is reread under
+// the lock before every lookup and change.
+//
+// Every operation runs inside the object's critical section.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "db/storage/catalog/disk_table_data.h"
+#include "db/storage/catalog/sessions_file.h"
+#include "db/storage/catalog/system_directory.h"
+#include "db/storage/catalog/table_list_file.h"
+#include "db/storage/pages/disk_page_manager.h"
+#include "db/tables/records/database_data.h"
+
+namespace kelvorin {
+
+struct TABSDatabaseFileSettings {
+  static constexpr int32_t kDefaultMaxConnections = 500;
+
+  int32_t max_connections = kDefaultMaxConnections;
+  int32_t page_size = 4096;
+  int32_t pages_per_extent = 8;
+};
+
+class TABSDiskDatabaseData : public TABSDatabaseData {
+ public:
+  // Creates a database file with its catalogue: the system directory at
+  // page 2, the sessions file and an empty table list. A failure removes
+  // the file again.
+  static void CreateDatabase(const std::string& file_name, const TABSPassword& password,
+                             const TABSDatabaseFileSettings& settings = {});
+
+  // Binds to a file; the first session to connect opens it.
+  TABSDiskDatabaseData(std::string file_name, TABSPassword password, bool read_only = false);
+  ~TABSDiskDatabaseData() override;
+
+  TABSDiskPageManager& DiskPageManager() { return page_manager_; }
+  int32_t MaxConnections() const { return sessions_file_.MaxConnections(); }
+  const TABSDatabaseFileSettings& Settings() const { return settings_; }
+
+  void ConnectSession(TABSBaseSession& session) override;
+  void DisconnectSession(TABSBaseSession& session) override;
+  bool ReleaseIfUnused() override;
+  // The tables of the file, in creation order.
+  std::vector<std::string> GetTableNames() override;
+  void OpenStorage() override;
+  TABSTableData* CreateTableObject(TABSCursor& cursor) override;
+  int32_t NextObjectNumber() override;
+  void CommitTransaction(int32_t session, bool flush) override;
+  void RollbackTransaction(int32_t session) override;
+
+  // The table list as the file has it now.
+  TABSTableList TableList();
+
+  // Table life cycle. Creating, deleting and renaming commit the system
+  // session; emptying commits the cursor's session and is refused inside a
+  // transaction.
+  void CreateTable(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                   const TABSConstraintDefs& constraints);
+  // The session takes the table's exclusive lock while it works on it.
+  void DeleteTable(TABSBaseSession& session, std::string_view name);
+  void RenameTable(TABSBaseSession& session, std::string_view old_name, std::string_view new_name);
+  void EmptyTable(TABSCursor& cursor);
+  // Writes a table's changed definitions and commits them; a failure
+  // rereads them from the file.
+  void RestructureTable(TABSDiskTableData& table);
+
+  // Opens the cursor's table (the first cursor loads it); closing the last
+  // cursor frees the table object.
+  TABSDiskTableData* OpenTable(TABSCursor& cursor);
+  void CloseTable(TABSCursor& cursor);
+
+ private:
+  class TableListLock;
+  class SystemChange;
+  class ExclusiveTableLock;
+
+  void CloseStorage() noexcept;
+  void CheckOpen() const;
+  void CheckWritable(std::string_view operation) const;
+  // The list on file: reread whenever another process may have changed it.
+  TABSTableList CurrentTableList();
+
+  // Locks between processes, in multi-user mode only: the table lock of a
+  // connection (shared or exclusive) and the steps around a commit. The
+  // lock manager of the sessions-and-locks layer fills these; until then
+  // every lock is granted at once, as in single-user mode.
+  bool LockTable(TABSDiskTableData& table, int32_t session, bool exclusive);
+  void UnlockTable(TABSDiskTableData& table, int32_t session, bool exclusive) noexcept;
+  bool BeforeCommit(int32_t session);
+  void AfterCommit(int32_t session);
+
+  std::string file_name_;
+  TABSPassword password_;
+  bool read_only_requested_;
+  TABSDatabaseFileSettings settings_;
+  TABSDiskPageManager page_manager_;
+  TABSSystemDirectory system_directory_;
+  TABSActiveSessionsFile sessions_file_;
+  TABSTableListFile table_list_;
+  bool needs_repair_ = false;
+  bool holds_single_user_lock_ = false;
+};
+
+}  // namespace kelvorin

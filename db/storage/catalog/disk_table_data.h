@@ -1,0 +1,96 @@
+// TABSDiskTableData: a table of a database file, open in the process. It
+// keeps the table's three internal files (metadata, most-updated, table
+// locks), its definitions, its state block and the roots of the page-index
+// trees of its record and BLOB pages, and does the storage side of
+// creating, loading, emptying and deleting the table. The open database
+// (TABSDiskDatabaseData) decides when, in which session, and commits.
+//
+// Metadata file content (one block, "ZLIB" level 1): the field, index and
+// constraint sections, then the root of the record-page index (i32), then
+// the root of the BLOB-page index (i32; -1 without BLOB fields).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "db/storage/catalog/direct_file.h"
+#include "db/storage/catalog/table_list_file.h"
+#include "db/storage/catalog/table_trees.h"
+#include "db/storage/catalog/transacted_file.h"
+#include "db/tables/records/table_data.h"
+
+namespace kelvorin {
+
+class TABSDiskDatabaseData;
+
+// The root page of a page-index tree as a section of the metadata block.
+class TABSPageIndexRootSection : public TABSMetadataSection {
+ public:
+  int32_t root = -1;
+  void SaveToStream(TABSMetadataWriter& writer) const override { writer.I32(root); }
+  void LoadFromStream(TABSMetadataReader& reader) override { root = reader.I32(); }
+};
+
+class TABSDiskTableData : public TABSTableData {
+ public:
+  // Binds to the table of a table-list entry; nothing is read yet.
+  TABSDiskTableData(TABSDiskDatabaseData& database, const TABSTableListEntry& entry);
+  ~TABSDiskTableData() override;
+
+  int32_t ObjectId() const { return object_id_; }
+  // The table-list entry of the table's files.
+  TABSTableListEntry Entry() const;
+  bool Exclusive() const { return exclusive_; }
+  void SetExclusive(bool value) { exclusive_ = value; }
+  int32_t RecordPageIndexRoot() const { return record_index_.root; }
+  int32_t BlobPageIndexRoot() const { return blob_index_.root; }
+  int32_t RecordsPerPage() const { return records_per_page_; }
+
+  // Creates the files and trees of a new table from the definitions (each
+  // gets a fresh object number), in the session.
+  void CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                     const TABSConstraintDefs& constraints);
+  // Opens the table's files and reads its definitions and state.
+  void Load(int32_t session);
+  // Empties the indexes, deletes every BLOB and record and writes the state
+  // of an empty table (its change counter raised, never reset).
+  void EmptyContent(int32_t session);
+  // Drops the indexes and both page-index trees and deletes the three files.
+  void DeleteStorage(int32_t session);
+
+  void ReadMetadata(int32_t session);
+  void WriteMetadata(int32_t session);
+  void ReadState(int32_t session);
+  void WriteState(int32_t session);
+
+  // Rereads the state block: a rollback may have undone changes of it.
+  void RollbackHook(int32_t session) override;
+
+ protected:
+  // Records and BLOBs. The records layer fills these with its record and
+  // BLOB managers (large BLOBs are reached only through the records that
+  // reference them); a table of this layer holds none, so they only give up
+  // what the page-index trees list.
+  void DeleteAllRecords(int32_t session) override;
+  void DeleteAllBlobs(int32_t session) override;
+
+ private:
+  bool HasBlobFields() const;
+  // Records of the stored size that fit one record page (0: none fits).
+  int32_t ComputeRecordsPerPage() const;
+  // Checks what a loaded metadata block says against the table.
+  void CheckLoadedMetadata() const;
+
+  TABSDiskDatabaseData& disk_;
+  int32_t object_id_;
+  TABSInternalDBTransactedAccessFile metadata_file_;
+  TABSInternalDBTransactedAccessFile most_updated_file_;
+  TABSInternalDBDirectAccessFile locks_file_;
+  int32_t locks_page_;
+  TABSPageIndexRootSection record_index_;
+  TABSPageIndexRootSection blob_index_;
+  int32_t records_per_page_ = 0;
+  bool exclusive_ = false;
+};
+
+}  // namespace kelvorin

@@ -1,0 +1,44 @@
+// The B-trees a disk table owns, as the catalogue creates, empties and
+// drops them: the page-index trees that list the table's record pages and
+// BLOB pages, and the trees of its indexes. The trees themselves belong to
+// the B-tree layer; this is the one place the catalogue reaches them
+// through.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace kelvorin {
+
+class TABSPageManager;
+class TABSIndexDef;
+class TABSFieldDefs;
+
+enum class TABSPageIndexKind { kRecordPages, kBlobPages };
+
+namespace table_trees {
+
+// A new empty page-index tree; its root page number. A record-page tree
+// counts `records_per_page` as a full page.
+int32_t CreatePageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind,
+                        int32_t records_per_page);
+// The data pages the tree lists, in page order.
+std::vector<int32_t> ListedPages(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind,
+                                 int32_t root, int32_t records_per_page);
+// Leaves only the (empty) root.
+void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                    int32_t records_per_page);
+// Removes every page of the tree, root included.
+void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                   int32_t records_per_page);
+
+// A new empty tree for the index; its root page number goes into the
+// definition.
+void BuildIndex(TABSPageManager& manager, int32_t session, TABSIndexDef& index, const TABSFieldDefs& fields);
+void EmptyIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                const TABSFieldDefs& fields);
+void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+               const TABSFieldDefs& fields);
+
+}  // namespace table_trees
+}  // namespace kelvorin
