@@ -8,6 +8,8 @@ vestrum_add_library(kelvorin_catalog SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/table_list_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sessions_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_trees.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/disk_table_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disk_table_data.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/catalog_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disk_database_data.cpp
   LIBS kelvorin_table_data kelvorin_pages kelvorin_compression kelvorin_metadata)

@@ -131,6 +131,7 @@ void TABSDiskDatabaseData::OpenStorage() {
     needs_repair_ = page_manager_.OpenDatabaseFile(file_name_, password_, multi_user, exclusive, read_only);
     SetMultiUser(multi_user);
     SetReadOnly(read_only);
+    if (read_only) page_manager_.WatchForOtherWriters();
     settings_.page_size = page_manager_.PageSize();
     settings_.pages_per_extent = page_manager_.Header().pages_per_extent;
     system_directory_.Open(kSystemSessionId);
@@ -178,8 +179,12 @@ void TABSDiskDatabaseData::ConnectSession(TABSBaseSession& session) {
       OpenStorage();
       if (!MultiUser()) {
         holds_single_user_lock_ = sessions_file_.LockSingleUser();
-        // Another process uses the database: this one may only read it.
-        if (!holds_single_user_lock_) SetReadOnly(true);
+        // Another process uses the database: this one may only read it,
+        // and sees what the other one writes.
+        if (!holds_single_user_lock_) {
+          SetReadOnly(true);
+          page_manager_.WatchForOtherWriters();
+        }
       }
     } catch (...) {
       RemoveSession(session);

@@ -1,35 +1,21 @@
 // TABSDiskTableData: a table of a database file, open in the process. It
-// keeps the table's three internal files (metadata, most-updated, table
-// locks), its definitions, its state block and the roots of the page-index
-// trees of its record and BLOB pages, and does the storage side of
-// creating, loading, emptying and deleting the table. The open database
-// (TABSDiskDatabaseData) decides when, in which session, and commits.
-//
-// Metadata file content (one block, "ZLIB" level 1): the field, index and
-// constraint sections, then the root of the record-page index (i32), then
-// the root of the BLOB-page index (i32; -1 without BLOB fields).
+// keeps the table's three internal files, its definitions, its state block
+// and the roots of the page-index trees of its record and BLOB pages, and
+// does the storage side of creating, loading, emptying and deleting the
+// table. The open database (TABSDiskDatabaseData) decides when, in which
+// session, and commits.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "db/storage/catalog/direct_file.h"
-#include "db/storage/catalog/table_list_file.h"
+#include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/catalog/table_trees.h"
-#include "db/storage/catalog/transacted_file.h"
 #include "db/tables/records/table_data.h"
 
 namespace kelvorin {
 
 class TABSDiskDatabaseData;
-
-// The root page of a page-index tree as a section of the metadata block.
-class TABSPageIndexRootSection : public TABSMetadataSection {
- public:
-  int32_t root = -1;
-  void SaveToStream(TABSMetadataWriter& writer) const override { writer.I32(root); }
-  void LoadFromStream(TABSMetadataReader& reader) override { root = reader.I32(); }
-};
 
 class TABSDiskTableData : public TABSTableData {
  public:
@@ -75,18 +61,9 @@ class TABSDiskTableData : public TABSTableData {
   void DeleteAllBlobs(int32_t session) override;
 
  private:
-  bool HasBlobFields() const;
-  // Records of the stored size that fit one record page (0: none fits).
-  int32_t ComputeRecordsPerPage() const;
-  // Checks what a loaded metadata block says against the table.
-  void CheckLoadedMetadata() const;
-
   TABSDiskDatabaseData& disk_;
   int32_t object_id_;
-  TABSInternalDBTransactedAccessFile metadata_file_;
-  TABSInternalDBTransactedAccessFile most_updated_file_;
-  TABSInternalDBDirectAccessFile locks_file_;
-  int32_t locks_page_;
+  TABSDiskTableFiles files_;
   TABSPageIndexRootSection record_index_;
   TABSPageIndexRootSection blob_index_;
   int32_t records_per_page_ = 0;

@@ -79,4 +79,28 @@ void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& in
   manager.RemovePage(session, index.RootPage());
 }
 
+TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t root,
+                             int32_t) {
+  TABSTreeCheck check;
+  try {
+    CheckEmptyRoot(manager, session, root);
+    check.tree_pages.push_back(root);
+  } catch (const EABSException& e) {
+    check.problems.push_back(e.what());
+  }
+  return check;
+}
+
+TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                         const TABSFieldDefs&) {
+  TABSTreeCheck check;
+  try {
+    CheckEmptyRoot(manager, session, index.RootPage());
+    check.tree_pages.push_back(index.RootPage());
+  } catch (const EABSException& e) {
+    check.problems.push_back(e.what());
+  }
+  return check;
+}
+
 }  // namespace kelvorin::table_trees

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kelvorin {
@@ -39,6 +40,19 @@ void EmptyIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& i
                 const TABSFieldDefs& fields);
 void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
                const TABSFieldDefs& fields);
+
+// What checking one tree found: its pages, the data pages a page-index tree
+// lists, and every inconsistency (none when the tree is sound).
+struct TABSTreeCheck {
+  std::vector<int32_t> tree_pages;
+  std::vector<int32_t> listed_pages;
+  std::vector<std::string> problems;
+};
+
+TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                             int32_t records_per_page);
+TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                         const TABSFieldDefs& fields);
 
 }  // namespace table_trees
 }  // namespace kelvorin

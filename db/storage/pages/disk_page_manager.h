@@ -75,6 +75,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   int32_t NextObjectNumber();
   // True when no other open of the file exists.
   bool IsSoleOpener();
+  // From now on cached pages are checked against the disk before use, as
+  // in multi-user mode: for a read-only open while another process writes.
+  void WatchForOtherWriters() { SetMultiUser(true); }
 
   int32_t PageCount() override;
   void GrowBy(int32_t count);

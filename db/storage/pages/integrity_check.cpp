@@ -40,7 +40,7 @@ class Checker {
  public:
   Checker(TABSDatabaseFile& file, const TABSPassword& password) : file_(file), password_(password) {}
 
-  TABSIntegrityReport Run() {
+  TABSIntegrityReport Run(TABSPageUsage* usage) {
     journal_ = TABSJournal::Examine(file_);
     switch (journal_) {
       case TABSJournal::State::kApplicable:
@@ -59,6 +59,12 @@ class Checker {
     CheckPagesInUse();
     CheckEamEntries();
     CheckChains();
+    if (usage != nullptr) {
+      usage->walked = true;
+      usage->used = used_;
+      usage->system.assign(static_cast<size_t>(total_), false);
+      for (int64_t n = 0; n < total_; ++n) usage->system[n] = IsSystemPage(n);
+    }
     return std::move(report_);
   }
 
@@ -226,9 +232,12 @@ class Checker {
 
   void CheckEncryptedData(int32_t n, std::vector<uint8_t>& page) {
     const uint8_t cipher = page[page_field::kCipherId];
+    // Pages kept plain are the direct-access files', written in place on
+    // disk: their checksum is the one of their creation.
+    if (cipher == 0xFF) return;
     uint8_t* data = page.data() + kPageHeaderSize;
-    const bool decrypted = cipher == 0xFF || (IsValidCipherId(cipher) &&
-                                              DecryptBuffer(data, data_size_, password_.password, cipher));
+    const bool decrypted =
+        IsValidCipherId(cipher) && DecryptBuffer(data, data_size_, password_.password, cipher);
     if (!decrypted || AbsCrc32(data, data_size_) != LoadU32(page.data() + page_field::kDataCrc)) {
       Corrupt(n, "encrypted data does not match its CRC");
     }
@@ -297,10 +306,11 @@ class Checker {
 
 }  // namespace
 
-TABSIntegrityReport CheckDatabaseFile(const std::string& path, const TABSPassword& password) {
+TABSIntegrityReport CheckDatabaseFile(const std::string& path, const TABSPassword& password,
+                                      TABSPageUsage* usage) {
   TABSDatabaseFile file;
   file.OpenFile(path, TABSDatabaseFile::amRead, TABSDatabaseFile::smDenyNone);
-  return Checker(file, password).Run();
+  return Checker(file, password).Run(usage);
 }
 
 }  // namespace kelvorin

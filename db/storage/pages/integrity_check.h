@@ -31,8 +31,16 @@ struct TABSIntegrityReport {
   std::string Describe() const;  // one problem per line
 };
 
+// What the check learnt of the pages, for the checks of the layers above.
+struct TABSPageUsage {
+  bool walked = false;          // the headers allowed the pages to be walked
+  std::vector<bool> used;       // marked used in its PFS page
+  std::vector<bool> system;     // a PFS or EAM position
+};
+
 // Opens the file read-only (raising only when it cannot be read at all) and
 // checks it. A password is needed to check the data of encrypted pages.
-TABSIntegrityReport CheckDatabaseFile(const std::string& path, const TABSPassword& password = {});
+TABSIntegrityReport CheckDatabaseFile(const std::string& path, const TABSPassword& password = {},
+                                      TABSPageUsage* usage = nullptr);
 
 }  // namespace kelvorin

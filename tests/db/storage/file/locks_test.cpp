@@ -62,8 +62,12 @@ TEST_F(LocksTest, TableListAndObjectNumberBytes) {
   Open(b);
   LockRetryPolicy().tries = 2;
   ASSERT_TRUE(a.LockTableList());
+  EXPECT_TRUE(a.LockTableList()) << "nested within one open, at once";
   EXPECT_FALSE(b.LockTableList());
   EXPECT_TRUE(a.UnlockTableList());
+  EXPECT_FALSE(b.LockTableList()) << "the outer hold remains";
+  EXPECT_TRUE(a.UnlockTableList());
+  EXPECT_FALSE(a.UnlockTableList()) << "nothing left to release";
   EXPECT_TRUE(b.LockTableList());
   ASSERT_TRUE(a.File().LockByte(1, 376));
   EXPECT_EQ(ErrorOf([&] { b.NextObjectNumber(); }), "Cannot get NextObjectID. File area is Locked. - Native error: 30401");

@@ -129,6 +129,41 @@ TEST_F(PageManagerTest, PageTypeCheck) {
   EXPECT_EQ(ErrorOf([&] { m_.GetPage(-1, no, kAnyPageType); }), "Invalid Session ID - Native error: 20186");
 }
 
+// A page already cached, or among the session's own changes, is checked
+// like one read from disk: a wrong reference never hands over another
+// structure's page.
+TEST_F(PageManagerTest, TypeAndOwnerAreCheckedWhereverThePageIs) {
+  TABSPage* page = m_.AddPage(1, ptTableRecord);
+  page->SetOwner(7);
+  const int32_t no = page->PageNo();
+  m_.PutPage(page);
+  const std::string wrong_type = "Invalid page type. Possibly data is corrupted - Native error: 20153";
+  const std::string wrong_owner = "Invalid page owner. Possibly data is corrupted - Native error: 10700";
+  for (const char* where : {"session's changes", "cache"}) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(ErrorOf([&] { m_.GetPage(1, no, ptTableIndex); }), wrong_type);
+    EXPECT_EQ(ErrorOf([&] { m_.GetPage(1, no, ptTableRecord, 8); }), wrong_owner);
+    m_.PutPage(m_.GetPage(1, no, ptTableRecord, 7));
+    m_.PutPage(m_.GetPage(1, no, ptTableRecord));
+    m_.PutPage(m_.GetPage(1, no, kAnyPageType, kAnyPageOwner));
+    m_.CommitSession(1);
+  }
+  m_.Close();
+  bool multi = false, ro = false;
+  m_.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  EXPECT_EQ(ErrorOf([&] { m_.GetPage(1, no, ptTableRecord, 8); }), wrong_owner);
+  EXPECT_EQ(m_.CachedPageCount(), 0) << "a page refused on loading is not kept";
+  m_.PutPage(m_.GetPage(1, no, ptTableRecord, 7));
+  m_.Close();
+  // Files before 2.99 keep no owners: there is nothing to check.
+  std::vector<uint8_t> bytes = ReadAll(Path());
+  const double old_version = 2.98;
+  std::memcpy(bytes.data() + 18, &old_version, 8);
+  WriteAll(Path(), bytes);
+  m_.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  m_.PutPage(m_.GetPage(1, no, ptTableRecord, 8));
+}
+
 TEST_F(PageManagerTest, RemovingTwiceFreesOnce) {
   const int32_t keep = Committed(1);
   const int32_t no = Committed(2);
