@@ -140,12 +140,35 @@ int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
     }
   }
   if (result < 0) return Extend();
-  MarkPage(result, true, true);
-  if (result > header_.last_used_page) {
-    header_.last_used_page = result;
-    host_.WriteSharedHeader();
+  const int32_t last_used = header_.last_used_page;
+  bool marked = false;
+  try {
+    MarkPage(result, true, true, &marked);
+    if (result > last_used) {
+      header_.last_used_page = result;
+      host_.WriteSharedHeader();
+    }
+  } catch (...) {
+    header_.last_used_page = last_used;
+    UndoAllocation(result, marked, header_.total_page_count);
+    throw;
   }
   return result;
+}
+
+void TABSDatabaseFreeSpaceManager::UndoAllocation(int32_t page_no, bool marked, int32_t old_total) noexcept {
+  // A failed allocation gives back what it took, so that it leaves no page
+  // marked used that nobody owns. (Should this fail too, the next extension
+  // takes such a page again.)
+  try {
+    if (marked && page_no < old_total) MarkPage(page_no, false, false);
+    if (header_.total_page_count > old_total) {
+      const int32_t grown = header_.total_page_count - old_total;
+      ClearBitsFrom(old_total, header_.total_page_count);
+      host_.ShrinkFile(grown);
+    }
+  } catch (...) {
+  }
 }
 
 int32_t TABSDatabaseFreeSpaceManager::Extend() {
@@ -158,21 +181,28 @@ int32_t TABSDatabaseFreeSpaceManager::Extend() {
     throw EABSException(kPfsNotAddressed, "Page: %d cannot be addressed. TotalPageCount=%d",
                         {page, header_.total_page_count});
   }
-  while (page >= header_.total_page_count) host_.GrowFile(GrowthStep());
-
-  const int64_t new_pfs = page / pages_per_pfs_;
-  const int64_t new_group = page / pages_per_group_;
-  for (int64_t k = old_pfs + 1; k <= new_pfs; ++k) CreatePfsPage(k);
-  for (int64_t i = old_group + 1; i <= new_group; ++i) CreateEamPage(i);
-  for (int64_t i = old_group + 1; i <= new_group; ++i) {
-    MarkPage(static_cast<int32_t>(EamPageOfIndex(i)), true, false);
+  const int32_t old_total = header_.total_page_count;
+  bool marked = false;
+  try {
+    while (page >= header_.total_page_count) host_.GrowFile(GrowthStep());
+    const int64_t new_pfs = page / pages_per_pfs_;
+    const int64_t new_group = page / pages_per_group_;
+    for (int64_t k = old_pfs + 1; k <= new_pfs; ++k) CreatePfsPage(k);
+    for (int64_t i = old_group + 1; i <= new_group; ++i) CreateEamPage(i);
+    for (int64_t i = old_group + 1; i <= new_group; ++i) {
+      MarkPage(static_cast<int32_t>(EamPageOfIndex(i)), true, false);
+    }
+    for (int64_t k = old_pfs + 1; k <= new_pfs; ++k) UpdateEamEntry(static_cast<int32_t>(PfsPageOfIndex(k)));
+    // Pages above the last used one are nobody's: a bit already set there
+    // was left by an allocation that failed before its header was written.
+    MarkPage(static_cast<int32_t>(page), true, false, &marked);
+    header_.last_used_page = static_cast<int32_t>(page);
+    host_.WriteSharedHeader();
+  } catch (...) {
+    header_.last_used_page = static_cast<int32_t>(last_used);
+    UndoAllocation(static_cast<int32_t>(page), marked, old_total);
+    throw;
   }
-  for (int64_t k = old_pfs + 1; k <= new_pfs; ++k) UpdateEamEntry(static_cast<int32_t>(PfsPageOfIndex(k)));
-  // Pages above the last used one are nobody's: a bit already set there was
-  // left by an allocation that failed before its header was written.
-  MarkPage(static_cast<int32_t>(page), true, false);
-  header_.last_used_page = static_cast<int32_t>(page);
-  host_.WriteSharedHeader();
   return static_cast<int32_t>(page);
 }
 
@@ -200,7 +230,7 @@ void TABSDatabaseFreeSpaceManager::CreateEamPage(int64_t index) {
   host_.WriteRawPage(static_cast<int32_t>(EamPageOfIndex(index)), buffer.data());
 }
 
-void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool strict) {
+void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool strict, bool* changed) {
   if (page_no < 0 || page_no >= header_.total_page_count) {
     throw EABSException(kPfsNotAddressed, "Page: %d cannot be addressed. TotalPageCount=%d",
                         {page_no, header_.total_page_count});
@@ -223,6 +253,7 @@ void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool str
   // hopeful, never one that hides a free page.
   if (used) {
     host_.WriteRawPage(pfs_no, pfs.data());
+    if (changed != nullptr) *changed = true;
     UpdateEamEntry(page_no);
   } else {
     UpdateEamEntry(page_no, page_no);

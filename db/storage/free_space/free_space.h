@@ -73,7 +73,11 @@ class TABSDatabaseFreeSpaceManager {
   void CreatePfsPage(int64_t index);
   void CreateEamPage(int64_t index);
   // strict: raise when the bit already has the value; else accept it.
-  void MarkPage(int32_t page_no, bool used, bool strict);
+  // *changed (when given) is set once the bit was written.
+  void MarkPage(int32_t page_no, bool used, bool strict, bool* changed = nullptr);
+  // Takes back what a failed allocation did: the page's bit (when set by
+  // it) and the growth of the file. Never raises.
+  void UndoAllocation(int32_t page_no, bool marked, int32_t old_total) noexcept;
   // freed_page counts as free whatever its PFS bit says (it is about to be
   // cleared).
   void UpdateEamEntry(int32_t page_no, int32_t freed_page = -1);

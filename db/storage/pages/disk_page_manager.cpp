@@ -569,8 +569,9 @@ void TABSDiskPageManager::WriteRawPage(int32_t page_no, const uint8_t* buffer) {
 
 void TABSDiskPageManager::AllocatePageNumber(TABSPage& page) {
   CheckOpened(kNotOpen);
-  page.SetPageNo(free_space_->AllocatePage());
+  // The buffer first: a number is taken only for a page that can hold it.
   page.AllocateBuffer();
+  page.SetPageNo(free_space_->AllocatePage());
 }
 
 void TABSDiskPageManager::FreePageNumber(int32_t page_no) {

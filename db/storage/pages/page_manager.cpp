@@ -87,24 +87,36 @@ TABSPage* TABSPageManager::AddPage(int32_t session_id, uint16_t page_type) {
   Session& session = FindOrAddSession(session_id);
   auto page = std::make_unique<TABSPage>(this, -1);
   AllocatePageNumber(*page);
-  if (page->PageNo() == -1) throw EABSException(kInvalidPageNumber, "Invalid page number");
-  page->use_count = 1;
-  page->dirty = true;
-  page->loaded = false;
-  if (page_header_size_ != 0) {
-    page->SetPageType(page_type);
-    page->SetWriteCounter(static_cast<int32_t>(random_.Between(0, kMaxInitialWriteCounter)));
+  const int32_t page_no = page->PageNo();
+  if (page_no == -1) throw EABSException(kInvalidPageNumber, "Invalid page number");
+  try {
+    page->use_count = 1;
+    page->dirty = true;
+    page->loaded = false;
+    if (page_header_size_ != 0) {
+      page->SetPageType(page_type);
+      page->SetWriteCounter(static_cast<int32_t>(random_.Between(0, kMaxInitialWriteCounter)));
+    }
+    page->list = TABSPageListKind::kSession;
+    page->owner_session = session_id;
+    // A stale copy of a page number that was freed and handed out again.
+    if (TABSPage* old = cache_.Find(page_no); old && old->use_count == 0) cache_.Delete(page_no);
+    session.added.push_back(page_no);
+    try {
+      session.dirty.Add(std::move(page));
+    } catch (...) {
+      session.added.pop_back();
+      throw;
+    }
+  } catch (...) {
+    // The number must not stay taken by a page nobody has.
+    try {
+      FreePageNumber(page_no);
+    } catch (...) {
+    }
+    throw;
   }
-  page->list = TABSPageListKind::kSession;
-  page->owner_session = session_id;
-  // A stale copy of a page number that was freed and handed out again.
-  if (TABSPage* old = cache_.Find(page->PageNo()); old && old->use_count == 0) {
-    cache_.Delete(old->PageNo());
-  }
-  TABSPage* result = page.get();
-  session.added.push_back(result->PageNo());
-  session.dirty.Add(std::move(page));
-  return result;
+  return session.dirty.Find(page_no);
 }
 
 void TABSPageManager::LoadIntoCache(int32_t session, int32_t page_no) {
