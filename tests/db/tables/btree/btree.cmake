@@ -1,0 +1,3 @@
+vestrum_add_test(kelvorin_page_index_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/page_index_test.cpp
+  LIBS kelvorin_btree)
