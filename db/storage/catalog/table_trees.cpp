@@ -1,40 +1,27 @@
-// Interim: single-page trees only, until the B-tree layer is merged.
 #include "db/storage/catalog/table_trees.h"
 
+#include <memory>
+
 #include "db/storage/errors/abs_exception.h"
-#include "db/storage/pages/page_hold.h"
+#include "db/tables/btree/btree.h"
+#include "db/tables/btree/page_index.h"
 #include "db/tables/metadata/meta_object_defs.h"
 
 namespace kelvorin::table_trees {
 namespace {
 
-constexpr int kHeaderSize = 18;
-
-int32_t NewRoot(TABSPageManager& manager, int32_t session, uint16_t key_size) {
-  TABSPageHold page = TABSPageHold::Add(manager, session, ptTableIndex);
-  uint8_t* d = page->Data();
-  d[0] = 1;
-  d[1] = 1;
-  StoreI32(d + 2, -1);
-  StoreI32(d + 6, -1);
-  d[10] = 1;
-  d[11] = 0;
-  StoreU16(d + 12, key_size);
-  StoreU16(d + 14, 0);
-  StoreU16(d + 16, 0);
-  page.MarkDirty();
-  return page->PageNo();
-}
-
-void CheckEmptyRoot(TABSPageManager& manager, int32_t session, int32_t root) {
-  TABSPageHold page = TABSPageHold::Get(manager, session, root, ptTableIndex);
-  if (LoadU16(page->Data() + 14) != 0 || page->Data()[1] != 1) {
-    throw EABSException(99990, "interim tree layer: tree is not empty");
+std::unique_ptr<TABSBTreePageIndex> PageIndex(TABSPageManager& manager, TABSPageIndexKind kind, int32_t root,
+                                              int32_t records_per_page) {
+  if (kind == TABSPageIndexKind::kRecordPages) {
+    return std::make_unique<TABSBTreeRecordPageIndex>(manager, root, records_per_page);
   }
-  (void)kHeaderSize;
+  return std::make_unique<TABSBTreeBlobPageIndex>(manager, root);
 }
 
-uint16_t KeySize(const TABSIndexDef& index, const TABSFieldDefs& fields) {
+// The shape of an index's tree: its short key (one null byte and the value,
+// or a cut prefix with two terminator bytes) and a record identifier.
+// Interim: the record index of the B-tree layer will give it.
+TABSBTreeShape IndexShape(const TABSIndexDef& index, const TABSFieldDefs& fields) {
   int32_t size = 0;
   for (const TABSIndexColumn& column : index.Columns()) {
     const TABSFieldDef* field = fields.Find(column.field_name);
@@ -42,49 +29,63 @@ uint16_t KeySize(const TABSIndexDef& index, const TABSFieldDefs& fields) {
     const int32_t s = field->MemorySize();
     size += column.max_indexed_size < s ? column.max_indexed_size + 3 : s + 1;
   }
-  return static_cast<uint16_t>(size);
+  return {size, 6};
+}
+
+void Collect(const TABSBTreeCheckResult& result, TABSTreeCheck& check) {
+  check.tree_pages = result.pages;
+  for (const TABSBTreeProblem& problem : result.problems) {
+    check.problems.push_back(problem.reason.empty() ? problem.text : problem.text + " (" + problem.reason + ")");
+  }
 }
 
 }  // namespace
 
 int32_t CreatePageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t) {
-  return NewRoot(manager, session, 4);
+  return TABSBTreePageIndex::Create(manager, session);
 }
 
-std::vector<int32_t> ListedPages(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t root,
-                                 int32_t) {
-  CheckEmptyRoot(manager, session, root);
-  return {};
+std::vector<int32_t> ListedPages(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                                 int32_t records_per_page) {
+  std::vector<int32_t> pages;
+  for (const TABSPageAmount& entry : PageIndex(manager, kind, root, records_per_page)->Entries(session)) {
+    pages.push_back(entry.page_no);
+  }
+  return pages;
 }
 
-void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t root, int32_t) {
-  CheckEmptyRoot(manager, session, root);
+void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                    int32_t records_per_page) {
+  PageIndex(manager, kind, root, records_per_page)->Empty(session);
 }
 
-void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t root, int32_t) {
-  CheckEmptyRoot(manager, session, root);
-  manager.RemovePage(session, root);
+void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                   int32_t records_per_page) {
+  PageIndex(manager, kind, root, records_per_page)->Drop(session);
 }
 
 void BuildIndex(TABSPageManager& manager, int32_t session, TABSIndexDef& index, const TABSFieldDefs& fields) {
-  index.SetRootPage(NewRoot(manager, session, KeySize(index, fields)));
+  index.SetRootPage(TABSBTree::CreateRoot(manager, session, IndexShape(index, fields)));
 }
 
-void EmptyIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index, const TABSFieldDefs&) {
-  CheckEmptyRoot(manager, session, index.RootPage());
+void EmptyIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                const TABSFieldDefs& fields) {
+  TABSBTree(manager, IndexShape(index, fields), index.RootPage()).Empty(session);
 }
 
-void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index, const TABSFieldDefs&) {
-  CheckEmptyRoot(manager, session, index.RootPage());
-  manager.RemovePage(session, index.RootPage());
+void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+               const TABSFieldDefs& fields) {
+  TABSBTree(manager, IndexShape(index, fields), index.RootPage()).Drop(session);
 }
 
-TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t root,
-                             int32_t) {
+TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
+                             int32_t records_per_page) {
   TABSTreeCheck check;
+  const auto index = PageIndex(manager, kind, root, records_per_page);
+  Collect(index->Check(session), check);
+  if (!check.problems.empty()) return check;
   try {
-    CheckEmptyRoot(manager, session, root);
-    check.tree_pages.push_back(root);
+    for (const TABSPageAmount& entry : index->Entries(session)) check.listed_pages.push_back(entry.page_no);
   } catch (const EABSException& e) {
     check.problems.push_back(e.what());
   }
@@ -92,11 +93,10 @@ TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPage
 }
 
 TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
-                         const TABSFieldDefs&) {
+                         const TABSFieldDefs& fields) {
   TABSTreeCheck check;
   try {
-    CheckEmptyRoot(manager, session, index.RootPage());
-    check.tree_pages.push_back(index.RootPage());
+    check.tree_pages = TABSBTree(manager, IndexShape(index, fields), index.RootPage()).CollectPages(session);
   } catch (const EABSException& e) {
     check.problems.push_back(e.what());
   }
