@@ -1,10 +1,13 @@
-// kelvorin create / info / check, run as the built program.
+// kelvorin create / info / tables / check, run as the built program.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "db/storage/catalog/disk_database_data.h"
+#include "db/tables/metadata/table_metadata.h"
+#include "platform/locale_code_page.h"
 #include "tests/scratch_dir_test.h"
 #include "tests/tools/program_runner.h"
 
@@ -16,16 +19,47 @@ class KelvorinFilesTest : public testing_support::ScratchDirTest {};
 
 TEST_F(KelvorinFilesTest, CreateThenInfoPrintsTheHeader) {
   ASSERT_EQ(RunProgram("kelvorin", "create files.db --page-size 1024 --extent 4").status, 0);
-  EXPECT_EQ(std::filesystem::file_size("files.db"), 380u);
+  EXPECT_EQ(std::filesystem::file_size("files.db"), 380u + 6 * 1024) << "the catalogue's pages";
   const auto info = RunProgram("kelvorin", "info files.db");
   EXPECT_EQ(info.status, 0) << info.err;
   EXPECT_EQ(info.out,
             "signature: KELVORINDATABASE\nversion: 3.21\npage size: 1024\npages per extent: 4\n"
-            "total pages: 0\nlast used page: -1\ncommit counter: 0\nstate: 2 (consistent)\n"
+            "total pages: 6\nlast used page: 4\ncommit counter: 1\nstate: 2 (consistent)\n"
             "encrypted: no\ncipher: none\n");
   const auto check = RunProgram("kelvorin", "check files.db");
   EXPECT_EQ(check.status, 0);
   EXPECT_EQ(check.out, "no problems found\n");
+}
+
+TEST_F(KelvorinFilesTest, TablesListsNameObjectNumberAndRecordCount) {
+  ASSERT_EQ(RunProgram("kelvorin", "create files.db --connections 20").status, 0);
+  EXPECT_EQ(RunProgram("kelvorin", "tables files.db").out, "name\tobject number\trecord count\n");
+  {
+    using namespace kelvorin;
+    TABSDiskDatabaseData database("files.db", {});
+    TABSBaseSession session;
+    database.ConnectSession(session);
+    for (const char* name : {"hraci", "Párování"}) {
+      TABSTableMetadata metadata;
+      TABSDatasetFieldDef field;
+      field.name = "Kolo";
+      field.type = TABSColumnType::Integer;
+      metadata.DefineFields({field});
+      database.CreateTable(platform::Utf8ToAnsi(name), metadata.Fields(), metadata.Indexes(),
+                           metadata.Constraints());
+    }
+    database.DisconnectSession(session);
+  }
+  const auto tables = RunProgram("kelvorin", "tables files.db");
+  EXPECT_EQ(tables.status, 0) << tables.err;
+  EXPECT_EQ(tables.out, "name\tobject number\trecord count\nhraci\t1\t0\nPárování\t3\t0\n");
+  const auto check = RunProgram("kelvorin", "check files.db");
+  EXPECT_EQ(check.out, "no problems found\n");
+  tools_test::WriteFile("files.db", tools_test::ReadFile("files.db").substr(0, 380 + 4 * 4096));
+  const auto damaged = RunProgram("kelvorin", "tables files.db");
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("Native error"), std::string::npos) << damaged.err;
+  EXPECT_EQ(RunProgram("kelvorin", "tables").status, 1);
 }
 
 TEST_F(KelvorinFilesTest, EncryptedFileNeedsItsPassword) {

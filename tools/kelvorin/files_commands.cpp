@@ -1,12 +1,15 @@
-// kelvorin create / info / check: make an empty database file, print its
-// header, and run the integrity checker over it.
+// kelvorin create / info / tables / check: make a database file with its
+// catalogue, print its header, list its tables, and run the integrity
+// checker over it.
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "db/storage/catalog/catalog_check.h"
+#include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/pages/disk_page_manager.h"
-#include "db/storage/pages/integrity_check.h"
+#include "platform/locale_code_page.h"
 #include "tools/kelvorin/command.h"
 
 namespace kelvorin::tool {
@@ -16,6 +19,7 @@ struct FileArgs {
   std::string file;
   int page_size = 4096;
   int extent = 8;
+  int connections = TABSDatabaseFileSettings::kDefaultMaxConnections;
   TABSPassword password;
   bool valid = true;
 };
@@ -51,10 +55,12 @@ FileArgs Parse(const std::vector<std::string>& args, bool layout_options) {
       const auto id = CipherIdFromName(args[++i]);
       if (!id) fail("unknown cipher '" + args[i] + "'");
       if (id) parsed.password.cipher_id = *id;
-    } else if ((arg == "--page-size" || arg == "--extent") && layout_options) {
+    } else if ((arg == "--page-size" || arg == "--extent" || arg == "--connections") && layout_options) {
       const auto value = ParseInt(args[++i]);
       if (!value) fail("option " + arg + " needs a number");
-      if (value) (arg == "--page-size" ? parsed.page_size : parsed.extent) = *value;
+      if (value) {
+        (arg == "--page-size" ? parsed.page_size : arg == "--extent" ? parsed.extent : parsed.connections) = *value;
+      }
     } else {
       fail("unknown option " + arg);
     }
@@ -66,9 +72,11 @@ FileArgs Parse(const std::vector<std::string>& args, bool layout_options) {
 int Create(const std::vector<std::string>& args) {
   const FileArgs parsed = Parse(args, true);
   if (!parsed.valid) return 1;
-  TABSDiskPageManager manager;
-  manager.CreateDatabaseFile(parsed.file, parsed.password, parsed.extent, parsed.page_size);
-  manager.Close();
+  TABSDatabaseFileSettings settings;
+  settings.max_connections = parsed.connections;
+  settings.page_size = parsed.page_size;
+  settings.pages_per_extent = parsed.extent;
+  TABSDiskDatabaseData::CreateDatabase(parsed.file, parsed.password, settings);
   return 0;
 }
 
@@ -95,17 +103,44 @@ int Info(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Name, object number and record count of each table, in creation order.
+int Tables(const std::vector<std::string>& args) {
+  const FileArgs parsed = Parse(args, false);
+  if (!parsed.valid) return 1;
+  TABSDiskDatabaseData database(parsed.file, parsed.password, true);
+  TABSBaseSession session;
+  database.ConnectSession(session);
+  struct Disconnect {
+    TABSDiskDatabaseData& database;
+    TABSBaseSession& session;
+    ~Disconnect() { database.DisconnectSession(session); }
+  } disconnect{database, session};
+  std::string out = "name\tobject number\trecord count\n";
+  for (const TABSTableListEntry& entry : database.TableList()) {
+    TABSCursor cursor(session, entry.name);
+    const int64_t records = database.OpenTable(cursor)->RecordCount();
+    database.CloseTable(cursor);
+    out += platform::AnsiToUtf8(entry.name) + "\t" + std::to_string(entry.object_id) + "\t" +
+           std::to_string(records) + "\n";
+  }
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
 int Check(const std::vector<std::string>& args) {
   const FileArgs parsed = Parse(args, false);
   if (!parsed.valid) return 1;
-  const TABSIntegrityReport report = CheckDatabaseFile(parsed.file, parsed.password);
+  const TABSIntegrityReport report = CheckDatabaseCatalogue(parsed.file, parsed.password);
   std::fputs(report.Describe().c_str(), stdout);
   if (report.Clean()) std::printf("no problems found\n");
   return report.Clean() ? 0 : 1;
 }
 
-const KelvorinCommand kCreate("create", "FILE [--page-size N] [--extent N] [--password P --cipher NAME]", Create);
+const KelvorinCommand kCreate("create",
+                               "FILE [--page-size N] [--extent N] [--connections N] [--password P --cipher NAME]",
+                               Create);
 const KelvorinCommand kInfo("info", "FILE [--password P]", Info);
+const KelvorinCommand kTables("tables", "FILE [--password P]", Tables);
 const KelvorinCommand kCheck("check", "FILE [--password P]", Check);
 
 }  // namespace

@@ -348,3 +348,92 @@ TEST_F(CatalogTest, CraftedCatalogueFilesGiveEngineErrors) {
 
 }  // namespace
 }  // namespace kelvorin
+
+namespace kelvorin {
+namespace {
+
+using testing::CatalogTest;
+using testing::ErrorCode;
+using testing::I32;
+
+// The checker reaches every page in use from the catalogue: what it cannot
+// reach is a leak, what it reaches twice or finds of the wrong kind damage.
+TEST_F(CatalogTest, CheckerFindsLeaksAndDamageOfTheCatalogue) {
+  CreateAndOpen();
+  CreateTournamentTables();
+  const TABSTableList list = db_->TableList();
+  int32_t record_root = -1;
+  {
+    TABSCursor cursor(*session_, "param");
+    record_root = db_->OpenTable(cursor)->RecordPageIndexRoot();
+    db_->CloseTable(cursor);
+  }
+  // A committed page nobody refers to.
+  TABSDiskPageManager& pages = db_->DiskPageManager();
+  TABSPage* orphan = pages.AddPage(0, ptTableRecord);
+  const int32_t orphan_no = orphan->PageNo();
+  pages.PutPage(orphan);
+  db_->CommitTransaction(0, false);
+  Close();
+  const TABSIntegrityReport leak = CheckDatabaseCatalogue(Path());
+  EXPECT_FALSE(leak.HasCorruption()) << leak.Describe();
+  ASSERT_EQ(leak.LeakCount(), 1) << leak.Describe();
+  EXPECT_EQ(leak.problems[0].page_no, orphan_no);
+
+  const std::vector<uint8_t> original = ReadAll(Path());
+  struct Case {
+    std::string name;
+    int32_t page;
+    int32_t offset;
+    std::vector<uint8_t> bytes;
+    std::string expected;  // part of a corruption report
+  };
+  const TABSTableListEntry& hraci = list[0];
+  const TABSTableListEntry& param = list[2];
+  const std::vector<Case> cases = {
+      {"two tables share a metadata file", 4, 40 + 10 + 2 * 272 + 260, I32(hraci.metadata_page), "and again by"},
+      {"a metadata chain runs into a page of another type", param.metadata_page, 10, I32(record_root),
+       "page type 12 in a chain of type 8"},
+      {"a most-updated file longer than its size", param.most_updated_page, 10, I32(orphan_no),
+       "page type 10 in a chain of type 9"},
+      {"a table list entry pointing at a free page", 4, 40 + 10 + 2 * 272 + 264, I32(orphan_no + 50),
+       "outside the file"},
+      {"a record-page index root that is no index page", record_root, 8, {ptTableRecord, 0},
+       "record-page index"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> bytes = original;
+    std::copy(c.bytes.begin(), c.bytes.end(), bytes.begin() + 380 + int64_t{c.page} * 4096 + c.offset);
+    WriteAll(Path(), bytes);
+    const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+    EXPECT_TRUE(report.HasCorruption()) << report.Describe();
+    EXPECT_NE(report.Describe().find(c.expected), std::string::npos) << report.Describe();
+  }
+}
+
+// A table whose trees are damaged cannot be emptied or deleted, and trying
+// changes nothing.
+TEST_F(CatalogTest, DamagedTreesRefuseEmptyingAndDeletingWithoutChange) {
+  CreateAndOpen();
+  CreateTournamentTables();
+  int32_t record_root = -1;
+  {
+    TABSCursor cursor(*session_, "hraci");
+    record_root = db_->OpenTable(cursor)->RecordPageIndexRoot();
+    db_->CloseTable(cursor);
+  }
+  PatchPage(record_root, 40 + 14, {0xFF, 0x7F});  // an entry count beyond the page
+  const std::vector<uint8_t> damaged = ReadAll(Path());
+  Open();
+  TABSCursor cursor(*session_, "hraci");
+  EXPECT_NE(ErrorCode([&] { db_->EmptyTable(cursor); }), 0);
+  EXPECT_NE(ErrorCode([&] { db_->DeleteTable(*session_, "hraci"); }), 0);
+  EXPECT_EQ(db_->GetTableNames().size(), 3u);
+  EXPECT_FALSE(db_->DiskPageManager().TableListLocked());
+  Close();
+  EXPECT_EQ(ReadAll(Path()), damaged) << "nothing was written";
+}
+
+}  // namespace
+}  // namespace kelvorin
