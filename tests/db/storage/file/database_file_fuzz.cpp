@@ -1,10 +1,13 @@
-// Fuzz target: opens damaged small database files, reads every page, makes
-// one change and commits it, and runs the integrity checker. Only engine
-// errors may come out; any crash, hang or sanitizer finding is a bug.
+// Fuzz target: opens damaged small database files as the catalogue does
+// (directory, sessions file, table list, every table's files and trees),
+// makes catalogue changes, then reads every page, makes one page change and
+// commits it, and runs the integrity checker. Only engine errors may come
+// out; any crash, hang or sanitizer finding is a bug.
 //
 // Input: a mode byte, then either a whole file (mode 0) or patches of three
-// bytes (16-bit offset, value) over a valid plain (1) or encrypted (2) file,
-// so that even a simple mutator reaches the code behind the header checks.
+// bytes (16-bit offset, value) over a valid file: pages only, plain (1) or
+// encrypted (2), or a database holding tables and indexes (3), so that even
+// a simple mutator reaches the code behind the header checks.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -15,14 +18,20 @@
 #include <unistd.h>
 #include <vector>
 
+#include "db/storage/catalog/catalog_check.h"
+#include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/database_file.h"
 #include "db/storage/pages/disk_page_manager.h"
 #include "db/storage/pages/integrity_check.h"
+#include "db/tables/metadata/table_metadata.h"
 
 namespace {
 
 using namespace kelvorin;
+
+// Files beyond this many pages are legal but slow to walk.
+constexpr int32_t kMaxPages = 512;
 
 std::string ScratchPath() {
   const std::filesystem::path base =
@@ -35,7 +44,7 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<uint8_t> MakeBase(const std::string& path, const TABSPassword& password) {
+std::vector<uint8_t> MakePagesBase(const std::string& path, const TABSPassword& password) {
   {
     TABSDiskPageManager m;
     m.Random().Seed(1);
@@ -55,13 +64,58 @@ std::vector<uint8_t> MakeBase(const std::string& path, const TABSPassword& passw
   return ReadAll(path);
 }
 
-void Exercise(const std::string& path, const TABSPassword& password) {
+TABSDatasetFieldDef Field(const char* name, TABSColumnType type, int32_t size = 0) {
+  TABSDatasetFieldDef field;
+  field.name = name;
+  field.type = type;
+  field.size = size;
+  return field;
+}
+
+void CreateTable(TABSDiskDatabaseData& db, const char* name, const std::vector<TABSDatasetFieldDef>& fields,
+                 const char* index_field) {
+  TABSTableMetadata metadata;
+  metadata.DefineFields(fields);
+  if (index_field != nullptr) {
+    auto index = std::make_unique<TABSIndexDef>();
+    index->SetName(std::string("I_") + index_field);
+    index->SetColumns({index_field}, {""}, {""});
+    index->SetPrimary(true);
+    index->SetUnique(true);
+    metadata.Indexes().Add(std::move(index));
+    metadata.DeriveIndexConstraints();
+  }
+  db.CreateTable(name, metadata.Fields(), metadata.Indexes(), metadata.Constraints());
+}
+
+// A database with tables, an index on each but one, and a BLOB field.
+std::vector<uint8_t> MakeCatalogueBase(const std::string& path) {
+  TABSDatabaseFileSettings settings;
+  settings.page_size = 256;
+  settings.pages_per_extent = 2;
+  settings.max_connections = 8;
+  TABSDiskDatabaseData::CreateDatabase(path, {}, settings);
+  {
+    TABSDiskDatabaseData db(path, {});
+    TABSBaseSession session;
+    db.ConnectSession(session);
+    using C = TABSColumnType;
+    CreateTable(db, "hraci", {Field("Jmeno", C::String, 20), Field("Rating", C::Integer), Field("id", C::AutoInc)},
+                "id");
+    CreateTable(db, "param", {Field("Kolo", C::Integer)}, nullptr);
+    CreateTable(db, "obrazky", {Field("id", C::Integer), Field("foto", C::Blob)}, "id");
+    db.DisconnectSession(session);
+  }
+  return ReadAll(path);
+}
+
+void ExercisePages(const std::string& path, const TABSPassword& password) {
   TABSDiskPageManager m;
   bool multi_user = false;
   bool read_only = false;
   m.OpenDatabaseFile(path, password, multi_user, false, read_only);
   const int32_t total = m.Header().total_page_count;
-  if (total > 512) return;  // a huge (sparse) file is legal, just slow to walk
+  if (total > kMaxPages) return;
   for (int32_t no = 0; no < total; ++no) {
     try {
       TABSPage* page = m.GetPage(1, no, kAnyPageType);
@@ -79,7 +133,48 @@ void Exercise(const std::string& path, const TABSPassword& password) {
     m.RollbackSession(2);
   }
   m.Close();
-  CheckDatabaseFile(path, password);
+}
+
+template <typename F>
+void Try(F&& f) {
+  try {
+    f();
+  } catch (const EABSException&) {
+  }
+}
+
+void ExerciseCatalogue(const std::string& path, const TABSPassword& password) {
+  {
+    TABSDiskPageManager m;
+    bool multi_user = false;
+    bool read_only = true;
+    m.OpenDatabaseFile(path, password, multi_user, false, read_only);
+    if (m.Header().total_page_count > kMaxPages) return;
+  }
+  TABSDiskDatabaseData db(path, password);
+  TABSBaseSession session;
+  db.ConnectSession(session);
+  struct Disconnect {
+    TABSDiskDatabaseData& db;
+    TABSBaseSession& session;
+    ~Disconnect() { db.DisconnectSession(session); }
+  } disconnect{db, session};
+  const TABSTableList list = db.TableList();
+  for (const TABSTableListEntry& entry : list) {
+    Try([&] {
+      TABSCursor cursor(session, entry.name);
+      db.OpenTable(cursor);
+      db.CloseTable(cursor);
+    });
+  }
+  if (list.empty()) return;
+  Try([&] {
+    TABSCursor cursor(session, list.front().name);
+    db.EmptyTable(cursor);
+  });
+  Try([&] { db.RenameTable(session, list.front().name, "renamed"); });
+  Try([&] { CreateTable(db, "fuzz", {Field("a", TABSColumnType::Integer)}, "a"); });
+  Try([&] { db.DeleteTable(session, list.back().name); });
 }
 
 }  // namespace
@@ -91,15 +186,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)configured;
-  static const std::vector<uint8_t> plain = MakeBase(path, {});
-  static const std::vector<uint8_t> encrypted = MakeBase(path, {"pw", ciRijndael128});
+  static const std::vector<uint8_t> plain = MakePagesBase(path, {});
+  static const std::vector<uint8_t> encrypted = MakePagesBase(path, {"pw", ciRijndael128});
+  static const std::vector<uint8_t> catalogue = MakeCatalogueBase(path);
   if (size == 0) return 0;
   std::vector<uint8_t> file;
-  const uint8_t mode = data[0] % 3;
+  const uint8_t mode = data[0] % 4;
   if (mode == 0) {
     file.assign(data + 1, data + size);
   } else {
-    file = mode == 1 ? plain : encrypted;
+    file = mode == 1 ? plain : mode == 2 ? encrypted : catalogue;
     for (size_t i = 1; i + 3 <= size; i += 3) {
       const size_t offset = (data[i] | (data[i + 1] << 8)) % file.size();
       file[offset] = data[i + 2];
@@ -110,9 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   }
   std::filesystem::remove(path + "-journal");
-  try {
-    Exercise(path, {"pw"});
-  } catch (const EABSException&) {
-  }
+  Try([&] { CheckDatabaseCatalogue(path, {"pw"}); });
+  Try([&] { ExerciseCatalogue(path, {"pw"}); });
+  Try([&] { ExercisePages(path, {"pw"}); });
+  Try([&] { CheckDatabaseCatalogue(path, {"pw"}); });
   return 0;
 }
