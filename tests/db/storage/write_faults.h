@@ -1,6 +1,6 @@
 // A file observer for the storage tests: counts the writes to a database
 // file (only its pages, or every write to it and its journal) and fails the
-// chosen one, or every write from it on.
+// chosen one, or every write from it on; counts the file's syncs too.
 #pragma once
 
 #include <cstdint>
@@ -33,12 +33,15 @@ class WriteFaults : public platform::FileObserver {
       throw EABSException(99999, "injected write failure");
     }
   }
-  void AfterSync(const std::string&) override {}
+  void AfterSync(const std::string& path) override {
+    if (path == path_) ++syncs;
+  }
   void BeforeTruncate(const std::string&, int64_t) override {}
   void AfterRemove(const std::string&) override {}
   void AfterDirectorySync(const std::string&) override {}
 
   int writes = 0;
+  int syncs = 0;
   int fail_at = -1;           // the write that fails (from 1), -1 none
   bool keep_failing = false;  // and every write after it
 

@@ -13,6 +13,7 @@
 #include "db/storage/catalog/system_directory.h"
 #include "platform/locale_code_page.h"
 #include "tests/db/storage/catalog/catalog_test_util.h"
+#include "tests/db/storage/write_faults.h"
 
 namespace kelvorin {
 namespace {
@@ -223,6 +224,45 @@ TEST_F(CatalogTest, RollbackRereadsTheStateOfOpenTables) {
   EXPECT_EQ(table->ChangeCounter(), 1);
   db_->RollbackTransaction(0);
   EXPECT_EQ(table->ChangeCounter(), 0);
+  db_->CloseTable(cursor);
+}
+
+TEST_F(CatalogTest, RestructureWritesTheDefinitionsOrKeepsTheFilesOnes) {
+  CreateAndOpen();
+  CreateTournamentTables();
+  TABSCursor cursor(*session_, "param");
+  TABSDiskTableData* table = db_->OpenTable(cursor);
+  table->Metadata().RenameField("Kolo", "Round");
+  {
+    testing::WriteFaults faults(Path());
+    faults.fail_at = 1;
+    EXPECT_EQ(ErrorCode([&] { db_->RestructureTable(*table); }), 99999);
+  }
+  EXPECT_EQ(table->Metadata().Fields().Items(0)->Name(), "Kolo") << "reread from the file";
+  table->Metadata().RenameField("Kolo", "Round");
+  db_->RestructureTable(*table);
+  db_->CloseTable(cursor);
+  Open();
+  TABSCursor again(*session_, "param");
+  EXPECT_EQ(db_->OpenTable(again)->Metadata().Fields().Items(0)->Name(), "Round");
+  db_->CloseTable(again);
+  ExpectCatalogueCleanAfterClose();
+}
+
+// The flush flag adds a flush of the file after the commit's own writes.
+TEST_F(CatalogTest, CommitFlushesOnlyWhenAsked) {
+  CreateAndOpen();
+  CreateTournamentTables();
+  TABSCursor cursor(*session_, "param");
+  TABSDiskTableData* table = db_->OpenTable(cursor);
+  int syncs[2] = {0, 0};
+  for (const bool flush : {false, true}) {
+    testing::WriteFaults observer(Path());
+    table->EmptyContent(0);
+    db_->CommitTransaction(0, flush);
+    syncs[flush] = observer.syncs;
+  }
+  EXPECT_EQ(syncs[1], syncs[0] + 1);
   db_->CloseTable(cursor);
 }
 
