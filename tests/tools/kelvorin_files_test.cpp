@@ -38,7 +38,7 @@ TEST_F(KelvorinFilesTest, TablesListsNameObjectNumberAndRecordCount) {
     using namespace kelvorin;
     TABSDiskDatabaseData database("files.db", {});
     TABSBaseSession session;
-    database.ConnectSession(session);
+    const TABSSessionConnection connection(database, session);
     for (const char* name : {"hraci", "Párování"}) {
       TABSTableMetadata metadata;
       TABSDatasetFieldDef field;
@@ -48,7 +48,6 @@ TEST_F(KelvorinFilesTest, TablesListsNameObjectNumberAndRecordCount) {
       database.CreateTable(platform::Utf8ToAnsi(name), metadata.Fields(), metadata.Indexes(),
                            metadata.Constraints());
     }
-    database.DisconnectSession(session);
   }
   const auto tables = RunProgram("kelvorin", "tables files.db");
   EXPECT_EQ(tables.status, 0) << tables.err;

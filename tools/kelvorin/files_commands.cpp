@@ -109,12 +109,7 @@ int Tables(const std::vector<std::string>& args) {
   if (!parsed.valid) return 1;
   TABSDiskDatabaseData database(parsed.file, parsed.password, true);
   TABSBaseSession session;
-  database.ConnectSession(session);
-  struct Disconnect {
-    TABSDiskDatabaseData& database;
-    TABSBaseSession& session;
-    ~Disconnect() { database.DisconnectSession(session); }
-  } disconnect{database, session};
+  const TABSSessionConnection connection(database, session);
   std::string out = "name\tobject number\trecord count\n";
   for (const TABSTableListEntry& entry : database.TableList()) {
     TABSCursor cursor(session, entry.name);

@@ -171,42 +171,32 @@ void TABSDiskDatabaseData::CloseStorage() noexcept {
 void TABSDiskDatabaseData::ConnectSession(TABSBaseSession& session) {
   std::lock_guard lock(CriticalSection());
   const bool first = Sessions().empty();
-  if (!first && session.MultiUser() != MultiUser()) throw EABSException(native::kMixedUserModes20235);
   if (first) {
     SetMultiUser(session.MultiUser());
-    TABSDatabaseData::ConnectSession(session);  // OpenStorage reads the first session's mode
-    try {
+  } else if (session.MultiUser() != MultiUser()) {
+    throw EABSException(native::kMixedUserModes20235);
+  }
+  TABSDatabaseData::ConnectSession(session);  // opening reads the first session's mode
+  try {
+    if (first) {
       OpenStorage();
-      if (!MultiUser()) {
-        holds_single_user_lock_ = sessions_file_.LockSingleUser();
-        // Another process uses the database: this one may only read it,
-        // and sees what the other one writes.
-        if (!holds_single_user_lock_) {
-          SetReadOnly(true);
-          page_manager_.WatchForOtherWriters();
-        }
+      // In single-user mode the first session takes every connection slot;
+      // when another process holds one, this process may only read, and
+      // sees what the other one writes.
+      if (!MultiUser()) holds_single_user_lock_ = sessions_file_.LockSingleUser();
+      if (!MultiUser() && !holds_single_user_lock_) {
+        SetReadOnly(true);
+        page_manager_.WatchForOtherWriters();
       }
-    } catch (...) {
-      RemoveSession(session);
-      session.SetSessionNumber(-1);
-      CloseStorage();
-      throw;
     }
-    session.SetNeedsRepair(needs_repair_);
-  } else {
-    TABSDatabaseData::ConnectSession(session);
-    session.SetNeedsRepair(needs_repair_);
+    if (MultiUser()) session.SetSessionNumber(sessions_file_.Connect());
+  } catch (...) {
+    RemoveSession(session);
+    session.SetSessionNumber(-1);
+    if (Sessions().empty()) CloseStorage();
+    throw;
   }
-  if (MultiUser()) {
-    try {
-      session.SetSessionNumber(sessions_file_.Connect());
-    } catch (...) {
-      RemoveSession(session);
-      session.SetSessionNumber(-1);
-      if (Sessions().empty()) CloseStorage();
-      throw;
-    }
-  }
+  session.SetNeedsRepair(needs_repair_);
 }
 
 void TABSDiskDatabaseData::DisconnectSession(TABSBaseSession& session) {
@@ -287,6 +277,7 @@ TABSTableData* TABSDiskDatabaseData::CreateTableObject(TABSCursor& cursor) {
 
 TABSDiskTableData* TABSDiskDatabaseData::OpenTable(TABSCursor& cursor) {
   std::lock_guard lock(CriticalSection());
+  CheckOpen();
   // Held across the lookup and the table lock, so that no other process
   // deletes or renames the table in between.
   TableListLock list_lock(page_manager_);
@@ -427,7 +418,11 @@ void TABSDiskDatabaseData::RestructureTable(TABSDiskTableData& table) {
     table.WriteMetadata(kSystemSessionId);
     change.Commit();
   } catch (...) {
-    table.ReadMetadata(kSystemSessionId);
+    try {
+      table.ReadMetadata(kSystemSessionId);
+    } catch (...) {
+      // The first failure is the one to report.
+    }
     throw;
   }
 }

@@ -76,24 +76,20 @@ void TABSDiskTableData::WriteState(int32_t session) {
 
 void TABSDiskTableData::RollbackHook(int32_t session) { ReadState(session); }
 
-void TABSDiskTableData::DeleteAllRecords(int32_t session) {
+void TABSDiskTableData::RemoveListedPages(int32_t session, TABSPageIndexKind kind, int32_t root) {
   TABSPageManager& pages = disk_.DiskPageManager();
-  for (const int32_t page : table_trees::ListedPages(pages, session, TABSPageIndexKind::kRecordPages,
-                                                     record_index_.root, records_per_page_)) {
+  for (const int32_t page : table_trees::ListedPages(pages, session, kind, root, records_per_page_)) {
     pages.RemovePage(session, page);
   }
-  table_trees::EmptyPageIndex(pages, session, TABSPageIndexKind::kRecordPages, record_index_.root,
-                              records_per_page_);
+  table_trees::EmptyPageIndex(pages, session, kind, root, records_per_page_);
+}
+
+void TABSDiskTableData::DeleteAllRecords(int32_t session) {
+  RemoveListedPages(session, TABSPageIndexKind::kRecordPages, record_index_.root);
 }
 
 void TABSDiskTableData::DeleteAllBlobs(int32_t session) {
-  if (blob_index_.root < 0) return;
-  TABSPageManager& pages = disk_.DiskPageManager();
-  for (const int32_t page :
-       table_trees::ListedPages(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0)) {
-    pages.RemovePage(session, page);
-  }
-  table_trees::EmptyPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
+  if (blob_index_.root >= 0) RemoveListedPages(session, TABSPageIndexKind::kBlobPages, blob_index_.root);
 }
 
 void TABSDiskTableData::EmptyContent(int32_t session) {

@@ -61,6 +61,9 @@ class TABSDiskTableData : public TABSTableData {
   void DeleteAllBlobs(int32_t session) override;
 
  private:
+  // Gives up every data page a page-index tree lists and empties the tree.
+  void RemoveListedPages(int32_t session, TABSPageIndexKind kind, int32_t root);
+
   TABSDiskDatabaseData& disk_;
   int32_t object_id_;
   TABSDiskTableFiles files_;

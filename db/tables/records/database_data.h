@@ -77,4 +77,26 @@ class TABSDatabaseData {
   std::vector<std::unique_ptr<TABSTableData>> tables_;
 };
 
+// Keeps a session connected to a database for the object's life.
+class TABSSessionConnection {
+ public:
+  TABSSessionConnection(TABSDatabaseData& database, TABSBaseSession& session)
+      : database_(database), session_(session) {
+    database_.ConnectSession(session_);
+  }
+  TABSSessionConnection(const TABSSessionConnection&) = delete;
+  TABSSessionConnection& operator=(const TABSSessionConnection&) = delete;
+  ~TABSSessionConnection() {
+    try {
+      database_.DisconnectSession(session_);
+    } catch (...) {
+      // Closing the file releases the session's locks anyway.
+    }
+  }
+
+ private:
+  TABSDatabaseData& database_;
+  TABSBaseSession& session_;
+};
+
 }  // namespace kelvorin

@@ -49,11 +49,9 @@ class CatalogFaultTest : public testing::CatalogTest {
   std::vector<std::string> NamesOnFile() {
     TABSDiskDatabaseData reader(Path(), {});
     TABSBaseSession session;
-    reader.ConnectSession(session);
+    const TABSSessionConnection connection(reader, session);
     EXPECT_TRUE(reader.ReadOnly());
-    std::vector<std::string> names = reader.GetTableNames();
-    reader.DisconnectSession(session);
-    return names;
+    return reader.GetTableNames();
   }
 
   enum class Fault { kWrite, kMemory };

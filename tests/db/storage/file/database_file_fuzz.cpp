@@ -98,13 +98,12 @@ std::vector<uint8_t> MakeCatalogueBase(const std::string& path) {
   {
     TABSDiskDatabaseData db(path, {});
     TABSBaseSession session;
-    db.ConnectSession(session);
+    const TABSSessionConnection connection(db, session);
     using C = TABSColumnType;
     CreateTable(db, "hraci", {Field("Jmeno", C::String, 20), Field("Rating", C::Integer), Field("id", C::AutoInc)},
                 "id");
     CreateTable(db, "param", {Field("Kolo", C::Integer)}, nullptr);
     CreateTable(db, "obrazky", {Field("id", C::Integer), Field("foto", C::Blob)}, "id");
-    db.DisconnectSession(session);
   }
   return ReadAll(path);
 }
@@ -153,12 +152,7 @@ void ExerciseCatalogue(const std::string& path, const TABSPassword& password) {
   }
   TABSDiskDatabaseData db(path, password);
   TABSBaseSession session;
-  db.ConnectSession(session);
-  struct Disconnect {
-    TABSDiskDatabaseData& db;
-    TABSBaseSession& session;
-    ~Disconnect() { db.DisconnectSession(session); }
-  } disconnect{db, session};
+  const TABSSessionConnection connection(db, session);
   const TABSTableList list = db.TableList();
   for (const TABSTableListEntry& entry : list) {
     Try([&] {
