@@ -7,14 +7,14 @@
 
 namespace kelvorin::native {
 
-// Codes of this catalogue: 10701..10719 (10700 is the page manager's page
-// owner check).
+// Codes of this catalogue: 10701..10716 (10700 is the page manager's page
+// owner check, 10712 the table data layer's state block).
 
 inline constexpr TABSNativeError kInvalidInternalFileHeader{
     10701, "Invalid internal file header. StartPageNo=%d. HeaderSize=%d, FileSize=%d, UncompressedSize=%d, "
            "Algorithm=%d"};
-inline constexpr TABSNativeError kInternalFileChainShort{
-    10702, "Internal file is shorter than its size. StartPageNo=%d. FileSize=%d, Pages=%d"};
+inline constexpr TABSNativeError kInternalFileChainLength{
+    10702, "Internal file chain does not match its size. StartPageNo=%d. FileSize=%d, Pages=%d"};
 inline constexpr TABSNativeError kInternalFileChainLoops{
     10703, "Internal file page chain loops. StartPageNo=%d. PageNo=%d"};
 inline constexpr TABSNativeError kInvalidTableListSize{10704, "Invalid table list size. FileSize=%d"};
@@ -38,8 +38,6 @@ inline constexpr TABSNativeError kDirectFileOutsideFile{
     10715, "Internal file page is outside the database file. StartPageNo=%d. PageNo=%d"};
 inline constexpr TABSNativeError kInvalidDirectFileHeader{
     10716, "Invalid internal file header. StartPageNo=%d. HeaderSize=%d, FileSize=%d, Capacity=%d"};
-inline constexpr TABSNativeError kTableStillOpen{
-    10717, "Cannot perform '%s' operation on table '%s'. Table is open"};
 
 // Places of the common catalogue's messages.
 inline constexpr TABSNativeError kTransactedFileExists = kInternalFileExists30383;

@@ -44,13 +44,14 @@ void TABSActiveSessionsFile::Create(int32_t max_connections) {
 
 void TABSActiveSessionsFile::Open(int32_t start_page) {
   file_.Open(start_page);
+  const int32_t size = file_.GetSize();
   try {
-    CheckConnectionCount(file_.GetSize());
+    CheckConnectionCount(size);
   } catch (...) {
     file_.Close();
     throw;
   }
-  max_connections_ = file_.GetSize();
+  max_connections_ = size;
 }
 
 int32_t TABSActiveSessionsFile::Connect() {

@@ -68,7 +68,7 @@ std::vector<int32_t> TABSInternalDBTransactedAccessFile::WalkChain(int32_t sessi
     no = page->NextPage();
   }
   if (static_cast<int64_t>(pages.size()) != InternalFilePagesFor(stored_size, manager_->DataSize())) {
-    throw EABSException(native::kInternalFileChainShort,
+    throw EABSException(native::kInternalFileChainLength,
                         {start_page_, stored_size, static_cast<int64_t>(pages.size())});
   }
   return pages;

@@ -116,6 +116,32 @@ TEST_F(CatalogTest, TablesAreListedInCreationOrderAndSurviveReopening) {
   EXPECT_EQ(ErrorOf([&] { db_->OpenTable(missing); }), "Table 'nic' not exists. - Native error: 30396");
 }
 
+TEST_F(CatalogTest, EncryptedDatabaseKeepsItsCatalogue) {
+  const TABSPassword password{"heslo", ciTwofish256};
+  TABSDiskDatabaseData::CreateDatabase(Path(), password);
+  {
+    TABSDiskDatabaseData db(Path(), password);
+    TABSBaseSession session;
+    const TABSSessionConnection connection(db, session);
+    const auto defs = Definitions({Field("Kolo", TABSColumnType::Integer), Field("foto", TABSColumnType::Blob)},
+                                  {"Kolo"});
+    db.CreateTable("param", defs->Fields(), defs->Indexes(), defs->Constraints());
+  }
+  EXPECT_TRUE(CheckDatabaseCatalogue(Path(), password).Clean()) << CheckDatabaseCatalogue(Path(), password).Describe();
+  EXPECT_EQ(ErrorCode([&] {
+              TABSDiskDatabaseData db(Path(), {"jine", ciTwofish256});
+              TABSBaseSession session;
+              const TABSSessionConnection connection(db, session);
+            }),
+            30445);
+  TABSDiskDatabaseData db(Path(), password);
+  TABSBaseSession session;
+  const TABSSessionConnection connection(db, session);
+  TABSCursor cursor(session, "param");
+  EXPECT_EQ(db.OpenTable(cursor)->Metadata().Fields().Count(), 2);
+  db.CloseTable(cursor);
+}
+
 TEST_F(CatalogTest, NamesAreOneTo255BytesAndUniqueWithoutRegardToCase) {
   CreateAndOpen();
   const std::string longest(255, 'x');
