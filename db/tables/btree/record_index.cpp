@@ -384,9 +384,14 @@ bool TABSBTreeRecordIndex::Satisfies(int32_t session, const TABSKeyPath& path,
                                      const TABSScanSearchCondition& condition) {
   uint8_t payload[TABSRecordKeyRef::kLeafPayloadSize];
   tree_->ReadEntry(session, path, entry_key_.bytes(), payload);
+  return SatisfiesEntry(session, entry_key_.bytes(), payload, condition);
+}
+
+bool TABSBTreeRecordIndex::SatisfiesEntry(int32_t session, const uint8_t* key, const uint8_t* payload,
+                                          const TABSScanSearchCondition& condition) {
   layout_->BuildShortKey(condition.record, bound_key_.bytes());
   Probe probe(*this, session, condition.record, bound_key_.bytes(), condition.columns);
-  const int r = probe.CompareEntry(entry_key_.bytes(), payload);  // probe - entry
+  const int r = probe.CompareEntry(key, payload);  // condition - entry
   switch (condition.kind) {
     case Kind::kEqual:
       return r == 0;
@@ -402,23 +407,28 @@ bool TABSBTreeRecordIndex::Satisfies(int32_t session, const TABSKeyPath& path,
   return false;
 }
 
-void TABSBTreeRecordIndex::RememberScanEntry(int32_t session, TABSIndexScanState& state, uint8_t* record) {
+void TABSBTreeRecordIndex::ReadScanEntry(int32_t session, TABSIndexScanState& state) {
   uint8_t payload[TABSRecordKeyRef::kLeafPayloadSize];
   if (state.current_key.size() != layout_->ShortKeySize()) state.current_key.Allocate(layout_->ShortKeySize());
   tree_->ReadEntry(session, state.current, state.current_key.bytes(), payload);
   state.current_id = TABSRecordId::Load(payload);
+}
+
+void TABSBTreeRecordIndex::RememberScanEntry(int32_t session, TABSIndexScanState& state, uint8_t* record) {
   if (record != nullptr) ReadRecord(session, state.current_id, record);
   // Finding the place again among cut keys needs the entry's full values,
-  // and the record may be gone by then.
-  if (layout_->HasCutColumns()) {
-    if (state.current_record.size() != layout_->MemoryRecordSize()) {
-      state.current_record.Allocate(layout_->MemoryRecordSize());
-    }
-    if (record != nullptr) {
-      std::memcpy(state.current_record.bytes(), record, static_cast<size_t>(layout_->MemoryRecordSize()));
-    } else {
-      ReadRecord(session, state.current_id, state.current_record.bytes());
-    }
+  // and the record may be gone by then: they are kept, from the key itself
+  // where it holds no cut value.
+  if (!layout_->HasCutColumns()) return;
+  if (state.current_record.size() != layout_->MemoryRecordSize()) {
+    state.current_record.Allocate(layout_->MemoryRecordSize());
+  }
+  if (!layout_->HoldsCutValue(state.current_key.bytes())) {
+    layout_->RecordFromKey(state.current_key.bytes(), state.current_record.bytes());
+  } else if (record != nullptr) {
+    std::memcpy(state.current_record.bytes(), record, static_cast<size_t>(layout_->MemoryRecordSize()));
+  } else {
+    ReadRecord(session, state.current_id, state.current_record.bytes());
   }
 }
 
@@ -468,10 +478,15 @@ bool TABSBTreeRecordIndex::PositionStart(int32_t session, const ScanBounds& boun
   return ascending ? tree_->First(session, path) : tree_->Last(session, path);
 }
 
-bool TABSBTreeRecordIndex::WithinEnds(int32_t session, const TABSKeyPath& path, const ScanBounds& bounds) {
-  if (!path.OnEntry()) return false;
+bool TABSBTreeRecordIndex::WithinEnds(int32_t session, TABSIndexScanState& state, const ScanBounds& bounds) {
+  if (!state.current.OnEntry()) return false;
+  ReadScanEntry(session, state);
+  uint8_t payload[TABSRecordKeyRef::kLeafPayloadSize];
+  state.current_id.Store(payload);
   for (const TABSScanSearchCondition* condition : bounds.ends) {
-    if (condition != nullptr && !Satisfies(session, path, *condition)) return false;
+    if (condition != nullptr && !SatisfiesEntry(session, state.current_key.bytes(), payload, *condition)) {
+      return false;
+    }
   }
   return true;
 }
@@ -490,7 +505,7 @@ bool TABSBTreeRecordIndex::ScanStep(int32_t session, bool restart, TABSIndexScan
   } else {
     on_entry = !state->finished && RelocateScan(session, *state);
   }
-  if (on_entry && WithinEnds(session, state->current, Bounds(lower, upper, state->ascending))) {
+  if (on_entry && WithinEnds(session, *state, Bounds(lower, upper, state->ascending))) {
     RememberScanEntry(session, *state, record);
     id = state->current_id;
     return true;

@@ -95,12 +95,17 @@ class TABSBTreeRecordIndex : public TABSIndex {
   bool PositionFirst(int32_t session, const TABSScanSearchCondition& condition, TABSKeyPath& path);
   bool PositionLast(int32_t session, const TABSScanSearchCondition& condition, TABSKeyPath& path);
   bool Satisfies(int32_t session, const TABSKeyPath& path, const TABSScanSearchCondition& condition);
+  bool SatisfiesEntry(int32_t session, const uint8_t* key, const uint8_t* payload,
+                      const TABSScanSearchCondition& condition);
   ScanBounds Bounds(const TABSScanSearchCondition* lower, const TABSScanSearchCondition* upper,
                     bool ascending) const;
   bool PositionStart(int32_t session, const ScanBounds& bounds, bool ascending, TABSKeyPath& path);
-  bool WithinEnds(int32_t session, const TABSKeyPath& path, const ScanBounds& bounds);
+  // Reads the scan's entry and tells whether it keeps within the bounds.
+  bool WithinEnds(int32_t session, TABSIndexScanState& state, const ScanBounds& bounds);
   // Puts a scan back on its place after the tree changed under it.
   bool RelocateScan(int32_t session, TABSIndexScanState& state);
+  void ReadScanEntry(int32_t session, TABSIndexScanState& state);
+  // Keeps what finding the entry again needs; reads the record when asked.
   void RememberScanEntry(int32_t session, TABSIndexScanState& state, uint8_t* record);
   TABSRecordId EntryId(int32_t session, const TABSKeyPath& path);
 

@@ -108,6 +108,26 @@ bool TABSRecordKeyRef::IsCutValue(const uint8_t* key, int32_t c) const {
   return true;
 }
 
+bool TABSRecordKeyRef::HoldsCutValue(const uint8_t* key) const {
+  for (int32_t c = 0; c < ColumnCount(); ++c) {
+    if (IsCutValue(key, c)) return true;
+  }
+  return false;
+}
+
+void TABSRecordKeyRef::RecordFromKey(const uint8_t* key, uint8_t* record) const {
+  std::memset(record, 0, static_cast<size_t>(memory_record_size_));
+  for (const TABSKeyColumn& column : columns_) {
+    const uint8_t* slot = key + column.short_offset;
+    if (slot[0] != 0) {
+      record[column.field_no / 8] |= static_cast<uint8_t>(1u << (column.field_no % 8));
+    } else {
+      std::memcpy(record + column.memory_offset, slot + 1,
+                  static_cast<size_t>(column.cut ? column.cut_size : column.memory_size));
+    }
+  }
+}
+
 int TABSRecordKeyRef::CompareShortKeys(const uint8_t* a, const uint8_t* b, int32_t columns) const {
   for (int32_t c = 0; c < columns; ++c) {
     const TABSKeyColumn& column = columns_[static_cast<size_t>(c)];

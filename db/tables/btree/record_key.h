@@ -68,6 +68,10 @@ class TABSRecordKeyRef {
   void BuildShortKey(const uint8_t* record, uint8_t* key) const;
   // Whether the column's slot in a short key holds a cut value.
   bool IsCutValue(const uint8_t* key, int32_t column) const;
+  bool HoldsCutValue(const uint8_t* key) const;
+  // A memory record (MemoryRecordSize bytes) with the key's values in its
+  // key fields, for a short key that holds no cut value.
+  void RecordFromKey(const uint8_t* key, uint8_t* record) const;
   // Sign of (a - b) over the first `columns` columns of two short keys, or
   // TABSBTreeProbe::kUndecided when a cut value takes part before the order
   // is decided.
