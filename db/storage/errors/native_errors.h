@@ -22,6 +22,7 @@ namespace native {
 
 // Codes raised outside this catalogue, listed so that new codes do not clash:
 // 10500..10502 the stream form of values (db/tables/value_errors.h).
+// 10640..10659 B-tree indexes and page-index trees (db/tables/btree/btree_errors.h).
 
 
 inline constexpr std::string_view kTextNilPointer = "Nil pointer occured";
