@@ -22,6 +22,7 @@ namespace native {
 
 // Codes raised outside this catalogue, listed so that new codes do not clash:
 // 10500..10502 the stream form of values (db/tables/value_errors.h);
+// 10640..10659 B-tree indexes and page-index trees (db/tables/btree/btree_errors.h);
 // 10700 the page owner check (db/storage/pages/page_errors.h);
 // 10701..10716 internal files and the table catalogue
 // (db/storage/catalog/catalog_errors.h, db/tables/records/table_data_errors.h).

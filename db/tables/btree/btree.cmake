@@ -6,4 +6,6 @@ vestrum_add_library(kelvorin_btree SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/btree.cpp
   ${CMAKE_CURRENT_LIST_DIR}/btree_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_index.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_key.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_index.cpp
   LIBS kelvorin_pages kelvorin_metadata)

@@ -24,9 +24,9 @@ class TABSBTree::FirstEntryBound : public TABSBTreeChildBound {
       : tree_(tree), session_(session), probe_(probe) {}
 
   int CompareWithFirstEntry(int32_t child_page, int32_t child_level) override {
-    tree_.FirstLeafEntry(session_, child_page, child_level, tree_.bound_key_.data(),
-                         tree_.bound_payload_.data());
-    return probe_.CompareEntry(tree_.bound_key_.data(), tree_.bound_payload_.data());
+    tree_.FirstLeafEntry(session_, child_page, child_level, tree_.bound_key_.bytes(),
+                         tree_.bound_payload_.bytes());
+    return probe_.CompareEntry(tree_.bound_key_.bytes(), tree_.bound_payload_.bytes());
   }
 
  private:
@@ -37,8 +37,11 @@ class TABSBTree::FirstEntryBound : public TABSBTreeChildBound {
 
 TABSBTree::TABSBTree(TABSPageManager& pages, const TABSBTreeShape& shape, int32_t root_page)
     : context_{&pages, root_page, shape},
-      bound_key_(static_cast<size_t>(shape.key_size)),
-      bound_payload_(static_cast<size_t>(shape.leaf_payload_size)) {}
+      bound_key_(shape.key_size),
+      bound_payload_(shape.leaf_payload_size),
+      separator_(shape.key_size),
+      merge_key_(shape.key_size),
+      zero_key_(shape.key_size, /*zero_fill=*/true) {}
 
 int32_t TABSBTree::CreateRoot(TABSPageManager& pages, int32_t session, const TABSBTreeShape& shape) {
   const TABSBTreeContext context{&pages, -1, shape};
@@ -134,9 +137,9 @@ bool TABSBTree::SeekPath(int32_t session, TABSBTreeProbe& probe, TABSBTreeSearch
       // could place; that entry becomes the separator, so that the
       // separator stays above everything left of it.
       const int32_t boundary = result.position + 1;
-      FirstLeafEntry(session, page.Child(boundary), level + 1, bound_key_.data(), bound_payload_.data());
-      if (std::memcmp(page.Key(boundary), bound_key_.data(), bound_key_.size()) != 0) {
-        page.SetKey(boundary, bound_key_.data());
+      FirstLeafEntry(session, page.Child(boundary), level + 1, bound_key_.bytes(), bound_payload_.bytes());
+      if (std::memcmp(page.Key(boundary), bound_key_.bytes(), static_cast<size_t>(bound_key_.size())) != 0) {
+        page.SetKey(boundary, bound_key_.bytes());
       }
     }
     page_no = page.Child(result.position);
@@ -149,8 +152,8 @@ bool TABSBTree::SeekPath(int32_t session, TABSBTreeProbe& probe, TABSBTreeSearch
   if (!found && (past_end || before_start)) {
     TABSKeyPath moved = path;
     if (past_end ? Next(session, moved) : Prior(session, moved)) {
-      ReadEntry(session, moved, bound_key_.data(), bound_payload_.data());
-      if (probe.CompareEntry(bound_key_.data(), bound_payload_.data()) == 0) {
+      ReadEntry(session, moved, bound_key_.bytes(), bound_payload_.bytes());
+      if (probe.CompareEntry(bound_key_.bytes(), bound_payload_.bytes()) == 0) {
         path = moved;
         found = true;
       }
@@ -171,7 +174,6 @@ void TABSBTree::Insert(int32_t session, TABSBTreeProbe& probe, const uint8_t* ke
 
 void TABSBTree::InsertAtLevel(int32_t session, const TABSKeyPath& path, int32_t level, int32_t position,
                               const uint8_t* key, const uint8_t* payload) {
-  std::vector<uint8_t> separator;
   uint8_t child[kChildPayloadSize];
   for (;; --level) {
     TABSBTreePage page(context_, session, path.levels[level].page_no);
@@ -180,17 +182,17 @@ void TABSBTree::InsertAtLevel(int32_t session, const TABSKeyPath& path, int32_t 
       return;
     }
     int32_t new_page = -1;
-    if (!Split(session, page, position, key, payload, separator, new_page)) return;
+    if (!Split(session, page, position, key, payload, new_page)) return;
     if (level == 0) Damaged(page.PageNo(), "a split page above the root");
     StoreLE(child, new_page);
-    key = separator.data();
+    key = separator_.bytes();
     payload = child;
     position = path.levels[level - 1].position + 1;
   }
 }
 
 bool TABSBTree::Split(int32_t session, TABSBTreePage& page, int32_t position, const uint8_t* key,
-                      const uint8_t* payload, std::vector<uint8_t>& separator, int32_t& new_page) {
+                      const uint8_t* payload, int32_t& new_page) {
   const int64_t size = page.EntrySize();
   const int32_t key_size = context_.shape.key_size;
   const int32_t count = page.Count() + 1;
@@ -213,10 +215,9 @@ bool TABSBTree::Split(int32_t session, TABSBTreePage& page, int32_t position, co
     first.SetNextPage(second.PageNo());
     second.SetPrevPage(first.PageNo());
     page.Reset(/*leaf=*/false);
-    std::vector<uint8_t> zero_key(static_cast<size_t>(key_size), 0);
     uint8_t child[kChildPayloadSize];
     StoreLE(child, first.PageNo());
-    page.InsertEntry(0, zero_key.data(), child);
+    page.InsertEntry(0, zero_key_.bytes(), child);
     StoreLE(child, second.PageNo());
     page.InsertEntry(1, second.Key(0), child);
     return false;
@@ -235,7 +236,9 @@ bool TABSBTree::Split(int32_t session, TABSBTreePage& page, int32_t position, co
   right_page.SetNextPage(old_next);
   if (next) next->SetPrevPage(right_page.PageNo());
   page.SetNextPage(right_page.PageNo());
-  separator.assign(right_page.Key(0), right_page.Key(0) + key_size);
+  // The entries to insert were copied out first, so the separator buffer
+  // may be the key being inserted.
+  std::memcpy(separator_.bytes(), right_page.Key(0), static_cast<size_t>(key_size));
   new_page = right_page.PageNo();
   return true;
 }
@@ -278,8 +281,8 @@ bool TABSBTree::MergeIntoSibling(int32_t session, TABSKeyPath& path, int32_t lev
     return count == 0 || (int64_t{sibling.Count()} + count) * entry_size + btree_header::kSize +
                                  sibling.ExtraHeader() < sibling.DataSize();
   };
-  std::vector<uint8_t> first_key;
-  if (count > 0) first_key.assign(page.Key(0), page.Key(0) + context_.shape.key_size);
+  const size_t key_size = static_cast<size_t>(context_.shape.key_size);
+  if (count > 0) std::memcpy(merge_key_.bytes(), page.Key(0), key_size);
 
   bool into_prev = false;
   std::optional<TABSBTreePage> prev;
@@ -322,24 +325,24 @@ bool TABSBTree::MergeIntoSibling(int32_t session, TABSKeyPath& path, int32_t lev
     // The parent lost its first child: its subtree now starts at its new
     // first entry, whose key leads to it from above.
     if (parent_pos == 0 && parent.Count() > 0) {
-      const std::vector<uint8_t> key(parent.Key(0), parent.Key(0) + context_.shape.key_size);
-      SetLeadingSeparator(session, path, parent_level, key.data());
+      std::memcpy(merge_key_.bytes(), parent.Key(0), key_size);
+      SetLeadingSeparator(session, path, parent_level, merge_key_.bytes());
     }
   } else if (count > 0) {
     // The next sibling now starts with the merged page's first key.
     if (parent_pos < parent.Count()) {
       if (parent.Child(parent_pos) != next_no) Damaged(parent.PageNo(), "the parent does not lead to its child");
-      if (parent_pos > 0) parent.SetKey(parent_pos, first_key.data());
+      if (parent_pos > 0) parent.SetKey(parent_pos, merge_key_.bytes());
     } else {
-      SetFollowingSeparator(session, path, parent_level, first_key.data());
+      SetFollowingSeparator(session, path, parent_level, merge_key_.bytes());
     }
   }
   return true;
 }
 
 void TABSBTree::RefreshSeparator(int32_t session, TABSBTreePage& page, int32_t entry, int32_t level) {
-  FirstLeafEntry(session, page.Child(entry), level + 1, bound_key_.data(), bound_payload_.data());
-  page.SetKey(entry, bound_key_.data());
+  FirstLeafEntry(session, page.Child(entry), level + 1, bound_key_.bytes(), bound_payload_.bytes());
+  page.SetKey(entry, bound_key_.bytes());
 }
 
 void TABSBTree::SetLeadingSeparator(int32_t session, const TABSKeyPath& path, int32_t level,

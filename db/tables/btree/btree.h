@@ -97,9 +97,9 @@ class TABSBTree {
   void InsertAtLevel(int32_t session, const TABSKeyPath& path, int32_t level, int32_t position,
                      const uint8_t* key, const uint8_t* payload);
   // Splits a full page while inserting; returns false for the root (split
-  // in place), else true with the separator for the parent.
+  // in place), else true with the separator for the parent in separator_.
   bool Split(int32_t session, TABSBTreePage& page, int32_t position, const uint8_t* key,
-             const uint8_t* payload, std::vector<uint8_t>& separator, int32_t& new_page);
+             const uint8_t* payload, int32_t& new_page);
   // Merges the under-full pages of the path upward; collapses the root.
   void Rebalance(int32_t session, TABSKeyPath& path, int32_t level);
   bool MergeIntoSibling(int32_t session, TABSKeyPath& path, int32_t level, TABSBTreePage& page);
@@ -115,9 +115,14 @@ class TABSBTree {
   uint8_t* Scratch(int64_t size);
 
   TABSBTreeContext context_;
+  // Work areas: a split's entries, a first leaf entry, the separator a split
+  // hands up, the key a merge moves up, and an all-zero key.
   TABSMemoryBlock scratch_;
-  std::vector<uint8_t> bound_key_;
-  std::vector<uint8_t> bound_payload_;
+  TABSMemoryBlock bound_key_;
+  TABSMemoryBlock bound_payload_;
+  TABSMemoryBlock separator_;
+  TABSMemoryBlock merge_key_;
+  TABSMemoryBlock zero_key_;
 };
 
 }  // namespace kelvorin

@@ -120,7 +120,9 @@ TABSBTreePage::TABSBTreePage(TABSBTreePage&& other) noexcept
       page_no_(other.page_no_),
       data_size_(other.data_size_),
       data_(other.data_),
-      entries_(other.entries_) {
+      entries_(other.entries_),
+      payload_size_(other.payload_size_),
+      entry_size_(other.entry_size_) {
   other.page_ = nullptr;
 }
 
@@ -131,6 +133,8 @@ TABSBTreePage::~TABSBTreePage() {
 void TABSBTreePage::Bind() {
   data_ = page_->Data();
   entries_ = data_ + btree_header::kSize + ExtraHeader();
+  payload_size_ = Controller().PayloadSize(Shape());
+  entry_size_ = Shape().key_size + payload_size_;
 }
 
 const TABSBTreePageController& TABSBTreePage::Controller() const {

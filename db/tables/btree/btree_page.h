@@ -157,12 +157,12 @@ class TABSBTreePage {
   void SetPrevPage(int32_t page_no);
   void SetNextPage(int32_t page_no);
 
-  int32_t PayloadSize() const { return Controller().PayloadSize(Shape()); }
-  int32_t EntrySize() const { return Shape().key_size + PayloadSize(); }
+  int32_t PayloadSize() const { return payload_size_; }
+  int32_t EntrySize() const { return entry_size_; }
   // Entries that fit the page.
   int32_t Capacity() const;
   int32_t DataSize() const { return data_size_; }
-  const uint8_t* Entry(int32_t i) const { return entries_ + static_cast<int64_t>(i) * EntrySize(); }
+  const uint8_t* Entry(int32_t i) const { return entries_ + static_cast<int64_t>(i) * entry_size_; }
   const uint8_t* Key(int32_t i) const { return Entry(i); }
   const uint8_t* Payload(int32_t i) const { return Entry(i) + Shape().key_size; }
   // The child of an inner entry, checked to be a page number.
@@ -190,6 +190,7 @@ class TABSBTreePage {
   void CheckHeader() const;
   [[noreturn]] void Damaged(const char* reason) const;
   void SetCount(int32_t count);
+  // Takes the entry layout from the header.
   void Bind();
 
   const TABSBTreeContext* tree_;
@@ -198,6 +199,9 @@ class TABSBTreePage {
   int32_t data_size_;
   uint8_t* data_;
   uint8_t* entries_;
+  // Of the page's kind, set with the page's layout.
+  int32_t payload_size_ = 0;
+  int32_t entry_size_ = 0;
 };
 
 }  // namespace kelvorin
