@@ -37,6 +37,7 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   TABSPageManager& pages = disk_.DiskPageManager();
   records_per_page_ = kelvorin::RecordsPerPage(pages.DataSize(), metadata.StoredRecordSize());
   if (records_per_page_ <= 0) throw EABSException(native::kRecordTooLarge20174);
+  CheckIndexLayouts();
 
   files_.Create(session, disk_.MaxConnections());
   MutableState() = {};
@@ -53,8 +54,16 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   WriteMetadata(session);
 }
 
+void TABSDiskTableData::CheckIndexLayouts() const {
+  for (int32_t i = 0; i < Metadata().Indexes().Count(); ++i) {
+    table_trees::CheckIndexLayout(*Metadata().Indexes().Items(i), Metadata().Fields(),
+                                  disk_.DiskPageManager().DataSize());
+  }
+}
+
 void TABSDiskTableData::Load(int32_t session) {
   ReadMetadata(session);
+  CheckIndexLayouts();
   files_.OpenLocks(disk_.MaxConnections(), Name());
   ReadState(session);
 }

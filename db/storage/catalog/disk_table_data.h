@@ -61,6 +61,8 @@ class TABSDiskTableData : public TABSTableData {
   void DeleteAllBlobs(int32_t session) override;
 
  private:
+  // Raises for an index whose key layout cannot be used.
+  void CheckIndexLayouts() const;
   // Gives up every data page a page-index tree lists and empties the tree.
   void RemoveListedPages(int32_t session, TABSPageIndexKind kind, int32_t root);
 

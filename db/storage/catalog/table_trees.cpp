@@ -5,6 +5,7 @@
 #include "db/storage/errors/abs_exception.h"
 #include "db/tables/btree/btree.h"
 #include "db/tables/btree/page_index.h"
+#include "db/tables/btree/record_index.h"
 #include "db/tables/metadata/meta_object_defs.h"
 
 namespace kelvorin::table_trees {
@@ -18,19 +19,20 @@ std::unique_ptr<TABSBTreePageIndex> PageIndex(TABSPageManager& manager, TABSPage
   return std::make_unique<TABSBTreeBlobPageIndex>(manager, root);
 }
 
-// The shape of an index's tree: its short key (one null byte and the value,
-// or a cut prefix with two terminator bytes) and a record identifier.
-// Interim: the record index of the B-tree layer will give it.
-TABSBTreeShape IndexShape(const TABSIndexDef& index, const TABSFieldDefs& fields) {
-  int32_t size = 0;
-  for (const TABSIndexColumn& column : index.Columns()) {
-    const TABSFieldDef* field = fields.Find(column.field_name);
-    if (field == nullptr) throw EABSException(20043, "Cannot find index field '%s'", {column.field_name});
-    const int32_t s = field->MemorySize();
-    size += column.max_indexed_size < s ? column.max_indexed_size + 3 : s + 1;
+// An index's tree as the catalogue works on it: without records to read
+// (a table of this layer holds none; a check then leaves the order of cut
+// prefixes that tie to the records layer's verification).
+class OpenIndex {
+ public:
+  OpenIndex(TABSPageManager& manager, const TABSIndexDef& definition, const TABSFieldDefs& fields)
+      : index_(manager, fields, nullptr) {
+    index_.Open(definition);
   }
-  return {size, 6};
-}
+  TABSBTreeRecordIndex* operator->() { return &index_; }
+
+ private:
+  TABSBTreeRecordIndex index_;
+};
 
 void Collect(const TABSBTreeCheckResult& result, TABSTreeCheck& check) {
   check.tree_pages = result.pages;
@@ -64,18 +66,22 @@ void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind 
   PageIndex(manager, kind, root, records_per_page)->Drop(session);
 }
 
+void CheckIndexLayout(const TABSIndexDef& index, const TABSFieldDefs& fields, int32_t page_data_size) {
+  TABSRecordKeyRef layout(index, fields, page_data_size);
+}
+
 void BuildIndex(TABSPageManager& manager, int32_t session, TABSIndexDef& index, const TABSFieldDefs& fields) {
-  index.SetRootPage(TABSBTree::CreateRoot(manager, session, IndexShape(index, fields)));
+  TABSBTreeRecordIndex(manager, fields, nullptr).Build(session, nullptr, index);
 }
 
 void EmptyIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
                 const TABSFieldDefs& fields) {
-  TABSBTree(manager, IndexShape(index, fields), index.RootPage()).Empty(session);
+  OpenIndex(manager, index, fields)->Empty(session);
 }
 
 void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
                const TABSFieldDefs& fields) {
-  TABSBTree(manager, IndexShape(index, fields), index.RootPage()).Drop(session);
+  OpenIndex(manager, index, fields)->Drop(session);
 }
 
 TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
@@ -96,8 +102,9 @@ TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIn
                          const TABSFieldDefs& fields) {
   TABSTreeCheck check;
   try {
-    check.tree_pages = TABSBTree(manager, IndexShape(index, fields), index.RootPage()).CollectPages(session);
+    Collect(OpenIndex(manager, index, fields)->CheckIntegrity(session, false), check);
   } catch (const EABSException& e) {
+    // A key layout the definitions do not allow.
     check.problems.push_back(e.what());
   }
   return check;

@@ -33,6 +33,8 @@ void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind
 void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
                    int32_t records_per_page);
 
+// Raises unless the index's key layout can be used on pages of that size.
+void CheckIndexLayout(const TABSIndexDef& index, const TABSFieldDefs& fields, int32_t page_data_size);
 // A new empty tree for the index; its root page number goes into the
 // definition.
 void BuildIndex(TABSPageManager& manager, int32_t session, TABSIndexDef& index, const TABSFieldDefs& fields);

@@ -253,6 +253,32 @@ TEST_F(CatalogTest, RollbackRereadsTheStateOfOpenTables) {
   db_->CloseTable(cursor);
 }
 
+// An index whose key layout cannot be used is refused when the table is
+// created (before any page is taken) and when it is opened.
+TEST_F(CatalogTest, UnusableIndexLayoutsAreRefusedAtCreateAndOpen) {
+  CreateAndOpen();
+  const int32_t last_used = db_->DiskPageManager().Header().last_used_page;
+  auto defs = Definitions({Field("Jmeno", TABSColumnType::String, 20)}, {"Jmeno"});
+  defs->Indexes().Items(0)->Columns()[0].max_indexed_size = 0;
+  const int32_t code = ErrorCode([&] { db_->CreateTable("t", defs->Fields(), defs->Indexes(), defs->Constraints()); });
+  EXPECT_NE(code, 0);
+  EXPECT_TRUE(db_->TableList().empty());
+  EXPECT_EQ(db_->DiskPageManager().Header().last_used_page, last_used);
+  defs->Indexes().Items(0)->Columns()[0].max_indexed_size = 20;
+  db_->CreateTable("t", defs->Fields(), defs->Indexes(), defs->Constraints());
+  {
+    TABSCursor cursor(*session_, "t");
+    TABSDiskTableData* table = db_->OpenTable(cursor);
+    table->Metadata().Indexes().Items(0)->Columns()[0].max_indexed_size = 0;
+    db_->RestructureTable(*table);
+    db_->CloseTable(cursor);
+  }
+  TABSCursor cursor(*session_, "t");
+  EXPECT_EQ(ErrorCode([&] { db_->OpenTable(cursor); }), code);
+  Close();
+  EXPECT_TRUE(CheckDatabaseCatalogue(Path()).HasCorruption());
+}
+
 TEST_F(CatalogTest, RestructureWritesTheDefinitionsOrKeepsTheFilesOnes) {
   CreateAndOpen();
   CreateTournamentTables();
