@@ -74,7 +74,9 @@ class CatalogFaultTest : public testing::CatalogTest {
         } catch (const EABSException& e) {
           failed = true;
           // Memory running out inside a library is reported as that step's failure.
-          if (fault == Fault::kWrite) EXPECT_EQ(e.NativeError(), 99999) << e.what();
+          if (fault == Fault::kWrite) {
+            EXPECT_EQ(e.NativeError(), 99999) << e.what();
+          }
         }
         MemoryManager().SetMemoryLimit(0);
       }
