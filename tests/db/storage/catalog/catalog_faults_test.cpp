@@ -131,3 +131,34 @@ TEST_F(CatalogFaultTest, EmptyTable) {
 
 }  // namespace
 }  // namespace kelvorin
+
+namespace kelvorin {
+namespace {
+
+// Creating a database that fails at any write leaves no file behind.
+TEST_F(CatalogFaultTest, CreateDatabase) {
+  const std::string path = Path("new");
+  for (int n = 1;; ++n) {
+    SCOPED_TRACE("write " + std::to_string(n) + " fails");
+    bool failed = false;
+    {
+      testing::WriteFaults faults(path, testing::WriteFaults::Scope::kFileAndJournal);
+      faults.fail_at = n;
+      try {
+        TABSDiskDatabaseData::CreateDatabase(path, {});
+      } catch (const EABSException& e) {
+        failed = true;
+        EXPECT_EQ(e.NativeError(), 99999) << e.what();
+      }
+    }
+    EXPECT_EQ(std::filesystem::exists(path), !failed);
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    if (!failed) {
+      ExpectCatalogueClean(path);
+      break;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kelvorin
