@@ -120,7 +120,11 @@ TABSDiskDatabaseData::TABSDiskDatabaseData(std::string file_name, TABSPassword p
   SetReadOnly(read_only);
 }
 
-TABSDiskDatabaseData::~TABSDiskDatabaseData() { CloseStorage(); }
+TABSDiskDatabaseData::~TABSDiskDatabaseData() {
+  // The table objects use the page manager, which goes before the base.
+  DropTableObjects();
+  CloseStorage();
+}
 
 void TABSDiskDatabaseData::OpenStorage() {
   std::lock_guard lock(CriticalSection());

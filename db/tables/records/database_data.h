@@ -65,6 +65,8 @@ class TABSDatabaseData {
   TABSTableData* AddTableObject(std::unique_ptr<TABSTableData> table);
   // Destroys a table object once no cursor has it open.
   void DropTableObject(TABSTableData* table);
+  // Destroys every table object (the storage they use is going away).
+  void DropTableObjects() { tables_.clear(); }
   void RemoveSession(TABSBaseSession& session);
 
  private:
