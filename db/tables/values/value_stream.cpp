@@ -13,7 +13,8 @@ int32_t TABSStringValueOutput::Write(const void* data, int32_t count) {
 }
 
 int32_t TABSBufferValueInput::Read(void* data, int32_t count) {
-  if (count <= 0) return 0;
+  // An empty buffer may have no address at all.
+  if (count <= 0 || position_ >= bytes_.size()) return 0;
   const size_t n = std::min(static_cast<size_t>(count), bytes_.size() - position_);
   std::memcpy(data, bytes_.data() + position_, n);
   position_ += n;

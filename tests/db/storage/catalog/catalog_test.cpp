@@ -418,6 +418,7 @@ TEST_F(CatalogTest, CraftedCatalogueFilesGiveEngineErrors) {
       {"directory header size 0", 2, 40, {0}, 10701, 0},
       {"metadata header size 0", param.metadata_page, 40, {0}, 0, 10701},
       {"metadata stream damaged", param.metadata_page, content + 4, {0xDE, 0xAD, 0xBE, 0xEF}, 0, 20189},
+      {"metadata file emptied", param.metadata_page, 41, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 10610},
       {"state longer than its table allows", param.most_updated_page, 41, sizes(200), 0, 20164},
       {"state of another field count", param.most_updated_page, content, I32(2), 0, 10712},
       {"locks file of another size", param.locks_page, 41, I32(5999), 0, 10713},
