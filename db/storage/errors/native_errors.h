@@ -21,7 +21,8 @@ struct TABSNativeError {
 namespace native {
 
 // Codes raised outside this catalogue, listed so that new codes do not clash:
-// 10500..10502 the stream form of values (db/tables/value_errors.h).
+// 10500..10502 the stream form of values (db/tables/value_errors.h);
+// 30488..30499 expressions and their parser (db/query/expressions/expression_errors.h).
 
 
 inline constexpr std::string_view kTextNilPointer = "Nil pointer occured";

@@ -1,0 +1,40 @@
+// Arithmetic (sum, negation, product, quotient) and the string functions
+// (||, UPPER, LOWER, TRIM, LTRIM, RTRIM, LENGTH, POS, SUBSTRING).
+#pragma once
+
+#include <cstdint>
+
+#include "db/query/expressions/expr_node.h"
+
+namespace kelvorin {
+
+// Sum and product take any number of children; negation one; quotient two.
+// A NULL operand makes the result NULL, except that a sum of texts skips
+// NULL parts as concatenation does.
+class TABSExprNodeArithmetic : public TABSExprNode {
+ public:
+  explicit TABSExprNodeArithmetic(uint8_t op);
+
+  const TABSVariant& GetValue() override;
+  int32_t GetDataSize() override;
+};
+
+// Non-string arguments are converted to text; wide text stays wide.
+class TABSExprNodeStringFunction : public TABSExprNode {
+ public:
+  explicit TABSExprNodeStringFunction(uint8_t op);
+
+  const TABSVariant& GetValue() override;
+  TABSColumnType GetDataType() override;
+  int32_t GetDataSize() override;
+
+ private:
+  void Concatenate();
+  void ChangeCase();
+  void Trim();
+  void Length();
+  void Position();
+  void Substring();
+};
+
+}  // namespace kelvorin
