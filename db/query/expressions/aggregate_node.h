@@ -16,6 +16,11 @@ class TABSExprNodeAggregated : public TABSExprNode {
  public:
   // argument is absent only for COUNT(*).
   TABSExprNodeAggregated(uint8_t op, bool distinct, std::unique_ptr<TABSExprNode> argument);
+  TABSExprNodeAggregated(const TABSExprNodeAggregated& other, CloneTag tag)
+      : TABSExprNode(other, tag), distinct_(other.distinct_) {}
+  std::unique_ptr<TABSExprNode> Clone() const override {
+    return CloneAs<TABSExprNodeAggregated>();
+  }
 
   const TABSVariant& GetValue() override;
   bool IsAggregated() const override { return true; }

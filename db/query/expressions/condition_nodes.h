@@ -20,6 +20,11 @@ class TABSExprNodeComparison : public TABSExprNode {
  public:
   TABSExprNodeComparison(uint8_t op, std::unique_ptr<TABSExprNode> left,
                          std::unique_ptr<TABSExprNode> right, bool strict_nulls);
+  TABSExprNodeComparison(const TABSExprNodeComparison& other, CloneTag tag)
+      : TABSExprNode(other, tag), strict_nulls_(other.strict_nulls_) {}
+  std::unique_ptr<TABSExprNode> Clone() const override {
+    return CloneAs<TABSExprNodeComparison>();
+  }
 
   void Prepare() override;
   const TABSVariant& GetValue() override;
@@ -38,6 +43,8 @@ class TABSExprNodeComparison : public TABSExprNode {
 class TABSExprNodeBoolean : public TABSExprNode {
  public:
   explicit TABSExprNodeBoolean(uint8_t op);
+  TABSExprNodeBoolean(const TABSExprNodeBoolean& other, CloneTag tag) : TABSExprNode(other, tag) {}
+  std::unique_ptr<TABSExprNode> Clone() const override { return CloneAs<TABSExprNodeBoolean>(); }
 
   const TABSVariant& GetValue() override;
   TABSTruth EvaluateTruth() override;

@@ -48,6 +48,16 @@ std::string_view OperatorText(uint8_t op) {
 
 TABSExprNode::TABSExprNode(Kind kind, uint8_t op) : kind_(kind), operator_(op) {}
 
+TABSExprNode::TABSExprNode(const TABSExprNode& other, CloneTag)
+    : kind_(other.kind_),
+      operator_(other.operator_),
+      case_insensitive_(other.case_insensitive_),
+      partial_key_(other.partial_key_) {}
+
+void TABSExprNode::CloneChildrenOf(const TABSExprNode& other) {
+  for (const auto& child : other.children_) AddChild(child->Clone());
+}
+
 TABSExprNode::~TABSExprNode() {
   // Each node is destroyed only after its children were moved out, so a
   // tree of any depth is freed with a flat loop.

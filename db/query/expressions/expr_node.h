@@ -97,6 +97,9 @@ class TABSExprNode {
     kDateFunction,
   };
 
+  // Marks the constructors that copy one node for Clone.
+  struct CloneTag {};
+
   TABSExprNode(Kind kind, uint8_t op);
   virtual ~TABSExprNode();
   TABSExprNode(const TABSExprNode&) = delete;
@@ -118,6 +121,8 @@ class TABSExprNode {
   virtual void ResolveAliases(std::span<const TABSSelectAlias> select_list);
   // The value as a truth value; conditions compute it without their value.
   virtual TABSTruth EvaluateTruth();
+  // A deep copy of the tree below this node, bindings included.
+  virtual std::unique_ptr<TABSExprNode> Clone() const = 0;
 
   Kind kind() const { return kind_; }
   uint8_t Operator() const { return operator_; }
@@ -135,6 +140,15 @@ class TABSExprNode {
   const TABSVariant& Value() const { return value_; }
 
  protected:
+  // Copies kind, operator and flags; the children follow with CloneChildren.
+  TABSExprNode(const TABSExprNode& other, CloneTag);
+  template <class Node>
+  std::unique_ptr<TABSExprNode> CloneAs() const {
+    auto copy = std::make_unique<Node>(static_cast<const Node&>(*this), CloneTag{});
+    copy->CloneChildrenOf(*this);
+    return copy;
+  }
+  void CloneChildrenOf(const TABSExprNode& other);
   void RecomputeHeight();
   // The value of a condition from its truth value, reusing the value's buffer.
   void SetTruthValue(TABSTruth truth);

@@ -14,6 +14,11 @@ namespace kelvorin {
 class TABSExprNodeArithmetic : public TABSExprNode {
  public:
   explicit TABSExprNodeArithmetic(uint8_t op);
+  TABSExprNodeArithmetic(const TABSExprNodeArithmetic& other, CloneTag tag)
+      : TABSExprNode(other, tag) {}
+  std::unique_ptr<TABSExprNode> Clone() const override {
+    return CloneAs<TABSExprNodeArithmetic>();
+  }
 
   const TABSVariant& GetValue() override;
   int32_t GetDataSize() override;
@@ -23,6 +28,11 @@ class TABSExprNodeArithmetic : public TABSExprNode {
 class TABSExprNodeStringFunction : public TABSExprNode {
  public:
   explicit TABSExprNodeStringFunction(uint8_t op);
+  TABSExprNodeStringFunction(const TABSExprNodeStringFunction& other, CloneTag tag)
+      : TABSExprNode(other, tag) {}
+  std::unique_ptr<TABSExprNode> Clone() const override {
+    return CloneAs<TABSExprNodeStringFunction>();
+  }
 
   const TABSVariant& GetValue() override;
   TABSColumnType GetDataType() override;

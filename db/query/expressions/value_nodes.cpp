@@ -32,6 +32,11 @@ TABSExprNodeConst::TABSExprNodeConst(TABSVariant value) : TABSExprNode(Kind::kCo
   value_ = std::move(value);
 }
 
+TABSExprNodeConst::TABSExprNodeConst(const TABSExprNodeConst& other, CloneTag tag)
+    : TABSExprNode(other, tag) {
+  value_ = other.value_;
+}
+
 TABSColumnType TABSExprNodeConst::GetDataType() { return ColumnTypeOfStorage(value_.Type()); }
 
 int32_t TABSExprNodeConst::GetDataSize() {
@@ -46,6 +51,20 @@ TABSExprNodeField::TABSExprNodeField(std::string table_name, std::string field_n
     : TABSExprNode(Kind::kField, kOpField),
       table_name_(std::move(table_name)),
       field_name_(std::move(field_name)) {}
+
+TABSExprNodeField::TABSExprNodeField(const TABSExprNodeField& other, CloneTag tag)
+    : TABSExprNode(other, tag),
+      table_name_(other.table_name_),
+      field_name_(other.field_name_),
+      cursor_(other.cursor_),
+      source_ao_(other.source_ao_),
+      record_buffer_(other.record_buffer_),
+      field_no_(other.field_no_),
+      field_offset_(other.field_offset_),
+      memory_size_(other.memory_size_),
+      data_type_(other.data_type_),
+      base_type_(other.base_type_),
+      data_size_(other.data_size_) {}
 
 const TABSVariant& TABSExprNodeField::GetValue() {
   if (record_buffer_ != nullptr && field_no_ >= 0) {
@@ -146,6 +165,9 @@ TABSExprNodeCast::TABSExprNodeCast(TABSColumnType target_type,
   }
 }
 
+TABSExprNodeCast::TABSExprNodeCast(const TABSExprNodeCast& other, CloneTag tag)
+    : TABSExprNode(other, tag), target_type_(other.target_type_), size_(other.size_) {}
+
 const TABSVariant& TABSExprNodeCast::GetValue() {
   const TABSVariant& operand = children_[0]->GetValue();
   const TABSStorageType target = StorageTypeOf(target_type_);
@@ -171,11 +193,27 @@ TABSExprNodeSystem::TABSExprNodeSystem(TABSAutoIncProvider* provider,
                                        std::string_view database_name, std::string table_name,
                                        bool in_memory, std::string field_name)
     : TABSExprNode(Kind::kSystem, kOpLastAutoInc),
+      provider_(provider),
+      database_name_(database_name),
       table_name_(std::move(table_name)),
       field_name_(std::move(field_name)),
       in_memory_(in_memory) {
-  if (provider == nullptr) throw EABSException(native::kLastAutoIncNoTables, {table_name_});
-  table_ = provider->OpenTable(database_name, table_name_, in_memory_);
+  Open();
+}
+
+TABSExprNodeSystem::TABSExprNodeSystem(const TABSExprNodeSystem& other, CloneTag tag)
+    : TABSExprNode(other, tag),
+      provider_(other.provider_),
+      database_name_(other.database_name_),
+      table_name_(other.table_name_),
+      field_name_(other.field_name_),
+      in_memory_(other.in_memory_) {
+  Open();
+}
+
+void TABSExprNodeSystem::Open() {
+  if (provider_ == nullptr) throw EABSException(native::kLastAutoIncNoTables, {table_name_});
+  table_ = provider_->OpenTable(database_name_, table_name_, in_memory_);
   const TABSFieldDefs& defs = table_->FieldDefs();
   field_no_ = defs.IndexOfName(field_name_);
   if (field_no_ < 0) throw EABSException(native::kLastAutoIncFieldNotFound, {field_name_});

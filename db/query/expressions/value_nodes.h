@@ -12,6 +12,8 @@ namespace kelvorin {
 class TABSExprNodeConst : public TABSExprNode {
  public:
   explicit TABSExprNodeConst(TABSVariant value);
+  TABSExprNodeConst(const TABSExprNodeConst& other, CloneTag tag);
+  std::unique_ptr<TABSExprNode> Clone() const override { return CloneAs<TABSExprNodeConst>(); }
 
   const TABSVariant& GetValue() override { return value_; }
   TABSColumnType GetDataType() override;
@@ -28,6 +30,8 @@ class TABSExprNodeConst : public TABSExprNode {
 class TABSExprNodeField : public TABSExprNode {
  public:
   TABSExprNodeField(std::string table_name, std::string field_name);
+  TABSExprNodeField(const TABSExprNodeField& other, CloneTag tag);
+  std::unique_ptr<TABSExprNode> Clone() const override { return CloneAs<TABSExprNodeField>(); }
 
   const TABSVariant& GetValue() override;
   void BindToAO(TABSExprOperator* op) override;
@@ -65,6 +69,8 @@ class TABSExprNodeCast : public TABSExprNode {
   // size_node is the optional constant size (second child).
   TABSExprNodeCast(TABSColumnType target_type, std::unique_ptr<TABSExprNode> operand,
                    std::unique_ptr<TABSExprNode> size_node);
+  TABSExprNodeCast(const TABSExprNodeCast& other, CloneTag tag);
+  std::unique_ptr<TABSExprNode> Clone() const override { return CloneAs<TABSExprNodeCast>(); }
 
   const TABSVariant& GetValue() override;
   TABSColumnType GetDataType() override { return target_type_; }
@@ -86,6 +92,9 @@ class TABSExprNodeSystem : public TABSExprNode {
   // Opens the table and looks the field up (30337 when it is missing).
   TABSExprNodeSystem(TABSAutoIncProvider* provider, std::string_view database_name,
                      std::string table_name, bool in_memory, std::string field_name);
+  // Opens the table once more.
+  TABSExprNodeSystem(const TABSExprNodeSystem& other, CloneTag tag);
+  std::unique_ptr<TABSExprNode> Clone() const override { return CloneAs<TABSExprNodeSystem>(); }
 
   const TABSVariant& GetValue() override;
   TABSColumnType GetDataType() override { return result_type_; }
@@ -97,6 +106,10 @@ class TABSExprNodeSystem : public TABSExprNode {
   bool InMemory() const { return in_memory_; }
 
  private:
+  void Open();
+
+  TABSAutoIncProvider* provider_;
+  std::string database_name_;
   std::string table_name_;
   std::string field_name_;
   bool in_memory_;
