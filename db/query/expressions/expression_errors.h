@@ -113,8 +113,6 @@ inline constexpr TABSNativeError kAggregateNotAllowed{
     30491, "Aggregate function '%s' is not allowed here"};
 inline constexpr TABSNativeError kAggregateOverflow{
     30492, "Integer overflow in aggregate function '%s'"};
-inline constexpr TABSNativeError kInvalidNumber{
-    30493, "Invalid number '%s' at line %d, column %d"};
 inline constexpr TABSNativeError kFilterTokensLeft{
     30494, "End of filter expected, but '%s' found at line %d, column %d"};
 inline constexpr TABSNativeError kLikePatternExpected{
