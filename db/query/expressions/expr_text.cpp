@@ -26,6 +26,10 @@ class Printer {
   std::string Quoted(std::string_view text, char quote) const;
   std::string Constant(const TABSExprNodeConst& node) const;
   std::string Wrapped(const TABSExprNode& node) { return "(" + Value(node) + ")"; }
+  // A minus directly before a number reads back as part of the number.
+  std::string Negation(const TABSExprNode& operand) {
+    return "-" + (operand.kind() == Kind::kConst ? Wrapped(operand) : Primary(operand));
+  }
   // Forms of the value grammar's positions.
   std::string Primary(const TABSExprNode& node);
   std::string Factor(const TABSExprNode& node);
@@ -82,8 +86,13 @@ std::string Printer::Constant(const TABSExprNodeConst& node) const {
 
 std::string Printer::Primary(const TABSExprNode& node) {
   switch (node.kind()) {
-    case Kind::kConst:
-      return IsNegativeNumber(node) ? Wrapped(node) : Value(node);
+    case Kind::kConst: {
+      // NULL, TRUE and FALSE are values but no primaries.
+      const TABSVariant& v = node.Value();
+      const bool keyword = (v.IsNull() && !IsStringStorage(v.Type())) ||
+                           v.Type() == TABSStorageType::Logical;
+      return IsNegativeNumber(node) || keyword ? Wrapped(node) : Value(node);
+    }
     case Kind::kField:
     case Kind::kAggregated:
     case Kind::kCast:
@@ -96,7 +105,7 @@ std::string Printer::Primary(const TABSExprNode& node) {
 std::string Printer::Factor(const TABSExprNode& node) {
   if (IsNegativeNumber(node)) return Value(node);
   if (node.kind() == Kind::kArithmetic && node.Operator() == kOpNegate) {
-    return "-" + Primary(*node.Child(0));
+    return Negation(*node.Child(0));
   }
   if (node.kind() == Kind::kStringFunction &&
       (node.Operator() == kOpLength || node.Operator() == kOpPos)) {
@@ -158,18 +167,13 @@ std::string Printer::Value(const TABSExprNode& node) {
     case Kind::kArithmetic: {
       switch (node.Operator()) {
         case kOpNegate:
-          return "-" + Primary(*node.Child(0));
+          return Negation(*node.Child(0));
         case kOpSum: {
           std::string text = Term(*node.Child(0));
           for (size_t i = 1; i < node.ChildCount(); ++i) {
-            const TABSExprNode& child = *node.Child(i);
-            if (IsNegativeNumber(child) ||
-                (child.kind() == Kind::kArithmetic && child.Operator() == kOpNegate)) {
-              // Read back as the term's sign.
-              text += " " + Term(child);
-            } else {
-              text += " + " + Term(child);
-            }
+            // A term that starts with a minus is read back with it as its sign.
+            const std::string term = Term(*node.Child(i));
+            text += (term[0] == '-' ? " " : " + ") + term;
           }
           return text;
         }
@@ -191,6 +195,8 @@ std::string Printer::Value(const TABSExprNode& node) {
       switch (node.Operator()) {
         case kOpConcat: {
           std::string text = StringPrimary(*node.Child(0));
+          // A concatenation whose other parts were skipped keeps its operator.
+          if (node.ChildCount() == 1) return text + " ||";
           for (size_t i = 1; i < node.ChildCount(); ++i) text += " || " + StringPrimary(*node.Child(i));
           return text;
         }
@@ -280,7 +286,9 @@ std::string Printer::Condition(const TABSExprNode& node) {
     case kOpIsNull:
     case kOpIsNotNull: {
       const TABSExprNode& child = *node.Child(0);
-      if (IsCondition(child)) {
+      // TRUE and FALSE read as predicates, so they take the condition form.
+      const bool logical = child.kind() == Kind::kConst && child.Value().Type() == TABSStorageType::Logical;
+      if (IsCondition(child) || logical) {
         return Nested(child) + (op == kOpIsNull ? " IS UNKNOWN" : " IS NOT UNKNOWN");
       }
       return LeftOperand(child) + (op == kOpIsNull ? " IS NULL" : " IS NOT NULL");
