@@ -4,9 +4,11 @@
 #include <cmath>
 #include <memory>
 #include <system_error>
+#include <unordered_map>
 
 #include "db/query/lexer/lexer_errors.h"
 #include "db/storage/errors/abs_exception.h"
+#include "platform/locale_profile.h"
 
 namespace kelvorin {
 namespace {
@@ -24,10 +26,17 @@ struct Position {
 // dot that may become a number.
 class Tokenizer {
  public:
-  Tokenizer(std::string_view text, const TABSSQLParams* params, std::vector<TSQLCommand>* commands)
-      : text_(text), params_(params), commands_(*commands) {}
+  // Appends the tokens of all commands to `tokens` and the index of each
+  // command's first token to `command_starts`.
+  Tokenizer(std::string_view text, const TABSSQLParams* params, std::vector<TToken>* tokens,
+            std::vector<size_t>* command_starts)
+      : text_(text), params_(params), tokens_(*tokens), command_starts_(*command_starts) {}
 
   void Run() {
+    // Every token takes at least one character: with room for them all,
+    // large texts spare the moves and fresh pages of a growing array, and
+    // capacity never touched costs only address space.
+    tokens_.reserve(text_.size() + 1);
     while (pos_ < text_.size()) {
       const char c = text_[pos_];
       const char next = NextChar(pos_);
@@ -130,17 +139,17 @@ class Tokenizer {
     token.text.push_back(c);
   }
 
-  TToken& OpenToken() { return commands_.back().tokens.back(); }
+  TToken& OpenToken() { return tokens_.back(); }
 
   // Starts a token at c and returns the last character it consumed (pos_
   // then stands on it).
   char StartToken(char c) {
     if (!command_open_) {
-      commands_.emplace_back();
+      command_starts_.push_back(tokens_.size());
       command_open_ = true;
       depth_ = 0;
     }
-    TToken& token = commands_.back().tokens.emplace_back();
+    TToken& token = tokens_.emplace_back();
     token.text.assign(1, c);
     token.line_num = line_;
     token.column_num = column_;
@@ -298,18 +307,29 @@ class Tokenizer {
       throw EABSException(native::kParameterWithoutList,
                           {token.text, token.line_num, token.column_num});
     }
-    const TABSSQLParam* param = params_->FindParam(token.text);
+    const TABSSQLParam* param = FindParam(token.text);
     if (param == nullptr) throw EABSException(native::kParameterNotFound, {token.text});
     token.param_value = std::make_shared<const TABSVariant>(static_cast<const TABSVariant&>(*param));
   }
 
+  // As TABSSQLParams::FindParam, through an index of the upper-cased names
+  // made at the first parameter, so that a text with many parameters costs
+  // no more per parameter than a short one.
+  const TABSSQLParam* FindParam(const std::string& name) {
+    const platform::LocaleProfile& locale = platform::CurrentLocale();
+    if (!param_index_built_) {
+      for (int32_t i = 0; i < params_->Count(); ++i) {
+        const TABSSQLParam& param = params_->Item(i);
+        param_index_.try_emplace(locale.UpperAnsi(param.Name()), &param);
+      }
+      param_index_built_ = true;
+    }
+    const auto found = param_index_.find(locale.UpperAnsi(name));
+    return found == param_index_.end() ? nullptr : found->second;
+  }
+
   void EndCommand() {
     CloseToken();
-    if (command_open_) {
-      TSQLCommand& command = commands_.back();
-      command.end_token.line_num = command.tokens.back().line_num;
-      command.end_token.column_num = command.tokens.back().column_num;
-    }
     command_open_ = false;
     if (depth_ > 0) {
       throw EABSException(native::kMissingRightParenthesis, {last_open_.line, last_open_.column});
@@ -326,7 +346,8 @@ class Tokenizer {
 
   std::string_view text_;
   const TABSSQLParams* params_;
-  std::vector<TSQLCommand>& commands_;
+  std::vector<TToken>& tokens_;
+  std::vector<size_t>& command_starts_;
   size_t pos_ = 0;
   int32_t line_ = 1;
   int32_t column_ = 1;
@@ -339,23 +360,34 @@ class Tokenizer {
   Position string_start_;
   bool in_string_ = false;
   char previous_ = ' ';
+  std::unordered_map<std::string, const TABSSQLParam*> param_index_;
+  bool param_index_built_ = false;
 };
-
-const TToken& NoToken() {
-  static const TToken none;
-  return none;
-}
 
 }  // namespace
 
 TABSLexer::TABSLexer(std::string_view sql_text, const TABSSQLParams* params)
     : sql_text_(sql_text), params_(params) {
-  Tokenizer(sql_text_, params_, &commands_).Run();
+  std::vector<size_t> command_starts;
+  Tokenizer(sql_text_, params_, &tokens_, &command_starts).Run();
+  commands_.reserve(command_starts.size());
+  for (size_t i = 0; i < command_starts.size(); ++i) {
+    const size_t end = i + 1 < command_starts.size() ? command_starts[i + 1] : tokens_.size();
+    commands_.push_back({std::span<const TToken>(tokens_).subspan(command_starts[i],
+                                                                  end - command_starts[i])});
+  }
 }
 
 bool TABSLexer::NextCommand() {
   if (current_command_ < NumCommands()) ++current_command_;
-  return current_command_ < NumCommands();
+  const TSQLCommand* command = Current();
+  if (command == nullptr) {
+    end_token_ = TToken();
+    return false;
+  }
+  end_token_.line_num = command->tokens.back().line_num;
+  end_token_.column_num = command->tokens.back().column_num;
+  return true;
 }
 
 const TSQLCommand* TABSLexer::Current() const {
@@ -365,14 +397,13 @@ const TSQLCommand* TABSLexer::Current() const {
 
 const TToken& TABSLexer::TokenAt(int64_t index) const {
   const TSQLCommand* command = Current();
-  if (command == nullptr) return NoToken();
-  if (index < 0 || index >= command->NumTokens()) return command->end_token;
+  if (command == nullptr || index < 0 || index >= command->NumTokens()) return end_token_;
   return command->tokens[static_cast<size_t>(index)];
 }
 
 const TToken& TABSLexer::LastToken() const {
   const TSQLCommand* command = Current();
-  return command == nullptr ? NoToken() : command->tokens.back();
+  return command == nullptr ? end_token_ : command->tokens.back();
 }
 
 int32_t TABSLexer::GetCurrentTokenNo() const {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +19,10 @@
 namespace kelvorin {
 
 struct TSQLCommand {
-  std::vector<TToken> tokens;
+  // The command's tokens, held by the lexer.
+  std::span<const TToken> tokens;
   // The cursor: the index of the current token.
   int32_t current_token = 0;
-  // What the cursor reads past the last token: tktNone at the position of
-  // the last token.
-  TToken end_token;
 
   int32_t NumTokens() const { return static_cast<int32_t>(tokens.size()); }
 };
@@ -36,6 +35,11 @@ class TABSLexer {
   // and column. Afterwards no command is current (call NextCommand first)
   // and every command's cursor is 0.
   explicit TABSLexer(std::string_view sql_text, const TABSSQLParams* params = nullptr);
+  // Commands view the lexer's own token array: a copy would view the original.
+  TABSLexer(const TABSLexer&) = delete;
+  TABSLexer& operator=(const TABSLexer&) = delete;
+  TABSLexer(TABSLexer&&) = default;
+  TABSLexer& operator=(TABSLexer&&) = default;
 
   const std::string& SQLText() const { return sql_text_; }
   const TABSSQLParams* Params() const { return params_; }
@@ -59,8 +63,11 @@ class TABSLexer {
   // Sets the cursor and returns GetCurrentToken (token may be nullptr).
   bool SetCurrentTokenNo(int32_t token_no, TToken* token = nullptr);
 
-  // The same tokens without copying; past the end they are the command's
-  // end token. References stay valid as long as the lexer.
+  // The same tokens without copying. Past the end of a command they are a
+  // tktNone token at the position of the command's last token (line 0 when
+  // no command is current), so that errors at the end can name a place.
+  // References to tokens stay valid as long as the lexer; the one past the
+  // end changes with the current command.
   const TToken& CurrentToken() const { return TokenAt(GetCurrentTokenNo()); }
   const TToken& NextToken() const { return TokenAt(GetCurrentTokenNo() + 1); }
   // The last token of the current command (tktNone when no command is current).
@@ -79,8 +86,11 @@ class TABSLexer {
 
   std::string sql_text_;
   const TABSSQLParams* params_;
+  // The tokens of all commands in text order; commands are spans of it.
+  std::vector<TToken> tokens_;
   std::vector<TSQLCommand> commands_;
   int32_t current_command_ = -1;
+  TToken end_token_;
 };
 
 }  // namespace kelvorin

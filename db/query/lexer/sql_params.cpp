@@ -4,6 +4,8 @@
 
 namespace kelvorin {
 
+void TABSSQLParam::SetName(std::string_view name) { name_.assign(name.data(), name.size()); }
+
 TABSSQLParam& TABSSQLParams::AddParam() { return params_.emplace_back(); }
 
 const TABSSQLParam* TABSSQLParams::FindParam(std::string_view name) const {

@@ -16,7 +16,7 @@ namespace kelvorin {
 class TABSSQLParam : public TABSVariant {
  public:
   const std::string& Name() const { return name_; }
-  void SetName(std::string_view name) { name_ = name; }
+  void SetName(std::string_view name);
 
  private:
   std::string name_;

@@ -160,7 +160,7 @@ TEST_F(LexerTest, TokensCarryTheLineAndColumnOfTheirFirstCharacter) {
     SCOPED_TRACE(c.text);
     TABSLexer lexer(c.text);
     const TToken& token =
-        lexer.Command(c.command).tokens.at(static_cast<size_t>(c.token));
+        lexer.Command(c.command).tokens[static_cast<size_t>(c.token)];
     EXPECT_EQ(token.line_num, c.line);
     EXPECT_EQ(token.column_num, c.column);
   }
@@ -189,7 +189,7 @@ TEST_F(LexerTest, NumbersCarryTheirValues) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     TABSLexer lexer(c.text);
-    const TToken& token = lexer.Command(0).tokens.at(0);
+    const TToken& token = lexer.Command(0).tokens[0];
     EXPECT_EQ(token.token_type, c.type);
     EXPECT_EQ(token.int_value, c.int_value);
     EXPECT_EQ(token.float_value, c.float_value);
@@ -265,7 +265,7 @@ TEST_F(LexerTest, ParametersAreFoundThroughTheLocalesUpperCasing) {
   EXPECT_EQ(params.FindParam("jmen"), nullptr);
 
   TABSLexer lexer("Cas = :\xC8" "AS AND Jmeno = :jmeno", &params);
-  const std::vector<TToken>& tokens = lexer.Command(0).tokens;
+  const std::span<const TToken> tokens = lexer.Command(0).tokens;
   ASSERT_EQ(tokens.size(), 7u);
   EXPECT_EQ(tokens[2].token_type, tktParameter);
   EXPECT_EQ(tokens[2].text, "\xC8" "AS");
@@ -361,7 +361,7 @@ TEST_F(LexerTest, ReservedWordsAreNumberedInTableOrder) {
     EXPECT_EQ(FindReservedWord(lower), word) << lower;
     if (word != rwEND_EXEC) {
       TABSLexer lexer(lower);
-      const TToken& token = lexer.Command(0).tokens.at(0);
+      const TToken& token = lexer.Command(0).tokens[0];
       EXPECT_EQ(token.token_type, tktReservedWord) << text;
       EXPECT_EQ(token.reserved_word, word) << text;
       EXPECT_EQ(token.text, lower);
