@@ -241,7 +241,7 @@ void Hostile(Rows& rows) {
   };
   const std::vector<std::pair<const char*, std::string>> texts = {
       {"opening parentheses", std::string(size, '(')},
-      {"balanced parentheses", repeat("", "(", "") + "1" + std::string(size / 2, ')')},
+      {"balanced parentheses", "Kolo = " + std::string(size / 2 - 8, '(') + "1" + std::string(size / 2 - 8, ')')},
       {"OR chain", repeat("Kolo = 1", " OR Kolo = 1", "")},
       {"AND chain", repeat("Kolo = 1", " AND Kolo = 1", "")},
       {"quotient chain", repeat("Kolo = 1", " / 1", "")},
