@@ -5,6 +5,7 @@
 
 #include "db/query/expressions/expression_errors.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/tables/values/value_encoding.h"
 #include "platform/locale_code_page.h"
 #include "platform/locale_profile.h"
 
@@ -80,6 +81,7 @@ const TABSVariant& TABSExprNodeArithmetic::GetValue() {
         value_.Clear(S::None);
         return value_;
       }
+      if (!any_null && SumOfIntegers()) return value_;
       value_.Clear(S::None);
       for (auto& child : children_) {
         const TABSVariant& part = child->Value();
@@ -94,7 +96,10 @@ const TABSVariant& TABSExprNodeArithmetic::GetValue() {
     }
     case kOpProduct:
     case kOpQuotient: {
-      value_.Assign(children_[0]->GetValue(), true);
+      // The product's first operand was evaluated by the integer test.
+      if (Operator() == kOpProduct && ProductOfIntegers()) return value_;
+      value_.Assign(Operator() == kOpProduct ? children_[0]->Value() : children_[0]->GetValue(),
+                    true);
       for (size_t i = 1; i < children_.size(); ++i) {
         const TABSVariant& operand = children_[i]->GetValue();
         if (value_.IsNull()) continue;
@@ -109,6 +114,37 @@ const TABSVariant& TABSExprNodeArithmetic::GetValue() {
     default:
       throw EABSException(native::kArithmeticUnknownOperator, {OperatorText(Operator())});
   }
+}
+
+bool TABSExprNodeArithmetic::AllIntegers(bool evaluate) {
+  for (auto& child : children_) {
+    const TABSVariant& part = evaluate ? child->GetValue() : child->Value();
+    if (part.IsNull() || part.Type() != S::Integer || part.DataSize() < 4) return false;
+  }
+  return true;
+}
+
+void TABSExprNodeArithmetic::SetInteger(uint32_t result) {
+  uint8_t bytes[4];
+  StoreLE<int32_t>(bytes, static_cast<int32_t>(result));
+  // Same size as the last result: the value's buffer is reused.
+  value_.SetRaw(bytes, 4, S::Integer, true);
+}
+
+bool TABSExprNodeArithmetic::SumOfIntegers() {
+  if (!AllIntegers(false)) return false;
+  uint32_t sum = 0;
+  for (auto& child : children_) sum += LoadLE<uint32_t>(child->Value().Data());
+  SetInteger(sum);
+  return true;
+}
+
+bool TABSExprNodeArithmetic::ProductOfIntegers() {
+  if (!AllIntegers(true)) return false;
+  uint32_t product = 1;
+  for (auto& child : children_) product *= LoadLE<uint32_t>(child->Value().Data());
+  SetInteger(product);
+  return true;
 }
 
 int32_t TABSExprNodeArithmetic::GetDataSize() {

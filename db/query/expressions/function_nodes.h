@@ -22,6 +22,14 @@ class TABSExprNodeArithmetic : public TABSExprNode {
 
   const TABSVariant& GetValue() override;
   int32_t GetDataSize() override;
+
+ private:
+  // INTEGER operands (the usual case) are combined in place, wrapping at 32
+  // bits as the value layer does, without a memory block per step.
+  bool AllIntegers(bool evaluate);
+  void SetInteger(uint32_t result);
+  bool SumOfIntegers();
+  bool ProductOfIntegers();
 };
 
 // Non-string arguments are converted to text; wide text stays wide.

@@ -1,6 +1,7 @@
 #include "db/query/expressions/value_nodes.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "db/query/expressions/expression_errors.h"
 #include "db/storage/errors/abs_exception.h"
@@ -30,11 +31,36 @@ void CutStringValue(TABSVariant* value, int32_t size) {
 
 TABSExprNodeConst::TABSExprNodeConst(TABSVariant value) : TABSExprNode(Kind::kConst, kOpConst) {
   value_ = std::move(value);
+  KeepInside();
+}
+
+TABSExprNodeConst::TABSExprNodeConst(TABSStorageType type, const void* bytes, int32_t size)
+    : TABSExprNode(Kind::kConst, kOpConst) {
+  value_.SetRaw(bytes, size, type, false);
+  KeepInside();
 }
 
 TABSExprNodeConst::TABSExprNodeConst(const TABSExprNodeConst& other, CloneTag tag)
     : TABSExprNode(other, tag) {
-  value_ = other.value_;
+  value_.Assign(other.value_, false);
+  KeepInside();
+}
+
+void TABSExprNodeConst::KeepInside() {
+  if (value_.IsNull()) return;
+  const int32_t size = value_.DataSize();
+  if (FixedValueSize(value_.Type()) > 0 && size <= static_cast<int32_t>(sizeof inside_)) {
+    if (value_.Data() != inside_) {
+      std::memmove(inside_, value_.Data(), static_cast<size_t>(size));
+      value_.SetRaw(inside_, size, value_.Type(), false);
+    }
+    return;
+  }
+  // Anything else the node owns.
+  if (value_.IsShared()) {
+    TABSVariant own(value_);
+    value_ = std::move(own);
+  }
 }
 
 TABSColumnType TABSExprNodeConst::GetDataType() { return ColumnTypeOfStorage(value_.Type()); }

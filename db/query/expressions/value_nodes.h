@@ -9,9 +9,13 @@
 
 namespace kelvorin {
 
+// Values of fixed size live inside the node, so that numeric literals cost
+// no block of the memory manager to build, copy or free.
 class TABSExprNodeConst : public TABSExprNode {
  public:
   explicit TABSExprNodeConst(TABSVariant value);
+  // A fixed-size value of `type` from its encoded bytes.
+  TABSExprNodeConst(TABSStorageType type, const void* bytes, int32_t size);
   TABSExprNodeConst(const TABSExprNodeConst& other, CloneTag tag);
   std::unique_ptr<TABSExprNode> Clone() const override { return CloneAs<TABSExprNodeConst>(); }
 
@@ -23,6 +27,12 @@ class TABSExprNodeConst : public TABSExprNode {
   // The parser adjusts constants in place (a partial-key '*' removed, a
   // wide text narrowed for a plain field).
   TABSVariant& MutableValue() { return value_; }
+
+ private:
+  // Points the value at a copy of its bytes inside the node when they fit.
+  void KeepInside();
+
+  alignas(8) uint8_t inside_[16] = {};
 };
 
 // A column of the current row: of a cursor's memory record (filters,

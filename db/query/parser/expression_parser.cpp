@@ -10,6 +10,7 @@
 #include "db/query/expressions/function_nodes.h"
 #include "db/query/expressions/value_nodes.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/tables/values/value_encoding.h"
 
 namespace kelvorin {
 namespace {
@@ -43,19 +44,19 @@ Node MakeConst(TABSVariant value) { return std::make_unique<TABSExprNodeConst>(s
 Node NullConstant() { return MakeConst(TABSVariant(TABSStorageType::Integer)); }
 
 Node IntegerConstant(int64_t value) {
-  TABSVariant v;
+  uint8_t bytes[8];
   if (value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max()) {
-    v.SetInteger(static_cast<int32_t>(value));
-  } else {
-    v.SetLargeInt(value);
+    StoreLE<int32_t>(bytes, static_cast<int32_t>(value));
+    return std::make_unique<TABSExprNodeConst>(TABSStorageType::Integer, bytes, 4);
   }
-  return MakeConst(std::move(v));
+  StoreLE<int64_t>(bytes, value);
+  return std::make_unique<TABSExprNodeConst>(TABSStorageType::LargeInt, bytes, 8);
 }
 
 Node FloatConstant(double value) {
-  TABSVariant v;
-  v.SetFloat(value);
-  return MakeConst(std::move(v));
+  uint8_t bytes[8];
+  StoreLE<double>(bytes, value);
+  return std::make_unique<TABSExprNodeConst>(TABSStorageType::Float, bytes, 8);
 }
 
 bool IsTextConstant(const TABSExprNode& node) {
@@ -106,14 +107,13 @@ class TABSExpressionParser::Nesting {
 
 TABSExpressionParser::TABSExpressionParser(TABSExpression& expression, TABSLexer& lexer,
                                            TABSParseStatistics* statistics)
-    : expression_(expression), lexer_(lexer), statistics_(statistics) {}
+    : expression_(expression),
+      lexer_(lexer),
+      statistics_(statistics),
+      mark_(lexer.GetCurrentTokenNo()),
+      current_(&lexer.CurrentToken()) {}
 
 // ---------------------------------------------------------------- helpers
-
-bool TABSExpressionParser::IsWord(std::string_view text) const {
-  const TToken& token = Current();
-  return token.token_type == tktString && token.text == text;
-}
 
 std::string TABSExpressionParser::FoundText() const {
   if (Current().token_type == tktNone && lexer_.CurrentCommand() >= 0) {

@@ -64,11 +64,19 @@ class TABSExpressionParser {
   Node StringFunction();
   Node DateExpression();
 
-  const TToken& Current() const { return lexer_.CurrentToken(); }
-  void Next() { lexer_.SetCurrentTokenNo(lexer_.GetCurrentTokenNo() + 1); }
-  int32_t Mark() const { return lexer_.GetCurrentTokenNo(); }
-  void Reset(int32_t mark) { lexer_.SetCurrentTokenNo(mark); }
-  bool IsWord(std::string_view text) const;
+  // The lexer's cursor, with its token kept at hand: the grammar looks at
+  // the current token many times before it moves.
+  const TToken& Current() const { return *current_; }
+  void Next() { Reset(mark_ + 1); }
+  int32_t Mark() const { return mark_; }
+  void Reset(int32_t mark) {
+    lexer_.SetCurrentTokenNo(mark);
+    mark_ = mark;
+    current_ = &lexer_.CurrentToken();
+  }
+  bool IsWord(std::string_view text) const {
+    return current_->token_type == tktString && current_->text == text;
+  }
   bool IsReserved(uint16_t word) const { return TABSLexer::IsReservedWord(Current(), word); }
   bool Is(TTokenType type) const { return Current().token_type == type; }
   // The text of the current token as messages show it (at the end of a
@@ -91,6 +99,8 @@ class TABSExpressionParser {
   TABSLexer& lexer_;
   TABSParseStatistics* statistics_;
   int32_t depth_ = 0;
+  int32_t mark_;
+  const TToken* current_;
   std::unordered_map<int32_t, Memo> memo_;
 };
 
