@@ -53,6 +53,10 @@ std::unique_ptr<TABSExprNode> TABSExpression::ParseConditionTree(TABSLexer& lexe
   }
   TABSExpressionParser parser(*this, lexer, &statistics_);
   std::unique_ptr<TABSExprNode> root = parser.Condition();
+  if (root == nullptr) {
+    const TToken& at = lexer.CurrentToken();
+    throw EABSException(native::kBooleanPrimaryExpected, {at.text, at.line_num, at.column_num});
+  }
   MergeConjunctions(*root);
   if (cursor_ != nullptr) {
     CheckAggregatesIn(*root, false);

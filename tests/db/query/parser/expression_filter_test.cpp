@@ -324,5 +324,53 @@ TEST_F(ExpressionAggregates, AliasesOfColumnsAreResolved) {
   EXPECT_EQ(left.FieldName(), "Body");
 }
 
+// Tables for LASTAUTOINC: each open is recorded, the last value is fixed.
+class FakeAutoIncProvider : public TABSAutoIncProvider {
+ public:
+  class Table : public TABSAutoIncTable {
+   public:
+    explicit Table(FakeAutoIncProvider& owner) : owner_(owner), table_(FakeTable::Seating()) {
+      ++owner_.open_tables;
+    }
+    ~Table() override { --owner_.open_tables; }
+    const TABSFieldDefs& FieldDefs() const override { return table_->FieldDefs(); }
+    int64_t LastAutoIncValue(int32_t field_no) override { return 40 + field_no; }
+
+   private:
+    FakeAutoIncProvider& owner_;
+    std::unique_ptr<FakeTable> table_;
+  };
+  std::unique_ptr<TABSAutoIncTable> OpenTable(std::string_view database, std::string_view table,
+                                              bool in_memory) override {
+    opened.push_back(std::string(database) + "/" + std::string(table) + (in_memory ? " memory" : ""));
+    return std::make_unique<Table>(*this);
+  }
+  std::vector<std::string> opened;
+  int open_tables = 0;
+};
+
+TEST_F(ExpressionFilter, LastAutoIncReadsTheTableItKeepsOpen) {
+  FakeAutoIncProvider provider;
+  {
+    TABSLexer lexer("LASTAUTOINC(seskupeni, Body) + LASTAUTOINC(hraci MEMORY, Kolo)");
+    lexer.NextCommand();
+    TABSExpression expression;
+    expression.SetAutoIncProvider(&provider);
+    expression.ParseValue("turnaj", lexer);
+    EXPECT_EQ(provider.open_tables, 2);
+    const TABSVariant* value = expression.GetValue(true);
+    EXPECT_EQ(value->AsInteger(), 42 + 40);
+    EXPECT_EQ(value->Type(), TABSStorageType::Integer);
+  }
+  EXPECT_EQ(provider.open_tables, 0);
+  EXPECT_EQ(provider.opened, (std::vector<std::string>{"turnaj/seskupeni", "turnaj/hraci memory"}));
+  TABSLexer missing("LASTAUTOINC(hraci, nic)");
+  missing.NextCommand();
+  TABSExpression expression;
+  expression.SetAutoIncProvider(&provider);
+  EXPECT_EQ(ErrorCode([&] { expression.ParseValue("turnaj", missing); }), 30337);
+  EXPECT_EQ(provider.open_tables, 0);
+}
+
 }  // namespace
 }  // namespace kelvorin::testing
