@@ -23,6 +23,9 @@ namespace native {
 // Codes raised outside this catalogue, listed so that new codes do not clash:
 // 10500..10502 the stream form of values (db/tables/value_errors.h).
 // 10640..10659 B-tree indexes and page-index trees (db/tables/btree/btree_errors.h).
+// 30700..30719 the SQL lexer and the date format strings (db/query/lexer/lexer_errors.h,
+//   db/query/dates/date_format_errors.h).
+// 30488..30499 expressions and their parser (db/query/expressions/expression_errors.h).
 
 
 inline constexpr std::string_view kTextNilPointer = "Nil pointer occured";
