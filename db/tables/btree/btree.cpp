@@ -413,39 +413,43 @@ void TABSBTree::DescendEdge(int32_t session, TABSKeyPath& path, int32_t level, b
   }
 }
 
-bool TABSBTree::Next(int32_t session, TABSKeyPath& path) const {
-  if (path.IsEmpty()) throw EABSException(native::kNextEmptyPath);
-  const int32_t depth = path.level_count;
-  int32_t k = depth - 1;
-  while (k >= 0 && path.levels[k].position + 1 >= path.levels[k].count) --k;
-  if (k < 0) return false;
-  if (k == depth - 1) {
-    ++path.Leaf().position;
-    return true;
-  }
-  TABSKeyPath moved = path;
-  ++moved.levels[k].position;
-  DescendEdge(session, moved, k, false);
-  if (moved.level_count != depth) Damaged(moved.Leaf().page_no, "leaves at different depths");
-  path = moved;
-  return true;
-}
+bool TABSBTree::Next(int32_t session, TABSKeyPath& path) const { return Step(session, path, true); }
+bool TABSBTree::Prior(int32_t session, TABSKeyPath& path) const { return Step(session, path, false); }
 
-bool TABSBTree::Prior(int32_t session, TABSKeyPath& path) const {
-  if (path.IsEmpty()) throw EABSException(native::kPriorEmptyPath);
+// One position along the deepest level that has room to move; the levels
+// below it, each at the end of its page, move to the neighbouring page of
+// their level.
+bool TABSBTree::Step(int32_t session, TABSKeyPath& path, bool forward) const {
+  if (path.IsEmpty()) throw EABSException(forward ? native::kNextEmptyPath : native::kPriorEmptyPath);
   const int32_t depth = path.level_count;
   int32_t k = depth - 1;
-  while (k >= 0 && path.levels[k].position <= 0) --k;
-  if (k < 0) return false;
-  if (k == depth - 1) {
-    TABSKeyPathLevel& leaf = path.Leaf();
-    leaf.position = (leaf.position > leaf.count ? leaf.count : leaf.position) - 1;
-    return true;
+  if (forward) {
+    while (k >= 0 && path.levels[k].position + 1 >= path.levels[k].count) --k;
+  } else {
+    while (k >= 0 && path.levels[k].position <= 0) --k;
   }
+  if (k < 0) return false;
   TABSKeyPath moved = path;
-  --moved.levels[k].position;
-  DescendEdge(session, moved, k, true);
-  if (moved.level_count != depth) Damaged(moved.Leaf().page_no, "leaves at different depths");
+  TABSKeyPathLevel& at = moved.levels[k];
+  if (forward) {
+    ++at.position;
+  } else {
+    at.position = (at.position > at.count ? at.count : at.position) - 1;
+  }
+  for (int32_t l = k + 1; l < depth; ++l) {
+    const int32_t from = moved.levels[l].page_no;
+    int32_t to;
+    {
+      const TABSBTreePage page(context_, session, from);
+      to = forward ? page.NextPage() : page.PrevPage();
+    }
+    if (to == -1) throw EABSException(native::kNavigationNoLink);
+    const TABSBTreePage page(context_, session, to);
+    if (page.IsLeaf() != (l == depth - 1)) Damaged(to, "a level link to another level");
+    if ((forward ? page.PrevPage() : page.NextPage()) != from) Damaged(to, "level links disagree");
+    if (page.Count() == 0) Damaged(to, "an empty page below the root");
+    moved.levels[l] = {to, forward ? 0 : page.Count() - 1, page.Count()};
+  }
   path = moved;
   return true;
 }

@@ -62,7 +62,9 @@ class TABSBTree {
   // False on an empty tree.
   bool First(int32_t session, TABSKeyPath& path) const;
   bool Last(int32_t session, TABSKeyPath& path) const;
-  // One entry forward or back; false at the end (the path is kept).
+  // One entry forward or back; false at the end (the path is kept). Below
+  // the level that moves, pages follow their level links ("Index error:
+  // invalid page number" where a link ends too soon).
   bool Next(int32_t session, TABSKeyPath& path) const;
   bool Prior(int32_t session, TABSKeyPath& path) const;
   // A path after Seek may lie after the last entry of its leaf (before the
@@ -90,6 +92,7 @@ class TABSBTree {
   // Copies the first leaf entry below a page.
   void FirstLeafEntry(int32_t session, int32_t page_no, int32_t level, uint8_t* key, uint8_t* payload) const;
   bool Edge(int32_t session, TABSKeyPath& path, bool last) const;
+  bool Step(int32_t session, TABSKeyPath& path, bool forward) const;
   // Moves the levels below `level` onto the first (last) entries under the
   // position of `level`.
   void DescendEdge(int32_t session, TABSKeyPath& path, int32_t level, bool last) const;

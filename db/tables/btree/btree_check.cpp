@@ -137,7 +137,7 @@ class Checker {
       if (prev_key != nullptr &&
           Compare(page_no, i, [&] { return order_.CompareEntries(prev_key, prev_payload, page.Key(i), page.Payload(i)); },
                   &order) &&
-          order >= 0) {
+          order != TABSBTreeProbe::kUndecided && order >= 0) {
         Report(native::kCheckEntryOrder, page_no, i, "entries out of order");
       }
     }

@@ -46,7 +46,9 @@ struct TABSBTreeCheckResult {
 class TABSBTreeCheckOrder {
  public:
   virtual ~TABSBTreeCheckOrder() = default;
-  // Sign of (a - b) for two leaf entries, exact.
+  // Sign of (a - b) for two leaf entries, exact, or
+  // TABSBTreeProbe::kUndecided when that needs what the check does not have
+  // (the records of cut keys).
   virtual int CompareEntries(const uint8_t* key_a, const uint8_t* payload_a, const uint8_t* key_b,
                              const uint8_t* payload_b) = 0;
   // Sign of (separator - leaf entry) on the key, or TABSBTreeProbe::kUndecided

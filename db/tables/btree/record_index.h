@@ -67,8 +67,11 @@ class TABSBTreeRecordIndex : public TABSIndex {
   // Nothing is written when the edit leaves the key equal.
   void Update(TABSIndexCursor& cursor) override;
 
-  // With `check_records`, each entry's record is also read and its key
-  // compared with the entry's.
+  // The integrity check of the tree (see btree_check.h): reports, never
+  // raises. With a record reader, cut keys are ordered on their records'
+  // full values and, with `check_records`, each entry's record is read and
+  // its key compared with the entry's; without one (a check of the file
+  // alone) the order of cut prefixes that tie is left unchecked.
   TABSBTreeCheckResult CheckIntegrity(int32_t session, bool check_records = true);
 
   int32_t RootPage() const { return tree_ ? tree_->RootPage() : -1; }

@@ -72,7 +72,8 @@ TABSVariant& TABSVariant::operator=(TABSVariant&& other) noexcept {
 }
 
 void TABSVariant::Clear(TABSStorageType type) {
-  owned_.Free();
+  // Values that point into records are cleared per row: no manager call then.
+  if (!owned_.empty()) owned_.Free();
   type_ = type;
   data_size_ = 0;
   data_ = nullptr;

@@ -383,10 +383,10 @@ class RecordIndexModelTest : public ::testing::TestWithParam<int32_t> {
 };
 
 TEST_P(RecordIndexModelTest, RandomWorkAgreesWithTheModel) {
-  const int steps = EnvInt("KELVORIN_BTREE_MODEL_STEPS", 300);
+  const int steps = EnvInt("KELVORIN_BTREE_MODEL_STEPS", 200);
   for (int step = 0; step < steps; ++step) {
     // Phases of growth and of shrinking, so that trees gain and lose levels.
-    const bool growing = (step / 100) % 2 == 1;
+    const bool growing = (step / 70) % 2 == 1;
     const int op = static_cast<int>(rng_() % 100);
     if (op < (growing ? 60 : 25)) {
       ASSERT_NO_FATAL_FAILURE(Insert()) << "step " << step;

@@ -193,6 +193,11 @@ TEST_F(RecordIndexTest, CutStringKeysFollowTheFullValues) {
   }
   EXPECT_EQ(scanned, in_range);
   ExpectClean();
+  // A check of the file alone, without records, leaves tied prefixes be.
+  TABSBTreeRecordIndex without_records(*pages_, table_.Fields(), nullptr);
+  without_records.Open(*definition_);
+  const TABSBTreeCheckResult check = without_records.CheckIntegrity(kSession);
+  EXPECT_TRUE(check.Clean()) << check.Describe();
   for (size_t i = 0; i < names.size(); ++i) Delete(ids[i]);
   EXPECT_TRUE(Walk().empty());
   ExpectClean();
@@ -475,6 +480,10 @@ TEST_F(RecordIndexTest, DamagedPagesGiveEngineErrorsOnly) {
        [](RecordIndexTest& t, int32_t, int32_t leaf, int32_t) {
          StoreLE(t.Data(leaf) + btree_header::kPrevPage, int32_t{-9});
        }},
+      {"a next link cut short",
+       [](RecordIndexTest& t, int32_t, int32_t leaf, int32_t) {
+         StoreLE(t.Data(leaf) + btree_header::kNextPage, int32_t{-1});
+       }},
       {"a link to a page never written",
        [](RecordIndexTest& t, int32_t, int32_t leaf, int32_t) {
          StoreLE(t.Data(leaf) + btree_header::kNextPage, int32_t{100000});
@@ -561,6 +570,19 @@ TEST_F(RecordIndexTest, DamagedPagesGiveEngineErrorsOnly) {
       pages_->RollbackSession(kSession);
     }
   }
+}
+
+TEST_F(RecordIndexTest, AWalkPastALevelLinkCutShortIsAnError) {
+  Make(MakeIndexDef("ByCislo", 23, {{"Cislo"}}));
+  for (int i = 0; i < 100; ++i) Insert(Named("", i));
+  pages_->CommitSession(kSession);
+  const int32_t first_leaf = LoadLE<int32_t>(Data(index_->RootPage()) + btree_header::kSize + 5);
+  StoreLE(Data(first_leaf) + btree_header::kNextPage, int32_t{-1});
+  Reopen();
+  EXPECT_EQ(ErrorOf([&] { Walk(); }), "Index error: invalid page number - Native error: 20070");
+  const TABSBTreeCheckResult check = index_->CheckIntegrity(kSession);
+  ASSERT_FALSE(check.Clean());
+  EXPECT_EQ(check.problems.front().native_code, 20034) << check.Describe();
 }
 
 // A chain of inner pages deeper than the depth limit, and a cycle of them.
