@@ -294,6 +294,35 @@ TEST_F(PageIndexTest, MergesAcrossParentsKeepTheSeparatorsAboveThem) {
   }
 }
 
+TEST_F(PageIndexTest, AnEmptiedPageGoesEvenWhenItsSiblingsAreExactlyFull) {
+  Open();
+  std::map<int32_t, int32_t> model;
+  for (int32_t i = 0; i < 60; ++i) {
+    index_->AddAmount(kSession, 10 * i, 1);
+    model[10 * i] = 1;
+  }
+  pages_->CommitSession(kSession);
+  auto child = [&](int32_t i) { return LoadLE<int32_t>(Data(root_) + btree_header::kSize + 8 * i + 4); };
+  auto count = [&](int32_t page) { return LoadLE<uint16_t>(Data(page) + btree_header::kEntryCount); };
+  ASSERT_EQ(LoadLE<uint16_t>(Data(root_) + btree_header::kEntryCount), 3);
+  const int32_t middle = child(1);
+  // The outer leaves to the brim (33 entries of 6 bytes fill 216 bytes).
+  for (const int32_t leaf : {child(0), child(2)}) {
+    for (int32_t key = 10 * (leaf == child(0) ? 0 : 34) + 1; count(leaf) < 33; key += 10) {
+      index_->AddAmount(kSession, key, 1);
+      model[key] = 1;
+      pages_->CommitSession(kSession);
+    }
+  }
+  for (int32_t i = 17; i < 34; ++i) {
+    index_->SubtractAmount(kSession, 10 * i, 1);
+    model.erase(10 * i);
+  }
+  pages_->CommitSession(kSession);
+  EXPECT_EQ(store_.images.count(middle), 0u);
+  ExpectMatches(model);
+}
+
 TEST_F(PageIndexTest, EmptyKeepsTheRootAndDropFreesEveryPage) {
   Open();
   const int32_t before = store_.UsedCount();
