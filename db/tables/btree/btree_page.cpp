@@ -159,7 +159,9 @@ void TABSBTreePage::CheckHeader() const {
   if (used > data_size_) Damaged("entry count beyond the page");
   const int32_t prev = PrevPage();
   const int32_t next = NextPage();
-  if (prev < -1 || next < -1 || prev == page_no_ || next == page_no_) Damaged("invalid level link");
+  if (prev < -1 || next < -1 || prev == page_no_ || next == page_no_ || (prev != -1 && prev == next)) {
+    Damaged("invalid level link");
+  }
   if (root != 0 && (prev != -1 || next != -1)) Damaged("root page with level links");
   if (leaf == 0 && Count() == 0) {
     throw EABSException(native::kIndexEmptyInnerPage, {page_no_, 0});

@@ -215,6 +215,114 @@ TEST_F(PageIndexTest, RootStaysThroughSplitsAndMergesDownToAnEmptyRoot) {
   EXPECT_EQ(LoadLE<uint16_t>(Data(root_) + btree_header::kEntryCount), 0);
 }
 
+// Merges between leaves under different parents move the separator that
+// leads to the parent whose first leaf changed.
+TEST_F(PageIndexTest, MergesAcrossParentsKeepTheSeparatorsAboveThem) {
+  for (const bool into_next : {true, false}) {
+    store_ = {};
+    root_ = -1;
+    Open();
+    std::map<int32_t, int32_t> model;
+    for (int32_t i = 0; i < 1000; ++i) {
+      index_->AddAmount(kSession, 10 * i, 1);
+      model[10 * i] = 1;
+    }
+    pages_->CommitSession(kSession);
+    // Inner pages hold 8-byte entries (key, child), leaves 6-byte ones.
+    auto child = [&](int32_t page, int32_t i) { return LoadLE<int32_t>(Data(page) + btree_header::kSize + 8 * i + 4); };
+    auto count = [&](int32_t page) { return LoadLE<uint16_t>(Data(page) + btree_header::kEntryCount); };
+    auto keys = [&](int32_t leaf) {
+      std::vector<int32_t> k;
+      for (int32_t i = 0; i < count(leaf); ++i) k.push_back(LoadLE<int32_t>(Data(leaf) + btree_header::kSize + 6 * i));
+      return k;
+    };
+    const int32_t first_parent = child(root_, 0);
+    const int32_t second_parent = child(root_, 1);
+    ASSERT_EQ(Data(first_parent)[btree_header::kLeafFlag], 0) << "three levels";
+    const int32_t before_last = child(first_parent, count(first_parent) - 2);
+    const int32_t last = child(first_parent, count(first_parent) - 1);
+    const int32_t first = child(second_parent, 0);
+    const int32_t second = child(second_parent, 1);
+    auto fill = [&](int32_t leaf) {  // to the brim
+      const std::vector<int32_t> k = keys(leaf);
+      for (size_t i = 0; i + 1 < k.size() && model.size() < 2000 && keys(leaf).size() < 33; ++i) {
+        index_->AddAmount(kSession, k[i] + 1, 1);
+        model[k[i] + 1] = 1;
+        pages_->CommitSession(kSession);
+      }
+      ASSERT_EQ(count(leaf), 33);
+    };
+    auto shrink = [&](int32_t leaf, int32_t to) {
+      for (const int32_t key : keys(leaf)) {
+        // A leaf that merged away is gone from the store.
+        if (store_.images.count(leaf) == 0 || count(leaf) <= to) break;
+        index_->SubtractAmount(kSession, key, 1);
+        model.erase(key);
+        pages_->CommitSession(kSession);
+      }
+    };
+    // Both parents stay more than half full when they lose a leaf (a parent
+    // merging away would take the separator with it): two leaves of each
+    // split.
+    const int32_t splitting[] = {child(first_parent, 1), child(first_parent, 2), child(second_parent, 2),
+                                 child(second_parent, 3)};
+    for (const int32_t leaf : splitting) {
+      fill(leaf);
+      index_->AddAmount(kSession, keys(leaf).front() + 2, 1);
+      model[keys(leaf).front() + 2] = 1;
+      pages_->CommitSession(kSession);
+    }
+    ASSERT_GE(count(first_parent), 14);
+    ASSERT_GE(count(second_parent), 14);
+    if (into_next) {
+      // The first parent's last leaf merges into the second parent's first.
+      fill(before_last);
+      fill(last);
+      fill(second);
+      shrink(first, 10);
+      shrink(last, 16);
+      EXPECT_EQ(store_.images.count(last), 0u) << "merged";
+    } else {
+      // The second parent's first leaf merges into the first parent's last.
+      fill(second);
+      shrink(last, 16);
+      shrink(first, 16);
+      EXPECT_EQ(store_.images.count(first), 0u) << "merged";
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectMatches(model));
+    for (const auto& [page, amount] : model) ASSERT_EQ(index_->Amount(kSession, page), amount) << page;
+  }
+}
+
+TEST_F(PageIndexTest, AnEmptiedPageGoesEvenWhenItsSiblingsAreExactlyFull) {
+  Open();
+  std::map<int32_t, int32_t> model;
+  for (int32_t i = 0; i < 60; ++i) {
+    index_->AddAmount(kSession, 10 * i, 1);
+    model[10 * i] = 1;
+  }
+  pages_->CommitSession(kSession);
+  auto child = [&](int32_t i) { return LoadLE<int32_t>(Data(root_) + btree_header::kSize + 8 * i + 4); };
+  auto count = [&](int32_t page) { return LoadLE<uint16_t>(Data(page) + btree_header::kEntryCount); };
+  ASSERT_EQ(LoadLE<uint16_t>(Data(root_) + btree_header::kEntryCount), 3);
+  const int32_t middle = child(1);
+  // The outer leaves to the brim (33 entries of 6 bytes fill 216 bytes).
+  for (const int32_t leaf : {child(0), child(2)}) {
+    for (int32_t key = 10 * (leaf == child(0) ? 0 : 34) + 1; count(leaf) < 33; key += 10) {
+      index_->AddAmount(kSession, key, 1);
+      model[key] = 1;
+      pages_->CommitSession(kSession);
+    }
+  }
+  for (int32_t i = 17; i < 34; ++i) {
+    index_->SubtractAmount(kSession, 10 * i, 1);
+    model.erase(10 * i);
+  }
+  pages_->CommitSession(kSession);
+  EXPECT_EQ(store_.images.count(middle), 0u);
+  ExpectMatches(model);
+}
+
 TEST_F(PageIndexTest, EmptyKeepsTheRootAndDropFreesEveryPage) {
   Open();
   const int32_t before = store_.UsedCount();

@@ -96,7 +96,7 @@ class RecordIndexModelTest : public ::testing::TestWithParam<int32_t> {
     AddIndex(MakeIndexDef("Unikat", 103, {{"Jmeno", false, true, 3}, {"Cislo"}}, /*unique=*/true),
              {{kJmeno, false, true}, {kCislo, false, false}});
     // A first population, built through the cursor.
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 150; ++i) {
       const Record record = RandomRecord();
       if (ModelKeyFree(record, TABSRecordId{})) table_.Add(record);
     }
