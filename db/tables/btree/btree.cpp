@@ -257,7 +257,8 @@ void TABSBTree::RemoveAt(int32_t session, const TABSKeyPath& path) {
 
 void TABSBTree::Rebalance(int32_t session, TABSKeyPath& path, int32_t level) {
   for (; level > 0; --level) {
-    TABSBTreePage page(context_, session, path.levels[level].page_no);
+    // An inner page whose last child merged away a moment ago has no entries.
+    TABSBTreePage page(context_, session, path.levels[level].page_no, /*emptied=*/path.levels[level].count == 0);
     const int64_t room = int64_t{page.DataSize()} - btree_header::kSize - page.ExtraHeader();
     const bool under_full = int64_t{page.Count()} * page.EntrySize() < room / 2;
     // An emptied page always goes, whatever room its siblings have.

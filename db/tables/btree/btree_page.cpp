@@ -91,7 +91,7 @@ TABSBTreePage::TABSBTreePage(const TABSBTreeContext& tree, TABSPage* page)
   Bind();
 }
 
-TABSBTreePage::TABSBTreePage(const TABSBTreeContext& tree, int32_t session, int32_t page_no)
+TABSBTreePage::TABSBTreePage(const TABSBTreeContext& tree, int32_t session, int32_t page_no, bool emptied)
     : tree_(&tree), page_(nullptr), page_no_(page_no), data_size_(0), data_(nullptr), entries_(nullptr) {
   if (page_no < 0) {
     throw EABSException(native::kIndexPageDamaged, {page_no, "not a page number"});
@@ -100,7 +100,7 @@ TABSBTreePage::TABSBTreePage(const TABSBTreeContext& tree, int32_t session, int3
   data_size_ = page_->DataSize();
   try {
     Bind();
-    CheckHeader();
+    CheckHeader(emptied);
   } catch (...) {
     tree.pages->PutPage(page_);
     throw;
@@ -145,7 +145,7 @@ void TABSBTreePage::Damaged(const char* reason) const {
   throw EABSException(native::kIndexPageDamaged, {page_no_, reason});
 }
 
-void TABSBTreePage::CheckHeader() const {
+void TABSBTreePage::CheckHeader(bool emptied) const {
   // Page managers without page headers keep no type.
   if (page_->PageHeaderSize() != 0 && page_->PageType() != ptTableIndex) Damaged("not an index page");
   if (data_size_ < btree_header::kSize) Damaged("the page is too small");
@@ -163,7 +163,7 @@ void TABSBTreePage::CheckHeader() const {
     Damaged("invalid level link");
   }
   if (root != 0 && (prev != -1 || next != -1)) Damaged("root page with level links");
-  if (leaf == 0 && Count() == 0) {
+  if (leaf == 0 && Count() == 0 && !emptied) {
     throw EABSException(native::kIndexEmptyInnerPage, {page_no_, 0});
   }
 }

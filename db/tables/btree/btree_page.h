@@ -134,8 +134,10 @@ class TABSBTreeNodeController : public TABSBTreePageController {
 // A held index page. Getting it checks its header; destruction releases it.
 class TABSBTreePage {
  public:
-  // Gets an existing page of the tree for the session.
-  TABSBTreePage(const TABSBTreeContext& tree, int32_t session, int32_t page_no);
+  // Gets an existing page of the tree for the session. An inner page without
+  // entries is damage, unless the caller has just emptied it (`emptied`) and
+  // is about to remove it.
+  TABSBTreePage(const TABSBTreeContext& tree, int32_t session, int32_t page_no, bool emptied = false);
   // Adds a new empty page with an initialised header and no links.
   static TABSBTreePage Add(const TABSBTreeContext& tree, int32_t session, bool leaf, bool root = false);
   TABSBTreePage(TABSBTreePage&& other) noexcept;
@@ -187,7 +189,7 @@ class TABSBTreePage {
 
  private:
   TABSBTreePage(const TABSBTreeContext& tree, TABSPage* page);
-  void CheckHeader() const;
+  void CheckHeader(bool emptied) const;
   [[noreturn]] void Damaged(const char* reason) const;
   void SetCount(int32_t count);
   // Takes the entry layout from the header.

@@ -323,6 +323,38 @@ TEST_F(PageIndexTest, AnEmptiedPageGoesEvenWhenItsSiblingsAreExactlyFull) {
   ExpectMatches(model);
 }
 
+// An inner page that cannot merge (its sibling is full) keeps shrinking
+// until its last child merges into a cousin; the inner page, left without
+// entries, must then go too.
+TEST_F(PageIndexTest, AnInnerPageLeftWithoutChildrenGoesEvenWhenItsSiblingIsFull) {
+  Open();
+  auto count = [&](int32_t page) { return LoadLE<uint16_t>(Data(page) + btree_header::kEntryCount); };
+  auto child = [&](int32_t page, int32_t i) { return LoadLE<int32_t>(Data(page) + btree_header::kSize + 8 * i + 4); };
+  auto leaf = [&](int32_t page) { return Data(page)[btree_header::kLeafFlag] != 0; };
+  // Ascending keys fill the last leaf, then the last inner page: 24 inner
+  // entries of 8 bytes fill a 256-byte page.
+  std::map<int32_t, int32_t> model;
+  for (int32_t key = 0;; key += 10) {
+    index_->AddAmount(kSession, key, 1);
+    model[key] = 1;
+    pages_->CommitSession(kSession);
+    if (!leaf(root_) && !leaf(child(root_, 0)) && count(root_) == 2 && count(child(root_, 1)) == 24) break;
+    ASSERT_LT(key, 100000);
+  }
+  const int32_t first_inner = child(root_, 0);
+  const int32_t second_inner = child(root_, 1);
+  const int32_t first_key_of_second = LoadLE<int32_t>(Data(child(second_inner, 0)) + btree_header::kSize);
+  // Every key below the second inner page's goes, lowest first.
+  while (model.begin()->first < first_key_of_second) {
+    ASSERT_NO_THROW(index_->SubtractAmount(kSession, model.begin()->first, 1)) << model.begin()->first;
+    model.erase(model.begin());
+    pages_->CommitSession(kSession);
+  }
+  EXPECT_EQ(store_.images.count(first_inner), 0u);
+  EXPECT_EQ(count(root_), 24);
+  ASSERT_NO_FATAL_FAILURE(ExpectMatches(model));
+}
+
 TEST_F(PageIndexTest, EmptyKeepsTheRootAndDropFreesEveryPage) {
   Open();
   const int32_t before = store_.UsedCount();
