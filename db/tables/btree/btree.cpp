@@ -283,7 +283,12 @@ bool TABSBTree::MergeIntoSibling(int32_t session, TABSKeyPath& path, int32_t lev
                                  sibling.ExtraHeader() < sibling.DataSize();
   };
   const size_t key_size = static_cast<size_t>(context_.shape.key_size);
-  if (count > 0) std::memcpy(merge_key_.bytes(), page.Key(0), key_size);
+  // The page's first key, should it become a separator: an inner page's own
+  // first key is never compared and may be stale, so its first leaf entry's.
+  if (count > 0 && page.IsLeaf()) std::memcpy(merge_key_.bytes(), page.Key(0), key_size);
+  if (count > 0 && !page.IsLeaf()) {
+    FirstLeafEntry(session, page.Child(0), level + 1, merge_key_.bytes(), bound_payload_.bytes());
+  }
 
   bool into_prev = false;
   std::optional<TABSBTreePage> prev;
