@@ -148,6 +148,8 @@ class Tokenizer {
       command_starts_.push_back(tokens_.size());
       command_open_ = true;
       depth_ = 0;
+      open_depth_ = 0;
+      unmatched_close_ = {};
     }
     TToken& token = tokens_.emplace_back();
     token.text.assign(1, c);
@@ -164,12 +166,16 @@ class Tokenizer {
       case '(':
         token.token_type = tktLeftParenthesis;
         ++depth_;
-        last_open_ = {line_, column_};
+        if (open_depth_++ == 0) outermost_open_ = {line_, column_};
         return c;
       case ')':
         token.token_type = tktRightParenthesis;
         --depth_;
-        last_close_ = {line_, column_};
+        if (open_depth_ > 0) {
+          --open_depth_;
+        } else if (unmatched_close_.line == 0) {
+          unmatched_close_ = {line_, column_};
+        }
         return c;
       case ',':
         token.token_type = tktComma;
@@ -331,12 +337,15 @@ class Tokenizer {
   void EndCommand() {
     CloseToken();
     command_open_ = false;
+    // Only the net depth decides whether a command is refused; the message
+    // names a parenthesis that is really left over.
     if (depth_ > 0) {
-      throw EABSException(native::kMissingRightParenthesis, {last_open_.line, last_open_.column});
+      throw EABSException(native::kMissingRightParenthesis,
+                          {outermost_open_.line, outermost_open_.column});
     }
     if (depth_ < 0) {
       throw EABSException(native::kUnexpectedRightParenthesis,
-                          {last_close_.line, last_close_.column});
+                          {unmatched_close_.line, unmatched_close_.column});
     }
     previous_ = ' ';
     if (in_string_) {
@@ -354,9 +363,14 @@ class Tokenizer {
   bool open_ = false;
   TTokenType open_type_ = tktNone;
   bool command_open_ = false;
+  // The net depth of the command, and the depth of the '(' still open when
+  // each ')' closes the nearest one (a ')' with none open is left over).
   int32_t depth_ = 0;
-  Position last_open_;
-  Position last_close_;
+  int32_t open_depth_ = 0;
+  // The '(' that opened the outermost of those still open, and the first
+  // ')' that closed nothing.
+  Position outermost_open_;
+  Position unmatched_close_;
   Position string_start_;
   bool in_string_ = false;
   char previous_ = ' ';

@@ -210,9 +210,15 @@ TEST_F(LexerTest, LexicalErrorsNameTheirPlace) {
       {"a;\nx = [abc", "Unterminated string at line 2, column 5 - Native error: 30061"},
       {"x = 'ab''", "Unterminated string at line 1, column 5 - Native error: 30061"},
       {"(a", "Missing symbol ')' at line 1, column 1 - Native error: 30059"},
-      {"a;\n f((a), (b)", "Missing symbol ')' at line 2, column 9 - Native error: 30059"},
+      // The outermost '(' left open, not the last one, which may be matched.
+      {"a;\n f((a), (b)", "Missing symbol ')' at line 2, column 3 - Native error: 30059"},
+      {"(a) (b (c)", "Missing symbol ')' at line 1, column 5 - Native error: 30059"},
+      {") ( (b", "Missing symbol ')' at line 1, column 3 - Native error: 30059"},
       {"a)", "Unexpected symbol ')' found at line 1, column 2 - Native error: 30060"},
       {"(a));b", "Unexpected symbol ')' found at line 1, column 4 - Native error: 30060"},
+      // The first ')' that closes nothing, not the last one, which may be matched.
+      {"f(a)) + (b)", "Unexpected symbol ')' found at line 1, column 5 - Native error: 30060"},
+      {"a)) (", "Unexpected symbol ')' found at line 1, column 2 - Native error: 30060"},
       {":p", "Value for parameter 'p' not found - Native error: 30358"},
       {"a = :", "Value for parameter '' not found - Native error: 30358"},
       {"1.2.3", "Invalid number '1.2.3' at line 1, column 1 - Native error: 30700"},
@@ -235,6 +241,12 @@ TEST_F(LexerTest, LexicalErrorsNameTheirPlace) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ErrorOf([&] { TABSLexer lexer(c.text, &params); }), c.message);
   }
+}
+
+TEST_F(LexerTest, AMegabyteOfOpeningParenthesesNamesTheFirst) {
+  const std::string text = "x = " + std::string(1 << 20, '(');
+  EXPECT_EQ(ErrorOf([&] { TABSLexer lexer(text); }),
+            "Missing symbol ')' at line 1, column 5 - Native error: 30059");
 }
 
 TEST_F(LexerTest, OnlyTheNetParenthesisDepthOfACommandIsChecked) {
