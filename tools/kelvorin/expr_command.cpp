@@ -76,7 +76,7 @@ int Expr(const std::vector<std::string>& args) {
   }
   const TToken& rest = lexer.CurrentToken();
   if (rest.token_type != tktNone) {
-    std::fprintf(stderr, "kelvorin: unexpected '%s' at line %d, column %d\n", rest.text.c_str(),
+    std::fprintf(stderr, "kelvorin: unexpected '%s' at line %d, column %d\n", std::string(rest.text).c_str(),
                  rest.line_num, rest.column_num);
     return 1;
   }

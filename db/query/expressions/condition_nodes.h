@@ -56,7 +56,10 @@ class TABSExprNodeBoolean : public TABSExprNode {
   TABSTruth Between();
   TABSTruth Like();
 
-  TABSLikeMatcher matcher_;
+  // LIKE's compiled pattern and collation answers; made at the first match,
+  // so that the many other boolean nodes stay small.
+  TABSLikeMatcher& Matcher();
+  std::unique_ptr<TABSLikeMatcher> matcher_;
 };
 
 // The truth of a condition negated (NULL stays NULL).

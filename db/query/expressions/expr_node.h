@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "db/query/expressions/expr_sources.h"
+#include "db/query/expressions/node_arena.h"
 #include "db/tables/values/abs_variant.h"
 #include "db/tables/values/field_types.h"
 
@@ -102,6 +103,9 @@ class TABSExprNode {
 
   TABSExprNode(Kind kind, uint8_t op);
   virtual ~TABSExprNode();
+  // Nodes are placed in the slabs of the node arena (a tree is freed whole).
+  static void* operator new(size_t size) { return AllocateExprNode(size); }
+  static void operator delete(void* p, size_t size) noexcept { ReleaseExprNode(p, size); }
   TABSExprNode(const TABSExprNode&) = delete;
   TABSExprNode& operator=(const TABSExprNode&) = delete;
 

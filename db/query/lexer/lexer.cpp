@@ -2,7 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <memory>
+#include <deque>
+#include <string>
 #include <system_error>
 #include <unordered_map>
 
@@ -27,10 +28,18 @@ struct Position {
 class Tokenizer {
  public:
   // Appends the tokens of all commands to `tokens` and the index of each
-  // command's first token to `command_starts`.
+  // command's first token to `command_starts`. Token texts view `text` or,
+  // when they are no slice of it, strings kept in `own_texts`; parameter
+  // values are copied into `param_values`.
   Tokenizer(std::string_view text, const TABSSQLParams* params, std::vector<TToken>* tokens,
-            std::vector<size_t>* command_starts)
-      : text_(text), params_(params), tokens_(*tokens), command_starts_(*command_starts) {}
+            std::vector<size_t>* command_starts, std::deque<std::string>* own_texts,
+            std::deque<TABSVariant>* param_values)
+      : text_(text),
+        params_(params),
+        tokens_(*tokens),
+        command_starts_(*command_starts),
+        own_texts_(*own_texts),
+        param_values_(*param_values) {}
 
   void Run() {
     // Every token takes at least one character: with room for them all,
@@ -136,7 +145,15 @@ class Tokenizer {
                           {std::string_view(&c, 1), line_, column_});
     }
     if (open_type_ == tktDot) open_type_ = tktInt;  // only a digit continues a dot
-    token.text.push_back(c);
+    if (c == '.' || c == 'e' || c == 'E') open_float_ = true;
+    // A word goes on where it stands unless a comment came between.
+    if (open_own_ == nullptr && token.text.data() + token.text.size() == text_.data() + pos_) {
+      token.text = std::string_view(token.text.data(), token.text.size() + 1);
+      return;
+    }
+    if (open_own_ == nullptr) open_own_ = &own_texts_.emplace_back(token.text);
+    open_own_->push_back(c);
+    token.text = *open_own_;
   }
 
   TToken& OpenToken() { return tokens_.back(); }
@@ -152,7 +169,8 @@ class Tokenizer {
       unmatched_close_ = {};
     }
     TToken& token = tokens_.emplace_back();
-    token.text.assign(1, c);
+    token.text = text_.substr(pos_, 1);
+    open_own_ = nullptr;
     token.line_num = line_;
     token.column_num = column_;
     switch (c) {
@@ -206,42 +224,54 @@ class Tokenizer {
     OpenToken().token_type = type;
     open_ = true;
     open_type_ = type;
+    open_float_ = type == tktDot;
   }
 
   // The second character of a two-character operator, when it follows.
   char TakeSecond(TToken& token, char one, char other) {
     const char next = NextChar(pos_);
     if (next != one && next != other) return text_[pos_];
-    token.text.push_back(next);
+    token.text = text_.substr(pos_, 2);
     ++pos_;
     ++column_;
     return next;
   }
 
   // Reads up to the closing delimiter; a doubled one stands for itself.
+  // The text is a slice of the SQL text unless a closer was doubled.
   char ReadString(TToken& token, char closer) {
-    token.text.clear();
     string_start_ = {line_, column_};
     in_string_ = true;
-    size_t p = pos_ + 1;
+    const size_t begin = pos_ + 1;
+    std::string* own = nullptr;
+    size_t copied = begin;  // what `own` holds ends here
+    auto text_up_to = [&](size_t end) {
+      if (own == nullptr) return text_.substr(begin, end - begin);
+      own->append(text_.substr(copied, end - copied));
+      return std::string_view(*own);
+    };
+    size_t p = begin;
     while (p < text_.size()) {
       const char ch = text_[p];
       if (ch == closer) {
         if (p + 1 < text_.size() && text_[p + 1] == closer) {
-          token.text.push_back(closer);
+          if (own == nullptr) own = &own_texts_.emplace_back();
+          own->append(text_.substr(copied, p + 1 - copied));
           p += 2;
+          copied = p;
           column_ += 2;
           continue;
         }
         ++column_;
         in_string_ = false;
         pos_ = p;
+        token.text = text_up_to(p);
         return ch;
       }
-      token.text.push_back(ch);
       Count(ch);
       ++p;
     }
+    token.text = text_up_to(text_.size());
     pos_ = text_.size() - 1;  // unterminated: reported when the command ends
     return text_[pos_];
   }
@@ -252,7 +282,7 @@ class Tokenizer {
     TToken& token = OpenToken();
     switch (open_type_) {
       case tktInt:
-        if (token.text.find_first_of(".eE") != std::string::npos) token.token_type = tktFloat;
+        if (open_float_) token.token_type = tktFloat;
         ConvertNumber(token);
         break;
       case tktString:
@@ -275,15 +305,19 @@ class Tokenizer {
     const char* end = begin + token.text.size();
     bool valid = false;
     if (token.token_type == tktInt) {
-      const auto [stop, error] = std::from_chars(begin, end, token.int_value);
+      int64_t value = 0;
+      const auto [stop, error] = std::from_chars(begin, end, value);
       valid = error == std::errc() && stop == end;
+      token.int_value = value;
     } else {
-      const auto [stop, error] = std::from_chars(begin, end, token.float_value);
+      double value = 0;
+      const auto [stop, error] = std::from_chars(begin, end, value);
       if (error == std::errc::result_out_of_range && stop == end) {
-        valid = ReadsAsTiny(token.text, &token.float_value);
+        valid = ReadsAsTiny(token.text, &value);
       } else {
-        valid = error == std::errc() && stop == end && std::isfinite(token.float_value);
+        valid = error == std::errc() && stop == end && std::isfinite(value);
       }
+      token.float_value = value;
     }
     if (!valid) {
       throw EABSException(native::kInvalidNumber,
@@ -293,7 +327,7 @@ class Tokenizer {
 
   // Whether a well-formed float that is out of range for a double is too
   // small rather than too large; a tiny one reads as the double it rounds to.
-  static bool ReadsAsTiny(const std::string& text, double* value) {
+  static bool ReadsAsTiny(std::string_view text, double* value) {
     long double wide = 0;
     const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), wide);
     if (error == std::errc() && stop == text.data() + text.size()) {
@@ -303,25 +337,25 @@ class Tokenizer {
     // Out of the long double range too: only a negative exponent is tiny
     // (a number's text holds a minus only as the exponent's sign).
     *value = 0;
-    return text.find('-') != std::string::npos;
+    return text.find('-') != std::string_view::npos;
   }
 
   void BindParameter(TToken& token) {
     token.token_type = tktParameter;
-    token.text.erase(0, 1);
+    token.text.remove_prefix(1);
     if (params_ == nullptr) {
       throw EABSException(native::kParameterWithoutList,
                           {token.text, token.line_num, token.column_num});
     }
     const TABSSQLParam* param = FindParam(token.text);
     if (param == nullptr) throw EABSException(native::kParameterNotFound, {token.text});
-    token.param_value = std::make_shared<const TABSVariant>(static_cast<const TABSVariant&>(*param));
+    token.param_value = &param_values_.emplace_back(static_cast<const TABSVariant&>(*param));
   }
 
   // As TABSSQLParams::FindParam, through an index of the upper-cased names
   // made at the first parameter, so that a text with many parameters costs
   // no more per parameter than a short one.
-  const TABSSQLParam* FindParam(const std::string& name) {
+  const TABSSQLParam* FindParam(std::string_view name) {
     const platform::LocaleProfile& locale = platform::CurrentLocale();
     if (!param_index_built_) {
       for (int32_t i = 0; i < params_->Count(); ++i) {
@@ -357,11 +391,17 @@ class Tokenizer {
   const TABSSQLParams* params_;
   std::vector<TToken>& tokens_;
   std::vector<size_t>& command_starts_;
+  std::deque<std::string>& own_texts_;
+  std::deque<TABSVariant>& param_values_;
+  // The own text of the open token, once it is no slice of the SQL text.
+  std::string* open_own_ = nullptr;
   size_t pos_ = 0;
   int32_t line_ = 1;
   int32_t column_ = 1;
   bool open_ = false;
   TTokenType open_type_ = tktNone;
+  // Whether the open number holds a point or an exponent.
+  bool open_float_ = false;
   bool command_open_ = false;
   // The net depth of the command, and the depth of the '(' still open when
   // each ')' closes the nearest one (a ')' with none open is left over).
@@ -383,7 +423,7 @@ class Tokenizer {
 TABSLexer::TABSLexer(std::string_view sql_text, const TABSSQLParams* params)
     : sql_text_(sql_text), params_(params) {
   std::vector<size_t> command_starts;
-  Tokenizer(sql_text_, params_, &tokens_, &command_starts).Run();
+  Tokenizer(sql_text_, params_, &tokens_, &command_starts, &own_texts_, &param_values_).Run();
   commands_.reserve(command_starts.size());
   for (size_t i = 0; i < command_starts.size(); ++i) {
     const size_t end = i + 1 < command_starts.size() ? command_starts[i + 1] : tokens_.size();

@@ -59,7 +59,7 @@ std::unique_ptr<TABSExprNode> TABSExpression::ParseConditionTree(TABSLexer& lexe
   }
   MergeConjunctions(*root);
   if (cursor_ != nullptr) {
-    CheckAggregatesIn(*root, false);
+    if (parser.ReadAggregate()) CheckAggregatesIn(*root, false);
     root->Prepare();
     prepared_ = true;
   }
@@ -184,19 +184,14 @@ int32_t TABSExpression::GetPrecision() { return root_ == nullptr ? 0 : root_->Ge
 
 // ---------------------------------------------------------------- binding
 
-void TABSExpression::CheckAggregatesIn(const TABSExprNode& root, bool allowed) {
-  // Nodes still to visit with whether an aggregate lies above them.
-  std::vector<std::pair<const TABSExprNode*, bool>> pending{{&root, false}};
-  while (!pending.empty()) {
-    auto [node, inside] = pending.back();
-    pending.pop_back();
-    const bool aggregate = node->kind() == TABSExprNode::Kind::kAggregated;
-    if (aggregate && (!allowed || inside)) {
-      throw EABSException(native::kAggregateNotAllowed, {OperatorText(node->Operator())});
-    }
-    for (size_t i = 0; i < node->ChildCount(); ++i) {
-      pending.emplace_back(node->Child(i), inside || aggregate);
-    }
+void TABSExpression::CheckAggregatesIn(const TABSExprNode& node, bool allowed) {
+  // Trees are height-limited, so this recursion stays shallow.
+  const bool aggregate = node.kind() == TABSExprNode::Kind::kAggregated;
+  if (aggregate && !allowed) {
+    throw EABSException(native::kAggregateNotAllowed, {OperatorText(node.Operator())});
+  }
+  for (size_t i = 0; i < node.ChildCount(); ++i) {
+    CheckAggregatesIn(*node.Child(i), allowed && !aggregate);
   }
 }
 

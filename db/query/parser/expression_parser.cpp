@@ -117,9 +117,9 @@ TABSExpressionParser::TABSExpressionParser(TABSExpression& expression, TABSLexer
 
 std::string TABSExpressionParser::FoundText() const {
   if (Current().token_type == tktNone && lexer_.CurrentCommand() >= 0) {
-    return lexer_.LastToken().text;
+    return std::string(lexer_.LastToken().text);
   }
-  return Current().text;
+  return std::string(Current().text);
 }
 
 void TABSExpressionParser::Fail(const TABSNativeError& error) const {
@@ -551,7 +551,7 @@ Node TABSExpressionParser::ColumnReference() {
   }
   // Reserved words and names followed by '(' are never columns.
   if (Is(tktLeftParenthesis) || name->token_type == tktReservedWord) return nullptr;
-  auto field = std::make_unique<TABSExprNodeField>(std::move(qualifier), name->text);
+  auto field = std::make_unique<TABSExprNodeField>(std::move(qualifier), std::string(name->text));
   if (expression_.Cursor() != nullptr) field->BindToCursor(expression_.Cursor());
   return field;
 }
@@ -564,6 +564,7 @@ Node TABSExpressionParser::Aggregate() {
     if (IsWord("*")) {
       Next();
       Expect(tktRightParenthesis, native::kCountStarCloseExpected, ")");
+      read_aggregate_ = true;
       return std::make_unique<TABSExprNodeAggregated>(kOpCountAll, false, nullptr);
     }
     Reset(start);
@@ -582,6 +583,7 @@ Node TABSExpressionParser::Aggregate() {
     Node argument = ValueExpression();
     if (argument == nullptr) FailArgument(native::kAggregateArgumentExpected, OperatorText(op));
     Expect(tktRightParenthesis, native::kAggregateCloseExpected, ")");
+    read_aggregate_ = true;
     return Checked(std::make_unique<TABSExprNodeAggregated>(op, distinct, std::move(argument)));
   }
   return nullptr;
@@ -667,7 +669,7 @@ Node TABSExpressionParser::NumericFunction() {
     Next();
     if (!Is(tktLeftParenthesis)) FailExpected(native::kLastAutoIncOpenExpected, "(");
     Next();
-    std::string table = Current().text;
+    std::string table(Current().text);
     Next();
     bool in_memory = expression_.InMemoryTables();
     if (IsReserved(rwMEMORY)) {
@@ -676,7 +678,7 @@ Node TABSExpressionParser::NumericFunction() {
     }
     if (!Is(tktComma)) FailExpected(native::kLastAutoIncCommaExpected, ",");
     Next();
-    std::string field = Current().text;
+    std::string field(Current().text);
     Next();
     Expect(tktRightParenthesis, native::kLastAutoIncCloseExpected, ")");
     return std::make_unique<TABSExprNodeSystem>(expression_.AutoIncProvider(),
@@ -758,7 +760,7 @@ Node TABSExpressionParser::StringFunction() {
     if (value == nullptr) FailArgument(native::kToStringArgumentExpected, "TOSTRING");
     Expect(tktComma, native::kToStringCommaExpected, ",");
     if (!Is(tktQuotedString)) FailFound(native::kToStringFormatExpected);
-    std::string format = Current().text;
+    std::string format(Current().text);
     Next();
     Expect(tktRightParenthesis, native::kToStringCloseExpected, ")");
     return Checked(std::make_unique<TABSExprNodeDateFunction>(kOpToString, std::move(value),
@@ -786,7 +788,7 @@ Node TABSExpressionParser::DateExpression() {
     if (text == nullptr) FailArgument(native::kToDateArgumentExpected, "ToDate");
     Expect(tktComma, native::kToDateCommaExpected, ",");
     if (!Is(tktQuotedString)) FailFound(native::kToDateFormatExpected);
-    std::string format = Current().text;
+    std::string format(Current().text);
     Next();
     Expect(tktRightParenthesis, native::kToDateCloseExpected, ")");
     return Checked(std::make_unique<TABSExprNodeDateFunction>(kOpToDate, std::move(text),

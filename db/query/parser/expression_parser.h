@@ -34,6 +34,8 @@ class TABSExpressionParser {
   // a condition that is not there at all).
   Node Condition();
   Node ValueExpression();
+  // Whether an aggregate was read (only then need trees be searched for one).
+  bool ReadAggregate() const { return read_aggregate_; }
 
  private:
   class Nesting;
@@ -99,6 +101,7 @@ class TABSExpressionParser {
   TABSLexer& lexer_;
   TABSParseStatistics* statistics_;
   int32_t depth_ = 0;
+  bool read_aggregate_ = false;
   int32_t mark_;
   const TToken* current_;
   std::unordered_map<int32_t, Memo> memo_;
