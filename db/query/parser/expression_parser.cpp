@@ -503,6 +503,11 @@ Node TABSExpressionParser::ParsePrimary() {
 
 Node TABSExpressionParser::Literal() {
   const TToken& token = Current();
+  // NULL is a value like any literal: NULL + 5, LENGTH(NULL), 'a' || NULL.
+  if (IsReserved(rwNULL)) {
+    Next();
+    return NullConstant();
+  }
   Node node;
   switch (token.token_type) {
     case tktInt:

@@ -29,7 +29,15 @@ TEST_F(ExpressionValues, ComputeTheirValueAndType) {
       {"-2147483648", "-2147483648", S::Integer},
       {"-3000000000 + 1", "-2999999999", S::LargeInt},
       {"1.5 + 1", "2,5", S::Float},
-      // The keyword NULL is no term; a NULL reaches arithmetic from a value.
+      // NULL stands wherever a value may, in arithmetic and text alike.
+      {"NULL + 5", "NULL", S::None},
+      {"5 + NULL", "NULL", S::None},
+      {"NULL - 3", "NULL", S::None},
+      {"NULL * 2", "NULL", S::None},
+      {"NULL || 5 || 6", "56", S::String},
+      {"'a' || NULL || 'b'", "ab", S::String},
+      {"LENGTH(NULL)", "0", S::Integer},
+      {"UPPER(NULL)", "NULL", S::None},
       {"CAST(NULL AS INTEGER) + 5", "NULL", S::None},
       {"5 + CAST(NULL AS INTEGER)", "NULL", S::None},
       {"CAST(NULL AS INTEGER) - 3", "NULL", S::None},
