@@ -72,8 +72,14 @@ int32_t TABSExprNodeComparison::PrefixLength(const TABSVariant& left,
 TABSTruth TABSExprNodeComparison::EvaluateTruth() {
   const TABSVariant& left = children_[0]->GetValue();
   const TABSVariant& right = children_[1]->GetValue();
-  TABSCompareResult r =
-      CompareForExpression(left, right, CaseInsensitive(), PrefixLength(left, right));
+  TABSCompareResult r;
+  if (empty_key_side_ == 0) {
+    r = right.IsNull() ? kCompareRightNull : kCompareEqual;
+  } else if (empty_key_side_ == 1) {
+    r = left.IsNull() ? kCompareLeftNull : kCompareEqual;
+  } else {
+    r = CompareForExpression(left, right, CaseInsensitive(), PrefixLength(left, right));
+  }
   if (!strict_nulls_) {
     if (r == kCompareLeftNull) r = kCompareLess;
     if (r == kCompareRightNull) r = kCompareGreater;

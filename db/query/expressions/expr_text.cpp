@@ -332,9 +332,11 @@ bool SameNode(const TABSExprNode& a, const TABSExprNode& b) {
       const auto& y = static_cast<const TABSExprNodeField&>(b);
       return x.TableName() == y.TableName() && x.FieldName() == y.FieldName();
     }
-    case Kind::kComparison:
-      return static_cast<const TABSExprNodeComparison&>(a).StrictNulls() ==
-             static_cast<const TABSExprNodeComparison&>(b).StrictNulls();
+    case Kind::kComparison: {
+      const auto& x = static_cast<const TABSExprNodeComparison&>(a);
+      const auto& y = static_cast<const TABSExprNodeComparison&>(b);
+      return x.StrictNulls() == y.StrictNulls() && x.EmptyKeySide() == y.EmptyKeySide();
+    }
     case Kind::kAggregated:
       return static_cast<const TABSExprNodeAggregated&>(a).Distinct() ==
              static_cast<const TABSExprNodeAggregated&>(b).Distinct();

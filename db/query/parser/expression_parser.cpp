@@ -323,16 +323,21 @@ Node TABSExpressionParser::Comparison(uint8_t op, Node left) {
   Node right = Operand();
   if (right == nullptr) return nullptr;
   bool partial = false;
+  int8_t empty_key_side = -1;
   if (expression_.PartialKey()) {
-    // Both sides lose their '*' when both are such constants.
+    // Both sides lose their '*' when both are such constants; a '*' alone
+    // leaves the empty prefix (an empty text is NULL as a value).
     const bool cut_left = CutPartialKeyStar(*left);
     const bool cut_right = CutPartialKeyStar(*right);
     partial = cut_left || cut_right;
+    if (cut_right && right->Value().IsNull()) empty_key_side = 1;
+    if (cut_left && left->Value().IsNull()) empty_key_side = 0;
   }
   auto node = std::make_unique<TABSExprNodeComparison>(op, std::move(left), std::move(right),
                                                        expression_.StrictNulls());
   node->SetCaseInsensitive(expression_.CaseInsensitive());
   node->SetPartialKey(partial);
+  node->SetEmptyKeySide(empty_key_side);
   return Checked(std::move(node));
 }
 

@@ -83,6 +83,14 @@ TEST_F(ExpressionFilter, PartialKeysCompareThePrefixOfTheConstant) {
     table_->Set("Jmeno", c.name == nullptr ? TABSVariant() : Str(c.name));
     EXPECT_EQ(Passes(*table_, "Jmeno = 'Ab*'", true), c.kept);
   }
+  // A star alone is the empty prefix, which every name starts with.
+  for (const Case& c : std::vector<Case>{{"Abc", true}, {"A", true}, {nullptr, false}}) {
+    SCOPED_TRACE(c.name == nullptr ? "NULL" : c.name);
+    table_->Set("Jmeno", c.name == nullptr ? TABSVariant() : Str(c.name));
+    EXPECT_EQ(Passes(*table_, "Jmeno = '*'", true), c.kept);
+    EXPECT_EQ(Passes(*table_, "'*' <= Jmeno", true), c.kept);
+    EXPECT_EQ(Passes(*table_, "Jmeno <> '*'", true), !c.kept);
+  }
   // Without the option the star is a character like any other.
   table_->Set("Jmeno", Str("Abc"));
   EXPECT_FALSE(Passes(*table_, "Jmeno = 'Ab*'", false));
