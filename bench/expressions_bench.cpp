@@ -301,11 +301,23 @@ void Hostile(Rows& rows, const std::string& only) {
       {"quotient chain", repeat("Kolo = 1", " / 1", "")},
       {"product chain", repeat("Kolo = 1", " * 1", "")},
       {"sum chain", repeat("Kolo = 1", " - 1", "")},
+      {"parenthesised sum", repeat("Kolo = (1", " - 1", ")")},
+      {"deeply parenthesised sum",
+       repeat("Kolo = " + std::string(99, '(') + "1", " - 1", std::string(99, ')'))},
+      {"parenthesised texts", repeat("Jmeno = ('a'", " || 'a'", ")")},
+      {"texts after sums", [&] {
+         // Every level is read as a number first and as a text again.
+         std::string text = "(1";
+         while (text.size() < size - 2000) text += " - 1";
+         text += ")";
+         for (int level = 0; level < 95; ++level) text = "(" + text + " || 'a')";
+         return "Jmeno = " + text;
+       }()},
       {"BETWEEN chain", repeat("Kolo BETWEEN 1 AND 2", " OR Kolo BETWEEN 1 AND 2", "")},
       {"field names", repeat("Kolo IN (Kolo", ", Hrac, Body", ")")},
       {"concatenation", repeat("Jmeno = 'a'", " || 'a'", "")},
       {"IN list", repeat("Kolo IN (1", ", 1", ")")},
-      {"parenthesised texts", repeat("Jmeno = ", "('a' || ", "'a'") },
+      {"nested texts", repeat("Jmeno = ", "('a' || ", "'a'") },
       {"NOT chain", repeat("", "NOT ", "Kolo = 1")},
       {"minus signs", repeat("Kolo = ", "-", "1")},
       {"long string", "Jmeno LIKE '" + std::string(size - 20, '%') + "'"},

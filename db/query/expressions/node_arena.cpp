@@ -71,6 +71,7 @@ void Drop(Slab* slab, uint32_t amount) noexcept {
 // hands the slab back when the thread ends.
 thread_local Slab* placing = nullptr;
 thread_local bool closed = false;
+thread_local int64_t placed = 0;
 
 struct Closer {
   ~Closer() {
@@ -91,7 +92,10 @@ Slab* NewSlab() {
 
 }  // namespace
 
+int64_t ExprNodesPlaced() { return placed; }
+
 void* AllocateExprNode(size_t size) {
+  ++placed;
   const size_t need = NeedFor(size);
   if (need > kRoom / 4 || closed) {
     char* block = static_cast<char*>(GetBlock(need));

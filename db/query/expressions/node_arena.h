@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kelvorin {
 
@@ -14,5 +15,8 @@ namespace kelvorin {
 void* AllocateExprNode(size_t size);
 // Gives back what AllocateExprNode(size) handed out (from any thread).
 void ReleaseExprNode(void* p, size_t size) noexcept;
+// How many nodes this thread has placed so far (the parser reports the
+// nodes one parse made).
+int64_t ExprNodesPlaced();
 
 }  // namespace kelvorin

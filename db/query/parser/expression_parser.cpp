@@ -110,8 +110,13 @@ TABSExpressionParser::TABSExpressionParser(TABSExpression& expression, TABSLexer
     : expression_(expression),
       lexer_(lexer),
       statistics_(statistics),
+      nodes_placed_at_start_(ExprNodesPlaced()),
       mark_(lexer.GetCurrentTokenNo()),
       current_(&lexer.CurrentToken()) {}
+
+TABSExpressionParser::~TABSExpressionParser() {
+  statistics_->nodes_made = ExprNodesPlaced() - nodes_placed_at_start_;
+}
 
 // ---------------------------------------------------------------- helpers
 
@@ -378,6 +383,7 @@ Node TABSExpressionParser::ValueExpression() {
   const int32_t start = Mark();
   if (Node numeric = NumericExpression()) {
     if (!IsWord("||")) return numeric;
+    Recycle(std::move(numeric));
   }
   Reset(start);
   if (Node text = StringExpression()) return text;
@@ -403,6 +409,7 @@ Node TABSExpressionParser::NumericExpression() {
     // The sign belongs to the next term: a - b is a + (-b).
     Node next = Term();
     if (next == nullptr) {
+      Recycle(std::move(sum));
       Reset(start);
       return nullptr;
     }
@@ -421,7 +428,10 @@ Node TABSExpressionParser::Term() {
     const bool product = IsWord("*");
     Next();
     Node factor = Factor();
-    if (factor == nullptr) return nullptr;
+    if (factor == nullptr) {
+      Recycle(std::move(result));
+      return nullptr;
+    }
     if (product && open_product) {
       result->AddChild(std::move(factor));
     } else {
@@ -459,6 +469,7 @@ Node TABSExpressionParser::NumericPrimary() {
   if (Node primary = Primary()) {
     // A text constant is left to the string expression.
     if (!IsTextConstant(*primary)) return primary;
+    Recycle(std::move(primary));
     Reset(start);
     return nullptr;
   }
@@ -477,19 +488,35 @@ Node TABSExpressionParser::Primary() {
   if (!composite) return ParsePrimary();
   const int32_t start = Mark();
   auto known = memo_.find(start);
-  if (known != memo_.end()) {
+  if (known != memo_.end() && (known->second.none || known->second.kept != nullptr)) {
     ++statistics_->primaries_reused;
-    if (known->second.master == nullptr) return nullptr;
+    if (known->second.none) return nullptr;
     Reset(known->second.end);
-    return known->second.master->Clone();
+    return std::move(known->second.kept);
   }
+  // Read for the first time, or once more when what was read there went
+  // elsewhere than back to the memo.
   ++statistics_->primaries_parsed;
   Node primary = ParsePrimary();
-  Memo memo;
-  if (primary != nullptr) memo.master = primary->Clone();
+  Memo& memo = memo_[start];
+  memo.none = primary == nullptr;
   memo.end = Mark();
-  memo_.emplace(start, std::move(memo));
+  if (primary != nullptr) primary->SetParseKey(start);
   return primary;
+}
+
+void TABSExpressionParser::Recycle(Node node) {
+  if (node == nullptr) return;
+  const int32_t key = node->ParseKey();
+  if (key >= 0) {
+    auto slot = memo_.find(key);
+    if (slot != memo_.end() && !slot->second.none && slot->second.kept == nullptr) {
+      slot->second.kept = std::move(node);
+      return;
+    }
+  }
+  // Abandoned results are height-limited like every tree.
+  for (Node& child : node->TakeChildren()) Recycle(std::move(child));
 }
 
 Node TABSExpressionParser::ParsePrimary() {
@@ -616,7 +643,10 @@ Node TABSExpressionParser::Cast() {
   Next();
   Node operand = Operand();
   if (operand == nullptr) return nullptr;
-  if (!IsReserved(rwAS) && !Is(tktComma)) return nullptr;
+  if (!IsReserved(rwAS) && !Is(tktComma)) {
+    Recycle(std::move(operand));
+    return nullptr;
+  }
   Next();
   const TSQLFieldType* row = FindSQLFieldType(Current().text);
   if (Current().token_type == tktNone || row == nullptr || !IsCastTarget(row->column_type)) {

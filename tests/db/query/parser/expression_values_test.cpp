@@ -367,6 +367,42 @@ TEST_F(ExpressionValues, ParenthesisedValuesAreParsedOnce) {
   }
 }
 
+TEST_F(ExpressionValues, PrimariesKeptForARetryAreNotCopied) {
+  // Work per node of the text, whatever the parentheses around it.
+  auto made = [](const std::string& text) {
+    TABSLexer lexer(text);
+    lexer.NextCommand();
+    TABSExpression expression;
+    expression.ParseCondition(lexer);
+    return expression.LastParseStatistics().nodes_made;
+  };
+  auto wrapped = [](int depth, const std::string& inner) {
+    return "x = " + std::string(static_cast<size_t>(depth), '(') + inner +
+           std::string(static_cast<size_t>(depth), ')');
+  };
+  std::string sum = "1";
+  std::string text = "'a'";
+  std::string retried = "1";
+  for (int i = 0; i < 500; ++i) {
+    sum += " + 1";
+    text += " || 'a'";
+    retried += " - 1";
+  }
+  for (const std::string& inner : {sum, text}) {
+    const int64_t bare = made(wrapped(0, inner));
+    EXPECT_LE(made(wrapped(99, inner)), bare + 2 * 99) << inner.substr(0, 20);
+  }
+  // Every level retried as text after its numeric reading failed.
+  auto texts_around = [&](int depth) {
+    std::string built = "(" + retried + ")";
+    for (int i = 0; i < depth; ++i) built = "(" + built + " || 'b')";
+    return "x = " + built;
+  };
+  const int64_t one = made(texts_around(1));
+  const int64_t many = made(texts_around(90));
+  EXPECT_LE(many - one, 89 * 10);
+}
+
 TEST_F(ExpressionValues, WideParametersCompareAsWideTextUnlessTheyRoundTrip) {
   auto table = FakeTable::Seating();
   TABSSQLParams params;
