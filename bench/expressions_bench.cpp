@@ -298,6 +298,8 @@ void Hostile(Rows& rows, const std::string& only) {
       {"balanced parentheses", "Kolo = " + std::string(size / 2 - 8, '(') + "1" + std::string(size / 2 - 8, ')')},
       {"OR chain", repeat("Kolo = 1", " OR Kolo = 1", "")},
       {"AND chain", repeat("Kolo = 1", " AND Kolo = 1", "")},
+      {"AND chain in parentheses", repeat("Kolo = 1 AND (Kolo = 1", " AND Kolo = 1", ")")},
+      {"parenthesised AND pairs", repeat("Kolo = 1", " AND (Kolo = 1 AND Kolo = 1)", "")},
       {"quotient chain", repeat("Kolo = 1", " / 1", "")},
       {"product chain", repeat("Kolo = 1", " * 1", "")},
       {"sum chain", repeat("Kolo = 1", " - 1", "")},

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "db/query/expressions/expression_errors.h"
+#include "db/query/expressions/value_nodes.h"
 #include "tests/db/query/expression_test_support.h"
 
 namespace kelvorin::testing {
@@ -365,6 +366,23 @@ TEST_F(ExpressionValues, ParenthesisedValuesAreParsedOnce) {
     EXPECT_EQ(at20 - at10, at40 - at20 - (at20 - at10)) << make(3);
     EXPECT_LE(at40, 2 * 40);
   }
+}
+
+TEST_F(ExpressionValues, NestedConjunctionsAreMergedIntoTheRoot) {
+  TABSLexer lexer("a = 1 AND (b = 2 AND (c = 3 AND d = 4)) AND e = 5 AND (f = 6 AND g = 7)");
+  lexer.NextCommand();
+  TABSExpression expression;
+  expression.ParseCondition(lexer);
+  // The conjuncts that were no AND stay in place; those of the ANDs follow.
+  std::string order;
+  const TABSExprNode& root = *expression.RootNode();
+  ASSERT_EQ(root.Operator(), kOpAnd);
+  for (size_t i = 0; i < root.ChildCount(); ++i) {
+    ASSERT_EQ(root.Child(i)->kind(), TABSExprNode::Kind::kComparison);
+    order += static_cast<const TABSExprNodeField&>(*root.Child(i)->Child(0)).FieldName();
+  }
+  EXPECT_EQ(order, "aebfgcd");
+  EXPECT_EQ(root.Height(), 3);
 }
 
 TEST_F(ExpressionValues, PrimariesKeptForARetryAreNotCopied) {
