@@ -10,6 +10,7 @@
 #include "db/query/lexer/lexer_errors.h"
 #include "db/storage/errors/abs_exception.h"
 #include "platform/locale_profile.h"
+#include "platform/system_memory.h"
 
 namespace kelvorin {
 namespace {
@@ -46,6 +47,7 @@ class Tokenizer {
     // large texts spare the moves and fresh pages of a growing array, and
     // capacity never touched costs only address space.
     tokens_.reserve(text_.size() + 1);
+    platform::AdviseLargePages(tokens_.data(), tokens_.capacity() * sizeof(TToken));
     while (pos_ < text_.size()) {
       const char c = text_[pos_];
       const char next = NextChar(pos_);
