@@ -96,10 +96,9 @@ std::string Printer::Constant(const TABSExprNodeConst& node) const {
 std::string Printer::Primary(const TABSExprNode& node) {
   switch (node.kind()) {
     case Kind::kConst: {
-      // NULL, TRUE and FALSE are values but no primaries.
+      // TRUE and FALSE are values but no primaries (NULL is one).
       const TABSVariant& v = node.Value();
-      const bool keyword = (v.IsNull() && !IsStringStorage(v.Type())) ||
-                           v.Type() == TABSStorageType::Logical;
+      const bool keyword = !v.IsNull() && v.Type() == TABSStorageType::Logical;
       return IsNegativeNumber(node) || keyword ? Wrapped(node) : Value(node);
     }
     case Kind::kField:

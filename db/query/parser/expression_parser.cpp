@@ -369,13 +369,8 @@ Node TABSExpressionParser::Like(bool negated, Node left) {
   return Checked(std::move(node));
 }
 
-Node TABSExpressionParser::Operand() {
-  if (IsReserved(rwNULL)) {
-    Next();
-    return NullConstant();
-  }
-  return ValueExpression();
-}
+// NULL alone is a value expression too, and so is NULL + 5.
+Node TABSExpressionParser::Operand() { return ValueExpression(); }
 
 // ---------------------------------------------------------------- values
 

@@ -156,6 +156,9 @@ TEST_F(ExpressionValues, ConditionsGiveTheirTruth) {
       {"(1 = 2) AND (NULL IN (1))", "FALSE"},
       {"(1 = 1) OR (NULL IN (1))", "TRUE"},
       {"(1 = 2) OR (NULL IN (1))", "NULL"},
+      {"NULL + 5 IS NULL", "TRUE"},
+      {"5 - NULL = 5", "FALSE"},
+      {"NULL || 'a' = 'A'", "TRUE"},
   };
   for (const TruthCase& c : cases) {
     SCOPED_TRACE(c.text);
