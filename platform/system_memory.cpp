@@ -2,6 +2,8 @@
 // left under the memory limit of the process's control group.
 #include "platform/system_memory.h"
 
+#include <sys/mman.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -131,5 +133,15 @@ int64_t AvailablePhysicalMemoryAt(const std::string& proc_root, const std::strin
 }
 
 int64_t AvailablePhysicalMemory() { return AvailablePhysicalMemoryAt("/proc", "/sys/fs/cgroup"); }
+
+void AdviseLargePages(void* address, size_t bytes) {
+  constexpr uintptr_t kLargePage = uintptr_t{1} << 21;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(address);
+  const uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t last = (start + bytes) & ~(kLargePage - 1);
+  if (last > first) {
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+}
 
 }  // namespace platform

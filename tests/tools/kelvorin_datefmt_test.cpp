@@ -52,6 +52,8 @@ TEST_F(KelvorinDateFormatTest, BadInputEndsWithAMessage) {
       {"YYYY-MM-DD --parse 2024-03-5",
        "Date format field 'DD' needs 2 characters, but '5' found - Native error: 30711\n"},
       {"'HH12 AMPM' --parse '03 XM'", "AM/PM word expected, but 'XM' found - Native error: 30129\n"},
+      {"YYYY --parse '2\xC5\x99" "24'",
+       "'2\xC5\x99" "24' is not a valid integer value - Native error: 30710\n"},
       {"YYYY-MM-DD --parse 2024-02-30", "Invalid argument to date encode - Native error: 30712\n"},
       {"YYYY --format 2024-02-30",
        "kelvorin: '2024-02-30' is not a date-time (YYYY-MM-DD[ HH:MM[:SS[.mmm]]] or "

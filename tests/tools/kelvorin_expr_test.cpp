@@ -29,6 +29,9 @@ TEST_F(KelvorinExprTest, PrintsTheValueAndItsType) {
       {"expr --condition \"'abc' LIKE 'A%'\"", "TRUE\tLOGICAL\n"},
       {"expr --condition 'NULL IN (1)'", "NULL\tLOGICAL\n"},
       {"expr --condition '1 = 2'", "FALSE\tLOGICAL\n"},
+      // Texts in and out are UTF-8; the engine works in its 8-bit code page.
+      {"expr \"UPPER('\xC4\x8D" "as')\"", "\xC4\x8C" "AS\tSTRING\n"},
+      {"expr \"LENGTH('\xC4\x8D" "as')\"", "3\tINTEGER\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -50,6 +53,10 @@ TEST_F(KelvorinExprTest, ErrorsEndWithTheEngineMessage) {
        "Cannot convert an expression to specified type: 'Unknown' - Native error: 30077\n"},
       {"expr '1 2'", "kelvorin: unexpected '2' at line 1, column 3\n"},
       {"expr ')'", "Unexpected symbol ')' found at line 1, column 1 - Native error: 30060\n"},
+      {"expr \"'a' \xC5\x99\"", "kelvorin: unexpected '\xC5\x99' at line 1, column 5\n"},
+      {"expr --condition '\xC5\x99'",
+       "Boolean expression expected, but '\xC5\x99' found at line 1, column 1 - Native error: "
+       "30066\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);

@@ -14,6 +14,7 @@
 #include "platform/locale_code_page.h"
 #include "platform/locale_datetime.h"
 #include "tools/kelvorin/command.h"
+#include "tools/kelvorin/engine_text.h"
 
 namespace kelvorin::tool {
 namespace {
@@ -88,7 +89,7 @@ std::string PrintValue(double value) {
   return text;
 }
 
-int DateFormat(const std::vector<std::string>& args) {
+int RunFormat(const std::vector<std::string>& args) {
   if (args.size() != 3 || (args[1] != "--format" && args[1] != "--parse")) {
     std::fprintf(stderr, "usage: kelvorin datefmt FORMAT --format VALUE | --parse TEXT\n");
     return 1;
@@ -105,6 +106,10 @@ int DateFormat(const std::vector<std::string>& args) {
   }
   std::printf("%s\n", platform::AnsiToUtf8(formater.FormatValue(*value)).c_str());
   return 0;
+}
+
+int DateFormat(const std::vector<std::string>& args) {
+  return WithEngineTextsInUtf8([&args] { return RunFormat(args); });
 }
 
 const KelvorinCommand datefmt_command("datefmt", "FORMAT --format VALUE | --parse TEXT", DateFormat);

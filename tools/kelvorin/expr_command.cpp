@@ -1,6 +1,7 @@
 // kelvorin expr [--condition] TEXT: evaluates a value expression (or a
 // condition) that names no field and prints its value, a TAB and the SQL
 // name of its type; NULL, TRUE and FALSE as words, numbers with a point.
+// The text and what is printed are UTF-8.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "db/query/parser/expression.h"
 #include "db/tables/values/value_text.h"
 #include "tools/kelvorin/command.h"
+#include "tools/kelvorin/engine_text.h"
 
 namespace kelvorin::tool {
 namespace {
@@ -35,7 +37,7 @@ int Usage() {
   return 1;
 }
 
-int Expr(const std::vector<std::string>& args) {
+int Evaluate(const std::vector<std::string>& args) {
   bool condition = false;
   std::string text;
   size_t texts = 0;
@@ -43,7 +45,7 @@ int Expr(const std::vector<std::string>& args) {
     if (arg == "--condition") {
       condition = true;
     } else {
-      text = arg;
+      text = platform::Utf8ToAnsi(arg);
       ++texts;
     }
   }
@@ -76,12 +78,16 @@ int Expr(const std::vector<std::string>& args) {
   }
   const TToken& rest = lexer.CurrentToken();
   if (rest.token_type != tktNone) {
-    std::fprintf(stderr, "kelvorin: unexpected '%s' at line %d, column %d\n", rest.text.c_str(),
-                 rest.line_num, rest.column_num);
+    std::fprintf(stderr, "kelvorin: unexpected '%s' at line %d, column %d\n",
+                 platform::AnsiToUtf8(rest.text).c_str(), rest.line_num, rest.column_num);
     return 1;
   }
-  std::printf("%s\t%s\n", result.c_str(), type.c_str());
+  std::printf("%s\t%s\n", platform::AnsiToUtf8(result).c_str(), type.c_str());
   return 0;
+}
+
+int Expr(const std::vector<std::string>& args) {
+  return WithEngineTextsInUtf8([&args] { return Evaluate(args); });
 }
 
 const KelvorinCommand kExpr("expr", "[--condition] TEXT", Expr);

@@ -34,16 +34,13 @@ void TABSExprNodeAggregated::ResetAggregate() {
   value_.Clear(S::None);
 }
 
+bool TABSExprNodeAggregated::SeenOrder::operator()(const TABSVariant& a,
+                                                   const TABSVariant& b) const {
+  return CompareSignedForExpression(a, b, node->CaseInsensitive()) < 0;
+}
+
 bool TABSExprNodeAggregated::FirstOccurrence(const TABSVariant& value) {
-  if (!distinct_) return true;
-  // Kept sorted: a binary search finds an equal value.
-  auto less = [this](const TABSVariant& a, const TABSVariant& b) {
-    return CompareSignedForExpression(a, b, CaseInsensitive()) < 0;
-  };
-  auto it = std::lower_bound(seen_.begin(), seen_.end(), value, less);
-  if (it != seen_.end() && !less(value, *it)) return false;
-  seen_.insert(it, value);
-  return true;
+  return !distinct_ || seen_.insert(value).second;
 }
 
 void TABSExprNodeAggregated::AddNumber(const TABSVariant& value,

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
+#include <set>
 
 #include "db/query/expressions/expr_node.h"
 
@@ -45,8 +45,14 @@ class TABSExprNodeAggregated : public TABSExprNode {
   __int128 integer_sum_ = 0;
   long double float_total_ = 0;
   TABSStorageType float_type_ = TABSStorageType::None;
-  // The values seen in this group, in order (DISTINCT only).
-  std::vector<TABSVariant> seen_;
+  // The values seen in this group (DISTINCT only), ordered as comparisons
+  // order them, so that equal values (also texts equal under the
+  // collation) are kept once.
+  struct SeenOrder {
+    const TABSExprNode* node;
+    bool operator()(const TABSVariant& a, const TABSVariant& b) const;
+  };
+  std::set<TABSVariant, SeenOrder> seen_{SeenOrder{this}};
 };
 
 }  // namespace kelvorin

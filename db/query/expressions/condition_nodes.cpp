@@ -72,8 +72,14 @@ int32_t TABSExprNodeComparison::PrefixLength(const TABSVariant& left,
 TABSTruth TABSExprNodeComparison::EvaluateTruth() {
   const TABSVariant& left = children_[0]->GetValue();
   const TABSVariant& right = children_[1]->GetValue();
-  TABSCompareResult r =
-      CompareForExpression(left, right, CaseInsensitive(), PrefixLength(left, right));
+  TABSCompareResult r;
+  if (empty_key_side_ == 0) {
+    r = right.IsNull() ? kCompareRightNull : kCompareEqual;
+  } else if (empty_key_side_ == 1) {
+    r = left.IsNull() ? kCompareLeftNull : kCompareEqual;
+  } else {
+    r = CompareForExpression(left, right, CaseInsensitive(), PrefixLength(left, right));
+  }
   if (!strict_nulls_) {
     if (r == kCompareLeftNull) r = kCompareLess;
     if (r == kCompareRightNull) r = kCompareGreater;
@@ -204,6 +210,11 @@ TABSTruth TABSExprNodeBoolean::Between() {
   return below == kCompareGreater ? TABSTruth::kFalse : TABSTruth::kTrue;
 }
 
+TABSLikeMatcher& TABSExprNodeBoolean::Matcher() {
+  if (matcher_ == nullptr) matcher_ = std::make_unique<TABSLikeMatcher>();
+  return *matcher_;
+}
+
 TABSTruth TABSExprNodeBoolean::Like() {
   const TABSVariant& value = children_[0]->GetValue();
   const TABSVariant& pattern = children_[1]->GetValue();
@@ -221,7 +232,7 @@ TABSTruth TABSExprNodeBoolean::Like() {
     const std::u16string text = value.AsWideString();
     const std::u16string pat = pattern.AsWideString();
     const std::u16string esc = has_escape ? escape->AsWideString() : std::u16string();
-    return matcher_.MatchWide(text, pat, esc, CaseInsensitive()) ? TABSTruth::kTrue
+    return Matcher().MatchWide(text, pat, esc, CaseInsensitive()) ? TABSTruth::kTrue
                                                                   : TABSTruth::kFalse;
   }
   // Plain text is matched where it lies; other types as their text.
@@ -238,7 +249,7 @@ TABSTruth TABSExprNodeBoolean::Like() {
   const std::string_view text = text_of(value, &text_scratch);
   const std::string_view pat = text_of(pattern, &pattern_scratch);
   const std::string_view esc = has_escape ? text_of(*escape, &escape_scratch) : std::string_view();
-  return matcher_.MatchAnsi(text, pat, esc, CaseInsensitive()) ? TABSTruth::kTrue
+  return Matcher().MatchAnsi(text, pat, esc, CaseInsensitive()) ? TABSTruth::kTrue
                                                                : TABSTruth::kFalse;
 }
 

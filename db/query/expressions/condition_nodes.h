@@ -21,7 +21,9 @@ class TABSExprNodeComparison : public TABSExprNode {
   TABSExprNodeComparison(uint8_t op, std::unique_ptr<TABSExprNode> left,
                          std::unique_ptr<TABSExprNode> right, bool strict_nulls);
   TABSExprNodeComparison(const TABSExprNodeComparison& other, CloneTag tag)
-      : TABSExprNode(other, tag), strict_nulls_(other.strict_nulls_) {}
+      : TABSExprNode(other, tag),
+        strict_nulls_(other.strict_nulls_),
+        empty_key_side_(other.empty_key_side_) {}
   std::unique_ptr<TABSExprNode> Clone() const override {
     return CloneAs<TABSExprNodeComparison>();
   }
@@ -32,12 +34,17 @@ class TABSExprNodeComparison : public TABSExprNode {
   TABSTruth EvaluateTruth() override;
 
   bool StrictNulls() const { return strict_nulls_; }
+  // The operand (0 left, 1 right) whose partial key was a '*' alone: an
+  // empty prefix, which every value but NULL starts with. -1: none.
+  void SetEmptyKeySide(int8_t side) { empty_key_side_ = side; }
+  int8_t EmptyKeySide() const { return empty_key_side_; }
 
  private:
   // Characters compared under PartialKey (-1: whole values).
   int32_t PrefixLength(const TABSVariant& left, const TABSVariant& right) const;
 
   bool strict_nulls_;
+  int8_t empty_key_side_ = -1;
 };
 
 class TABSExprNodeBoolean : public TABSExprNode {
@@ -56,7 +63,10 @@ class TABSExprNodeBoolean : public TABSExprNode {
   TABSTruth Between();
   TABSTruth Like();
 
-  TABSLikeMatcher matcher_;
+  // LIKE's compiled pattern and collation answers; made at the first match,
+  // so that the many other boolean nodes stay small.
+  TABSLikeMatcher& Matcher();
+  std::unique_ptr<TABSLikeMatcher> matcher_;
 };
 
 // The truth of a condition negated (NULL stays NULL).

@@ -82,6 +82,13 @@ std::unique_ptr<TABSExprNode> TABSExprNode::TakeChild(size_t i) {
   return child;
 }
 
+std::vector<std::unique_ptr<TABSExprNode>> TABSExprNode::TakeChildren() {
+  std::vector<std::unique_ptr<TABSExprNode>> children = std::move(children_);
+  children_.clear();
+  height_ = 1;
+  return children;
+}
+
 void TABSExprNode::RecomputeHeight() {
   height_ = 1;
   for (const auto& child : children_) height_ = std::max(height_, child->height_ + 1);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "db/query/expressions/expr_sources.h"
+#include "db/query/expressions/node_arena.h"
 #include "db/tables/values/abs_variant.h"
 #include "db/tables/values/field_types.h"
 
@@ -102,6 +103,9 @@ class TABSExprNode {
 
   TABSExprNode(Kind kind, uint8_t op);
   virtual ~TABSExprNode();
+  // Nodes are placed in the slabs of the node arena (a tree is freed whole).
+  static void* operator new(size_t size) { return AllocateExprNode(size); }
+  static void operator delete(void* p, size_t size) noexcept { ReleaseExprNode(p, size); }
   TABSExprNode(const TABSExprNode&) = delete;
   TABSExprNode& operator=(const TABSExprNode&) = delete;
 
@@ -135,6 +139,12 @@ class TABSExprNode {
   TABSExprNode* Child(size_t i) const { return children_[i].get(); }
   void AddChild(std::unique_ptr<TABSExprNode> child);
   std::unique_ptr<TABSExprNode> TakeChild(size_t i);
+  // Moves all children out; the node keeps none.
+  std::vector<std::unique_ptr<TABSExprNode>> TakeChildren();
+  // The token at which the parser keeps this node for an alternative that
+  // retries there (-1: none). Only the parser reads it, while it parses.
+  int32_t ParseKey() const { return parse_key_; }
+  void SetParseKey(int32_t token) { parse_key_ = token; }
   // Nodes on the longest path down from this one (1 for a leaf).
   int32_t Height() const { return height_; }
   const TABSVariant& Value() const { return value_; }
@@ -164,6 +174,7 @@ class TABSExprNode {
   bool case_insensitive_ = true;
   bool partial_key_ = false;
   int32_t height_ = 1;
+  int32_t parse_key_ = -1;
 };
 
 // Width of a value of `type` converted to a string; strings and BLOBs

@@ -25,10 +25,19 @@ class Printer {
   bool IsNegativeNumber(const TABSExprNode& node) const;
   std::string Quoted(std::string_view text, char quote) const;
   std::string Constant(const TABSExprNodeConst& node) const;
-  std::string Wrapped(const TABSExprNode& node) { return "(" + Value(node) + ")"; }
+  std::string Wrapped(const TABSExprNode& node) { return Around("(", Value(node), ")"); }
   // A minus directly before a number reads back as part of the number.
   std::string Negation(const TABSExprNode& operand) {
-    return "-" + (operand.kind() == Kind::kConst ? Wrapped(operand) : Primary(operand));
+    return Around("-", operand.kind() == Kind::kConst ? Wrapped(operand) : Primary(operand), "");
+  }
+  // Built by appending: the same with operator+ on a temporary makes GCC 12
+  // warn of an overlapping copy that cannot happen.
+  static std::string Around(std::string_view before, const std::string& text,
+                            std::string_view after) {
+    std::string out;
+    out.reserve(before.size() + text.size() + after.size());
+    out.append(before).append(text).append(after);
+    return out;
   }
   // Forms of the value grammar's positions.
   std::string Primary(const TABSExprNode& node);
@@ -41,7 +50,7 @@ class Printer {
   // a parenthesised condition); a '+' sign in front keeps it a value.
   std::string LeftOperand(const TABSExprNode& node);
   std::string Operand(const TABSExprNode& node);
-  std::string Nested(const TABSExprNode& node) { return "(" + Condition(node) + ")"; }
+  std::string Nested(const TABSExprNode& node) { return Around("(", Condition(node), ")"); }
 };
 
 bool Printer::IsNegativeNumber(const TABSExprNode& node) const {
@@ -87,10 +96,9 @@ std::string Printer::Constant(const TABSExprNodeConst& node) const {
 std::string Printer::Primary(const TABSExprNode& node) {
   switch (node.kind()) {
     case Kind::kConst: {
-      // NULL, TRUE and FALSE are values but no primaries.
+      // TRUE and FALSE are values but no primaries (NULL is one).
       const TABSVariant& v = node.Value();
-      const bool keyword = (v.IsNull() && !IsStringStorage(v.Type())) ||
-                           v.Type() == TABSStorageType::Logical;
+      const bool keyword = !v.IsNull() && v.Type() == TABSStorageType::Logical;
       return IsNegativeNumber(node) || keyword ? Wrapped(node) : Value(node);
     }
     case Kind::kField:
@@ -323,9 +331,11 @@ bool SameNode(const TABSExprNode& a, const TABSExprNode& b) {
       const auto& y = static_cast<const TABSExprNodeField&>(b);
       return x.TableName() == y.TableName() && x.FieldName() == y.FieldName();
     }
-    case Kind::kComparison:
-      return static_cast<const TABSExprNodeComparison&>(a).StrictNulls() ==
-             static_cast<const TABSExprNodeComparison&>(b).StrictNulls();
+    case Kind::kComparison: {
+      const auto& x = static_cast<const TABSExprNodeComparison&>(a);
+      const auto& y = static_cast<const TABSExprNodeComparison&>(b);
+      return x.StrictNulls() == y.StrictNulls() && x.EmptyKeySide() == y.EmptyKeySide();
+    }
     case Kind::kAggregated:
       return static_cast<const TABSExprNodeAggregated&>(a).Distinct() ==
              static_cast<const TABSExprNodeAggregated&>(b).Distinct();

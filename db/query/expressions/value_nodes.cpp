@@ -49,7 +49,7 @@ TABSExprNodeConst::TABSExprNodeConst(const TABSExprNodeConst& other, CloneTag ta
 void TABSExprNodeConst::KeepInside() {
   if (value_.IsNull()) return;
   const int32_t size = value_.DataSize();
-  if (FixedValueSize(value_.Type()) > 0 && size <= static_cast<int32_t>(sizeof inside_)) {
+  if (size <= static_cast<int32_t>(sizeof inside_)) {
     if (value_.Data() != inside_) {
       std::memmove(inside_, value_.Data(), static_cast<size_t>(size));
       value_.SetRaw(inside_, size, value_.Type(), false);

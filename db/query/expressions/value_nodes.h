@@ -9,8 +9,8 @@
 
 namespace kelvorin {
 
-// Values of fixed size live inside the node, so that numeric literals cost
-// no block of the memory manager to build, copy or free.
+// Small values (numbers, short texts) live inside the node, so that most
+// literals cost no block of the memory manager to build, copy or free.
 class TABSExprNodeConst : public TABSExprNode {
  public:
   explicit TABSExprNodeConst(TABSVariant value);

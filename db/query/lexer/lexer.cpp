@@ -2,13 +2,15 @@
 
 #include <charconv>
 #include <cmath>
-#include <memory>
+#include <deque>
+#include <string>
 #include <system_error>
 #include <unordered_map>
 
 #include "db/query/lexer/lexer_errors.h"
 #include "db/storage/errors/abs_exception.h"
 #include "platform/locale_profile.h"
+#include "platform/system_memory.h"
 
 namespace kelvorin {
 namespace {
@@ -27,16 +29,25 @@ struct Position {
 class Tokenizer {
  public:
   // Appends the tokens of all commands to `tokens` and the index of each
-  // command's first token to `command_starts`.
+  // command's first token to `command_starts`. Token texts view `text` or,
+  // when they are no slice of it, strings kept in `own_texts`; parameter
+  // values are copied into `param_values`.
   Tokenizer(std::string_view text, const TABSSQLParams* params, std::vector<TToken>* tokens,
-            std::vector<size_t>* command_starts)
-      : text_(text), params_(params), tokens_(*tokens), command_starts_(*command_starts) {}
+            std::vector<size_t>* command_starts, std::deque<std::string>* own_texts,
+            std::deque<TABSVariant>* param_values)
+      : text_(text),
+        params_(params),
+        tokens_(*tokens),
+        command_starts_(*command_starts),
+        own_texts_(*own_texts),
+        param_values_(*param_values) {}
 
   void Run() {
     // Every token takes at least one character: with room for them all,
     // large texts spare the moves and fresh pages of a growing array, and
     // capacity never touched costs only address space.
     tokens_.reserve(text_.size() + 1);
+    platform::AdviseLargePages(tokens_.data(), tokens_.capacity() * sizeof(TToken));
     while (pos_ < text_.size()) {
       const char c = text_[pos_];
       const char next = NextChar(pos_);
@@ -136,7 +147,15 @@ class Tokenizer {
                           {std::string_view(&c, 1), line_, column_});
     }
     if (open_type_ == tktDot) open_type_ = tktInt;  // only a digit continues a dot
-    token.text.push_back(c);
+    if (c == '.' || c == 'e' || c == 'E') open_float_ = true;
+    // A word goes on where it stands unless a comment came between.
+    if (open_own_ == nullptr && token.text.data() + token.text.size() == text_.data() + pos_) {
+      token.text = std::string_view(token.text.data(), token.text.size() + 1);
+      return;
+    }
+    if (open_own_ == nullptr) open_own_ = &own_texts_.emplace_back(token.text);
+    open_own_->push_back(c);
+    token.text = *open_own_;
   }
 
   TToken& OpenToken() { return tokens_.back(); }
@@ -148,9 +167,12 @@ class Tokenizer {
       command_starts_.push_back(tokens_.size());
       command_open_ = true;
       depth_ = 0;
+      open_depth_ = 0;
+      unmatched_close_ = {};
     }
     TToken& token = tokens_.emplace_back();
-    token.text.assign(1, c);
+    token.text = text_.substr(pos_, 1);
+    open_own_ = nullptr;
     token.line_num = line_;
     token.column_num = column_;
     switch (c) {
@@ -164,12 +186,16 @@ class Tokenizer {
       case '(':
         token.token_type = tktLeftParenthesis;
         ++depth_;
-        last_open_ = {line_, column_};
+        if (open_depth_++ == 0) outermost_open_ = {line_, column_};
         return c;
       case ')':
         token.token_type = tktRightParenthesis;
         --depth_;
-        last_close_ = {line_, column_};
+        if (open_depth_ > 0) {
+          --open_depth_;
+        } else if (unmatched_close_.line == 0) {
+          unmatched_close_ = {line_, column_};
+        }
         return c;
       case ',':
         token.token_type = tktComma;
@@ -200,42 +226,54 @@ class Tokenizer {
     OpenToken().token_type = type;
     open_ = true;
     open_type_ = type;
+    open_float_ = type == tktDot;
   }
 
   // The second character of a two-character operator, when it follows.
   char TakeSecond(TToken& token, char one, char other) {
     const char next = NextChar(pos_);
     if (next != one && next != other) return text_[pos_];
-    token.text.push_back(next);
+    token.text = text_.substr(pos_, 2);
     ++pos_;
     ++column_;
     return next;
   }
 
   // Reads up to the closing delimiter; a doubled one stands for itself.
+  // The text is a slice of the SQL text unless a closer was doubled.
   char ReadString(TToken& token, char closer) {
-    token.text.clear();
     string_start_ = {line_, column_};
     in_string_ = true;
-    size_t p = pos_ + 1;
+    const size_t begin = pos_ + 1;
+    std::string* own = nullptr;
+    size_t copied = begin;  // what `own` holds ends here
+    auto text_up_to = [&](size_t end) {
+      if (own == nullptr) return text_.substr(begin, end - begin);
+      own->append(text_.substr(copied, end - copied));
+      return std::string_view(*own);
+    };
+    size_t p = begin;
     while (p < text_.size()) {
       const char ch = text_[p];
       if (ch == closer) {
         if (p + 1 < text_.size() && text_[p + 1] == closer) {
-          token.text.push_back(closer);
+          if (own == nullptr) own = &own_texts_.emplace_back();
+          own->append(text_.substr(copied, p + 1 - copied));
           p += 2;
+          copied = p;
           column_ += 2;
           continue;
         }
         ++column_;
         in_string_ = false;
         pos_ = p;
+        token.text = text_up_to(p);
         return ch;
       }
-      token.text.push_back(ch);
       Count(ch);
       ++p;
     }
+    token.text = text_up_to(text_.size());
     pos_ = text_.size() - 1;  // unterminated: reported when the command ends
     return text_[pos_];
   }
@@ -246,7 +284,7 @@ class Tokenizer {
     TToken& token = OpenToken();
     switch (open_type_) {
       case tktInt:
-        if (token.text.find_first_of(".eE") != std::string::npos) token.token_type = tktFloat;
+        if (open_float_) token.token_type = tktFloat;
         ConvertNumber(token);
         break;
       case tktString:
@@ -269,15 +307,19 @@ class Tokenizer {
     const char* end = begin + token.text.size();
     bool valid = false;
     if (token.token_type == tktInt) {
-      const auto [stop, error] = std::from_chars(begin, end, token.int_value);
+      int64_t value = 0;
+      const auto [stop, error] = std::from_chars(begin, end, value);
       valid = error == std::errc() && stop == end;
+      token.int_value = value;
     } else {
-      const auto [stop, error] = std::from_chars(begin, end, token.float_value);
+      double value = 0;
+      const auto [stop, error] = std::from_chars(begin, end, value);
       if (error == std::errc::result_out_of_range && stop == end) {
-        valid = ReadsAsTiny(token.text, &token.float_value);
+        valid = ReadsAsTiny(token.text, &value);
       } else {
-        valid = error == std::errc() && stop == end && std::isfinite(token.float_value);
+        valid = error == std::errc() && stop == end && std::isfinite(value);
       }
+      token.float_value = value;
     }
     if (!valid) {
       throw EABSException(native::kInvalidNumber,
@@ -287,7 +329,7 @@ class Tokenizer {
 
   // Whether a well-formed float that is out of range for a double is too
   // small rather than too large; a tiny one reads as the double it rounds to.
-  static bool ReadsAsTiny(const std::string& text, double* value) {
+  static bool ReadsAsTiny(std::string_view text, double* value) {
     long double wide = 0;
     const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), wide);
     if (error == std::errc() && stop == text.data() + text.size()) {
@@ -297,25 +339,25 @@ class Tokenizer {
     // Out of the long double range too: only a negative exponent is tiny
     // (a number's text holds a minus only as the exponent's sign).
     *value = 0;
-    return text.find('-') != std::string::npos;
+    return text.find('-') != std::string_view::npos;
   }
 
   void BindParameter(TToken& token) {
     token.token_type = tktParameter;
-    token.text.erase(0, 1);
+    token.text.remove_prefix(1);
     if (params_ == nullptr) {
       throw EABSException(native::kParameterWithoutList,
                           {token.text, token.line_num, token.column_num});
     }
     const TABSSQLParam* param = FindParam(token.text);
     if (param == nullptr) throw EABSException(native::kParameterNotFound, {token.text});
-    token.param_value = std::make_shared<const TABSVariant>(static_cast<const TABSVariant&>(*param));
+    token.param_value = &param_values_.emplace_back(static_cast<const TABSVariant&>(*param));
   }
 
   // As TABSSQLParams::FindParam, through an index of the upper-cased names
   // made at the first parameter, so that a text with many parameters costs
   // no more per parameter than a short one.
-  const TABSSQLParam* FindParam(const std::string& name) {
+  const TABSSQLParam* FindParam(std::string_view name) {
     const platform::LocaleProfile& locale = platform::CurrentLocale();
     if (!param_index_built_) {
       for (int32_t i = 0; i < params_->Count(); ++i) {
@@ -331,12 +373,15 @@ class Tokenizer {
   void EndCommand() {
     CloseToken();
     command_open_ = false;
+    // Only the net depth decides whether a command is refused; the message
+    // names a parenthesis that is really left over.
     if (depth_ > 0) {
-      throw EABSException(native::kMissingRightParenthesis, {last_open_.line, last_open_.column});
+      throw EABSException(native::kMissingRightParenthesis,
+                          {outermost_open_.line, outermost_open_.column});
     }
     if (depth_ < 0) {
       throw EABSException(native::kUnexpectedRightParenthesis,
-                          {last_close_.line, last_close_.column});
+                          {unmatched_close_.line, unmatched_close_.column});
     }
     previous_ = ' ';
     if (in_string_) {
@@ -348,15 +393,26 @@ class Tokenizer {
   const TABSSQLParams* params_;
   std::vector<TToken>& tokens_;
   std::vector<size_t>& command_starts_;
+  std::deque<std::string>& own_texts_;
+  std::deque<TABSVariant>& param_values_;
+  // The own text of the open token, once it is no slice of the SQL text.
+  std::string* open_own_ = nullptr;
   size_t pos_ = 0;
   int32_t line_ = 1;
   int32_t column_ = 1;
   bool open_ = false;
   TTokenType open_type_ = tktNone;
+  // Whether the open number holds a point or an exponent.
+  bool open_float_ = false;
   bool command_open_ = false;
+  // The net depth of the command, and the depth of the '(' still open when
+  // each ')' closes the nearest one (a ')' with none open is left over).
   int32_t depth_ = 0;
-  Position last_open_;
-  Position last_close_;
+  int32_t open_depth_ = 0;
+  // The '(' that opened the outermost of those still open, and the first
+  // ')' that closed nothing.
+  Position outermost_open_;
+  Position unmatched_close_;
   Position string_start_;
   bool in_string_ = false;
   char previous_ = ' ';
@@ -369,7 +425,7 @@ class Tokenizer {
 TABSLexer::TABSLexer(std::string_view sql_text, const TABSSQLParams* params)
     : sql_text_(sql_text), params_(params) {
   std::vector<size_t> command_starts;
-  Tokenizer(sql_text_, params_, &tokens_, &command_starts).Run();
+  Tokenizer(sql_text_, params_, &tokens_, &command_starts, &own_texts_, &param_values_).Run();
   commands_.reserve(command_starts.size());
   for (size_t i = 0; i < command_starts.size(); ++i) {
     const size_t end = i + 1 < command_starts.size() ? command_starts[i + 1] : tokens_.size();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,11 +36,10 @@ class TABSLexer {
   // and column. Afterwards no command is current (call NextCommand first)
   // and every command's cursor is 0.
   explicit TABSLexer(std::string_view sql_text, const TABSSQLParams* params = nullptr);
-  // Commands view the lexer's own token array: a copy would view the original.
+  // Commands and tokens view the lexer's own text and arrays, so the lexer
+  // stays where it was made.
   TABSLexer(const TABSLexer&) = delete;
   TABSLexer& operator=(const TABSLexer&) = delete;
-  TABSLexer(TABSLexer&&) = default;
-  TABSLexer& operator=(TABSLexer&&) = default;
 
   const std::string& SQLText() const { return sql_text_; }
   const TABSSQLParams* Params() const { return params_; }
@@ -86,6 +86,11 @@ class TABSLexer {
 
   std::string sql_text_;
   const TABSSQLParams* params_;
+  // What tokens view besides sql_text_: texts that are no slice of it
+  // (strings with doubled delimiters, words joined across a comment) and
+  // the copies of parameter values. Deques keep their elements in place.
+  std::deque<std::string> own_texts_;
+  std::deque<TABSVariant> param_values_;
   // The tokens of all commands in text order; commands are spans of it.
   std::vector<TToken> tokens_;
   std::vector<TSQLCommand> commands_;

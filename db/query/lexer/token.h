@@ -2,8 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <string>
+#include <string_view>
 
 #include "db/query/lexer/reserved_words.h"
 #include "db/tables/values/abs_variant.h"
@@ -25,26 +24,35 @@ enum TTokenType : uint8_t {
   tktDot = 11,
 };
 
+// A token is a small value: its text and parameter value are views of what
+// the lexer that made it holds, so a token (and a copy of it) is valid for
+// as long as that lexer lives, and a token list costs no allocation per
+// token.
 struct TToken {
   TTokenType token_type = tktNone;
   // The word's number for tktReservedWord, else AnyReservedWord.
   uint16_t reserved_word = AnyReservedWord;
-  // Words and numbers as written (case kept); strings without their
-  // delimiters, doubled closing delimiters reduced to one; parameters
-  // without the colon; empty for tktNone.
-  std::string text;
-  // The parameter's value for tktParameter (shared by copies of the token).
-  std::shared_ptr<const TABSVariant> param_value;
   // 1-based position of the first character (of the opening delimiter of a
   // string). The tktNone token past the end of a command carries the
   // position of the command's last token, so that errors at the end of a
   // command can name a place; 0 only when there is no command.
   int32_t line_num = 0;
   int32_t column_num = 0;
-  // The value of a number: tktInt always fits int_value (the lexer refuses
-  // larger ones); tktFloat is a finite double.
-  int64_t int_value = 0;
-  double float_value = 0;
+  // Words and numbers as written (case kept); strings without their
+  // delimiters, doubled closing delimiters reduced to one; parameters
+  // without the colon; empty for tktNone.
+  std::string_view text;
+  // What only some kinds carry, one at a time (tokens stay small, as a text
+  // may hold a million of them): int_value of a tktInt (the lexer refuses
+  // larger ones), the finite float_value of a tktFloat, and for a
+  // tktParameter the lexer's copy of the parameter's value. Other kinds
+  // hold int_value 0.
+  union {
+    int64_t int_value = 0;
+    double float_value;
+    const TABSVariant* param_value;
+  };
 };
+static_assert(sizeof(TToken) <= 40);
 
 }  // namespace kelvorin

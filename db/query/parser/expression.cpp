@@ -15,18 +15,26 @@ namespace {
 
 // Moves the children of AND children of the root up into the root, so that
 // the root lists every conjunct.
+// The children of an AND child are appended at the end of the list, where
+// an AND among them is taken apart in turn. In one pass, since taking
+// children out one at a time costs the square of a long list's length.
 void MergeConjunctions(TABSExprNode& root) {
-  if (root.kind() != TABSExprNode::Kind::kBoolean || root.Operator() != kOpAnd) return;
-  size_t i = 0;
-  while (i < root.ChildCount()) {
-    TABSExprNode* child = root.Child(i);
-    if (child->kind() != TABSExprNode::Kind::kBoolean || child->Operator() != kOpAnd) {
-      ++i;
+  auto is_and = [](const TABSExprNode& node) {
+    return node.kind() == TABSExprNode::Kind::kBoolean && node.Operator() == kOpAnd;
+  };
+  if (!is_and(root)) return;
+  std::vector<std::unique_ptr<TABSExprNode>> pending = root.TakeChildren();
+  std::vector<std::unique_ptr<TABSExprNode>> kept;
+  kept.reserve(pending.size());
+  for (size_t i = 0; i < pending.size(); ++i) {
+    std::unique_ptr<TABSExprNode> child = std::move(pending[i]);
+    if (!is_and(*child)) {
+      kept.push_back(std::move(child));
       continue;
     }
-    std::unique_ptr<TABSExprNode> nested = root.TakeChild(i);
-    while (nested->ChildCount() > 0) root.AddChild(nested->TakeChild(0));
+    for (auto& grandchild : child->TakeChildren()) pending.push_back(std::move(grandchild));
   }
+  for (auto& child : kept) root.AddChild(std::move(child));
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -59,7 +67,7 @@ std::unique_ptr<TABSExprNode> TABSExpression::ParseConditionTree(TABSLexer& lexe
   }
   MergeConjunctions(*root);
   if (cursor_ != nullptr) {
-    CheckAggregatesIn(*root, false);
+    if (parser.ReadAggregate()) CheckAggregatesIn(*root, false);
     root->Prepare();
     prepared_ = true;
   }
@@ -184,19 +192,14 @@ int32_t TABSExpression::GetPrecision() { return root_ == nullptr ? 0 : root_->Ge
 
 // ---------------------------------------------------------------- binding
 
-void TABSExpression::CheckAggregatesIn(const TABSExprNode& root, bool allowed) {
-  // Nodes still to visit with whether an aggregate lies above them.
-  std::vector<std::pair<const TABSExprNode*, bool>> pending{{&root, false}};
-  while (!pending.empty()) {
-    auto [node, inside] = pending.back();
-    pending.pop_back();
-    const bool aggregate = node->kind() == TABSExprNode::Kind::kAggregated;
-    if (aggregate && (!allowed || inside)) {
-      throw EABSException(native::kAggregateNotAllowed, {OperatorText(node->Operator())});
-    }
-    for (size_t i = 0; i < node->ChildCount(); ++i) {
-      pending.emplace_back(node->Child(i), inside || aggregate);
-    }
+void TABSExpression::CheckAggregatesIn(const TABSExprNode& node, bool allowed) {
+  // Trees are height-limited, so this recursion stays shallow.
+  const bool aggregate = node.kind() == TABSExprNode::Kind::kAggregated;
+  if (aggregate && !allowed) {
+    throw EABSException(native::kAggregateNotAllowed, {OperatorText(node.Operator())});
+  }
+  for (size_t i = 0; i < node.ChildCount(); ++i) {
+    CheckAggregatesIn(*node.Child(i), allowed && !aggregate);
   }
 }
 

@@ -28,6 +28,8 @@ class TABSLexer;
 struct TABSParseStatistics {
   int64_t primaries_parsed = 0;
   int64_t primaries_reused = 0;
+  // Nodes made, those of abandoned alternatives included.
+  int64_t nodes_made = 0;
 };
 
 class TABSExpression {

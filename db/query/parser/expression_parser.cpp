@@ -110,16 +110,21 @@ TABSExpressionParser::TABSExpressionParser(TABSExpression& expression, TABSLexer
     : expression_(expression),
       lexer_(lexer),
       statistics_(statistics),
+      nodes_placed_at_start_(ExprNodesPlaced()),
       mark_(lexer.GetCurrentTokenNo()),
       current_(&lexer.CurrentToken()) {}
+
+TABSExpressionParser::~TABSExpressionParser() {
+  statistics_->nodes_made = ExprNodesPlaced() - nodes_placed_at_start_;
+}
 
 // ---------------------------------------------------------------- helpers
 
 std::string TABSExpressionParser::FoundText() const {
   if (Current().token_type == tktNone && lexer_.CurrentCommand() >= 0) {
-    return lexer_.LastToken().text;
+    return std::string(lexer_.LastToken().text);
   }
-  return Current().text;
+  return std::string(Current().text);
 }
 
 void TABSExpressionParser::Fail(const TABSNativeError& error) const {
@@ -323,16 +328,21 @@ Node TABSExpressionParser::Comparison(uint8_t op, Node left) {
   Node right = Operand();
   if (right == nullptr) return nullptr;
   bool partial = false;
+  int8_t empty_key_side = -1;
   if (expression_.PartialKey()) {
-    // Both sides lose their '*' when both are such constants.
+    // Both sides lose their '*' when both are such constants; a '*' alone
+    // leaves the empty prefix (an empty text is NULL as a value).
     const bool cut_left = CutPartialKeyStar(*left);
     const bool cut_right = CutPartialKeyStar(*right);
     partial = cut_left || cut_right;
+    if (cut_right && right->Value().IsNull()) empty_key_side = 1;
+    if (cut_left && left->Value().IsNull()) empty_key_side = 0;
   }
   auto node = std::make_unique<TABSExprNodeComparison>(op, std::move(left), std::move(right),
                                                        expression_.StrictNulls());
   node->SetCaseInsensitive(expression_.CaseInsensitive());
   node->SetPartialKey(partial);
+  node->SetEmptyKeySide(empty_key_side);
   return Checked(std::move(node));
 }
 
@@ -359,13 +369,8 @@ Node TABSExpressionParser::Like(bool negated, Node left) {
   return Checked(std::move(node));
 }
 
-Node TABSExpressionParser::Operand() {
-  if (IsReserved(rwNULL)) {
-    Next();
-    return NullConstant();
-  }
-  return ValueExpression();
-}
+// NULL alone is a value expression too, and so is NULL + 5.
+Node TABSExpressionParser::Operand() { return ValueExpression(); }
 
 // ---------------------------------------------------------------- values
 
@@ -373,6 +378,7 @@ Node TABSExpressionParser::ValueExpression() {
   const int32_t start = Mark();
   if (Node numeric = NumericExpression()) {
     if (!IsWord("||")) return numeric;
+    Recycle(std::move(numeric));
   }
   Reset(start);
   if (Node text = StringExpression()) return text;
@@ -398,6 +404,7 @@ Node TABSExpressionParser::NumericExpression() {
     // The sign belongs to the next term: a - b is a + (-b).
     Node next = Term();
     if (next == nullptr) {
+      Recycle(std::move(sum));
       Reset(start);
       return nullptr;
     }
@@ -416,7 +423,10 @@ Node TABSExpressionParser::Term() {
     const bool product = IsWord("*");
     Next();
     Node factor = Factor();
-    if (factor == nullptr) return nullptr;
+    if (factor == nullptr) {
+      Recycle(std::move(result));
+      return nullptr;
+    }
     if (product && open_product) {
       result->AddChild(std::move(factor));
     } else {
@@ -454,6 +464,7 @@ Node TABSExpressionParser::NumericPrimary() {
   if (Node primary = Primary()) {
     // A text constant is left to the string expression.
     if (!IsTextConstant(*primary)) return primary;
+    Recycle(std::move(primary));
     Reset(start);
     return nullptr;
   }
@@ -472,19 +483,35 @@ Node TABSExpressionParser::Primary() {
   if (!composite) return ParsePrimary();
   const int32_t start = Mark();
   auto known = memo_.find(start);
-  if (known != memo_.end()) {
+  if (known != memo_.end() && (known->second.none || known->second.kept != nullptr)) {
     ++statistics_->primaries_reused;
-    if (known->second.master == nullptr) return nullptr;
+    if (known->second.none) return nullptr;
     Reset(known->second.end);
-    return known->second.master->Clone();
+    return std::move(known->second.kept);
   }
+  // Read for the first time, or once more when what was read there went
+  // elsewhere than back to the memo.
   ++statistics_->primaries_parsed;
   Node primary = ParsePrimary();
-  Memo memo;
-  if (primary != nullptr) memo.master = primary->Clone();
+  Memo& memo = memo_[start];
+  memo.none = primary == nullptr;
   memo.end = Mark();
-  memo_.emplace(start, std::move(memo));
+  if (primary != nullptr) primary->SetParseKey(start);
   return primary;
+}
+
+void TABSExpressionParser::Recycle(Node node) {
+  if (node == nullptr) return;
+  const int32_t key = node->ParseKey();
+  if (key >= 0) {
+    auto slot = memo_.find(key);
+    if (slot != memo_.end() && !slot->second.none && slot->second.kept == nullptr) {
+      slot->second.kept = std::move(node);
+      return;
+    }
+  }
+  // Abandoned results are height-limited like every tree.
+  for (Node& child : node->TakeChildren()) Recycle(std::move(child));
 }
 
 Node TABSExpressionParser::ParsePrimary() {
@@ -503,6 +530,11 @@ Node TABSExpressionParser::ParsePrimary() {
 
 Node TABSExpressionParser::Literal() {
   const TToken& token = Current();
+  // NULL is a value like any literal: NULL + 5, LENGTH(NULL), 'a' || NULL.
+  if (IsReserved(rwNULL)) {
+    Next();
+    return NullConstant();
+  }
   Node node;
   switch (token.token_type) {
     case tktInt:
@@ -551,7 +583,7 @@ Node TABSExpressionParser::ColumnReference() {
   }
   // Reserved words and names followed by '(' are never columns.
   if (Is(tktLeftParenthesis) || name->token_type == tktReservedWord) return nullptr;
-  auto field = std::make_unique<TABSExprNodeField>(std::move(qualifier), name->text);
+  auto field = std::make_unique<TABSExprNodeField>(std::move(qualifier), std::string(name->text));
   if (expression_.Cursor() != nullptr) field->BindToCursor(expression_.Cursor());
   return field;
 }
@@ -564,6 +596,7 @@ Node TABSExpressionParser::Aggregate() {
     if (IsWord("*")) {
       Next();
       Expect(tktRightParenthesis, native::kCountStarCloseExpected, ")");
+      read_aggregate_ = true;
       return std::make_unique<TABSExprNodeAggregated>(kOpCountAll, false, nullptr);
     }
     Reset(start);
@@ -582,6 +615,7 @@ Node TABSExpressionParser::Aggregate() {
     Node argument = ValueExpression();
     if (argument == nullptr) FailArgument(native::kAggregateArgumentExpected, OperatorText(op));
     Expect(tktRightParenthesis, native::kAggregateCloseExpected, ")");
+    read_aggregate_ = true;
     return Checked(std::make_unique<TABSExprNodeAggregated>(op, distinct, std::move(argument)));
   }
   return nullptr;
@@ -604,7 +638,10 @@ Node TABSExpressionParser::Cast() {
   Next();
   Node operand = Operand();
   if (operand == nullptr) return nullptr;
-  if (!IsReserved(rwAS) && !Is(tktComma)) return nullptr;
+  if (!IsReserved(rwAS) && !Is(tktComma)) {
+    Recycle(std::move(operand));
+    return nullptr;
+  }
   Next();
   const TSQLFieldType* row = FindSQLFieldType(Current().text);
   if (Current().token_type == tktNone || row == nullptr || !IsCastTarget(row->column_type)) {
@@ -667,7 +704,7 @@ Node TABSExpressionParser::NumericFunction() {
     Next();
     if (!Is(tktLeftParenthesis)) FailExpected(native::kLastAutoIncOpenExpected, "(");
     Next();
-    std::string table = Current().text;
+    std::string table(Current().text);
     Next();
     bool in_memory = expression_.InMemoryTables();
     if (IsReserved(rwMEMORY)) {
@@ -676,7 +713,7 @@ Node TABSExpressionParser::NumericFunction() {
     }
     if (!Is(tktComma)) FailExpected(native::kLastAutoIncCommaExpected, ",");
     Next();
-    std::string field = Current().text;
+    std::string field(Current().text);
     Next();
     Expect(tktRightParenthesis, native::kLastAutoIncCloseExpected, ")");
     return std::make_unique<TABSExprNodeSystem>(expression_.AutoIncProvider(),
@@ -758,7 +795,7 @@ Node TABSExpressionParser::StringFunction() {
     if (value == nullptr) FailArgument(native::kToStringArgumentExpected, "TOSTRING");
     Expect(tktComma, native::kToStringCommaExpected, ",");
     if (!Is(tktQuotedString)) FailFound(native::kToStringFormatExpected);
-    std::string format = Current().text;
+    std::string format(Current().text);
     Next();
     Expect(tktRightParenthesis, native::kToStringCloseExpected, ")");
     return Checked(std::make_unique<TABSExprNodeDateFunction>(kOpToString, std::move(value),
@@ -786,7 +823,7 @@ Node TABSExpressionParser::DateExpression() {
     if (text == nullptr) FailArgument(native::kToDateArgumentExpected, "ToDate");
     Expect(tktComma, native::kToDateCommaExpected, ",");
     if (!Is(tktQuotedString)) FailFound(native::kToDateFormatExpected);
-    std::string format = Current().text;
+    std::string format(Current().text);
     Next();
     Expect(tktRightParenthesis, native::kToDateCloseExpected, ")");
     return Checked(std::make_unique<TABSExprNodeDateFunction>(kOpToDate, std::move(text),

@@ -4,8 +4,9 @@
 // is possible.
 //
 // Work stays linear in the text: a composite primary (a parenthesised
-// value, an aggregate, a CAST) parsed once is kept, keyed by its first
-// token, and every alternative that reads it again gets a copy. Nesting
+// value, an aggregate, a CAST) is parsed once. An alternative that fails
+// gives the primaries it had read back to a memo keyed by their first
+// token, and the alternative that retries there takes them from it. Nesting
 // (parentheses, function arguments, casts) is refused beyond
 // kMaxNestingDepth levels and trees beyond kMaxTreeHeight nodes, so neither
 // parsing nor the recursive operations on the tree can exhaust the stack.
@@ -29,11 +30,16 @@ class TABSExpressionParser {
 
   TABSExpressionParser(TABSExpression& expression, TABSLexer& lexer,
                        TABSParseStatistics* statistics);
+  ~TABSExpressionParser();
+  TABSExpressionParser(const TABSExpressionParser&) = delete;
+  TABSExpressionParser& operator=(const TABSExpressionParser&) = delete;
 
   // nullptr when the tokens hold no condition (Condition raises instead for
   // a condition that is not there at all).
   Node Condition();
   Node ValueExpression();
+  // Whether an aggregate was read (only then need trees be searched for one).
+  bool ReadAggregate() const { return read_aggregate_; }
 
  private:
   class Nesting;
@@ -90,15 +96,24 @@ class TABSExpressionParser {
   // Refuses trees higher than the limit.
   Node Checked(Node node) const;
 
+  // Gives the composite primaries of an abandoned result back to the memo,
+  // for the alternative that retries at their tokens to take them again.
+  void Recycle(Node node);
+
+  // A composite primary read at a token: where it ended and, while no
+  // alternative holds it, the node itself.
   struct Memo {
-    Node master;  // nullptr: no primary starts there
+    bool none = false;  // no primary starts there
     int32_t end = 0;
+    Node kept;
   };
 
   TABSExpression& expression_;
   TABSLexer& lexer_;
   TABSParseStatistics* statistics_;
+  int64_t nodes_placed_at_start_;
   int32_t depth_ = 0;
+  bool read_aggregate_ = false;
   int32_t mark_;
   const TToken* current_;
   std::unordered_map<int32_t, Memo> memo_;

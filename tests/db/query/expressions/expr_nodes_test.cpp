@@ -5,6 +5,7 @@
 #include <cctype>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/query/expressions/condition_nodes.h"
@@ -13,6 +14,7 @@
 #include "db/query/expressions/like_matcher.h"
 #include "db/query/expressions/value_nodes.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/memory/memory_manager.h"
 #include "platform/locale_profile.h"
 
 namespace kelvorin {
@@ -103,6 +105,39 @@ TEST_F(ExprNodes, TreesOfAnyDepthAreFreedAndCopiedWithoutRecursion) {
   std::unique_ptr<TABSExprNode> copy = tree->Clone();
   EXPECT_TRUE(SameTree(*tree, *copy));
   EXPECT_EQ(copy->GetValue().AsInteger(), 901);
+}
+
+// A sum of `count` constant ones.
+std::unique_ptr<TABSExprNode> SumOfOnes(int count) {
+  TABSVariant one;
+  one.SetInteger(1);
+  auto sum = std::make_unique<TABSExprNodeArithmetic>(kOpSum);
+  for (int i = 0; i < count; ++i) sum->AddChild(std::make_unique<TABSExprNodeConst>(one));
+  return sum;
+}
+
+TEST_F(ExprNodes, FreedTreesGiveAllTheirMemoryBack) {
+  const int64_t before = MemoryManager().AllocatedBytes();
+  {
+    std::unique_ptr<TABSExprNode> sum = SumOfOnes(100000);
+    EXPECT_GT(MemoryManager().AllocatedBytes(), before + 100000 * 64);
+    EXPECT_EQ(sum->GetValue().AsInteger(), 100000);
+  }
+  EXPECT_EQ(MemoryManager().AllocatedBytes(), before);
+
+  // A tree that lives on keeps only what it stands on.
+  std::unique_ptr<TABSExprNode> kept = SumOfOnes(3);
+  SumOfOnes(100000).reset();
+  EXPECT_LT(MemoryManager().AllocatedBytes(), before + 64 * 1024);
+  kept.reset();
+  EXPECT_EQ(MemoryManager().AllocatedBytes(), before);
+
+  // Built on one thread, freed on another.
+  std::unique_ptr<TABSExprNode> moved;
+  std::thread([&moved] { moved = SumOfOnes(10000); }).join();
+  EXPECT_EQ(moved->GetValue().AsInteger(), 10000);
+  moved.reset();
+  EXPECT_EQ(MemoryManager().AllocatedBytes(), before);
 }
 
 TEST_F(ExprNodes, CastWidthsCoverEveryTypeThatHasText) {

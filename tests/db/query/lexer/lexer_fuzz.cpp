@@ -40,9 +40,9 @@ std::string Print(const TToken& token) {
     case kelvorin::tktBracketedString:
       return quoted('[', ']');
     case kelvorin::tktParameter:
-      return ":" + token.text;
+      return ":" + std::string(token.text);
     default:
-      return token.text;
+      return std::string(token.text);
   }
 }
 
@@ -56,9 +56,17 @@ std::string PrintAll(const TABSLexer& lexer) {
 }
 
 bool SameToken(const TToken& a, const TToken& b) {
-  return a.token_type == b.token_type && a.reserved_word == b.reserved_word && a.text == b.text &&
-         a.int_value == b.int_value && a.float_value == b.float_value &&
-         (a.param_value == nullptr) == (b.param_value == nullptr);
+  if (a.token_type != b.token_type || a.reserved_word != b.reserved_word || a.text != b.text) {
+    return false;
+  }
+  switch (a.token_type) {
+    case kelvorin::tktFloat:
+      return a.float_value == b.float_value;
+    case kelvorin::tktParameter:
+      return (a.param_value == nullptr) == (b.param_value == nullptr);
+    default:
+      return a.int_value == b.int_value;
+  }
 }
 
 // Without semicolons, comments and line breaks inside strings, a token's
@@ -73,7 +81,7 @@ bool PlainCounting(std::string_view text, const TABSLexer& lexer) {
     for (const TToken& token : lexer.Command(c).tokens) {
       const bool string = token.token_type == kelvorin::tktQuotedString ||
                           token.token_type == kelvorin::tktBracketedString;
-      if (string && token.text.find('\n') != std::string::npos) return false;
+      if (string && token.text.find('\n') != std::string_view::npos) return false;
     }
   }
   return true;

@@ -28,7 +28,7 @@ class LexerTest : public ::testing::Test {
 // I int, F float, R reserved, P parameter, ( ) , and D dot.
 std::string Describe(const TToken& token) {
   static const char* const kKinds[] = {"-", "S", "Q", "B", "I", "F", "R", "P", "(", ")", ",", "D"};
-  return std::string(kKinds[token.token_type]) + ":" + token.text;
+  return std::string(kKinds[token.token_type]) + ":" + std::string(token.text);
 }
 
 std::vector<std::string> DescribeCommand(const TSQLCommand& command) {
@@ -76,6 +76,9 @@ TEST_F(LexerTest, TextsSplitIntoTokensOfTheirKinds) {
       {"f(a,b)", {"S:f", "(:(", "S:a", ",:,", "S:b", "):)"}},
       {"ab--x\ncd", {"S:abcd"}},
       {"ab/*x*/cd", {"S:abcd"}},
+      {"a/**/b--\nc/**/1 d", {"S:abc1", "S:d"}},
+      {"''''", {"Q:'"}},
+      {"'a''' ''''''", {"Q:a'", "Q:''"}},
       {"x='abc'", {"S:x", "S:=", "Q:abc"}},
       {"a'b'", {"S:a'b'"}},
       {".'s'", {"D:.", "Q:s"}},
@@ -191,8 +194,11 @@ TEST_F(LexerTest, NumbersCarryTheirValues) {
     TABSLexer lexer(c.text);
     const TToken& token = lexer.Command(0).tokens[0];
     EXPECT_EQ(token.token_type, c.type);
-    EXPECT_EQ(token.int_value, c.int_value);
-    EXPECT_EQ(token.float_value, c.float_value);
+    if (c.type == tktInt) {
+      EXPECT_EQ(token.int_value, c.int_value);
+    } else {
+      EXPECT_EQ(token.float_value, c.float_value);
+    }
   }
   TABSLexer subnormal("4e-320");
   EXPECT_GT(subnormal.Command(0).tokens[0].float_value, 0.0);
@@ -210,9 +216,15 @@ TEST_F(LexerTest, LexicalErrorsNameTheirPlace) {
       {"a;\nx = [abc", "Unterminated string at line 2, column 5 - Native error: 30061"},
       {"x = 'ab''", "Unterminated string at line 1, column 5 - Native error: 30061"},
       {"(a", "Missing symbol ')' at line 1, column 1 - Native error: 30059"},
-      {"a;\n f((a), (b)", "Missing symbol ')' at line 2, column 9 - Native error: 30059"},
+      // The outermost '(' left open, not the last one, which may be matched.
+      {"a;\n f((a), (b)", "Missing symbol ')' at line 2, column 3 - Native error: 30059"},
+      {"(a) (b (c)", "Missing symbol ')' at line 1, column 5 - Native error: 30059"},
+      {") ( (b", "Missing symbol ')' at line 1, column 3 - Native error: 30059"},
       {"a)", "Unexpected symbol ')' found at line 1, column 2 - Native error: 30060"},
       {"(a));b", "Unexpected symbol ')' found at line 1, column 4 - Native error: 30060"},
+      // The first ')' that closes nothing, not the last one, which may be matched.
+      {"f(a)) + (b)", "Unexpected symbol ')' found at line 1, column 5 - Native error: 30060"},
+      {"a)) (", "Unexpected symbol ')' found at line 1, column 2 - Native error: 30060"},
       {":p", "Value for parameter 'p' not found - Native error: 30358"},
       {"a = :", "Value for parameter '' not found - Native error: 30358"},
       {"1.2.3", "Invalid number '1.2.3' at line 1, column 1 - Native error: 30700"},
@@ -235,6 +247,12 @@ TEST_F(LexerTest, LexicalErrorsNameTheirPlace) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ErrorOf([&] { TABSLexer lexer(c.text, &params); }), c.message);
   }
+}
+
+TEST_F(LexerTest, AMegabyteOfOpeningParenthesesNamesTheFirst) {
+  const std::string text = "x = " + std::string(1 << 20, '(');
+  EXPECT_EQ(ErrorOf([&] { TABSLexer lexer(text); }),
+            "Missing symbol ')' at line 1, column 5 - Native error: 30059");
 }
 
 TEST_F(LexerTest, OnlyTheNetParenthesisDepthOfACommandIsChecked) {
@@ -272,7 +290,7 @@ TEST_F(LexerTest, ParametersAreFoundThroughTheLocalesUpperCasing) {
   ASSERT_NE(tokens[2].param_value, nullptr);
   EXPECT_EQ(tokens[2].param_value->AsInteger(), 1230);
   EXPECT_EQ(tokens[6].param_value->AsString(), "Nov\xE1k");
-  EXPECT_EQ(tokens[0].param_value, nullptr);
+  EXPECT_EQ(tokens[0].token_type, tktString);
 
   // The tokens own copies: the list may change or go.
   jmeno.SetString("Svoboda");

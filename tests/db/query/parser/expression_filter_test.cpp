@@ -43,16 +43,31 @@ TEST_F(ExpressionFilter, OneExpressionFollowsTheRecordItIsBoundTo) {
 
 TEST_F(ExpressionFilter, IntegerPredicatesTakeNoMemoryPerRow) {
   TABSExpression expression;
-  expression.ParseForFilter(table_.get(), "Kolo = 3", false, true);
-  table_->Set("Kolo", Int(3));
-  expression.BindToRecord(table_->Record());
-  ASSERT_TRUE(expression.GetBooleanValue());
-  const int64_t before = MemoryManager().AllocatedBytes();
-  for (int i = 0; i < 1000; ++i) {
-    table_->Set("Kolo", Int(i % 5));
-    expression.BindToRecord(table_->Record());
-    expression.GetBooleanValue();
+  expression.ParseForFilter(table_.get(), "Kolo = 3 AND Body <> Kolo", false, true);
+  // Records with Kolo 0 to 4 (and Body 4), written beforehand.
+  std::vector<std::vector<uint8_t>> records;
+  table_->Set("Body", Int(4));
+  for (int kolo = 0; kolo < 5; ++kolo) {
+    table_->Set("Kolo", Int(kolo));
+    records.emplace_back(table_->Record(), table_->Record() + table_->RecordSize());
   }
+  expression.BindToRecord(records[3].data());
+  ASSERT_TRUE(expression.GetBooleanValue());
+  // Not a byte more from here on: a block taken and given back per row
+  // would fail too.
+  const int64_t before = MemoryManager().AllocatedBytes();
+  ASSERT_GT(before, 0);
+  MemoryManager().SetMemoryLimit(before);
+  int kept = 0;
+  const int32_t code = ErrorCode([&] {
+    for (int i = 0; i < 1000; ++i) {
+      expression.BindToRecord(records[static_cast<size_t>(i % 5)].data());
+      kept += expression.GetBooleanValue() ? 1 : 0;
+    }
+  });
+  MemoryManager().SetMemoryLimit(0);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(kept, 200);
   EXPECT_EQ(MemoryManager().AllocatedBytes(), before);
 }
 
@@ -67,6 +82,14 @@ TEST_F(ExpressionFilter, PartialKeysCompareThePrefixOfTheConstant) {
     SCOPED_TRACE(c.name == nullptr ? "NULL" : c.name);
     table_->Set("Jmeno", c.name == nullptr ? TABSVariant() : Str(c.name));
     EXPECT_EQ(Passes(*table_, "Jmeno = 'Ab*'", true), c.kept);
+  }
+  // A star alone is the empty prefix, which every name starts with.
+  for (const Case& c : std::vector<Case>{{"Abc", true}, {"A", true}, {nullptr, false}}) {
+    SCOPED_TRACE(c.name == nullptr ? "NULL" : c.name);
+    table_->Set("Jmeno", c.name == nullptr ? TABSVariant() : Str(c.name));
+    EXPECT_EQ(Passes(*table_, "Jmeno = '*'", true), c.kept);
+    EXPECT_EQ(Passes(*table_, "'*' <= Jmeno", true), c.kept);
+    EXPECT_EQ(Passes(*table_, "Jmeno <> '*'", true), !c.kept);
   }
   // Without the option the star is a character like any other.
   table_->Set("Jmeno", Str("Abc"));

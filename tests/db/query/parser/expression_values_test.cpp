@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "db/query/expressions/expression_errors.h"
+#include "db/query/expressions/value_nodes.h"
 #include "tests/db/query/expression_test_support.h"
 
 namespace kelvorin::testing {
@@ -29,7 +30,15 @@ TEST_F(ExpressionValues, ComputeTheirValueAndType) {
       {"-2147483648", "-2147483648", S::Integer},
       {"-3000000000 + 1", "-2999999999", S::LargeInt},
       {"1.5 + 1", "2,5", S::Float},
-      // The keyword NULL is no term; a NULL reaches arithmetic from a value.
+      // NULL stands wherever a value may, in arithmetic and text alike.
+      {"NULL + 5", "NULL", S::None},
+      {"5 + NULL", "NULL", S::None},
+      {"NULL - 3", "NULL", S::None},
+      {"NULL * 2", "NULL", S::None},
+      {"NULL || 5 || 6", "56", S::String},
+      {"'a' || NULL || 'b'", "ab", S::String},
+      {"LENGTH(NULL)", "0", S::Integer},
+      {"UPPER(NULL)", "NULL", S::None},
       {"CAST(NULL AS INTEGER) + 5", "NULL", S::None},
       {"5 + CAST(NULL AS INTEGER)", "NULL", S::None},
       {"CAST(NULL AS INTEGER) - 3", "NULL", S::None},
@@ -147,6 +156,9 @@ TEST_F(ExpressionValues, ConditionsGiveTheirTruth) {
       {"(1 = 2) AND (NULL IN (1))", "FALSE"},
       {"(1 = 1) OR (NULL IN (1))", "TRUE"},
       {"(1 = 2) OR (NULL IN (1))", "NULL"},
+      {"NULL + 5 IS NULL", "TRUE"},
+      {"5 - NULL = 5", "FALSE"},
+      {"NULL || 'a' = 'A'", "TRUE"},
   };
   for (const TruthCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -357,6 +369,59 @@ TEST_F(ExpressionValues, ParenthesisedValuesAreParsedOnce) {
     EXPECT_EQ(at20 - at10, at40 - at20 - (at20 - at10)) << make(3);
     EXPECT_LE(at40, 2 * 40);
   }
+}
+
+TEST_F(ExpressionValues, NestedConjunctionsAreMergedIntoTheRoot) {
+  TABSLexer lexer("a = 1 AND (b = 2 AND (c = 3 AND d = 4)) AND e = 5 AND (f = 6 AND g = 7)");
+  lexer.NextCommand();
+  TABSExpression expression;
+  expression.ParseCondition(lexer);
+  // The conjuncts that were no AND stay in place; those of the ANDs follow.
+  std::string order;
+  const TABSExprNode& root = *expression.RootNode();
+  ASSERT_EQ(root.Operator(), kOpAnd);
+  for (size_t i = 0; i < root.ChildCount(); ++i) {
+    ASSERT_EQ(root.Child(i)->kind(), TABSExprNode::Kind::kComparison);
+    order += static_cast<const TABSExprNodeField&>(*root.Child(i)->Child(0)).FieldName();
+  }
+  EXPECT_EQ(order, "aebfgcd");
+  EXPECT_EQ(root.Height(), 3);
+}
+
+TEST_F(ExpressionValues, PrimariesKeptForARetryAreNotCopied) {
+  // Work per node of the text, whatever the parentheses around it.
+  auto made = [](const std::string& text) {
+    TABSLexer lexer(text);
+    lexer.NextCommand();
+    TABSExpression expression;
+    expression.ParseCondition(lexer);
+    return expression.LastParseStatistics().nodes_made;
+  };
+  auto wrapped = [](int depth, const std::string& inner) {
+    return "x = " + std::string(static_cast<size_t>(depth), '(') + inner +
+           std::string(static_cast<size_t>(depth), ')');
+  };
+  std::string sum = "1";
+  std::string text = "'a'";
+  std::string retried = "1";
+  for (int i = 0; i < 500; ++i) {
+    sum += " + 1";
+    text += " || 'a'";
+    retried += " - 1";
+  }
+  for (const std::string& inner : {sum, text}) {
+    const int64_t bare = made(wrapped(0, inner));
+    EXPECT_LE(made(wrapped(99, inner)), bare + 2 * 99) << inner.substr(0, 20);
+  }
+  // Every level retried as text after its numeric reading failed.
+  auto texts_around = [&](int depth) {
+    std::string built = "(" + retried + ")";
+    for (int i = 0; i < depth; ++i) built = "(" + built + " || 'b')";
+    return "x = " + built;
+  };
+  const int64_t one = made(texts_around(1));
+  const int64_t many = made(texts_around(90));
+  EXPECT_LE(many - one, 89 * 10);
 }
 
 TEST_F(ExpressionValues, WideParametersCompareAsWideTextUnlessTheyRoundTrip) {
