@@ -43,29 +43,6 @@ void Collect(const TABSBTreeCheckResult& result, TABSTreeCheck& check) {
 
 }  // namespace
 
-int32_t CreatePageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t) {
-  return TABSBTreePageIndex::Create(manager, session);
-}
-
-std::vector<int32_t> ListedPages(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                                 int32_t records_per_page) {
-  std::vector<int32_t> pages;
-  for (const TABSPageAmount& entry : PageIndex(manager, kind, root, records_per_page)->Entries(session)) {
-    pages.push_back(entry.page_no);
-  }
-  return pages;
-}
-
-void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                    int32_t records_per_page) {
-  PageIndex(manager, kind, root, records_per_page)->Empty(session);
-}
-
-void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                   int32_t records_per_page) {
-  PageIndex(manager, kind, root, records_per_page)->Drop(session);
-}
-
 void CheckIndexLayout(const TABSIndexDef& index, const TABSFieldDefs& fields, int32_t page_data_size) {
   TABSRecordKeyRef layout(index, fields, page_data_size);
 }

@@ -1,8 +1,8 @@
-// The B-trees a disk table owns, as the catalogue creates, empties and
-// drops them: the page-index trees that list the table's record pages and
-// BLOB pages, and the trees of its indexes. The trees themselves belong to
-// the B-tree layer; this is the one place the catalogue reaches them
-// through.
+// The B-trees a disk table owns, as the catalogue creates, empties, drops
+// and checks them: the trees of its indexes, and (checking only) the
+// page-index trees that list its record pages and BLOB pages, which the
+// record and BLOB managers keep. The trees themselves belong to the B-tree
+// layer; this is the one place the catalogue reaches them through.
 #pragma once
 
 #include <cstdint>
@@ -18,20 +18,6 @@ class TABSFieldDefs;
 enum class TABSPageIndexKind { kRecordPages, kBlobPages };
 
 namespace table_trees {
-
-// A new empty page-index tree; its root page number. A record-page tree
-// counts `records_per_page` as a full page.
-int32_t CreatePageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind,
-                        int32_t records_per_page);
-// The data pages the tree lists, in page order.
-std::vector<int32_t> ListedPages(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind,
-                                 int32_t root, int32_t records_per_page);
-// Leaves only the (empty) root.
-void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                    int32_t records_per_page);
-// Removes every page of the tree, root included.
-void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                   int32_t records_per_page);
 
 // Raises unless the index's key layout can be used on pages of that size.
 void CheckIndexLayout(const TABSIndexDef& index, const TABSFieldDefs& fields, int32_t page_data_size);
