@@ -14,6 +14,7 @@ namespace kelvorin {
 class TABSPageManager;
 class TABSIndexDef;
 class TABSFieldDefs;
+class TABSIndexRecordReader;
 
 enum class TABSPageIndexKind { kRecordPages, kBlobPages };
 
@@ -30,17 +31,21 @@ void DropIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& in
                const TABSFieldDefs& fields);
 
 // What checking one tree found: its pages, the data pages a page-index tree
-// lists, and every inconsistency (none when the tree is sound).
+// lists with the amount of each, and every inconsistency (none when the
+// tree is sound).
 struct TABSTreeCheck {
   std::vector<int32_t> tree_pages;
   std::vector<int32_t> listed_pages;
+  std::vector<int32_t> listed_amounts;
   std::vector<std::string> problems;
 };
 
 TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
                              int32_t records_per_page);
+// With a record reader, cut keys that tie are ordered on their records, and
+// every entry's record must exist with the entry's key.
 TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
-                         const TABSFieldDefs& fields);
+                         const TABSFieldDefs& fields, TABSIndexRecordReader* reader = nullptr);
 
 }  // namespace table_trees
 }  // namespace kelvorin
