@@ -105,6 +105,22 @@ void TABSDiskBlobManager::ReadStoredValue(int32_t session, TABSBlobReference ref
   value.bytes = std::move(bytes);
 }
 
+TABSBlobEntryHeader TABSDiskBlobManager::CopyStoredValue(int32_t session, TABSBlobReference reference,
+                                                         TABSStream& stream) {
+  CheckReference(reference);
+  if (!reference.NamesStoredValue()) throw EABSException(native::kCannotReadBlob);
+  if (reference.IsLarge()) return Large(session).CopyTo(reference.page_no, stream);
+  const TABSPageHold page = GetBlobPage(session, reference.page_no);
+  const TABSSmallBlobPage view(page->Data(), pages_.DataSize(), reference.page_no);
+  const int32_t offset = view.Find(reference.slot);
+  if (offset < 0) throw EABSException(native::kCannotReadBlob);
+  const TABSBlobEntryHeader header = view.Entry(offset);
+  if (header.stored_size > 0 && stream.Write(view.Bytes(offset), header.stored_size) != header.stored_size) {
+    throw EABSException(native::kCannotReadBlob);
+  }
+  return header;
+}
+
 // --- Deleting ---
 
 void TABSDiskBlobManager::DeleteValue(int32_t session, TABSBlobReference reference) {

@@ -45,6 +45,7 @@ class TABSDiskBlobManager : public TABSBlobManager {
  protected:
   TABSBlobReference StoreValue(int32_t session, const TABSBlobValue& value) override;
   void ReadStoredValue(int32_t session, TABSBlobReference reference, TABSBlobValue& value) override;
+  TABSBlobEntryHeader CopyStoredValue(int32_t session, TABSBlobReference reference, TABSStream& stream) override;
   void DeleteValue(int32_t session, TABSBlobReference reference) override;
 
  private:
