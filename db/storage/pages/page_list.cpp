@@ -107,14 +107,6 @@ void TABSSortedPageList::Touch(TABSPage* page) {
   Link(page);
 }
 
-std::vector<std::unique_ptr<TABSPage>> TABSSortedPageList::TakeAll() {
-  std::vector<std::unique_ptr<TABSPage>> pages;
-  pages.swap(pages_);
-  for (const auto& page : pages) page->lru_prev_ = page->lru_next_ = nullptr;
-  Clear();
-  return pages;
-}
-
 void TABSSortedPageList::Clear() {
   std::vector<int32_t>().swap(numbers_);
   std::vector<std::unique_ptr<TABSPage>>().swap(pages_);

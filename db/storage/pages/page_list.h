@@ -27,9 +27,6 @@ class TABSSortedPageList {
   void Add(std::unique_ptr<TABSPage> page);
   // Takes the page out of the list; nullptr when absent.
   std::unique_ptr<TABSPage> Take(int32_t page_no);
-  // Takes every page out, in ascending page-number order (taking them one by
-  // one from the front would move the rest each time).
-  std::vector<std::unique_ptr<TABSPage>> TakeAll();
   // Frees the page; raises when the list is empty or the number is absent.
   void Delete(int32_t page_no);
   TABSPage* Find(int32_t page_no) const;

@@ -280,16 +280,16 @@ void TABSPageManager::ApplyCommit(Session& session, const TABSCommitPlan& plan) 
       cache_.Delete(page_no);
     }
   }
-  // What is left of the session's list is what the plan wrote.
-  for (std::unique_ptr<TABSPage>& owned : session.dirty.TakeAll()) {
-    const int32_t page_no = owned->PageNo();
+  for (TABSPage* page : plan.dirty) {
+    std::unique_ptr<TABSPage> owned = session.dirty.Take(page->PageNo());
     owned->dirty = false;
-    if (cache_.Find(page_no)) cache_.Delete(page_no);
+    if (cache_.Find(page->PageNo())) cache_.Delete(page->PageNo());
     if (cache_.Count() < cache_capacity_) {
       owned->list = TABSPageListKind::kCache;
       cache_.Add(std::move(owned));
     }
   }
+  session.dirty.Clear();
   session.added.clear();
   session.removed.clear();
 }
