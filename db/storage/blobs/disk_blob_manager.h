@@ -50,6 +50,9 @@ class TABSDiskBlobManager : public TABSBlobManager {
 
  private:
   TABSBlobReference StoreSmall(int32_t session, const TABSBlobValue& value);
+  // Hands a small value's header and bytes (valid for the call) to `use`.
+  template <typename F>
+  auto WithSmallValue(int32_t session, TABSBlobReference reference, F&& use);
   void DeleteSmall(int32_t session, TABSBlobReference reference);
   TABSLargeBlobStore Large(int32_t session);
   TABSPageHold GetBlobPage(int32_t session, int32_t page_no);

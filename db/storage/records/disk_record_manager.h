@@ -96,6 +96,10 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   void Unlisted(int32_t session, int32_t page_no);
 
   void ReadEdge(int32_t session, TABSNavigateRequest& request, bool last);
+  // Reads the first (last) record of a listed page; `missing` is raised
+  // for a page without one.
+  void ReadEndOfPage(int32_t session, TABSNavigateRequest& request, int32_t page_no, bool last,
+                     const TABSNativeError& missing);
   void Step(int32_t session, TABSNavigateRequest& request, bool forward);
   void ReadCurrent(int32_t session, TABSNavigateRequest& request);
   // Reads the record of a used slot into the request and reports it found.
