@@ -46,9 +46,8 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   // file that keeps page owners, unless the session layer switches it off.
   void SetAcceptanceCheck(bool on) { acceptance_check_ = on; }
   bool AcceptanceCheck() const { return acceptance_check_; }
-  // Forgets what is cached about the record-page index (after a rollback of
-  // pages, or when another process may have changed them).
-  void InvalidateCaches() { ++index_generation_; }
+  // The pages the record-page index lists are kept in memory between calls.
+  void InvalidateCaches() override { ++index_generation_; }
 
   // Physical record numbers: page x N + slot, and back.
   int64_t PhysicalRecordNumber(TABSRecordId id) const {
