@@ -131,6 +131,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // when a commit is being written.
   void WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code);
   void JournalPage(int32_t page_no);
+  bool NeedsOldImage(int32_t page_no) const;
   // Journals the old image of every page below the commit's starting total
   // (duplicates allowed; the list is sorted in place).
   void JournalOldImages(std::vector<int32_t>& pages);
@@ -150,6 +151,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // The commit being written.
   bool in_commit_ = false;
   int32_t commit_total_pages_ = 0;
+  // Pages its session allocated: what they held before is nobody's, so
+  // their old images need no journal.
+  std::vector<int32_t> commit_fresh_pages_;
   TABSJournal journal_;
   // A read-only open found a finished commit whose state byte was lost.
   bool completed_state_unwritten_ = false;

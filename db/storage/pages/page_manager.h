@@ -31,6 +31,7 @@ struct TABSCommitPlan {
   int32_t session = kInvalidSessionId;
   std::vector<int32_t> removed;       // page numbers to free, in request order
   std::vector<TABSPage*> dirty;       // pages to write, ascending page number
+  std::vector<int32_t> added;         // pages the session allocated, ascending
 };
 
 class TABSPageManager {
