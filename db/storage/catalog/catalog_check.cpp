@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "db/storage/catalog/disk_table_files.h"
-#include "db/storage/catalog/sessions_file.h"
+#include "db/storage/locks/sessions_file.h"
 #include "db/storage/catalog/system_directory.h"
 #include "db/storage/catalog/table_list_file.h"
 #include "db/storage/catalog/table_trees.h"
@@ -197,7 +197,7 @@ class CatalogueChecker {
     metadata.SetTrailingSections(&record_index, &blob_index);
     if (!Try(entry.metadata_page, table, [&] {
           files.ReadMetadata(kCheckSession, metadata, entry.name, record_index, blob_index);
-          files.OpenLocks(max_connections_, entry.name);
+          files.OpenLocks(max_connections_);
           files.ReadState(kCheckSession, metadata.Fields().Count());
         })) {
       return;

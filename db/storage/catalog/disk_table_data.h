@@ -24,6 +24,8 @@ class TABSDiskTableData : public TABSTableData {
   ~TABSDiskTableData() override;
 
   int32_t ObjectId() const { return object_id_; }
+  // The start page of the table's locks file, by which its locks are known.
+  int32_t LocksPage() const { return files_.LocksPage(); }
   // The table-list entry of the table's files.
   TABSTableListEntry Entry() const;
   bool Exclusive() const { return exclusive_; }
@@ -36,8 +38,9 @@ class TABSDiskTableData : public TABSTableData {
   // gets a fresh object number), in the session.
   void CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                      const TABSConstraintDefs& constraints);
-  // Opens the table's files and reads its definitions and state.
-  void Load(int32_t session);
+  // Opens the table's files and reads its definitions and state in the page
+  // session, under the read lock of the lock session (its connection slot).
+  void Load(int32_t session, int32_t lock_session);
   // Empties the indexes, deletes every BLOB and record and writes the state
   // of an empty table (its change counter raised, never reset).
   void EmptyContent(int32_t session);
@@ -51,6 +54,11 @@ class TABSDiskTableData : public TABSTableData {
 
   // Rereads the state block: a rollback may have undone changes of it.
   void RollbackHook(int32_t session) override;
+
+  bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait) override;
+  void UnlockTable(int32_t session, TABSLockType type) override;
+  bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) override;
+  bool UnlockRecord(int32_t session, const TABSRecordId& id) override;
 
  protected:
   // Records and BLOBs. The records layer fills these with its record and
@@ -73,6 +81,7 @@ class TABSDiskTableData : public TABSTableData {
   TABSPageIndexRootSection blob_index_;
   int32_t records_per_page_ = 0;
   bool exclusive_ = false;
+  bool locks_attached_ = false;
 };
 
 }  // namespace kelvorin

@@ -1,6 +1,8 @@
 // TABSBaseSession: what every kind of database object knows of a session
-// that uses it: the session number it handed out (-1 until connected), the
-// in-transaction flag and the mode the session asks for.
+// that uses it: the session number it handed out (-1 until connected) and
+// the mode the session asks for. Whether the session is in an explicit
+// transaction is kept by the database, per session number
+// (TABSDatabaseData::InTransaction): single-user sessions share one.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +19,6 @@ class TABSBaseSession {
 
   int32_t SessionNumber() const { return session_number_; }
   void SetSessionNumber(int32_t number) { session_number_ = number; }
-  bool InTransaction() const { return in_transaction_; }
-  void SetInTransaction(bool value) { in_transaction_ = value; }
 
   // The mode the session uses the database in: every session of a database
   // must ask for the mode of the first one.
@@ -31,7 +31,6 @@ class TABSBaseSession {
 
  private:
   int32_t session_number_ = -1;
-  bool in_transaction_ = false;
   bool multi_user_ = false;
   bool exclusive_ = false;
   bool needs_repair_ = false;

@@ -58,6 +58,13 @@ class TABSDatabaseData {
 
   bool TableExists(std::string_view table_name);
 
+  // Explicit transactions, by page session: the single-user sessions of a
+  // process share one page session, so whether a change commits at once is
+  // asked of the database, never of a session object. A commit or rollback
+  // of the session ends its transaction.
+  void StartTransaction(int32_t session);
+  bool InTransaction(int32_t session) const;
+
  protected:
   void SetPageManager(TABSPageManager* manager) { page_manager_ = manager; }
   void SetReadOnly(bool value) { read_only_ = value; }
@@ -68,6 +75,7 @@ class TABSDatabaseData {
   // Destroys every table object (the storage they use is going away).
   void DropTableObjects() { tables_.clear(); }
   void RemoveSession(TABSBaseSession& session);
+  void EndTransaction(int32_t session);
 
  private:
   std::recursive_mutex critical_section_;
@@ -77,6 +85,7 @@ class TABSDatabaseData {
   bool multi_user_ = false;
   std::vector<TABSBaseSession*> sessions_;
   std::vector<std::unique_ptr<TABSTableData>> tables_;
+  std::vector<int32_t> transactions_;  // page sessions in an explicit transaction
 };
 
 // Keeps a session connected to a database for the object's life.

@@ -4,4 +4,5 @@ vestrum_add_library(kelvorin_table_data SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/database_data.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_data.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_state.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_lock_guards.cpp
   LIBS kelvorin_metadata kelvorin_pages)

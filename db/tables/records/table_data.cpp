@@ -15,6 +15,10 @@ void TABSTableData::RemoveCursor(TABSCursor& cursor) {
 }
 
 void TABSTableData::RollbackHook(int32_t) {}
+bool TABSTableData::LockTable(int32_t, TABSLockType, TABSLockWait) { return true; }
+void TABSTableData::UnlockTable(int32_t, TABSLockType) {}
+bool TABSTableData::LockRecord(int32_t, const TABSRecordId&, TABSLockWait) { return true; }
+bool TABSTableData::UnlockRecord(int32_t, const TABSRecordId&) { return true; }
 void TABSTableData::DeleteAllRecords(int32_t) {}
 void TABSTableData::DeleteAllBlobs(int32_t) {}
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "db/storage/locks/lock_types.h"
+#include "db/tables/btree/record_id.h"
 #include "db/tables/metadata/table_metadata.h"
 #include "db/tables/records/cursor.h"
 #include "db/tables/records/table_state.h"
@@ -49,6 +51,15 @@ class TABSTableData {
   // Called by the database after a session's pages were rolled back, so that
   // what is cached about them returns to the committed values.
   virtual void RollbackHook(int32_t session);
+
+  // Table and record locks between processes, held by a session. A disk
+  // table of a multi-user database takes them in its locks file; every
+  // other table grants them at once. A lock that cannot be had within the
+  // wait reports false; releasing one that is not held raises.
+  virtual bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait);
+  virtual void UnlockTable(int32_t session, TABSLockType type);
+  virtual bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait);
+  virtual bool UnlockRecord(int32_t session, const TABSRecordId& id);
 
  protected:
   void SetName(std::string name) { name_ = std::move(name); }
