@@ -1,0 +1,3 @@
+vestrum_add_test(kelvorin_lock_manager_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/lock_manager_test.cpp
+  LIBS kelvorin_catalog)
