@@ -1,3 +1,6 @@
 vestrum_add_test(kelvorin_lock_manager_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/lock_manager_test.cpp
   LIBS kelvorin_catalog)
+vestrum_add_test(kelvorin_lock_model_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/lock_model_test.cpp
+  LIBS kelvorin_catalog)
