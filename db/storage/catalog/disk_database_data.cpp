@@ -406,10 +406,11 @@ void TABSDiskDatabaseData::CloseTable(TABSCursor& cursor) {
   std::lock_guard lock(CriticalSection());
   auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
   if (table == nullptr) return;
-  // The cursor goes whatever the release says.
+  // The cursor goes whatever the release says. A cursor of a session that
+  // disconnected has no lock left: they all went with the session.
   std::exception_ptr failure;
   try {
-    UnlockTable(*table, cursor.SessionNumber(), OpenLockType(cursor));
+    if (cursor.SessionNumber() >= 0) UnlockTable(*table, cursor.SessionNumber(), OpenLockType(cursor));
   } catch (...) {
     failure = std::current_exception();
   }
