@@ -20,8 +20,8 @@ constexpr int32_t kCheckSession = 1;
 
 class CatalogueChecker {
  public:
-  CatalogueChecker(std::string path, TABSPassword password)
-      : path_(std::move(path)), password_(std::move(password)) {}
+  CatalogueChecker(std::string path, TABSPassword password, bool multi_user)
+      : path_(std::move(path)), password_(std::move(password)), multi_user_(multi_user) {}
 
   TABSIntegrityReport Run() {
     report_ = CheckDatabaseFile(path_, password_, &usage_);
@@ -32,7 +32,7 @@ class CatalogueChecker {
     total_ = static_cast<int32_t>(usage_.used.size());
     reached_by_.assign(usage_.used.size(), "");
     try {
-      bool multi_user = false;
+      bool multi_user = multi_user_;
       bool read_only = true;
       pages_.OpenDatabaseFile(path_, password_, multi_user, false, read_only);
     } catch (const EABSException& e) {
@@ -245,6 +245,7 @@ class CatalogueChecker {
 
   std::string path_;
   TABSPassword password_;
+  bool multi_user_;
   TABSIntegrityReport report_;
   TABSPageUsage usage_;
   TABSDiskPageManager pages_;
@@ -256,8 +257,8 @@ class CatalogueChecker {
 
 }  // namespace
 
-TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password) {
-  return CatalogueChecker(path, password).Run();
+TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password, bool multi_user) {
+  return CatalogueChecker(path, password, multi_user).Run();
 }
 
 }  // namespace kelvorin
