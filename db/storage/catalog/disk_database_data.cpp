@@ -256,6 +256,7 @@ void TABSDiskDatabaseData::CommitTransaction(int32_t session, bool flush) {
   std::lock_guard lock(CriticalSection());
   if (MultiUser() && !BeforeCommit(session)) throw EABSException(native::kCommitLocksFailed20233);
   page_manager_.CommitSession(session);
+  EndTransaction(session);
   if (flush) page_manager_.File().FlushFileBuffers();
   if (MultiUser()) AfterCommit(session);
 }
@@ -386,7 +387,7 @@ void TABSDiskDatabaseData::RenameTable(TABSBaseSession& session, std::string_vie
 
 void TABSDiskDatabaseData::EmptyTable(TABSCursor& cursor) {
   std::lock_guard lock(CriticalSection());
-  if (cursor.Session().InTransaction()) throw EABSException(native::kEmptyTableInTransaction, {"EmptyTable"});
+  if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"EmptyTable"});
   CheckWritable("EmptyTable");
   // The cursor's own opening, or one for the call, must be the only one.
   const bool opened_here = cursor.Table() == nullptr;

@@ -222,10 +222,10 @@ TEST_F(CatalogTest, EmptyingRaisesTheChangeCounterAndIsRefusedInATransaction) {
   db_->EmptyTable(cursor);
   EXPECT_EQ(table->ChangeCounter(), 2) << "a version stamp never goes back";
   EXPECT_EQ(table->RecordCount(), 0);
-  session_->SetInTransaction(true);
+  db_->StartTransaction(session_->SessionNumber());
   EXPECT_EQ(ErrorOf([&] { db_->EmptyTable(cursor); }),
             "Cannot perform 'EmptyTable' operation on a database in transaction - Native error: 10709");
-  session_->SetInTransaction(false);
+  db_->RollbackTransaction(session_->SessionNumber());
   TABSCursor other(*session_, "hraci");
   db_->OpenTable(other);
   EXPECT_EQ(ErrorCode([&] { db_->EmptyTable(cursor); }), 20242);
