@@ -40,14 +40,14 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   CheckIndexLayouts();
 
   files_.Create(session, disk_.MaxConnections());
-  MutableState() = {};
-  MutableState().ResetAutoInc(metadata.Fields());
-  WriteState(session);
-  record_index_.root =
-      table_trees::CreatePageIndex(pages, session, TABSPageIndexKind::kRecordPages, records_per_page_);
+  record_index_.root = TABSDiskRecordManager::CreateIndex(pages, session);
   blob_index_.root = HasBlobFields(metadata.Fields())
                          ? table_trees::CreatePageIndex(pages, session, TABSPageIndexKind::kBlobPages, 0)
                          : -1;
+  CreateManagers();
+  MutableState() = {};
+  MutableState().ResetAutoInc(metadata.Fields());
+  WriteState(session);
   for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
     table_trees::BuildIndex(pages, session, *metadata.Indexes().Items(i), metadata.Fields());
   }
@@ -64,8 +64,20 @@ void TABSDiskTableData::CheckIndexLayouts() const {
 void TABSDiskTableData::Load(int32_t session) {
   ReadMetadata(session);
   CheckIndexLayouts();
+  CreateManagers();
   files_.OpenLocks(disk_.MaxConnections(), Name());
   ReadState(session);
+}
+
+void TABSDiskTableData::CreateManagers() {
+  TABSDiskPageManager& pages = disk_.DiskPageManager();
+  const TABSTableMetadata& metadata = Metadata();
+  const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
+  record_manager_ = std::make_unique<TABSDiskRecordManager>(pages, layout, object_id_, record_index_.root);
+  // Between processes a record page read from the index may have been freed
+  // or reused since; files that keep page owners tell.
+  record_manager_->SetAcceptanceCheck(disk_.MultiUser() &&
+                                      pages.Header().version >= kFirstVersionWithPageOwners);
 }
 
 void TABSDiskTableData::ReadMetadata(int32_t session) {
@@ -77,28 +89,32 @@ void TABSDiskTableData::WriteMetadata(int32_t session) { files_.WriteMetadata(se
 
 void TABSDiskTableData::ReadState(int32_t session) {
   MutableState() = files_.ReadState(session, Metadata().Fields().Count());
+  if (record_manager_) record_manager_->SetCounters(State().record_count, State().change_counter);
 }
 
 void TABSDiskTableData::WriteState(int32_t session) {
+  if (record_manager_) {
+    MutableState().record_count = record_manager_->RecordCount();
+    MutableState().change_counter = record_manager_->ChangeCounter();
+  }
   files_.WriteState(session, State(), Metadata().Fields().Count());
 }
 
-void TABSDiskTableData::RollbackHook(int32_t session) { ReadState(session); }
-
-void TABSDiskTableData::RemoveListedPages(int32_t session, TABSPageIndexKind kind, int32_t root) {
-  TABSPageManager& pages = disk_.DiskPageManager();
-  for (const int32_t page : table_trees::ListedPages(pages, session, kind, root, records_per_page_)) {
-    pages.RemovePage(session, page);
-  }
-  table_trees::EmptyPageIndex(pages, session, kind, root, records_per_page_);
+void TABSDiskTableData::RollbackHook(int32_t session) {
+  if (record_manager_) record_manager_->InvalidateCaches();
+  ReadState(session);
 }
 
-void TABSDiskTableData::DeleteAllRecords(int32_t session) {
-  RemoveListedPages(session, TABSPageIndexKind::kRecordPages, record_index_.root);
-}
+void TABSDiskTableData::DeleteAllRecords(int32_t session) { record_manager_->Empty(session); }
 
 void TABSDiskTableData::DeleteAllBlobs(int32_t session) {
-  if (blob_index_.root >= 0) RemoveListedPages(session, TABSPageIndexKind::kBlobPages, blob_index_.root);
+  if (blob_index_.root < 0) return;
+  TABSPageManager& pages = disk_.DiskPageManager();
+  for (const int32_t page : table_trees::ListedPages(pages, session, TABSPageIndexKind::kBlobPages,
+                                                     blob_index_.root, 0)) {
+    pages.RemovePage(session, page);
+  }
+  table_trees::EmptyPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
 }
 
 void TABSDiskTableData::EmptyContent(int32_t session) {
@@ -109,12 +125,10 @@ void TABSDiskTableData::EmptyContent(int32_t session) {
     if (!index.Temporary()) table_trees::EmptyIndex(pages, session, index, metadata.Fields());
   }
   DeleteAllBlobs(session);
+  // Raises the change counter: a version stamp used before would make stale
+  // copies look current.
   DeleteAllRecords(session);
-  TABSTableState& state = MutableState();
-  state.ResetAutoInc(metadata.Fields());
-  // A version stamp: a value used before would make stale copies look current.
-  state.change_counter = static_cast<int32_t>(static_cast<uint32_t>(state.change_counter) + 1);
-  state.record_count = 0;
+  MutableState().ResetAutoInc(metadata.Fields());
   WriteState(session);
 }
 
@@ -130,8 +144,7 @@ void TABSDiskTableData::DeleteStorage(int32_t session) {
     table_trees::DropPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
   }
   DeleteAllRecords(session);
-  table_trees::DropPageIndex(pages, session, TABSPageIndexKind::kRecordPages, record_index_.root,
-                             records_per_page_);
+  record_manager_->DropIndex(session);
   files_.Delete(session);
 }
 

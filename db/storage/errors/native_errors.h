@@ -26,6 +26,8 @@ namespace native {
 // 10700 the page owner check (db/storage/pages/page_errors.h);
 // 10701..10716 internal files and the table catalogue
 //   (db/storage/catalog/catalog_errors.h, db/tables/records/table_data_errors.h);
+// 10740..10749 record storage (db/storage/records/record_errors.h);
+// 10750..10759 BLOB storage (db/storage/blobs/blob_errors.h);
 // 10760 the statement savepoint (db/storage/pages/page_errors.h);
 // 10761..10779 the table data layer (db/tables/records/table_data_errors.h);
 // 30700..30719 the SQL lexer and the date format strings (db/query/lexer/lexer_errors.h,

@@ -21,6 +21,7 @@ namespace kelvorin {
 
 class TABSDatabaseData;
 class TABSPageManager;
+class TABSBaseRecordManager;
 
 class TABSTableData {
  public:
@@ -41,6 +42,9 @@ class TABSTableData {
   const TABSTableState& State() const { return state_; }
   int64_t RecordCount() const { return state_.record_count; }
   int32_t ChangeCounter() const { return state_.change_counter; }
+
+  // The storage's record manager; none while the table holds no storage.
+  virtual TABSBaseRecordManager* RecordManager() { return nullptr; }
 
   const std::vector<TABSCursor*>& Cursors() const { return cursors_; }
   void AddCursor(TABSCursor& cursor);
