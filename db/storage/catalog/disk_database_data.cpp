@@ -403,7 +403,7 @@ void TABSDiskDatabaseData::EmptyTable(TABSCursor& cursor) {
   if (table->Cursors().size() != 1) throw EABSException(native::kTableExclusiveByCursors20242, {table->Name()});
   const int32_t session = cursor.SessionNumber();
   try {
-    table->EmptyContent(session);
+    table->EmptyTable(session);
     CommitTransaction(session, false);
   } catch (...) {
     try {

@@ -38,6 +38,7 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   records_per_page_ = kelvorin::RecordsPerPage(pages.DataSize(), metadata.StoredRecordSize());
   if (records_per_page_ <= 0) throw EABSException(native::kRecordTooLarge20174);
   CheckIndexLayouts();
+  TABSBaseFieldManager::CheckDefaults(metadata.Fields());
 
   files_.Create(session, disk_.MaxConnections());
   record_index_.root = TABSDiskRecordManager::CreateIndex(pages, session);
@@ -52,6 +53,7 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
     table_trees::BuildIndex(pages, session, *metadata.Indexes().Items(i), metadata.Fields());
   }
   WriteMetadata(session);
+  InitManagers();
 }
 
 void TABSDiskTableData::CheckIndexLayouts() const {
@@ -67,6 +69,7 @@ void TABSDiskTableData::Load(int32_t session) {
   CreateManagers();
   files_.OpenLocks(disk_.MaxConnections(), Name());
   ReadState(session);
+  InitManagers();
 }
 
 void TABSDiskTableData::CreateManagers() {
@@ -100,9 +103,16 @@ void TABSDiskTableData::WriteState(int32_t session) {
   files_.WriteState(session, State(), Metadata().Fields().Count());
 }
 
-void TABSDiskTableData::RollbackHook(int32_t session) {
+bool TABSDiskTableData::Shared() const { return disk_.MultiUser(); }
+
+void TABSDiskTableData::PagesRolledBack(int32_t session) {
   if (record_manager_) record_manager_->InvalidateCaches();
-  ReadState(session);
+  TABSTableData::PagesRolledBack(session);
+}
+
+TABSPageManager* TABSDiskTableData::TemporaryIndexPages() {
+  if (!temporary_index_pages_) temporary_index_pages_ = std::make_unique<TABSMemoryPageManager>();
+  return temporary_index_pages_.get();
 }
 
 void TABSDiskTableData::DeleteAllRecords(int32_t session) { record_manager_->Empty(session); }
@@ -115,21 +125,6 @@ void TABSDiskTableData::DeleteAllBlobs(int32_t session) {
     pages.RemovePage(session, page);
   }
   table_trees::EmptyPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
-}
-
-void TABSDiskTableData::EmptyContent(int32_t session) {
-  TABSTableMetadata& metadata = Metadata();
-  TABSPageManager& pages = disk_.DiskPageManager();
-  for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
-    const TABSIndexDef& index = *metadata.Indexes().Items(i);
-    if (!index.Temporary()) table_trees::EmptyIndex(pages, session, index, metadata.Fields());
-  }
-  DeleteAllBlobs(session);
-  // Raises the change counter: a version stamp used before would make stale
-  // copies look current.
-  DeleteAllRecords(session);
-  MutableState().ResetAutoInc(metadata.Fields());
-  WriteState(session);
 }
 
 void TABSDiskTableData::DeleteStorage(int32_t session) {

@@ -12,6 +12,7 @@
 
 #include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/catalog/table_trees.h"
+#include "db/storage/pages/memory_page_manager.h"
 #include "db/storage/records/disk_record_manager.h"
 #include "db/tables/records/table_data.h"
 
@@ -46,22 +47,21 @@ class TABSDiskTableData : public TABSTableData {
                      const TABSConstraintDefs& constraints);
   // Opens the table's files and reads its definitions and state.
   void Load(int32_t session);
-  // Empties the indexes, deletes every BLOB and record and writes the state
-  // of an empty table (its change counter raised, never reset).
-  void EmptyContent(int32_t session);
   // Drops the indexes and both page-index trees and deletes the three files.
   void DeleteStorage(int32_t session);
 
   void ReadMetadata(int32_t session);
   void WriteMetadata(int32_t session);
-  void ReadState(int32_t session);
-  void WriteState(int32_t session);
-
-  // Rereads the state block and forgets what the managers cache about the
-  // table's pages: a rollback may have undone changes of them.
-  void RollbackHook(int32_t session) override;
+  void ReadState(int32_t session) override;
+  void WriteState(int32_t session) override;
 
  protected:
+  // Forgets what the managers cache about the table's pages: a rollback may
+  // have undone changes of them.
+  void PagesRolledBack(int32_t session) override;
+  bool Shared() const override;
+  TABSPageManager* TemporaryIndexPages() override;
+
   // Records and BLOBs, through their managers.
   void DeleteAllRecords(int32_t session) override;
   void DeleteAllBlobs(int32_t session) override;
@@ -80,6 +80,7 @@ class TABSDiskTableData : public TABSTableData {
   int32_t records_per_page_ = 0;
   bool exclusive_ = false;
   std::unique_ptr<TABSDiskRecordManager> record_manager_;
+  std::unique_ptr<TABSMemoryPageManager> temporary_index_pages_;
 };
 
 }  // namespace kelvorin

@@ -46,8 +46,14 @@ void TABSBaseIndexManager::InvalidateTemporaryIndexes() {
   }
 }
 
-void TABSBaseIndexManager::KeepTemporaryIndexesCurrent(int32_t old_counter, int32_t new_counter) {
-  if (temporary_pages_ != nullptr) temporary_pages_->CommitSession(kTemporarySession);
+void TABSBaseIndexManager::KeepTemporaryIndexesCurrent(int32_t old_counter, int32_t new_counter) noexcept {
+  if (temporary_pages_ == nullptr) return;
+  try {
+    temporary_pages_->CommitSession(kTemporarySession);
+  } catch (...) {
+    InvalidateTemporaryIndexes();
+    return;
+  }
   for (int32_t i = 0; i < Count(); ++i) {
     TABSIndexDef& definition = Definition(i);
     if (definition.Temporary() && IsCurrent(i, old_counter)) definition.SetChangeCounter(new_counter);

@@ -45,7 +45,7 @@ class TABSBaseIndexManager {
   // Marks every temporary index as needing a rebuild.
   void InvalidateTemporaryIndexes();
   // Sets every current temporary index to the table's new change counter.
-  void KeepTemporaryIndexesCurrent(int32_t old_counter, int32_t new_counter);
+  void KeepTemporaryIndexesCurrent(int32_t old_counter, int32_t new_counter) noexcept;
 
   // Maintenance of every index (temporary ones only while current).
   void InsertKeys(int32_t session, const uint8_t* record, TABSRecordId id, int32_t table_change_counter);

@@ -12,4 +12,5 @@ vestrum_add_library(kelvorin_table_data SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/field_manager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/index_manager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/constraint_manager.cpp
-  LIBS kelvorin_btree kelvorin_metadata kelvorin_pages)
+  ${CMAKE_CURRENT_LIST_DIR}/table_post.cpp
+  LIBS kelvorin_records kelvorin_btree kelvorin_metadata kelvorin_pages)

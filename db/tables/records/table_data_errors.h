@@ -57,8 +57,9 @@ inline constexpr TABSNativeError kRenameOpenTable{10150,
                                                   "Cannot rename table '%s'. Table is open by another dataset"};
 inline constexpr TABSNativeError kDeleteOpenTable{20017,
                                                   "Cannot delete table '%s'. Table is open by another dataset"};
-// A stored record whose BLOB reference names a value another field of the
-// record names too.
-inline constexpr TABSNativeError kSharedBlobReference{10764, "Invalid BLOB reference in table '%s'. Field '%s'"};
+// A record posted with a BLOB reference that is not its own.
+inline constexpr TABSNativeError kForeignBlobReference{10764, "Invalid BLOB reference in table '%s'. Field '%s'"};
+// A temporary index asked of a table that has no pages for one.
+inline constexpr TABSNativeError kNoTemporaryIndexPages{10766, "Table '%s' cannot keep temporary indexes"};
 
 }  // namespace kelvorin::native
