@@ -246,7 +246,7 @@ TEST_F(CatalogTest, RollbackRereadsTheStateOfOpenTables) {
   CreateTournamentTables();
   TABSCursor cursor(*session_, "param");
   auto* table = db_->OpenTable(cursor);
-  table->EmptyContent(0);
+  table->EmptyTable(0);
   EXPECT_EQ(table->ChangeCounter(), 1);
   db_->RollbackTransaction(0);
   EXPECT_EQ(table->ChangeCounter(), 0);
@@ -310,7 +310,7 @@ TEST_F(CatalogTest, CommitFlushesOnlyWhenAsked) {
   int syncs[2] = {0, 0};
   for (const bool flush : {false, true}) {
     testing::WriteFaults observer(Path());
-    table->EmptyContent(0);
+    table->EmptyTable(0);
     db_->CommitTransaction(0, flush);
     syncs[flush] = observer.syncs;
   }
