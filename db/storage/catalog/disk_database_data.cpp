@@ -514,7 +514,7 @@ void TABSDiskDatabaseData::EmptyTable(TABSCursor& cursor) {
   // No other process may use the table while it is emptied.
   ExclusiveTableLock exclusive(*this, *table, session);
   try {
-    table->EmptyContent(session);
+    table->EmptyTable(session);
     CommitTransaction(session, false);
   } catch (...) {
     try {
@@ -601,6 +601,10 @@ bool TABSDiskDatabaseData::LockRecord(TABSDiskTableData& table, int32_t session,
 bool TABSDiskDatabaseData::UnlockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id) {
   if (!lock_manager_) return true;
   return lock_manager_->UnlockRecord(session, table.LocksPage(), id);
+}
+
+bool TABSDiskDatabaseData::HoldsRecordLock(TABSDiskTableData& table, int32_t session, const TABSRecordId& id) {
+  return lock_manager_ && lock_manager_->HoldsRecord(session, table.LocksPage(), id);
 }
 
 void TABSDiskDatabaseData::AttachTableLocks(int32_t locks_page) {

@@ -105,6 +105,7 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   void UnlockTable(TABSDiskTableData& table, int32_t session, TABSLockType type);
   bool LockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id, TABSLockWait wait);
   bool UnlockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id);
+  bool HoldsRecordLock(TABSDiskTableData& table, int32_t session, const TABSRecordId& id);
   // Keeps a table's locks file bound while its table object lives.
   void AttachTableLocks(int32_t locks_page);
   void DetachTableLocks(int32_t locks_page) noexcept;

@@ -42,20 +42,22 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   records_per_page_ = kelvorin::RecordsPerPage(pages.DataSize(), metadata.StoredRecordSize());
   if (records_per_page_ <= 0) throw EABSException(native::kRecordTooLarge20174);
   CheckIndexLayouts();
+  TABSBaseFieldManager::CheckDefaults(metadata.Fields());
 
   files_.Create(session, disk_.MaxConnections());
-  MutableState() = {};
-  MutableState().ResetAutoInc(metadata.Fields());
-  WriteState(session);
-  record_index_.root =
-      table_trees::CreatePageIndex(pages, session, TABSPageIndexKind::kRecordPages, records_per_page_);
+  record_index_.root = TABSDiskRecordManager::CreateIndex(pages, session);
   blob_index_.root = HasBlobFields(metadata.Fields())
                          ? table_trees::CreatePageIndex(pages, session, TABSPageIndexKind::kBlobPages, 0)
                          : -1;
+  CreateManagers();
+  MutableState() = {};
+  MutableState().ResetAutoInc(metadata.Fields());
+  WriteState(session);
   for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
     table_trees::BuildIndex(pages, session, *metadata.Indexes().Items(i), metadata.Fields());
   }
   WriteMetadata(session);
+  InitManagers();
 }
 
 void TABSDiskTableData::CheckIndexLayouts() const {
@@ -74,7 +76,20 @@ void TABSDiskTableData::Load(int32_t session, int32_t lock_session) {
   const TABSTableReadLock read(*this, lock_session, native::kTableOpenLocked20209);
   ReadMetadata(session);
   CheckIndexLayouts();
+  CreateManagers();
   ReadState(session);
+  InitManagers();
+}
+
+void TABSDiskTableData::CreateManagers() {
+  TABSDiskPageManager& pages = disk_.DiskPageManager();
+  const TABSTableMetadata& metadata = Metadata();
+  const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
+  record_manager_ = std::make_unique<TABSDiskRecordManager>(pages, layout, object_id_, record_index_.root);
+  // Between processes a record page read from the index may have been freed
+  // or reused since; files that keep page owners tell.
+  record_manager_->SetAcceptanceCheck(disk_.MultiUser() &&
+                                      pages.Header().version >= kFirstVersionWithPageOwners);
 }
 
 void TABSDiskTableData::ReadMetadata(int32_t session) {
@@ -86,20 +101,25 @@ void TABSDiskTableData::WriteMetadata(int32_t session) { files_.WriteMetadata(se
 
 void TABSDiskTableData::ReadState(int32_t session) {
   MutableState() = files_.ReadState(session, Metadata().Fields().Count());
+  if (record_manager_) record_manager_->SetCounters(State().record_count, State().change_counter);
 }
 
 void TABSDiskTableData::WriteState(int32_t session) {
+  if (record_manager_) {
+    MutableState().record_count = record_manager_->RecordCount();
+    MutableState().change_counter = record_manager_->ChangeCounter();
+  }
   files_.WriteState(session, State(), Metadata().Fields().Count());
 }
 
 void TABSDiskTableData::RollbackHook(int32_t session) {
   // The system session holds no connection slot (and locks nothing).
   if (session < 0) {
-    ReadState(session);
+    TABSTableData::RollbackHook(session);
     return;
   }
   const TABSTableReadLock read(*this, session, native::kTableLockedCount);
-  ReadState(session);
+  TABSTableData::RollbackHook(session);
 }
 
 bool TABSDiskTableData::LockTable(int32_t session, TABSLockType type, TABSLockWait wait) {
@@ -116,37 +136,32 @@ bool TABSDiskTableData::UnlockRecord(int32_t session, const TABSRecordId& id) {
   return disk_.UnlockRecord(*this, session, id);
 }
 
-void TABSDiskTableData::RemoveListedPages(int32_t session, TABSPageIndexKind kind, int32_t root) {
-  TABSPageManager& pages = disk_.DiskPageManager();
-  for (const int32_t page : table_trees::ListedPages(pages, session, kind, root, records_per_page_)) {
-    pages.RemovePage(session, page);
-  }
-  table_trees::EmptyPageIndex(pages, session, kind, root, records_per_page_);
+bool TABSDiskTableData::HoldsRecordLock(int32_t session, const TABSRecordId& id) {
+  return disk_.HoldsRecordLock(*this, session, id);
 }
 
-void TABSDiskTableData::DeleteAllRecords(int32_t session) {
-  RemoveListedPages(session, TABSPageIndexKind::kRecordPages, record_index_.root);
+bool TABSDiskTableData::Shared() const { return disk_.MultiUser(); }
+
+void TABSDiskTableData::PagesRolledBack(int32_t session) {
+  if (record_manager_) record_manager_->InvalidateCaches();
+  TABSTableData::PagesRolledBack(session);
 }
+
+TABSPageManager* TABSDiskTableData::TemporaryIndexPages() {
+  if (!temporary_index_pages_) temporary_index_pages_ = std::make_unique<TABSMemoryPageManager>();
+  return temporary_index_pages_.get();
+}
+
+void TABSDiskTableData::DeleteAllRecords(int32_t session) { record_manager_->Empty(session); }
 
 void TABSDiskTableData::DeleteAllBlobs(int32_t session) {
-  if (blob_index_.root >= 0) RemoveListedPages(session, TABSPageIndexKind::kBlobPages, blob_index_.root);
-}
-
-void TABSDiskTableData::EmptyContent(int32_t session) {
-  TABSTableMetadata& metadata = Metadata();
+  if (blob_index_.root < 0) return;
   TABSPageManager& pages = disk_.DiskPageManager();
-  for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
-    const TABSIndexDef& index = *metadata.Indexes().Items(i);
-    if (!index.Temporary()) table_trees::EmptyIndex(pages, session, index, metadata.Fields());
+  for (const int32_t page : table_trees::ListedPages(pages, session, TABSPageIndexKind::kBlobPages,
+                                                     blob_index_.root, 0)) {
+    pages.RemovePage(session, page);
   }
-  DeleteAllBlobs(session);
-  DeleteAllRecords(session);
-  TABSTableState& state = MutableState();
-  state.ResetAutoInc(metadata.Fields());
-  // A version stamp: a value used before would make stale copies look current.
-  state.change_counter = static_cast<int32_t>(static_cast<uint32_t>(state.change_counter) + 1);
-  state.record_count = 0;
-  WriteState(session);
+  table_trees::EmptyPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
 }
 
 void TABSDiskTableData::DeleteStorage(int32_t session) {
@@ -161,8 +176,7 @@ void TABSDiskTableData::DeleteStorage(int32_t session) {
     table_trees::DropPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
   }
   DeleteAllRecords(session);
-  table_trees::DropPageIndex(pages, session, TABSPageIndexKind::kRecordPages, record_index_.root,
-                             records_per_page_);
+  record_manager_->DropIndex(session);
   files_.Delete(session);
 }
 

@@ -7,10 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/catalog/table_trees.h"
+#include "db/storage/pages/memory_page_manager.h"
+#include "db/storage/records/disk_record_manager.h"
 #include "db/tables/records/table_data.h"
 
 namespace kelvorin {
@@ -34,6 +37,12 @@ class TABSDiskTableData : public TABSTableData {
   int32_t BlobPageIndexRoot() const { return blob_index_.root; }
   int32_t RecordsPerPage() const { return records_per_page_; }
 
+  // The table's records, once it is created or loaded. The record manager
+  // keeps the record count and the change counter: the state block takes
+  // them when it is written and gives them back when it is read.
+  TABSBaseRecordManager* RecordManager() override { return record_manager_.get(); }
+  TABSDiskRecordManager& DiskRecordManager() { return *record_manager_; }
+
   // Creates the files and trees of a new table from the definitions (each
   // gets a fresh object number), in the session.
   void CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
@@ -41,38 +50,39 @@ class TABSDiskTableData : public TABSTableData {
   // Opens the table's files and reads its definitions and state in the page
   // session, under the read lock of the lock session (its connection slot).
   void Load(int32_t session, int32_t lock_session);
-  // Empties the indexes, deletes every BLOB and record and writes the state
-  // of an empty table (its change counter raised, never reset).
-  void EmptyContent(int32_t session);
   // Drops the indexes and both page-index trees and deletes the three files.
   void DeleteStorage(int32_t session);
 
   void ReadMetadata(int32_t session);
   void WriteMetadata(int32_t session);
-  void ReadState(int32_t session);
-  void WriteState(int32_t session);
+  void ReadState(int32_t session) override;
+  void WriteState(int32_t session) override;
 
-  // Rereads the state block: a rollback may have undone changes of it.
+  // Rereads the state under a read lock: another process may be writing.
   void RollbackHook(int32_t session) override;
 
   bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait) override;
   void UnlockTable(int32_t session, TABSLockType type) override;
   bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) override;
   bool UnlockRecord(int32_t session, const TABSRecordId& id) override;
+  bool HoldsRecordLock(int32_t session, const TABSRecordId& id) override;
 
  protected:
-  // Records and BLOBs. The records layer fills these with its record and
-  // BLOB managers (large BLOBs are reached only through the records that
-  // reference them); a table of this layer holds none, so they only give up
-  // what the page-index trees list.
+  // Forgets what the managers cache about the table's pages: a rollback may
+  // have undone changes of them.
+  void PagesRolledBack(int32_t session) override;
+  bool Shared() const override;
+  TABSPageManager* TemporaryIndexPages() override;
+
+  // Records and BLOBs, through their managers.
   void DeleteAllRecords(int32_t session) override;
   void DeleteAllBlobs(int32_t session) override;
 
  private:
   // Raises for an index whose key layout cannot be used.
   void CheckIndexLayouts() const;
-  // Gives up every data page a page-index tree lists and empties the tree.
-  void RemoveListedPages(int32_t session, TABSPageIndexKind kind, int32_t root);
+  // The managers of the table's records and BLOBs, for its definitions.
+  void CreateManagers();
 
   TABSDiskDatabaseData& disk_;
   int32_t object_id_;
@@ -82,6 +92,8 @@ class TABSDiskTableData : public TABSTableData {
   int32_t records_per_page_ = 0;
   bool exclusive_ = false;
   bool locks_attached_ = false;
+  std::unique_ptr<TABSDiskRecordManager> record_manager_;
+  std::unique_ptr<TABSMemoryPageManager> temporary_index_pages_;
 };
 
 }  // namespace kelvorin

@@ -13,12 +13,6 @@ constexpr int kMetadataCompressionLevel = 1;
 
 }  // namespace
 
-int32_t RecordsPerPage(int32_t page_data_size, int32_t stored_record_size) {
-  // trunc((D - 1) / (R + 1/8)) in integers.
-  if (stored_record_size <= 0 || page_data_size <= 1) return 0;
-  return static_cast<int32_t>(8 * (int64_t{page_data_size} - 1) / (8 * int64_t{stored_record_size} + 1));
-}
-
 bool HasBlobFields(const TABSFieldDefs& fields) {
   for (int32_t i = 0; i < fields.Count(); ++i) {
     if (IsBlobStorage(fields.Items(i)->StorageType())) return true;

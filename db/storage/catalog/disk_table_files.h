@@ -16,6 +16,7 @@
 #include "db/storage/catalog/direct_file.h"
 #include "db/storage/catalog/table_list_file.h"
 #include "db/storage/catalog/transacted_file.h"
+#include "db/storage/records/small_record_page.h"
 #include "db/tables/metadata/table_metadata.h"
 #include "db/tables/records/table_state.h"
 
@@ -29,9 +30,6 @@ class TABSPageIndexRootSection : public TABSMetadataSection {
   void LoadFromStream(TABSMetadataReader& reader) override { root = reader.I32(); }
 };
 
-// Records of the stored size that fit one record page, each taking its bytes
-// and one bit of the slot bitmap; 0 when none fits.
-int32_t RecordsPerPage(int32_t page_data_size, int32_t stored_record_size);
 // Whether any field keeps its values as BLOBs (BLOB, MEMO, WIDEMEMO storage).
 bool HasBlobFields(const TABSFieldDefs& fields);
 

@@ -6,12 +6,12 @@
 
 namespace kelvorin::native {
 
-// Codes of this catalogue: 10760..10769.
+// Codes of this catalogue: 10780..10789.
 
 // A table's locks file whose size is not 12 bytes per connection.
-inline constexpr TABSNativeError kInvalidLocksFileSize{10760, kTextInvalidDatabaseFormat};
+inline constexpr TABSNativeError kInvalidLocksFileSize{10780, kTextInvalidDatabaseFormat};
 // A record lock asked for by a slot beyond the connections of the file.
-inline constexpr TABSNativeError kCannotLockRecordSlot{10761, kTextCannotLockRecord};
+inline constexpr TABSNativeError kCannotLockRecordSlot{10781, kTextCannotLockRecord};
 
 // The read operations of a table whose read lock timed out.
 inline constexpr TABSNativeError kTableLockedFetch = kTableLocked20214;

@@ -422,6 +422,12 @@ bool TABSDatabaseTableLockManager::Holds(int32_t slot, TABSLockType type, int32_
   return FindEntry(slot, type, table) != nullptr;
 }
 
+bool TABSDatabaseTableLockManager::HoldsRecord(int32_t slot, int32_t table, const TABSRecordId& id) {
+  const Lock lock(mutex_);
+  const TABSTableLockEntry* entry = FindEntry(slot, TABSLockType::kRecord, table);
+  return entry != nullptr && entry->record == id;
+}
+
 std::vector<TABSTableLockEntry> TABSDatabaseTableLockManager::Entries(int32_t slot) {
   const Lock lock(mutex_);
   const TABSTableLockList* list = FindList(slot);

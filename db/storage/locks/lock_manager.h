@@ -85,6 +85,7 @@ class TABSDatabaseTableLockManager {
 
   // Inspection.
   bool Holds(int32_t slot, TABSLockType type, int32_t table);
+  bool HoldsRecord(int32_t slot, int32_t table, const TABSRecordId& id);
   // A copy of the slot's entries (none when it holds nothing).
   std::vector<TABSTableLockEntry> Entries(int32_t slot);
   // Slots with a lock list, and tables with a bound locks file.

@@ -74,6 +74,7 @@ inline constexpr int32_t kListNotFound = 20166;
 inline constexpr int32_t kPageNotFound = 20167;
 inline constexpr int32_t kInvalidSession = 20186;
 inline constexpr int32_t kInvalidPageOwner = 10700;
+inline constexpr int32_t kStatementActive = 10760;
 
 // Free-space map.
 inline constexpr int32_t kWrongEamType = 30423;

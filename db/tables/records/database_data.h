@@ -51,19 +51,17 @@ class TABSDatabaseData {
   TABSTableData* FindTableObject(std::string_view table_name);
   TABSTableData* GetTableObject(TABSCursor& cursor);
   virtual int32_t NextObjectNumber() = 0;
+  // Explicit transactions, per session number: sessions that share a number
+  // (single-user mode) share the transaction. A commit or rollback that
+  // succeeds ends it; a failed one keeps it open.
+  void StartTransaction(int32_t session);
+  bool InTransaction(int32_t session) const;
   virtual void CommitTransaction(int32_t session, bool flush);
   // Rolls the session's pages back, then lets every open table reread what
   // it caches about them.
   virtual void RollbackTransaction(int32_t session);
 
   bool TableExists(std::string_view table_name);
-
-  // Explicit transactions, by page session: the single-user sessions of a
-  // process share one page session, so whether a change commits at once is
-  // asked of the database, never of a session object. A commit or rollback
-  // of the session ends its transaction.
-  void StartTransaction(int32_t session);
-  bool InTransaction(int32_t session) const;
 
  protected:
   void SetPageManager(TABSPageManager* manager) { page_manager_ = manager; }

@@ -2,24 +2,149 @@
 
 #include <algorithm>
 
+#include "db/storage/errors/abs_exception.h"
+#include "db/storage/records/base_record_manager.h"
+#include "db/tables/records/database_data.h"
+#include "db/tables/records/table_data_errors.h"
+
 namespace kelvorin {
 
+TABSTableData::TABSTableData(TABSDatabaseData& database, std::string name, TABSPageManager* page_manager)
+    : database_(&database), name_(std::move(name)), page_manager_(page_manager) {}
+
+TABSTableData::~TABSTableData() = default;
+
 void TABSTableData::AddCursor(TABSCursor& cursor) {
+  std::lock_guard lock(critical_section_);
   cursors_.push_back(&cursor);
   cursor.SetTable(this);
 }
 
 void TABSTableData::RemoveCursor(TABSCursor& cursor) {
+  std::lock_guard lock(critical_section_);
   cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), &cursor), cursors_.end());
   if (cursor.Table() == this) cursor.SetTable(nullptr);
+  if (cursors_.empty()) DropTemporaryIndexes();
 }
 
-void TABSTableData::RollbackHook(int32_t) {}
+void TABSTableData::InitManagers() {
+  TABSBaseRecordManager* records = RecordManager();
+  field_manager_ = std::make_unique<TABSBaseFieldManager>(metadata_.Fields(), state_.autoinc_values);
+  index_manager_ = std::make_unique<TABSBaseIndexManager>(*page_manager_, metadata_.Indexes(), metadata_.Fields(),
+                                                          *records);
+  index_manager_->SetTemporaryPages(TemporaryIndexPages());
+  index_manager_->OpenIndexes();
+  constraint_manager_ = std::make_unique<TABSBaseConstraintManager>(
+      metadata_.Constraints(), metadata_.Fields(), field_manager_->RecordFields(), *index_manager_);
+}
+
+TABSBaseRecordManager& TABSTableData::Records() { return *RecordManager(); }
+
+void TABSTableData::InitRecord(TABSBaseSession& session, uint8_t* record, bool apply_defaults) {
+  std::lock_guard lock(critical_section_);
+  field_manager_->InitRecord(session, record, apply_defaults);
+}
+
+bool TABSTableData::ReadRecord(int32_t session, TABSRecordId id, uint8_t* record) {
+  std::lock_guard lock(critical_section_);
+  return Records().ReadRecord(session, id, record);
+}
+
+void TABSTableData::ForEachRecord(int32_t session, const std::function<void(TABSRecordId, const uint8_t*)>& visit) {
+  std::lock_guard lock(critical_section_);
+  TABSMemoryBlock record(RecordFields().MemorySize());
+  TABSNavigateRequest request;
+  request.direction = TABSNavigateDirection::kNext;
+  request.go_to_first = true;
+  request.record = record.bytes();
+  for (;;) {
+    Records().Navigate(session, request);
+    if (request.status != TABSNavigateStatus::kFound) return;
+    visit(request.record_id, record.bytes());
+  }
+}
+
+void TABSTableData::EmptyTable(int32_t session) {
+  std::lock_guard lock(critical_section_);
+  index_manager_->EmptyIndexes(session);
+  DeleteAllBlobs(session);
+  // Raises the change counter: a version stamp used before would make stale
+  // copies look current.
+  DeleteAllRecords(session);
+  state_.ResetAutoInc(metadata_.Fields());
+  SaveState(session);
+}
+
+void TABSTableData::SaveState(int32_t session) {
+  if (TABSBaseRecordManager* records = RecordManager()) {
+    state_.record_count = records->RecordCount();
+    state_.change_counter = records->ChangeCounter();
+  }
+  WriteState(session);
+}
+
+TABSIndexDef* TABSTableData::AddTemporaryIndex(int32_t session, const std::vector<std::string>& field_names,
+                                               const std::vector<std::string>& directions,
+                                               const std::vector<std::string>& case_options) {
+  std::lock_guard lock(critical_section_);
+  if (index_manager_->TemporaryPages() == nullptr) throw EABSException(native::kNoTemporaryIndexPages, {name_});
+  TABSIndexDef* definition = metadata_.AddTemporaryIndex(
+      field_names, directions, case_options, session, state_.change_counter,
+      [this] { return database_->NextObjectNumber(); });
+  try {
+    index_manager_->OpenIndexes();
+    definition->SetRootPage(-1);
+    RefreshTemporaryIndex(session, *definition);
+  } catch (...) {
+    metadata_.DropIndex(definition->ObjectId());
+    index_manager_->OpenIndexes();
+    throw;
+  }
+  return definition;
+}
+
+void TABSTableData::RefreshTemporaryIndex(int32_t session, TABSIndexDef& definition) {
+  std::lock_guard lock(critical_section_);
+  const int32_t position = metadata_.Indexes().IndexOfNumber(definition.ObjectId());
+  if (position < 0 || !definition.Temporary() || index_manager_->IsCurrent(position, state_.change_counter)) return;
+  index_manager_->BuildIndex(
+      session, position, [&](const auto& visit) { ForEachRecord(session, visit); }, state_.change_counter);
+}
+
+void TABSTableData::DropTemporaryIndexes() {
+  if (index_manager_ != nullptr) {
+    for (int32_t i = 0; i < index_manager_->Count(); ++i) {
+      if (index_manager_->Definition(i).Temporary()) index_manager_->DropTemporaryTree(i);
+    }
+  }
+  metadata_.DropTemporaryIndexes();
+  if (index_manager_ != nullptr) index_manager_->OpenIndexes();
+}
+
+void TABSTableData::RollbackHook(int32_t session) {
+  std::lock_guard lock(critical_section_);
+  PagesRolledBack(session);
+  ReadState(session);
+}
+
+void TABSTableData::PagesRolledBack(int32_t) {
+  if (index_manager_ != nullptr) index_manager_->InvalidateTemporaryIndexes();
+}
+
+void TABSTableData::ReadState(int32_t) {}
+void TABSTableData::WriteState(int32_t) {}
+void TABSTableData::DeleteAllRecords(int32_t session) {
+  if (TABSBaseRecordManager* records = RecordManager()) records->Empty(session);
+}
+void TABSTableData::DeleteAllBlobs(int32_t) {}
 bool TABSTableData::LockTable(int32_t, TABSLockType, TABSLockWait) { return true; }
 void TABSTableData::UnlockTable(int32_t, TABSLockType) {}
 bool TABSTableData::LockRecord(int32_t, const TABSRecordId&, TABSLockWait) { return true; }
 bool TABSTableData::UnlockRecord(int32_t, const TABSRecordId&) { return true; }
-void TABSTableData::DeleteAllRecords(int32_t) {}
-void TABSTableData::DeleteAllBlobs(int32_t) {}
+bool TABSTableData::HoldsRecordLock(int32_t, const TABSRecordId&) { return false; }
+bool TABSTableData::BlobWritten(const uint8_t*, int32_t) const { return false; }
+void TABSTableData::StoreBlobs(int32_t, uint8_t*) {}
+void TABSTableData::BlobsPosted(uint8_t*) noexcept {}
+void TABSTableData::DeleteBlob(int32_t, const uint8_t*) {}
 
 }  // namespace kelvorin

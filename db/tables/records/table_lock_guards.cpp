@@ -37,7 +37,10 @@ void TABSTableLockHold::Release() {
 
 TABSRecordLockHold::TABSRecordLockHold(TABSTableData& table, int32_t session, const TABSRecordId& id,
                                        TABSLockWait wait)
-    : table_(table), session_(session), id_(id), granted_(table.LockRecord(session, id, wait)) {}
+    : table_(table), session_(session), id_(id), granted_(table.HoldsRecordLock(session, id)) {
+  if (granted_) return;
+  granted_ = owned_ = table.LockRecord(session, id, wait);
+}
 
 TABSRecordLockHold::~TABSRecordLockHold() {
   try {
@@ -47,9 +50,9 @@ TABSRecordLockHold::~TABSRecordLockHold() {
 }
 
 void TABSRecordLockHold::Release() {
-  if (!granted_) return;
-  granted_ = false;
-  table_.UnlockRecord(session_, id_);
+  const bool owned = owned_;
+  granted_ = owned_ = false;
+  if (owned) table_.UnlockRecord(session_, id_);
 }
 
 }  // namespace kelvorin

@@ -37,6 +37,8 @@ class TABSTableLockHold {
   bool Granted() const { return granted_; }
   // Releases now, raising what the release raises; later releases do nothing.
   void Release();
+  // Leaves the lock held (a transaction's, released when it ends).
+  void Keep() { granted_ = false; }
 
  private:
   TABSTableData& table_;
@@ -45,6 +47,8 @@ class TABSTableLockHold {
   bool granted_;
 };
 
+// A record lock that the session holds already (its edit took it) is
+// granted without a request of its own, and left to its owner.
 class TABSRecordLockHold {
  public:
   TABSRecordLockHold(TABSTableData& table, int32_t session, const TABSRecordId& id, TABSLockWait wait);
@@ -60,6 +64,7 @@ class TABSRecordLockHold {
   int32_t session_;
   TABSRecordId id_;
   bool granted_;
+  bool owned_ = false;
 };
 
 }  // namespace kelvorin

@@ -281,7 +281,7 @@ TEST_F(LockTest, FailuresOnTheLockPathsLeaveEverythingFree) {
       {"a slot beyond the connections (table)", -1, [&] { return locks.LockTable(3, T::kRead, kOnce, table); },
        20200},
       {"a slot beyond the connections (record)", -1, [&] { return locks.LockRecord(-1, table, kOnce, kRecord); },
-       10761},
+       10781},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -268,6 +268,97 @@ TEST_F(PageManagerTest, CommitReplacesAnOlderCachedCopy) {
   EXPECT_EQ(Read(no, 2), 8);
 }
 
+// A failed statement inside a transaction undoes only itself: pages the
+// transaction had changed get their images back, pages first changed or
+// added by the statement go, and its removals are forgotten.
+TEST_F(PageManagerTest, StatementRollbackUndoesOnlyTheStatement) {
+  const int32_t a = Committed(1), b = Committed(2), c = Committed(3), d = Committed(4);
+  Modify(1, a, 10);
+  TABSPage* page = m_.AddPage(1, ptTableRecord);
+  const int32_t x = page->PageNo();
+  std::memset(page->Data(), 11, page->DataSize());
+  m_.PutPage(page);
+  m_.RemovePage(1, c);
+
+  m_.BeginStatement(1);
+  EXPECT_TRUE(m_.InStatement(1));
+  Modify(1, a, 20);
+  Modify(1, a, 21);  // the image is the one from before the statement
+  Modify(1, b, 22);
+  Modify(1, x, 23);
+  page = m_.AddPage(1, ptTableRecord);
+  const int32_t y = page->PageNo();
+  m_.PutPage(page);
+  m_.RemovePage(1, d);
+  m_.RollbackStatement(1);
+  EXPECT_FALSE(m_.InStatement(1));
+
+  EXPECT_EQ(Read(a, 1), 10);
+  EXPECT_EQ(Read(b, 1), 2);
+  EXPECT_EQ(Read(x, 1), 11);
+  EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(y));
+  m_.CommitSession(1);
+  EXPECT_EQ(Read(a), 10);
+  EXPECT_EQ(Read(b), 2);
+  EXPECT_EQ(Read(x), 11);
+  EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(c));
+  EXPECT_EQ(Read(d), 4);
+  m_.Close();
+  ExpectClean(Path());
+}
+
+TEST_F(PageManagerTest, ReleasedStatementKeepsItsChanges) {
+  const int32_t a = Committed(1);
+  m_.BeginStatement(1);
+  EXPECT_EQ(ErrorOf([&] { m_.BeginStatement(1); }),
+            "A statement of session 1 is already active - Native error: 10760");
+  Modify(1, a, 5);
+  m_.ReleaseStatement(1);
+  m_.RollbackStatement(1);  // nothing left to undo
+  m_.BeginStatement(1);
+  Modify(1, a, 6);
+  m_.CommitSession(1);  // ends the statement too
+  EXPECT_FALSE(m_.InStatement(1));
+  EXPECT_EQ(Read(a), 6);
+  m_.BeginStatement(1);
+  TABSPage* held = m_.GetPage(1, a, kAnyPageType);
+  EXPECT_EQ(ErrorOf([&] { m_.RollbackStatement(1); }), "Cannot remove used page - Native error: 20088");
+  m_.PutPage(held);
+  m_.RollbackStatement(1);
+}
+
+// Page numbers the statement added and that cannot be given back at once
+// are given back by whichever ends the transaction.
+TEST_F(PageManagerTest, StatementPagesThatCannotBeFreedAreOwedToTheTransaction) {
+  for (const bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    const int32_t a = Committed(1);
+    Modify(1, a, 9);
+    m_.BeginStatement(1);
+    std::vector<int32_t> added;
+    for (int i = 0; i < 3; ++i) {
+      TABSPage* page = m_.AddPage(1, ptTableRecord);
+      added.push_back(page->PageNo());
+      m_.PutPage(page);
+    }
+    {
+      testing::WriteFaults writes(Path());
+      writes.fail_at = 1;
+      writes.keep_failing = true;
+      m_.RollbackStatement(1);
+    }
+    if (commit) {
+      m_.CommitSession(1);
+    } else {
+      m_.RollbackSession(1);
+    }
+    for (const int32_t no : added) EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(no)) << no;
+    EXPECT_EQ(Read(a), commit ? 9 : 1);
+  }
+  m_.Close();
+  ExpectClean(Path());
+}
+
 // Random operations over several sessions against a model of what each
 // session and the file must hold.
 TEST_F(PageManagerTest, RandomOperationsMatchTheModel) {

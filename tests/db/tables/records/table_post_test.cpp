@@ -1,0 +1,265 @@
+// Inserting, updating and deleting records of a disk table through the
+// table object: auto-increment values, constraints, the refusals of a post,
+// indexes kept in step, and posts that fail part-way undone whole, inside
+// and outside explicit transactions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "tests/db/storage/write_faults.h"
+#include "tests/db/tables/records/table_test_util.h"
+
+namespace kelvorin {
+namespace {
+
+using testing::Field;
+using testing::MemoryRecord;
+using testing::NewRecord;
+using testing::Scan;
+using testing::SetInt;
+using testing::SetNull;
+using testing::SetText;
+using testing::Text;
+using C = TABSColumnType;
+
+class TablePostTest : public testing::CatalogTest {
+ protected:
+  void SetUp() override {
+    CatalogTest::SetUp();
+    CreateAndOpen();
+  }
+  void TearDown() override {
+    MemoryManager().SetMemoryLimit(0);
+    CloseCursor();
+    CatalogTest::TearDown();
+  }
+
+  TABSDiskTableData& OpenTable(const std::string& name) {
+    CloseCursor();
+    cursor_ = std::make_unique<TABSCursor>(*session_, name);
+    table_ = db_->OpenTable(*cursor_);
+    return *table_;
+  }
+  void CloseCursor() {
+    if (cursor_ && table_) db_->CloseTable(*cursor_);
+    cursor_.reset();
+    table_ = nullptr;
+  }
+  void Reopen(const std::string& name) {
+    CloseCursor();
+    Open();
+    OpenTable(name);
+  }
+
+  // The players table: Jmeno STRING(20) required and unique, Rating INTEGER
+  // between 1 and 3000, id AUTOINC primary key.
+  void CreatePlayers() {
+    TABSDatasetFieldDef name = Field("Jmeno", C::String, 20);
+    name.required = true;
+    TABSDatasetFieldDef rating = Field("Rating", C::Integer);
+    rating.minimum.SetInteger(1);
+    rating.maximum.SetInteger(3000);
+    auto defs = Definitions({name, rating, Field("id", C::AutoInc)});
+    AddIndex(*defs, "I_id", {"id"}, true, true);
+    AddIndex(*defs, "I_Jmeno", {"Jmeno"}, true, false);
+    AddIndex(*defs, "I_Rating", {"Rating"}, false, false);
+    defs->DeriveIndexConstraints();
+    db_->CreateTable("hraci", defs->Fields(), defs->Indexes(), defs->Constraints());
+  }
+  static void AddIndex(TABSTableMetadata& defs, const std::string& name, const std::vector<std::string>& columns,
+                       bool unique, bool primary) {
+    auto index = std::make_unique<TABSIndexDef>();
+    index->SetName(name);
+    index->SetColumns(columns, std::vector<std::string>(columns.size()), std::vector<std::string>(columns.size()));
+    index->SetUnique(unique);
+    index->SetPrimary(primary);
+    defs.Indexes().Add(std::move(index));
+  }
+
+  MemoryRecord Player(const std::string& name, int rating) {
+    MemoryRecord record = NewRecord(*table_, *session_);
+    if (!name.empty()) SetText(*table_, record, "Jmeno", name);
+    if (rating != 0) SetInt(*table_, record, "Rating", rating);
+    return record;
+  }
+  TABSPostResult Insert(MemoryRecord& record) { return table_->InsertRecord(*session_, record.data()); }
+
+  // The table as "name:rating:id" in storage order.
+  std::vector<std::string> Contents() {
+    std::vector<std::string> rows;
+    for (const auto& stored : Scan(*table_)) {
+      rows.push_back(Text(*table_, stored.record, "Jmeno") + ":" + Text(*table_, stored.record, "Rating") + ":" +
+                     Text(*table_, stored.record, "id"));
+    }
+    return rows;
+  }
+
+  // Every index lists every record once, in key order.
+  void ExpectIndexesMatchTheRecords() {
+    const std::vector<testing::StoredRecord> records = Scan(*table_);
+    std::set<TABSRecordId> ids;
+    for (const auto& r : records) ids.insert(r.id);
+    TABSBaseIndexManager& indexes = table_->IndexManager();
+    for (int32_t i = 0; i < indexes.Count(); ++i) {
+      SCOPED_TRACE(indexes.Definition(i).Name());
+      std::set<TABSRecordId> listed;
+      MemoryRecord previous, current(static_cast<size_t>(table_->RecordFields().MemorySize()));
+      TABSIndexRecordRequest request;
+      request.mode = TABSGetRecordMode::kFirst;
+      request.destination = current.data();
+      for (indexes.Index(i).GetRecord(0, request, nullptr); request.result == TABSGetRecordResult::kFound;
+           indexes.Index(i).GetRecord(0, request, nullptr)) {
+        EXPECT_TRUE(listed.insert(request.found_id).second);
+        if (!previous.empty()) {
+          EXPECT_LE(indexes.Index(i).CompareRecords(previous.data(), current.data(),
+                                                    indexes.Index(i).KeyLayout().ColumnCount()),
+                    0);
+        }
+        previous = current;
+        request.mode = TABSGetRecordMode::kNext;
+        request.current_id = request.found_id;
+        request.current_record = previous.data();
+      }
+      EXPECT_EQ(listed, ids);
+    }
+    EXPECT_EQ(table_->RecordCount(), static_cast<int64_t>(records.size()));
+  }
+
+  std::unique_ptr<TABSCursor> cursor_;
+  TABSDiskTableData* table_ = nullptr;
+};
+
+TEST_F(TablePostTest, PlayersGetTheirIdsAndKeepThemAcrossReopening) {
+  CreatePlayers();
+  OpenTable("hraci");
+  for (const char* name : {"Novak", "Svoboda", "Dvorak"}) {
+    MemoryRecord record = Player(name, 1500);
+    const TABSPostResult result = Insert(record);
+    ASSERT_TRUE(result.Succeeded()) << result.message;
+  }
+  EXPECT_EQ(Contents(), (std::vector<std::string>{"Novak:1500:1", "Svoboda:1500:2", "Dvorak:1500:3"}));
+  ExpectIndexesMatchTheRecords();
+  Reopen("hraci");
+  MemoryRecord record = Player("Cerny", 1400);
+  ASSERT_TRUE(Insert(record).Succeeded());
+  EXPECT_EQ(Text(*table_, record, "id"), "4") << "the caller's record shows the value";
+  EXPECT_EQ(table_->RecordCount(), 4);
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();
+}
+
+TEST_F(TablePostTest, ViolationsAreRefusedBeforeAnythingChanges) {
+  CreatePlayers();
+  OpenTable("hraci");
+  MemoryRecord first = Player("Novak", 1500);
+  ASSERT_TRUE(Insert(first).Succeeded());
+  struct Case {
+    const char* name;
+    int rating;
+    int64_t id;  // 0: generated
+    std::string message;
+  } cases[] = {
+      {"", 1500, 0,
+       "Constraint '$C_NotNull$hraci$Jmeno' violated. Value in field 'Jmeno' cannot be null - Native error: 30026"},
+      {"Svoboda", -3, 0,
+       "Constraint '$C_Check$hraci$Rating' violated. Value in field 'Rating' cannot be lower then '1' - Native "
+       "error: 30029"},
+      {"Svoboda", 3001, 0,
+       "Constraint '$C_Check$hraci$Rating' violated. Value in field 'Rating' cannot be greater then '3000' - "
+       "Native error: 30030"},
+      {"Novak", 1500, 0, "Constraint unique 'C_Unique$Jmeno' violated. Duplicate found. - Native error: 30320"},
+      {"Svoboda", 1500, 1, "Primary Key constraint 'C_PK$id' violated. Duplicate found. - Native error: 30319"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    MemoryRecord record = Player(c.name, c.rating);
+    if (c.id != 0) SetInt(*table_, record, "id", c.id);
+    const MemoryRecord before = record;
+    const TABSPostResult result = Insert(record);
+    EXPECT_EQ(result.code, TABSPostCode::kConstraintViolated);
+    EXPECT_EQ(result.message, c.message);
+    EXPECT_EQ(record, before) << "the generated id is taken back";
+  }
+  EXPECT_EQ(Contents(), (std::vector<std::string>{"Novak:1500:1"}));
+  MemoryRecord next = Player("Svoboda", 1500);
+  ASSERT_TRUE(Insert(next).Succeeded());
+  EXPECT_EQ(Text(*table_, next, "id"), "2") << "a refused post takes no value";
+  ExpectIndexesMatchTheRecords();
+}
+
+TEST_F(TablePostTest, UpdatesAndDeletesOfRecordsThatChangedAreRefused) {
+  CreatePlayers();
+  OpenTable("hraci");
+  MemoryRecord a = Player("Novak", 1500), b = Player("Svoboda", 1600);
+  const TABSRecordId id_a = Insert(a).id, id_b = Insert(b).id;
+  // Another cursor changes b after this one read it.
+  MemoryRecord b_edit = b;
+  SetInt(*table_, b_edit, "Rating", 1700);
+  MemoryRecord other = b;
+  SetInt(*table_, other, "Rating", 1650);
+  ASSERT_TRUE(table_->UpdateRecord(*session_, id_b, other.data(), b.data()).Succeeded());
+  EXPECT_EQ(table_->UpdateRecord(*session_, id_b, b_edit.data(), b.data()).code, TABSPostCode::kUpdateModified);
+  EXPECT_EQ(table_->DeleteRecord(*session_, id_b, b.data()).code, TABSPostCode::kDeleteModified);
+  // A duplicate key on update is refused too; the record itself is no duplicate.
+  MemoryRecord a_edit = a;
+  SetText(*table_, a_edit, "Jmeno", "Svoboda");
+  EXPECT_EQ(table_->UpdateRecord(*session_, id_a, a_edit.data(), a.data()).code, TABSPostCode::kConstraintViolated);
+  SetText(*table_, a_edit, "Jmeno", "Novak");
+  SetInt(*table_, a_edit, "Rating", 1800);
+  ASSERT_TRUE(table_->UpdateRecord(*session_, id_a, a_edit.data(), a.data()).Succeeded());
+  ASSERT_TRUE(table_->DeleteRecord(*session_, id_a, a_edit.data()).Succeeded());
+  EXPECT_EQ(table_->UpdateRecord(*session_, id_a, a_edit.data(), a_edit.data()).code, TABSPostCode::kUpdateDeleted);
+  EXPECT_EQ(table_->DeleteRecord(*session_, id_a, a_edit.data()).code, TABSPostCode::kDeleteDeleted);
+  EXPECT_EQ(Contents(), (std::vector<std::string>{"Svoboda:1650:2"}));
+  ExpectIndexesMatchTheRecords();
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();
+}
+
+// A post that fails part-way, at any allocation, leaves the table, its
+// indexes, its state and the caller's record as they were; inside a
+// transaction the transaction's earlier posts stay.
+TEST_F(TablePostTest, FailedPostsUndoOnlyThemselves) {
+  CreatePlayers();
+  for (const bool transaction : {false, true}) {
+    SCOPED_TRACE(transaction ? "in a transaction" : "autocommitted");
+    OpenTable("hraci");
+    table_->EmptyTable(0);
+    db_->CommitTransaction(0, false);
+    if (transaction) db_->StartTransaction(0);
+    std::vector<std::string> expected;
+    int failures = 0;
+    for (int i = 0; i < 60; ++i) {
+      MemoryRecord record = Player("Hrac " + std::to_string(i), 1000 + i);
+      for (int64_t slack = 0;; slack += 97) {
+        const MemoryRecord before = record;
+        MemoryManager().SetMemoryLimit(MemoryManager().AllocatedBytes() + slack);
+        TABSPostResult result;
+        bool raised = false;
+        try {
+          result = Insert(record);
+        } catch (const EABSException&) {
+          raised = true;
+        }
+        MemoryManager().SetMemoryLimit(0);
+        if (!raised && result.Succeeded()) break;
+        ++failures;
+        ASSERT_EQ(record, before);
+        ASSERT_EQ(Contents(), expected) << "slack " << slack;
+      }
+      expected.push_back("Hrac " + std::to_string(i) + ":" + std::to_string(1000 + i) + ":" + std::to_string(i + 1));
+    }
+    EXPECT_GT(failures, 60);
+    EXPECT_EQ(Contents(), expected);
+    ExpectIndexesMatchTheRecords();
+    if (transaction) db_->CommitTransaction(0, false);
+    CloseCursor();
+    Close();
+    ExpectCatalogueClean(Path());
+    Open();
+  }
+}
+
+}  // namespace
+}  // namespace kelvorin
