@@ -111,14 +111,20 @@ void TABSTableData::RefreshTemporaryIndex(int32_t session, TABSIndexDef& definit
       session, position, [&](const auto& visit) { ForEachRecord(session, visit); }, state_.change_counter);
 }
 
-void TABSTableData::DropTemporaryIndexes() {
-  if (index_manager_ != nullptr) {
-    for (int32_t i = 0; i < index_manager_->Count(); ++i) {
-      if (index_manager_->Definition(i).Temporary()) index_manager_->DropTemporaryTree(i);
-    }
+void TABSTableData::DropTemporaryIndexes() noexcept {
+  bool any = false;
+  for (int32_t i = 0; i < metadata_.Indexes().Count(); ++i) {
+    if (!metadata_.Indexes().Items(i)->Temporary()) continue;
+    any = true;
+    if (index_manager_ != nullptr) index_manager_->DropTemporaryTree(i);
   }
+  if (!any) return;
   metadata_.DropTemporaryIndexes();
-  if (index_manager_ != nullptr) index_manager_->OpenIndexes();
+  try {
+    if (index_manager_ != nullptr) index_manager_->OpenIndexes();
+  } catch (...) {
+    // The persistent indexes opened before; they open the same way again.
+  }
 }
 
 void TABSTableData::RollbackHook(int32_t session) {

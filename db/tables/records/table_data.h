@@ -109,7 +109,7 @@ class TABSTableData {
   // (they were rolled back, whole or a statement of them).
   virtual void PagesRolledBack(int32_t session);
   // Drops the temporary indexes (the last cursor closed the table).
-  void DropTemporaryIndexes();
+  void DropTemporaryIndexes() noexcept;
 
   // The state block of the storage: reread (it may have changed since) and
   // written after every change.
