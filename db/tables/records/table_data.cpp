@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db/storage/blobs/blob_manager.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/records/base_record_manager.h"
 #include "db/tables/records/database_data.h"
@@ -30,6 +31,7 @@ void TABSTableData::RemoveCursor(TABSCursor& cursor) {
 void TABSTableData::InitManagers() {
   TABSBaseRecordManager* records = RecordManager();
   field_manager_ = std::make_unique<TABSBaseFieldManager>(metadata_.Fields(), state_.autoinc_values);
+  field_manager_->SetBlobManager(BlobManager());
   index_manager_ = std::make_unique<TABSBaseIndexManager>(*page_manager_, metadata_.Indexes(), metadata_.Fields(),
                                                           *records);
   index_manager_->SetTemporaryPages(TemporaryIndexPages());
@@ -135,6 +137,7 @@ void TABSTableData::RollbackHook(int32_t session) {
 
 void TABSTableData::PagesRolledBack(int32_t) {
   if (index_manager_ != nullptr) index_manager_->InvalidateTemporaryIndexes();
+  if (TABSBlobManager* blobs = BlobManager()) blobs->InvalidateCaches();
 }
 
 void TABSTableData::ReadState(int32_t) {}
@@ -142,12 +145,10 @@ void TABSTableData::WriteState(int32_t) {}
 void TABSTableData::DeleteAllRecords(int32_t session) {
   if (TABSBaseRecordManager* records = RecordManager()) records->Empty(session);
 }
-void TABSTableData::DeleteAllBlobs(int32_t) {}
+void TABSTableData::DeleteAllBlobs(int32_t session) {
+  if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteAll(session);
+}
 bool TABSTableData::LockTableForWrite(int32_t) { return true; }
 bool TABSTableData::LockRecord(int32_t, TABSRecordId) { return true; }
-bool TABSTableData::BlobWritten(const uint8_t*, int32_t) const { return false; }
-void TABSTableData::StoreBlobs(int32_t, uint8_t*) {}
-void TABSTableData::BlobsPosted(uint8_t*) noexcept {}
-void TABSTableData::DeleteBlob(int32_t, const uint8_t*) {}
 
 }  // namespace kelvorin
