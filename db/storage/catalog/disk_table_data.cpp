@@ -76,11 +76,11 @@ void TABSDiskTableData::CreateManagers() {
   const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
   blob_manager_.reset();
   record_manager_ = std::make_unique<TABSDiskRecordManager>(pages, layout, object_id_, record_index_.root);
-  blob_manager_ = std::make_unique<TABSDiskBlobManager>(pages, *record_manager_, blob_index_.root);
   // Between processes a record page read from the index may have been freed
   // or reused since; files that keep page owners tell.
   record_manager_->SetAcceptanceCheck(disk_.MultiUser() &&
                                       pages.Header().version >= kFirstVersionWithPageOwners);
+  blob_manager_ = std::make_unique<TABSDiskBlobManager>(pages, *record_manager_, blob_index_.root);
 }
 
 void TABSDiskTableData::ReadMetadata(int32_t session) {

@@ -41,7 +41,9 @@ class TABSDiskTableData : public TABSTableData {
   // them when it is written and gives them back when it is read.
   TABSBaseRecordManager* RecordManager() override { return record_manager_.get(); }
   TABSDiskRecordManager& DiskRecordManager() { return *record_manager_; }
+  // The table's BLOB values (a table without BLOB fields has none to keep).
   TABSBlobManager* BlobManager() override { return blob_manager_.get(); }
+  TABSDiskBlobManager& DiskBlobManager() { return *blob_manager_; }
 
   // Creates the files and trees of a new table from the definitions (each
   // gets a fresh object number), in the session.
@@ -79,6 +81,7 @@ class TABSDiskTableData : public TABSTableData {
   int32_t records_per_page_ = 0;
   bool exclusive_ = false;
   std::unique_ptr<TABSDiskRecordManager> record_manager_;
+  // Refers to the record manager: declared after it, destroyed before it.
   std::unique_ptr<TABSDiskBlobManager> blob_manager_;
   std::unique_ptr<TABSMemoryPageManager> temporary_index_pages_;
 };
