@@ -239,9 +239,32 @@ class CatalogueChecker : private TABSCheckSink {
     });
     for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
       const TABSIndexDef& index = *metadata.Indexes().Items(i);
-      ReachTree(table + " index '" + index.Name() + "'",
-                table_trees::CheckIndex(pages_, kCheckSession, index, metadata.Fields(), records.get()), 0,
-                kAnyPageOwner);
+      const std::string what = table + " index '" + index.Name() + "'";
+      const table_trees::TABSTreeCheck check =
+          table_trees::CheckIndex(pages_, kCheckSession, index, metadata.Fields(), records.get());
+      ReachTree(what, check, 0, kAnyPageOwner);
+      // And every record is listed in every index.
+      if (records == nullptr || !check.problems.empty()) continue;
+      Try(index.RootPage(), what, [&] {
+        const auto walk = [&](const auto& visit) { WalkRecords(*records, *layout, visit); };
+        for (const std::string& problem :
+             table_trees::UnlistedRecords(pages_, kCheckSession, index, metadata.Fields(), *records, walk)) {
+          Corrupt(index.RootPage(), what + ": " + problem);
+        }
+      });
+    }
+  }
+
+  // Every record of the table in storage order, in its memory form.
+  void WalkRecords(TABSDiskRecordManager& records, const TABSRecordLayout& layout,
+                   const std::function<void(TABSRecordId, const uint8_t*)>& visit) {
+    TABSMemoryBlock record(layout.MemorySize());
+    TABSNavigateRequest request;
+    request.go_to_first = true;
+    request.record = record.bytes();
+    for (records.Navigate(kCheckSession, request); request.status == TABSNavigateStatus::kFound;
+         records.Navigate(kCheckSession, request)) {
+      visit(request.record_id, record.bytes());
     }
   }
 

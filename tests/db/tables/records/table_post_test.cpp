@@ -189,5 +189,43 @@ TEST_F(TablePostTest, FailedPostsUndoOnlyThemselves) {
   }
 }
 
+// The checker finds an index entry without its record and a record
+// without its index entry.
+TEST_F(TablePostTest, TheCheckerFindsIndexesOutOfStepWithTheRecords) {
+  CreatePlayers();
+  for (const bool drop_entry : {true, false}) {
+    SCOPED_TRACE(drop_entry ? "entry dropped" : "record dropped");
+    OpenTable("hraci");
+    table_->EmptyTable(0);
+    db_->CommitTransaction(0, false);
+    std::vector<TABSRecordId> ids;
+    std::vector<MemoryRecord> records;
+    for (const char* name : {"Novak", "Svoboda", "Dvorak"}) {
+      records.push_back(Player(name, 1500));
+      ids.push_back(Insert(records.back()).id);
+    }
+    records[1] = testing::Scan(*table_)[1].record;
+    if (drop_entry) {
+      TABSBTreeRecordIndex& index = table_->IndexManager().Index(1);
+      index.Delete(0, records[1].data(), ids[1]);
+    } else {
+      ASSERT_TRUE(table_->RecordManager()->Delete(0, ids[1]));
+      table_->WriteState(0);
+    }
+    db_->CommitTransaction(0, false);
+    CloseCursor();
+    Close();
+    const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+    EXPECT_TRUE(report.HasCorruption());
+    const std::string described = report.Describe();
+    if (drop_entry) {
+      EXPECT_NE(described.find("index 'I_Jmeno': the record at page"), std::string::npos) << described;
+    } else {
+      EXPECT_NE(described.find("index 'I_id'"), std::string::npos) << described;
+    }
+    Open();
+  }
+}
+
 }  // namespace
 }  // namespace kelvorin
