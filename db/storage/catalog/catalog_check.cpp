@@ -1,15 +1,19 @@
 #include "db/storage/catalog/catalog_check.h"
 
+#include <memory>
+#include <optional>
 #include <set>
 #include <unordered_set>
 
 #include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/locks/sessions_file.h"
 #include "db/storage/catalog/system_directory.h"
+#include "db/storage/catalog/table_content_check.h"
 #include "db/storage/catalog/table_list_file.h"
 #include "db/storage/catalog/table_trees.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/pages/page_hold.h"
+#include "db/storage/records/disk_record_manager.h"
 #include "db/tables/metadata/meta_object_def.h"
 
 namespace kelvorin {
@@ -18,7 +22,7 @@ namespace {
 // The pages are read in a session of their own that never changes anything.
 constexpr int32_t kCheckSession = 1;
 
-class CatalogueChecker {
+class CatalogueChecker : private TABSCheckSink {
  public:
   CatalogueChecker(std::string path, TABSPassword password, bool multi_user)
       : path_(std::move(path)), password_(std::move(password)), multi_user_(multi_user) {}
@@ -47,12 +51,15 @@ class CatalogueChecker {
   }
 
  private:
-  void Corrupt(int32_t page, std::string text) {
-    report_.problems.push_back({TABSIntegrityProblem::Kind::kCorruption, page, std::move(text)});
+  void Corrupt(int32_t page, const std::string& text) override {
+    report_.problems.push_back({TABSIntegrityProblem::Kind::kCorruption, page, text});
+  }
+  void Leak(int32_t page, const std::string& text) override {
+    report_.problems.push_back({TABSIntegrityProblem::Kind::kLeak, page, text});
   }
 
   // Marks a page as reached by `what`; false when it cannot be (reported).
-  bool Reach(int32_t page, const std::string& what) {
+  bool Reach(int32_t page, const std::string& what) override {
     if (page < 0 || page >= total_) {
       Corrupt(-1, what + " refers to page " + std::to_string(page) + " outside the file");
       return false;
@@ -195,43 +202,90 @@ class CatalogueChecker {
     TABSTableMetadata metadata;
     TABSPageIndexRootSection record_index, blob_index;
     metadata.SetTrailingSections(&record_index, &blob_index);
+    TABSTableState state;
+    std::optional<TABSRecordLayout> layout;
     if (!Try(entry.metadata_page, table, [&] {
           files.ReadMetadata(kCheckSession, metadata, entry.name, record_index, blob_index);
           files.OpenLocks(max_connections_);
-          files.ReadState(kCheckSession, metadata.Fields().Count());
+          state = files.ReadState(kCheckSession, metadata.Fields().Count());
+          layout.emplace(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
         })) {
       return;
     }
     const int32_t records_per_page = RecordsPerPage(pages_.DataSize(), metadata.StoredRecordSize());
-    ReachTree(table + " record-page index",
-              table_trees::CheckPageIndex(pages_, kCheckSession, TABSPageIndexKind::kRecordPages, record_index.root,
-                                          records_per_page),
-              ptTableRecord, entry.object_id);
+    const std::vector<TABSListedPage> record_pages =
+        ReachTree(table + " record-page index",
+                  table_trees::CheckPageIndex(pages_, kCheckSession, TABSPageIndexKind::kRecordPages,
+                                              record_index.root, records_per_page),
+                  ptTableRecord, entry.object_id);
+    std::vector<TABSListedPage> blob_pages;
     if (blob_index.root >= 0) {
-      // Large BLOBs are reached through the records that reference them.
-      ReachTree(table + " BLOB-page index",
-                table_trees::CheckPageIndex(pages_, kCheckSession, TABSPageIndexKind::kBlobPages, blob_index.root, 0),
-                ptTableBlob, kAnyPageOwner);
+      blob_pages = ReachTree(
+          table + " BLOB-page index",
+          table_trees::CheckPageIndex(pages_, kCheckSession, TABSPageIndexKind::kBlobPages, blob_index.root, 0),
+          ptTableBlob, entry.object_id);
     }
+    // Large BLOBs are reached through the records that name them.
+    TABSTableContentCheck content(pages_, kCheckSession, *layout, entry.object_id, total_, table, *this);
+    content.CheckRecordPages(record_pages, state.record_count);
+    content.CheckBlobPages(blob_pages);
+
+    // The indexes read their records: cut keys that tie are ordered on them,
+    // and each entry's record must hold its key.
+    std::unique_ptr<TABSDiskRecordManager> records;
+    Try(entry.metadata_page, table, [&] {
+      records = std::make_unique<TABSDiskRecordManager>(pages_, *layout, entry.object_id, record_index.root);
+      records->SetCounters(state.record_count, state.change_counter);
+    });
     for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
       const TABSIndexDef& index = *metadata.Indexes().Items(i);
-      ReachTree(table + " index '" + index.Name() + "'",
-                table_trees::CheckIndex(pages_, kCheckSession, index, metadata.Fields()), 0, kAnyPageOwner);
+      const std::string what = table + " index '" + index.Name() + "'";
+      const table_trees::TABSTreeCheck check =
+          table_trees::CheckIndex(pages_, kCheckSession, index, metadata.Fields(), records.get());
+      ReachTree(what, check, 0, kAnyPageOwner);
+      // And every record is listed in every index.
+      if (records == nullptr || !check.problems.empty()) continue;
+      Try(index.RootPage(), what, [&] {
+        const auto walk = [&](const auto& visit) { WalkRecords(*records, *layout, visit); };
+        for (const std::string& problem :
+             table_trees::UnlistedRecords(pages_, kCheckSession, index, metadata.Fields(), *records, walk)) {
+          Corrupt(index.RootPage(), what + ": " + problem);
+        }
+      });
+    }
+  }
+
+  // Every record of the table in storage order, in its memory form.
+  void WalkRecords(TABSDiskRecordManager& records, const TABSRecordLayout& layout,
+                   const std::function<void(TABSRecordId, const uint8_t*)>& visit) {
+    TABSMemoryBlock record(layout.MemorySize());
+    TABSNavigateRequest request;
+    request.go_to_first = true;
+    request.record = record.bytes();
+    for (records.Navigate(kCheckSession, request); request.status == TABSNavigateStatus::kFound;
+         records.Navigate(kCheckSession, request)) {
+      visit(request.record_id, record.bytes());
     }
   }
 
   // Reaches a tree's pages and the data pages it lists, which must carry the
   // listed type and, where the file keeps owners, the table's number.
-  void ReachTree(const std::string& what, const table_trees::TABSTreeCheck& check, uint16_t listed_type,
-                 int32_t owner) {
+  // Returns the listed pages that are sound.
+  std::vector<TABSListedPage> ReachTree(const std::string& what, const table_trees::TABSTreeCheck& check,
+                                        uint16_t listed_type, int32_t owner) {
     for (const std::string& problem : check.problems) Corrupt(-1, what + ": " + problem);
     for (const int32_t page : check.tree_pages) Reach(page, what);
-    for (const int32_t page : check.listed_pages) {
+    std::vector<TABSListedPage> sound;
+    for (size_t i = 0; i < check.listed_pages.size(); ++i) {
+      const int32_t page = check.listed_pages[i];
       if (!Reach(page, what + " (listed page)")) continue;
-      Try(page, what + " (listed page)", [&] {
-        TABSPageHold hold = TABSPageHold::Get(pages_, kCheckSession, page, listed_type, owner);
-      });
+      if (Try(page, what + " (listed page)", [&] {
+            TABSPageHold hold = TABSPageHold::Get(pages_, kCheckSession, page, listed_type, owner);
+          })) {
+        sound.push_back({page, check.listed_amounts[i]});
+      }
     }
+    return sound;
   }
 
   void ReportUnreached() {

@@ -46,9 +46,7 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
 
   files_.Create(session, disk_.MaxConnections());
   record_index_.root = TABSDiskRecordManager::CreateIndex(pages, session);
-  blob_index_.root = HasBlobFields(metadata.Fields())
-                         ? table_trees::CreatePageIndex(pages, session, TABSPageIndexKind::kBlobPages, 0)
-                         : -1;
+  blob_index_.root = HasBlobFields(metadata.Fields()) ? TABSDiskBlobManager::CreateIndex(pages, session) : -1;
   CreateManagers();
   MutableState() = {};
   MutableState().ResetAutoInc(metadata.Fields());
@@ -85,11 +83,13 @@ void TABSDiskTableData::CreateManagers() {
   TABSDiskPageManager& pages = disk_.DiskPageManager();
   const TABSTableMetadata& metadata = Metadata();
   const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
+  blob_manager_.reset();
   record_manager_ = std::make_unique<TABSDiskRecordManager>(pages, layout, object_id_, record_index_.root);
   // Between processes a record page read from the index may have been freed
   // or reused since; files that keep page owners tell.
   record_manager_->SetAcceptanceCheck(disk_.MultiUser() &&
                                       pages.Header().version >= kFirstVersionWithPageOwners);
+  blob_manager_ = std::make_unique<TABSDiskBlobManager>(pages, *record_manager_, blob_index_.root);
 }
 
 void TABSDiskTableData::ReadMetadata(int32_t session) {
@@ -152,18 +152,6 @@ TABSPageManager* TABSDiskTableData::TemporaryIndexPages() {
   return temporary_index_pages_.get();
 }
 
-void TABSDiskTableData::DeleteAllRecords(int32_t session) { record_manager_->Empty(session); }
-
-void TABSDiskTableData::DeleteAllBlobs(int32_t session) {
-  if (blob_index_.root < 0) return;
-  TABSPageManager& pages = disk_.DiskPageManager();
-  for (const int32_t page : table_trees::ListedPages(pages, session, TABSPageIndexKind::kBlobPages,
-                                                     blob_index_.root, 0)) {
-    pages.RemovePage(session, page);
-  }
-  table_trees::EmptyPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
-}
-
 void TABSDiskTableData::DeleteStorage(int32_t session) {
   TABSTableMetadata& metadata = Metadata();
   TABSPageManager& pages = disk_.DiskPageManager();
@@ -172,9 +160,7 @@ void TABSDiskTableData::DeleteStorage(int32_t session) {
     if (!index.Temporary()) table_trees::DropIndex(pages, session, index, metadata.Fields());
   }
   DeleteAllBlobs(session);
-  if (blob_index_.root >= 0) {
-    table_trees::DropPageIndex(pages, session, TABSPageIndexKind::kBlobPages, blob_index_.root, 0);
-  }
+  if (blob_index_.root >= 0) blob_manager_->DropIndex(session);
   DeleteAllRecords(session);
   record_manager_->DropIndex(session);
   files_.Delete(session);

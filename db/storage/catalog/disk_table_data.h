@@ -12,6 +12,7 @@
 
 #include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/catalog/table_trees.h"
+#include "db/storage/blobs/disk_blob_manager.h"
 #include "db/storage/pages/memory_page_manager.h"
 #include "db/storage/records/disk_record_manager.h"
 #include "db/tables/records/table_data.h"
@@ -42,6 +43,9 @@ class TABSDiskTableData : public TABSTableData {
   // them when it is written and gives them back when it is read.
   TABSBaseRecordManager* RecordManager() override { return record_manager_.get(); }
   TABSDiskRecordManager& DiskRecordManager() { return *record_manager_; }
+  // The table's BLOB values (a table without BLOB fields has none to keep).
+  TABSBlobManager* BlobManager() override { return blob_manager_.get(); }
+  TABSDiskBlobManager& DiskBlobManager() { return *blob_manager_; }
 
   // Creates the files and trees of a new table from the definitions (each
   // gets a fresh object number), in the session.
@@ -74,9 +78,6 @@ class TABSDiskTableData : public TABSTableData {
   bool Shared() const override;
   TABSPageManager* TemporaryIndexPages() override;
 
-  // Records and BLOBs, through their managers.
-  void DeleteAllRecords(int32_t session) override;
-  void DeleteAllBlobs(int32_t session) override;
 
  private:
   // Raises for an index whose key layout cannot be used.
@@ -93,6 +94,8 @@ class TABSDiskTableData : public TABSTableData {
   bool exclusive_ = false;
   bool locks_attached_ = false;
   std::unique_ptr<TABSDiskRecordManager> record_manager_;
+  // Refers to the record manager: declared after it, destroyed before it.
+  std::unique_ptr<TABSDiskBlobManager> blob_manager_;
   std::unique_ptr<TABSMemoryPageManager> temporary_index_pages_;
 };
 

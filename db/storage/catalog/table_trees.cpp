@@ -19,13 +19,12 @@ std::unique_ptr<TABSBTreePageIndex> PageIndex(TABSPageManager& manager, TABSPage
   return std::make_unique<TABSBTreeBlobPageIndex>(manager, root);
 }
 
-// An index's tree as the catalogue works on it: without records to read
-// (a table of this layer holds none; a check then leaves the order of cut
-// prefixes that tie to the records layer's verification).
+// An index's tree as the catalogue works on it; only a check reads records.
 class OpenIndex {
  public:
-  OpenIndex(TABSPageManager& manager, const TABSIndexDef& definition, const TABSFieldDefs& fields)
-      : index_(manager, fields, nullptr) {
+  OpenIndex(TABSPageManager& manager, const TABSIndexDef& definition, const TABSFieldDefs& fields,
+            TABSIndexRecordReader* reader = nullptr)
+      : index_(manager, fields, reader) {
     index_.Open(definition);
   }
   TABSBTreeRecordIndex* operator->() { return &index_; }
@@ -42,29 +41,6 @@ void Collect(const TABSBTreeCheckResult& result, TABSTreeCheck& check) {
 }
 
 }  // namespace
-
-int32_t CreatePageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind, int32_t) {
-  return TABSBTreePageIndex::Create(manager, session);
-}
-
-std::vector<int32_t> ListedPages(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                                 int32_t records_per_page) {
-  std::vector<int32_t> pages;
-  for (const TABSPageAmount& entry : PageIndex(manager, kind, root, records_per_page)->Entries(session)) {
-    pages.push_back(entry.page_no);
-  }
-  return pages;
-}
-
-void EmptyPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                    int32_t records_per_page) {
-  PageIndex(manager, kind, root, records_per_page)->Empty(session);
-}
-
-void DropPageIndex(TABSPageManager& manager, int32_t session, TABSPageIndexKind kind, int32_t root,
-                   int32_t records_per_page) {
-  PageIndex(manager, kind, root, records_per_page)->Drop(session);
-}
 
 void CheckIndexLayout(const TABSIndexDef& index, const TABSFieldDefs& fields, int32_t page_data_size) {
   TABSRecordKeyRef layout(index, fields, page_data_size);
@@ -91,7 +67,10 @@ TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPage
   Collect(index->Check(session), check);
   if (!check.problems.empty()) return check;
   try {
-    for (const TABSPageAmount& entry : index->Entries(session)) check.listed_pages.push_back(entry.page_no);
+    for (const TABSPageAmount& entry : index->Entries(session)) {
+      check.listed_pages.push_back(entry.page_no);
+      check.listed_amounts.push_back(entry.amount);
+    }
   } catch (const EABSException& e) {
     check.problems.push_back(e.what());
   }
@@ -99,15 +78,30 @@ TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPage
 }
 
 TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
-                         const TABSFieldDefs& fields) {
+                         const TABSFieldDefs& fields, TABSIndexRecordReader* reader) {
   TABSTreeCheck check;
   try {
-    Collect(OpenIndex(manager, index, fields)->CheckIntegrity(session, false), check);
+    Collect(OpenIndex(manager, index, fields, reader)->CheckIntegrity(session, reader != nullptr), check);
   } catch (const EABSException& e) {
     // A key layout the definitions do not allow.
     check.problems.push_back(e.what());
   }
   return check;
+}
+
+std::vector<std::string> UnlistedRecords(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                                         const TABSFieldDefs& fields, TABSIndexRecordReader& reader,
+                                         const TABSRecordWalk& walk) {
+  std::vector<std::string> problems;
+  OpenIndex open(manager, index, fields, &reader);
+  walk([&](TABSRecordId id, const uint8_t* record) {
+    TABSKeyPath path;
+    if (!open->Locate(session, id, path, record)) {
+      problems.push_back("the record at page " + std::to_string(id.page_no) + " slot " + std::to_string(id.slot) +
+                         " is not listed");
+    }
+  });
+  return problems;
 }
 
 }  // namespace kelvorin::table_trees

@@ -34,13 +34,12 @@ bool IsEmptyStringData(const TABSFieldSlot& field, const uint8_t* data) {
   return data[0] == 0;
 }
 
-void ClearBlobField(const TABSRecordFields& fields, int32_t field, uint8_t* record, TABSBlobHandleOwner* blobs) {
-  uint8_t* slot = fields.Slot(record, field);
-  const uint32_t handle = LoadLE<uint32_t>(slot + TABSRecordFields::kBlobHandleOffset);
-  if (handle != 0 && blobs != nullptr) blobs->ReleaseHandle(handle);
-  WriteNoBlobReference(slot);
-  StoreLE<uint32_t>(slot + TABSRecordFields::kBlobHandleOffset, 0);
-  TABSRecordFields::SetNull(record, field, true);
+void ClearBlobField(int32_t field, uint8_t* record, TABSBlobManager* blobs) {
+  if (blobs != nullptr) {
+    blobs->ClearValue(record, field);
+  } else {
+    TABSRecordFields::SetNull(record, field, true);
+  }
 }
 
 void RefuseBlobValue(const TABSRecordFields& fields, int32_t field) {
@@ -57,11 +56,6 @@ void WriteString(const TABSFieldSlot& field, uint8_t* slot, const uint8_t* data,
 }
 
 }  // namespace
-
-void WriteNoBlobReference(uint8_t* slot) {
-  StoreLE<int32_t>(slot, -1);
-  StoreLE<int16_t>(slot + 4, 255);
-}
 
 bool GetFieldData(const TABSRecordFields& fields, int32_t field_no, void* buffer, const uint8_t* record,
                   const TABSNativeError& field_error) {
@@ -88,14 +82,14 @@ bool GetFieldData(const TABSRecordFields& fields, int32_t field_no, void* buffer
 }
 
 void SetFieldData(const TABSRecordFields& fields, int32_t field_no, const void* buffer, uint8_t* record,
-                  TABSBlobHandleOwner* blobs, const TABSNativeError& field_error) {
+                  TABSBlobManager* blobs, const TABSNativeError& field_error) {
   const TABSFieldSlot& field = CheckedField(fields, field_no, field_error);
   if (record == nullptr) throw EABSException(native::kSetFieldDataNilRecord);
   const auto* data = static_cast<const uint8_t*>(buffer);
   const bool null = data == nullptr || IsEmptyStringData(field, data);
   if (IsBlobStorage(field.storage_type)) {
     if (!null) RefuseBlobValue(fields, field_no);
-    ClearBlobField(fields, field_no, record, blobs);
+    ClearBlobField(field_no, record, blobs);
     return;
   }
   if (null) {
@@ -147,12 +141,12 @@ void GetFieldValue(const TABSRecordFields& fields, int32_t field_no, TABSVariant
 }
 
 void SetFieldValue(const TABSRecordFields& fields, int32_t field_no, const TABSVariant& value, uint8_t* record,
-                   TABSBlobHandleOwner* blobs, const TABSNativeError& field_error) {
+                   TABSBlobManager* blobs, const TABSNativeError& field_error) {
   const TABSFieldSlot& field = CheckedField(fields, field_no, field_error);
   if (record == nullptr) throw EABSException(native::kSetFieldDataNilRecord);
   if (IsBlobStorage(field.storage_type)) {
     if (!value.IsNull()) RefuseBlobValue(fields, field_no);
-    ClearBlobField(fields, field_no, record, blobs);
+    ClearBlobField(field_no, record, blobs);
     return;
   }
   if (value.IsNull()) {

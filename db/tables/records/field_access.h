@@ -7,8 +7,9 @@
 // Raw data is each field's memory form, except SINGLE and EXTENDED fields,
 // which are handed over as 8-byte doubles. BLOB-like fields carry their
 // values through BLOB streams: reading one copies nothing, and only NULL can
-// be written into one, which lets the BLOB manager's cached value go (the
-// stored value goes when the record is posted).
+// be written into one, through the table's BLOB manager: the field then
+// holds an empty written value, and its stored value goes when the record
+// is posted.
 //
 // Strings: a read value ends at its terminator, never past its slot; a write
 // clears the slot and keeps its last character for the terminator. An empty
@@ -17,28 +18,19 @@
 
 #include <cstdint>
 
+#include "db/storage/blobs/blob_manager.h"
 #include "db/tables/records/record_fields.h"
 #include "db/tables/records/table_data_errors.h"
 #include "db/tables/values/abs_variant.h"
 
 namespace kelvorin {
 
-// Gives up the BLOB manager's cached value that a BLOB field's handle names.
-class TABSBlobHandleOwner {
- public:
-  virtual ~TABSBlobHandleOwner() = default;
-  virtual void ReleaseHandle(uint32_t handle) noexcept = 0;
-};
-
-// A BLOB reference naming no stored value, as a memory or stored slot keeps it.
-void WriteNoBlobReference(uint8_t* slot);
-
 // False when the field is NULL; a null `buffer` asks only that.
 bool GetFieldData(const TABSRecordFields& fields, int32_t field, void* buffer, const uint8_t* record,
                   const TABSNativeError& field_error = native::kGetFieldDataFieldNumber);
 // A null `buffer` (or an empty string) makes the field NULL.
 void SetFieldData(const TABSRecordFields& fields, int32_t field, const void* buffer, uint8_t* record,
-                  TABSBlobHandleOwner* blobs = nullptr,
+                  TABSBlobManager* blobs = nullptr,
                   const TABSNativeError& field_error = native::kSetFieldDataFieldNumber);
 // A NULL field gives a NULL value of the value's type.
 void GetFieldValue(const TABSRecordFields& fields, int32_t field, TABSVariant& value, const uint8_t* record,
@@ -47,7 +39,7 @@ void GetFieldValue(const TABSRecordFields& fields, int32_t field, TABSVariant& v
 // that does not convert or fit (20056 "Buffer size exceeded") leaves the
 // record as it was.
 void SetFieldValue(const TABSRecordFields& fields, int32_t field, const TABSVariant& value, uint8_t* record,
-                   TABSBlobHandleOwner* blobs = nullptr,
+                   TABSBlobManager* blobs = nullptr,
                    const TABSNativeError& field_error = native::kSetFieldDataFieldNumber);
 
 }  // namespace kelvorin

@@ -35,9 +35,8 @@ class TABSBaseFieldManager {
   const TABSRecordFields& RecordFields() const { return record_fields_; }
   // After the definitions or their layout changed.
   void Relayout() { record_fields_ = TABSRecordFields(fields_); }
-  // The BLOB manager whose cached values NULL BLOB fields give up.
-  void SetBlobHandleOwner(TABSBlobHandleOwner* owner) { blobs_ = owner; }
-  TABSBlobHandleOwner* BlobHandleOwner() const { return blobs_; }
+  // The BLOB manager that NULL BLOB fields go through.
+  void SetBlobManager(TABSBlobManager* blobs) { blobs_ = blobs; }
 
   virtual int64_t NextAutoIncValue(int32_t field);
   // Writes each default into its field (converted to the field's type; a
@@ -75,7 +74,7 @@ class TABSBaseFieldManager {
   const TABSFieldDefs& fields_;
   std::vector<int64_t>& autoinc_values_;
   TABSRecordFields record_fields_;
-  TABSBlobHandleOwner* blobs_ = nullptr;
+  TABSBlobManager* blobs_ = nullptr;
 };
 
 }  // namespace kelvorin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db/storage/blobs/blob_manager.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/records/base_record_manager.h"
 #include "db/tables/records/database_data.h"
@@ -30,6 +31,7 @@ void TABSTableData::RemoveCursor(TABSCursor& cursor) {
 void TABSTableData::InitManagers() {
   TABSBaseRecordManager* records = RecordManager();
   field_manager_ = std::make_unique<TABSBaseFieldManager>(metadata_.Fields(), state_.autoinc_values);
+  field_manager_->SetBlobManager(BlobManager());
   index_manager_ = std::make_unique<TABSBaseIndexManager>(*page_manager_, metadata_.Indexes(), metadata_.Fields(),
                                                           *records);
   index_manager_->SetTemporaryPages(TemporaryIndexPages());
@@ -111,14 +113,20 @@ void TABSTableData::RefreshTemporaryIndex(int32_t session, TABSIndexDef& definit
       session, position, [&](const auto& visit) { ForEachRecord(session, visit); }, state_.change_counter);
 }
 
-void TABSTableData::DropTemporaryIndexes() {
-  if (index_manager_ != nullptr) {
-    for (int32_t i = 0; i < index_manager_->Count(); ++i) {
-      if (index_manager_->Definition(i).Temporary()) index_manager_->DropTemporaryTree(i);
-    }
+void TABSTableData::DropTemporaryIndexes() noexcept {
+  bool any = false;
+  for (int32_t i = 0; i < metadata_.Indexes().Count(); ++i) {
+    if (!metadata_.Indexes().Items(i)->Temporary()) continue;
+    any = true;
+    if (index_manager_ != nullptr) index_manager_->DropTemporaryTree(i);
   }
+  if (!any) return;
   metadata_.DropTemporaryIndexes();
-  if (index_manager_ != nullptr) index_manager_->OpenIndexes();
+  try {
+    if (index_manager_ != nullptr) index_manager_->OpenIndexes();
+  } catch (...) {
+    // The persistent indexes opened before; they open the same way again.
+  }
 }
 
 void TABSTableData::RollbackHook(int32_t session) {
@@ -129,6 +137,7 @@ void TABSTableData::RollbackHook(int32_t session) {
 
 void TABSTableData::PagesRolledBack(int32_t) {
   if (index_manager_ != nullptr) index_manager_->InvalidateTemporaryIndexes();
+  if (TABSBlobManager* blobs = BlobManager()) blobs->InvalidateCaches();
 }
 
 void TABSTableData::ReadState(int32_t) {}
@@ -136,15 +145,13 @@ void TABSTableData::WriteState(int32_t) {}
 void TABSTableData::DeleteAllRecords(int32_t session) {
   if (TABSBaseRecordManager* records = RecordManager()) records->Empty(session);
 }
-void TABSTableData::DeleteAllBlobs(int32_t) {}
+void TABSTableData::DeleteAllBlobs(int32_t session) {
+  if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteAll(session);
+}
 bool TABSTableData::LockTable(int32_t, TABSLockType, TABSLockWait) { return true; }
 void TABSTableData::UnlockTable(int32_t, TABSLockType) {}
 bool TABSTableData::LockRecord(int32_t, const TABSRecordId&, TABSLockWait) { return true; }
 bool TABSTableData::UnlockRecord(int32_t, const TABSRecordId&) { return true; }
 bool TABSTableData::HoldsRecordLock(int32_t, const TABSRecordId&) { return false; }
-bool TABSTableData::BlobWritten(const uint8_t*, int32_t) const { return false; }
-void TABSTableData::StoreBlobs(int32_t, uint8_t*) {}
-void TABSTableData::BlobsPosted(uint8_t*) noexcept {}
-void TABSTableData::DeleteBlob(int32_t, const uint8_t*) {}
 
 }  // namespace kelvorin

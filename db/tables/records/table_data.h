@@ -33,6 +33,8 @@ class TABSDatabaseData;
 class TABSPageManager;
 class TABSTableLockHold;
 class TABSBaseRecordManager;
+class TABSBlobManager;
+struct TABSBlobStore;
 
 class TABSTableData {
  public:
@@ -55,6 +57,8 @@ class TABSTableData {
 
   // The storage's record manager; none while the table holds no storage.
   virtual TABSBaseRecordManager* RecordManager() { return nullptr; }
+  // The storage's BLOB manager; none for storage without BLOB values.
+  virtual TABSBlobManager* BlobManager() { return nullptr; }
   // The managers, once the storage has built them.
   bool HasManagers() const { return field_manager_ != nullptr; }
   TABSBaseFieldManager& FieldManager() { return *field_manager_; }
@@ -123,7 +127,7 @@ class TABSTableData {
   // (they were rolled back, whole or a statement of them).
   virtual void PagesRolledBack(int32_t session);
   // Drops the temporary indexes (the last cursor closed the table).
-  void DropTemporaryIndexes();
+  void DropTemporaryIndexes() noexcept;
 
   // The state block of the storage: reread (it may have changed since) and
   // written after every change.
@@ -140,31 +144,18 @@ class TABSTableData {
   virtual void DeleteAllBlobs(int32_t session);
 
 
-  // BLOB values of a record, through the storage's BLOB manager. A post
-  // stores the values written into the record's BLOB fields before the
-  // record, and deletes the values it replaced only after the record is
-  // written; a failed post leaves page changes that its rollback undoes, and
-  // the written values wait for the caller's next post.
-  // Whether the field holds a value written since the record was read.
-  virtual bool BlobWritten(const uint8_t* record, int32_t field) const;
-  // Stores every written value and puts its reference into the record.
-  virtual void StoreBlobs(int32_t session, uint8_t* record);
-  // The post succeeded: the written values of the record count as stored.
-  virtual void BlobsPosted(uint8_t* record) noexcept;
-  // Deletes a stored value by its 6-byte reference.
-  virtual void DeleteBlob(int32_t session, const uint8_t* reference);
-
  private:
   class PostScope;
 
-  // The checks of a post, before anything changes: a failure is -8.
-  void CheckBlobReferences(const uint8_t* record, const uint8_t* old_record) const;
+  // BLOB values of a post (new values are stored before the record, the
+  // ones they replace deleted after it is written): an update keeps no
+  // reference to a value that is not its own.
+  void CheckBlobReferences(const uint8_t* record, const uint8_t* old_record, const TABSBlobStore& store) const;
   // The write lock of a post: in a transaction the transaction's own, kept
   // until it ends; outside one a write lock for the post.
   TABSLockType WriteLockType(int32_t session) const;
   void KeepTransactionLock(int32_t session, TABSTableLockHold& hold) const;
   void DeleteReplacedBlobs(int32_t session, const uint8_t* old_record, const uint8_t* new_record);
-  void DeleteRecordBlobs(int32_t session, const uint8_t* record);
   // Takes the record manager's counters into the state and writes it.
   void SaveState(int32_t session);
   TABSBaseRecordManager& Records();

@@ -1,6 +1,8 @@
 // The insert, update and delete flows of TABSTableData (see table_post.h).
+#include <algorithm>
 #include <cstring>
 
+#include "db/storage/blobs/blob_manager.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/little_endian.h"
 #include "db/storage/pages/page_manager.h"
@@ -13,9 +15,6 @@
 
 namespace kelvorin {
 namespace {
-
-// Whether a 6-byte BLOB reference names a stored value (page -1 or 0: none).
-bool NamesBlobValue(const uint8_t* reference) { return LoadLE<int32_t>(reference) > 0; }
 
 TABSPostResult Refused(TABSPostCode code) {
   TABSPostResult result;
@@ -117,43 +116,38 @@ class TABSTableData::PostScope {
   bool done_ = false;
 };
 
-void TABSTableData::CheckBlobReferences(const uint8_t* record, const uint8_t* old_record) const {
+void TABSTableData::CheckBlobReferences(const uint8_t* record, const uint8_t* old_record,
+                                        const TABSBlobStore& store) const {
   const TABSRecordFields& fields = RecordFields();
   for (const int32_t field : fields.BlobFields()) {
-    if (BlobWritten(record, field) || TABSRecordFields::IsNull(record, field)) continue;
-    const uint8_t* reference = fields.Slot(record, field);
-    if (!NamesBlobValue(reference)) continue;
-    const bool own = old_record != nullptr && !TABSRecordFields::IsNull(old_record, field) &&
-                     std::memcmp(reference, fields.Slot(old_record, field), kBlobReferenceStoredSize) == 0;
-    if (!own) throw EABSException(native::kForeignBlobReference, {name_, metadata_.Fields().Items(field)->Name()});
-  }
-}
-
-// NULL BLOB fields keep no reference, so that no stored value is left that
-// nothing deletes.
-static void ClearNullBlobReferences(const TABSRecordFields& fields, uint8_t* record) {
-  for (const int32_t field : fields.BlobFields()) {
-    if (TABSRecordFields::IsNull(record, field)) WriteNoBlobReference(fields.Slot(record, field));
+    if (TABSRecordFields::IsNull(record, field)) continue;
+    const TABSBlobReference reference = TABSBlobReference::Load(fields.Slot(record, field));
+    if (!reference.NamesStoredValue()) continue;
+    const bool own = !TABSRecordFields::IsNull(old_record, field) &&
+                     reference == TABSBlobReference::Load(fields.Slot(old_record, field));
+    const bool stored = std::any_of(store.fields.begin(), store.fields.end(), [&](const TABSBlobStore::Field& f) {
+      return f.field_no == field && f.new_reference == reference;
+    });
+    if (!own && !stored) {
+      throw EABSException(native::kForeignBlobReference, {name_, metadata_.Fields().Items(field)->Name()});
+    }
   }
 }
 
 void TABSTableData::DeleteReplacedBlobs(int32_t session, const uint8_t* old_record, const uint8_t* new_record) {
   const TABSRecordFields& fields = RecordFields();
+  // The old record with only the fields whose value goes left non-NULL.
+  TABSMemoryBlock replaced(fields.MemorySize());
+  std::memcpy(replaced.bytes(), old_record, static_cast<size_t>(fields.MemorySize()));
+  bool any = false;
   for (const int32_t field : fields.BlobFields()) {
-    const uint8_t* old_reference = fields.Slot(old_record, field);
-    if (TABSRecordFields::IsNull(old_record, field) || !NamesBlobValue(old_reference)) continue;
     const bool kept = !TABSRecordFields::IsNull(new_record, field) &&
-                      std::memcmp(old_reference, fields.Slot(new_record, field), kBlobReferenceStoredSize) == 0;
-    if (!kept) DeleteBlob(session, old_reference);
+                      TABSBlobReference::Load(fields.Slot(new_record, field)) ==
+                          TABSBlobReference::Load(fields.Slot(old_record, field));
+    if (kept) TABSRecordFields::SetNull(replaced.bytes(), field, true);
+    any = any || (!kept && !TABSRecordFields::IsNull(old_record, field));
   }
-}
-
-void TABSTableData::DeleteRecordBlobs(int32_t session, const uint8_t* record) {
-  const TABSRecordFields& fields = RecordFields();
-  for (const int32_t field : fields.BlobFields()) {
-    const uint8_t* reference = fields.Slot(record, field);
-    if (!TABSRecordFields::IsNull(record, field) && NamesBlobValue(reference)) DeleteBlob(session, reference);
-  }
+  if (any) BlobManager()->DeleteRecordBlobs(session, replaced.bytes());
 }
 
 TABSLockType TABSTableData::WriteLockType(int32_t session) const {
@@ -177,7 +171,6 @@ TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* re
   TABSBaseRecordManager& records = Records();
   try {
     field_manager_->AssignAutoIncValues(session, record);
-    CheckBlobReferences(record, nullptr);
     if (records.RecordCount() >= TABSBaseRecordManager::kMaxRecordCount) {
       throw EABSException(native::kTableFull, {records.RecordCount()});
     }
@@ -189,8 +182,8 @@ TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* re
   const int32_t old_counter = state_.change_counter;
   TABSPostResult result;
   scope.BeginChanges();
-  ClearNullBlobReferences(RecordFields(), record);
-  StoreBlobs(session_no, record);
+  TABSBlobManager* blobs = BlobManager();
+  const TABSBlobStore store = blobs != nullptr ? blobs->StoreBlobs(session_no, record, true) : TABSBlobStore{};
   if (!records.Insert(session_no, record, result.id)) {
     scope.Undo();
     return Refused(TABSPostCode::kInsertFailed);
@@ -198,7 +191,7 @@ TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* re
   index_manager_->InsertKeys(session_no, record, result.id, old_counter);
   SaveState(session_no);
   scope.Finish();
-  BlobsPosted(record);
+  if (blobs != nullptr) blobs->ReleaseStored(record, store);
   index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
   return result;
 }
@@ -223,7 +216,6 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
   }
   PostScope scope(*this, session, record);
   try {
-    CheckBlobReferences(record, old_record.bytes());
     constraint_manager_->CheckConstraints(session_no, record, id, false, old_record.bytes(), records.RecordCount());
   } catch (const EABSException& error) {
     scope.Undo();
@@ -231,18 +223,19 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
   }
   const int32_t old_counter = state_.change_counter;
   scope.BeginChanges();
-  ClearNullBlobReferences(fields, record);
-  StoreBlobs(session_no, record);
+  TABSBlobManager* blobs = BlobManager();
+  const TABSBlobStore store = blobs != nullptr ? blobs->StoreBlobs(session_no, record, false) : TABSBlobStore{};
+  if (blobs != nullptr) CheckBlobReferences(record, old_record.bytes(), store);
   // The indexes first: settling cut keys reads the old version of the record.
   index_manager_->UpdateKeys(session_no, old_record.bytes(), record, id, old_counter);
   if (!records.Update(session_no, record, id)) {
     scope.Undo();
     return Refused(TABSPostCode::kUpdateFailed);
   }
-  DeleteReplacedBlobs(session_no, old_record.bytes(), record);
+  if (blobs != nullptr) DeleteReplacedBlobs(session_no, old_record.bytes(), record);
   SaveState(session_no);
   scope.Finish();
-  BlobsPosted(record);
+  if (blobs != nullptr) blobs->ReleaseStored(record, store);
   index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
   return {};
 }
@@ -272,7 +265,7 @@ TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordI
     scope.Undo();
     return Refused(TABSPostCode::kDeleteFailed);
   }
-  DeleteRecordBlobs(session_no, old_record.bytes());
+  if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteRecordBlobs(session_no, old_record.bytes());
   SaveState(session_no);
   scope.Finish();
   index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);

@@ -21,6 +21,30 @@ class TableRecordsTest : public testing::CatalogTest {
     CreateTournamentTables();
   }
 
+  void CreatePictures() {
+    CreateTable("obrazky", {Field("id", C::Integer), Field("foto", C::Blob), Field("popis", C::Memo)}, {"id"});
+  }
+  // Inserts records whose BLOB fields hold values of the sizes given (small
+  // and large in turn), and commits them with the table's state.
+  void InsertPictures(TABSDiskTableData& table, int count) {
+    TABSDiskRecordManager& records = table.DiskRecordManager();
+    TABSBlobManager& blobs = *table.BlobManager();
+    for (int i = 0; i < count; ++i) {
+      std::vector<uint8_t> record(static_cast<size_t>(records.Layout().MemorySize()), 0);
+      record[0] = 0xFE;  // id set, the rest NULL
+      StoreLE(record.data() + 1, i);
+      const std::vector<uint8_t> value(static_cast<size_t>(i % 3 == 0 ? 9000 : 100 + i), uint8_t(i));
+      blobs.WriteValue(record.data(), 1, value.data(), static_cast<int64_t>(value.size()));
+      blobs.WriteValue(record.data(), 2, "popis", 5);
+      const TABSBlobStore store = blobs.StoreBlobs(0, record.data(), true);
+      TABSRecordId id;
+      ASSERT_TRUE(records.Insert(0, record.data(), id));
+      blobs.ReleaseStored(record.data(), store);
+    }
+    table.WriteState(0);
+    db_->CommitTransaction(0, false);
+  }
+
   // Inserts records into an open table and commits them with its state.
   void InsertRecords(TABSDiskTableData& table, int count) {
     TABSDiskRecordManager& records = table.DiskRecordManager();
@@ -75,6 +99,30 @@ TEST_F(TableRecordsTest, EmptyingATableGivesUpItsRecordPages) {
   EXPECT_EQ(first.status, TABSNavigateStatus::kAfterLast);
   db_->CloseTable(cursor);
   // A record page still in use would be a leak.
+  ExpectCatalogueCleanAfterClose();
+}
+
+TEST_F(TableRecordsTest, EmptyingATableGivesUpItsBlobPages) {
+  CreatePictures();
+  TABSCursor cursor(*session_, "obrazky");
+  TABSDiskTableData* table = db_->OpenTable(cursor);
+  InsertPictures(*table, 40);
+  db_->EmptyTable(cursor);
+  EXPECT_EQ(table->RecordCount(), 0);
+  EXPECT_EQ(table->ChangeCounter(), 41);
+  // Values and records go in and out again.
+  InsertPictures(*table, 10);
+  db_->CloseTable(cursor);
+  db_->EmptyTable(cursor);
+  ExpectCatalogueCleanAfterClose();
+}
+
+TEST_F(TableRecordsTest, DeletingATableGivesUpItsRecordAndBlobPages) {
+  CreatePictures();
+  TABSCursor pictures(*session_, "obrazky");
+  InsertPictures(*db_->OpenTable(pictures), 40);
+  db_->CloseTable(pictures);
+  db_->DeleteTable(*session_, "obrazky");
   ExpectCatalogueCleanAfterClose();
 }
 

@@ -7,3 +7,6 @@ vestrum_add_test(kelvorin_autoinc_test
 vestrum_add_test(kelvorin_table_post_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/table_post_test.cpp
   LIBS kelvorin_catalog)
+vestrum_add_test(kelvorin_table_model_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/table_model_test.cpp
+  LIBS kelvorin_catalog)

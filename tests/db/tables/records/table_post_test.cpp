@@ -4,8 +4,6 @@
 // and outside explicit transactions.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <set>
 
 #include "tests/db/storage/write_faults.h"
 #include "tests/db/tables/records/table_test_util.h"
@@ -23,35 +21,8 @@ using testing::SetText;
 using testing::Text;
 using C = TABSColumnType;
 
-class TablePostTest : public testing::CatalogTest {
+class TablePostTest : public testing::TableTest {
  protected:
-  void SetUp() override {
-    CatalogTest::SetUp();
-    CreateAndOpen();
-  }
-  void TearDown() override {
-    MemoryManager().SetMemoryLimit(0);
-    CloseCursor();
-    CatalogTest::TearDown();
-  }
-
-  TABSDiskTableData& OpenTable(const std::string& name) {
-    CloseCursor();
-    cursor_ = std::make_unique<TABSCursor>(*session_, name);
-    table_ = db_->OpenTable(*cursor_);
-    return *table_;
-  }
-  void CloseCursor() {
-    if (cursor_ && table_) db_->CloseTable(*cursor_);
-    cursor_.reset();
-    table_ = nullptr;
-  }
-  void Reopen(const std::string& name) {
-    CloseCursor();
-    Open();
-    OpenTable(name);
-  }
-
   // The players table: Jmeno STRING(20) required and unique, Rating INTEGER
   // between 1 and 3000, id AUTOINC primary key.
   void CreatePlayers() {
@@ -67,16 +38,6 @@ class TablePostTest : public testing::CatalogTest {
     defs->DeriveIndexConstraints();
     db_->CreateTable("hraci", defs->Fields(), defs->Indexes(), defs->Constraints());
   }
-  static void AddIndex(TABSTableMetadata& defs, const std::string& name, const std::vector<std::string>& columns,
-                       bool unique, bool primary) {
-    auto index = std::make_unique<TABSIndexDef>();
-    index->SetName(name);
-    index->SetColumns(columns, std::vector<std::string>(columns.size()), std::vector<std::string>(columns.size()));
-    index->SetUnique(unique);
-    index->SetPrimary(primary);
-    defs.Indexes().Add(std::move(index));
-  }
-
   MemoryRecord Player(const std::string& name, int rating) {
     MemoryRecord record = NewRecord(*table_, *session_);
     if (!name.empty()) SetText(*table_, record, "Jmeno", name);
@@ -95,39 +56,6 @@ class TablePostTest : public testing::CatalogTest {
     return rows;
   }
 
-  // Every index lists every record once, in key order.
-  void ExpectIndexesMatchTheRecords() {
-    const std::vector<testing::StoredRecord> records = Scan(*table_);
-    std::set<TABSRecordId> ids;
-    for (const auto& r : records) ids.insert(r.id);
-    TABSBaseIndexManager& indexes = table_->IndexManager();
-    for (int32_t i = 0; i < indexes.Count(); ++i) {
-      SCOPED_TRACE(indexes.Definition(i).Name());
-      std::set<TABSRecordId> listed;
-      MemoryRecord previous, current(static_cast<size_t>(table_->RecordFields().MemorySize()));
-      TABSIndexRecordRequest request;
-      request.mode = TABSGetRecordMode::kFirst;
-      request.destination = current.data();
-      for (indexes.Index(i).GetRecord(0, request, nullptr); request.result == TABSGetRecordResult::kFound;
-           indexes.Index(i).GetRecord(0, request, nullptr)) {
-        EXPECT_TRUE(listed.insert(request.found_id).second);
-        if (!previous.empty()) {
-          EXPECT_LE(indexes.Index(i).CompareRecords(previous.data(), current.data(),
-                                                    indexes.Index(i).KeyLayout().ColumnCount()),
-                    0);
-        }
-        previous = current;
-        request.mode = TABSGetRecordMode::kNext;
-        request.current_id = request.found_id;
-        request.current_record = previous.data();
-      }
-      EXPECT_EQ(listed, ids);
-    }
-    EXPECT_EQ(table_->RecordCount(), static_cast<int64_t>(records.size()));
-  }
-
-  std::unique_ptr<TABSCursor> cursor_;
-  TABSDiskTableData* table_ = nullptr;
 };
 
 TEST_F(TablePostTest, PlayersGetTheirIdsAndKeepThemAcrossReopening) {
@@ -257,6 +185,44 @@ TEST_F(TablePostTest, FailedPostsUndoOnlyThemselves) {
     CloseCursor();
     Close();
     ExpectCatalogueClean(Path());
+    Open();
+  }
+}
+
+// The checker finds an index entry without its record and a record
+// without its index entry.
+TEST_F(TablePostTest, TheCheckerFindsIndexesOutOfStepWithTheRecords) {
+  CreatePlayers();
+  for (const bool drop_entry : {true, false}) {
+    SCOPED_TRACE(drop_entry ? "entry dropped" : "record dropped");
+    OpenTable("hraci");
+    table_->EmptyTable(0);
+    db_->CommitTransaction(0, false);
+    std::vector<TABSRecordId> ids;
+    std::vector<MemoryRecord> records;
+    for (const char* name : {"Novak", "Svoboda", "Dvorak"}) {
+      records.push_back(Player(name, 1500));
+      ids.push_back(Insert(records.back()).id);
+    }
+    records[1] = testing::Scan(*table_)[1].record;
+    if (drop_entry) {
+      TABSBTreeRecordIndex& index = table_->IndexManager().Index(1);
+      index.Delete(0, records[1].data(), ids[1]);
+    } else {
+      ASSERT_TRUE(table_->RecordManager()->Delete(0, ids[1]));
+      table_->WriteState(0);
+    }
+    db_->CommitTransaction(0, false);
+    CloseCursor();
+    Close();
+    const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+    EXPECT_TRUE(report.HasCorruption());
+    const std::string described = report.Describe();
+    if (drop_entry) {
+      EXPECT_NE(described.find("index 'I_Jmeno': the record at page"), std::string::npos) << described;
+    } else {
+      EXPECT_NE(described.find("index 'I_id'"), std::string::npos) << described;
+    }
     Open();
   }
 }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,5 +70,82 @@ inline std::vector<StoredRecord> Scan(TABSTableData& table, int32_t session = 0)
   });
   return records;
 }
+
+// A database with one open table at a time, through one cursor.
+class TableTest : public CatalogTest {
+ protected:
+  void SetUp() override {
+    CatalogTest::SetUp();
+    CreateAndOpen();
+  }
+  void TearDown() override {
+    MemoryManager().SetMemoryLimit(0);
+    CloseCursor();
+    CatalogTest::TearDown();
+  }
+
+  TABSDiskTableData& OpenTable(const std::string& name) {
+    CloseCursor();
+    cursor_ = std::make_unique<TABSCursor>(*session_, name);
+    table_ = db_->OpenTable(*cursor_);
+    return *table_;
+  }
+  void CloseCursor() {
+    if (cursor_ && table_) db_->CloseTable(*cursor_);
+    cursor_.reset();
+    table_ = nullptr;
+  }
+  void Reopen(const std::string& name) {
+    CloseCursor();
+    Open();
+    OpenTable(name);
+  }
+
+  static void AddIndex(TABSTableMetadata& defs, const std::string& name, const std::vector<std::string>& columns,
+                       bool unique, bool primary, int32_t max_indexed_size = 20) {
+    auto index = std::make_unique<TABSIndexDef>();
+    index->SetName(name);
+    index->SetColumns(columns, std::vector<std::string>(columns.size()), std::vector<std::string>(columns.size()));
+    for (TABSIndexColumn& column : index->Columns()) column.max_indexed_size = max_indexed_size;
+    index->SetUnique(unique);
+    index->SetPrimary(primary);
+    defs.Indexes().Add(std::move(index));
+  }
+
+  // Every index lists every record of the table once, in key order, and the
+  // record count agrees; returns the records (storage order).
+  std::vector<StoredRecord> ExpectIndexesMatchTheRecords() {
+    std::vector<StoredRecord> records = Scan(*table_);
+    std::set<TABSRecordId> ids;
+    for (const auto& r : records) ids.insert(r.id);
+    TABSBaseIndexManager& indexes = table_->IndexManager();
+    for (int32_t i = 0; i < indexes.Count(); ++i) {
+      SCOPED_TRACE(indexes.Definition(i).Name());
+      std::set<TABSRecordId> listed;
+      MemoryRecord previous, current(static_cast<size_t>(table_->RecordFields().MemorySize()));
+      TABSIndexRecordRequest request;
+      request.mode = TABSGetRecordMode::kFirst;
+      request.destination = current.data();
+      TABSBTreeRecordIndex& index = indexes.Index(i);
+      for (index.GetRecord(0, request, nullptr); request.result == TABSGetRecordResult::kFound;
+           index.GetRecord(0, request, nullptr)) {
+        EXPECT_TRUE(listed.insert(request.found_id).second);
+        if (!previous.empty()) {
+          EXPECT_LE(index.CompareRecords(previous.data(), current.data(), index.KeyLayout().ColumnCount()), 0);
+        }
+        previous = current;
+        request.mode = TABSGetRecordMode::kNext;
+        request.current_id = request.found_id;
+        request.current_record = previous.data();
+      }
+      EXPECT_EQ(listed, ids);
+    }
+    EXPECT_EQ(table_->RecordCount(), static_cast<int64_t>(records.size()));
+    return records;
+  }
+
+  std::unique_ptr<TABSCursor> cursor_;
+  TABSDiskTableData* table_ = nullptr;
+};
 
 }  // namespace kelvorin::testing
