@@ -432,6 +432,24 @@ void TABSDiskDatabaseData::RestructureTable(TABSDiskTableData& table) {
   }
 }
 
+TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr<TABSIndexDef> index) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("AddIndex");
+  if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"AddIndex"});
+  auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
+  if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
+  SystemChange change(*this);
+  TABSIndexDef* added = table->AddIndex(kSystemSessionId, std::move(index));
+  try {
+    table->WriteMetadata(kSystemSessionId);
+    change.Commit();
+  } catch (...) {
+    table->ForgetIndex(added->ObjectId());
+    throw;
+  }
+  return added;
+}
+
 bool TABSDiskDatabaseData::LockTable(TABSDiskTableData&, int32_t, bool) { return true; }
 void TABSDiskDatabaseData::UnlockTable(TABSDiskTableData&, int32_t, bool) noexcept {}
 bool TABSDiskDatabaseData::BeforeCommit(int32_t) { return true; }

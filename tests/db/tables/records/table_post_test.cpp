@@ -11,6 +11,8 @@
 namespace kelvorin {
 namespace {
 
+using testing::ErrorCode;
+using testing::ErrorOf;
 using testing::Field;
 using testing::MemoryRecord;
 using testing::NewRecord;
@@ -225,6 +227,45 @@ TEST_F(TablePostTest, TheCheckerFindsIndexesOutOfStepWithTheRecords) {
     }
     Open();
   }
+}
+
+// An index added later is built over the records and committed with the
+// definitions; one whose keys repeat, or whose commit fails, leaves the
+// table as it was.
+TEST_F(TablePostTest, IndexesAddedLaterAreBuiltOverTheRecords) {
+  CreatePlayers();
+  OpenTable("hraci");
+  for (int i = 0; i < 300; ++i) {
+    MemoryRecord record = Player("Hrac " + std::to_string(i), 1000 + i % 7);
+    ASSERT_TRUE(Insert(record).Succeeded());
+  }
+  const auto index_on = [](const char* name, bool unique) {
+    auto index = std::make_unique<TABSIndexDef>();
+    index->SetName(name);
+    index->SetColumns({"Rating", "Jmeno"}, {"DESC", ""}, {"", ""});
+    if (unique) index->Columns().pop_back();
+    index->SetUnique(unique);
+    return index;
+  };
+  EXPECT_EQ(ErrorOf([&] { db_->AddIndex(*cursor_, index_on("I_unique", true)); }),
+            "Constraint unique 'C_Unique$Rating' violated. Duplicate found. - Native error: 30320");
+  {
+    testing::WriteFaults faults(Path());
+    faults.fail_at = 1;
+    EXPECT_EQ(ErrorCode([&] { db_->AddIndex(*cursor_, index_on("I_faulty", false)); }), 99999);
+  }
+  EXPECT_EQ(table_->Metadata().Indexes().Count(), 3);
+  EXPECT_EQ(table_->Metadata().Constraints().Count(), 4);
+  db_->AddIndex(*cursor_, index_on("I_RatingJmeno", false));
+  ExpectIndexesMatchTheRecords();
+  Reopen("hraci");
+  EXPECT_EQ(table_->Metadata().Indexes().Count(), 4);
+  ExpectIndexesMatchTheRecords();
+  MemoryRecord record = Player("Novy", 1500);
+  ASSERT_TRUE(Insert(record).Succeeded());
+  ExpectIndexesMatchTheRecords();
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();
 }
 
 }  // namespace
