@@ -543,6 +543,26 @@ void TABSDiskDatabaseData::RestructureTable(TABSDiskTableData& table) {
   }
 }
 
+TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr<TABSIndexDef> index) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("AddIndex");
+  if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"AddIndex"});
+  auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
+  if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
+  // No other process may read the table while its definitions change.
+  ExclusiveTableLock exclusive(*this, *table, cursor.SessionNumber());
+  SystemChange change(*this);
+  TABSIndexDef* added = table->AddIndex(kSystemSessionId, std::move(index));
+  try {
+    table->WriteMetadata(kSystemSessionId);
+    change.Commit();
+  } catch (...) {
+    table->ForgetIndex(added->ObjectId());
+    throw;
+  }
+  return added;
+}
+
 namespace {
 
 // What a process that only reads may hold: read locks, an exclusive

@@ -91,6 +91,10 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // Writes a table's changed definitions and commits them; a failure
   // rereads them from the file.
   void RestructureTable(TABSDiskTableData& table);
+  // Adds an index to the cursor's open table, builds it over the committed
+  // records and commits it with the definitions; refused inside a
+  // transaction. A failure leaves the table as it was.
+  TABSIndexDef* AddIndex(TABSCursor& cursor, std::unique_ptr<TABSIndexDef> index);
 
   // Opens the cursor's table (the first cursor loads it); closing the last
   // cursor frees the table object.

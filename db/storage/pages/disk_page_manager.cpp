@@ -592,8 +592,15 @@ void TABSDiskPageManager::DecryptPage(TABSPage& page) {
   }
 }
 
+void TABSDiskPageManager::SettleAbortedCommit() {
+  if (!LockHeader()) throw EABSException(kReadLocked, "Database is locked");
+  UnlockHeader();
+  commit_unsettled_ = false;
+}
+
 void TABSDiskPageManager::ReadPage(TABSPage& page) {
   CheckOpened(kNotOpen);
+  if (commit_unsettled_) SettleAbortedCommit();
   if (!page.HasBuffer()) page.AllocateBuffer();
   try {
     file_.ReadBufferOrRaise(page.Buffer(), kReadPartOfPage, PageOffset(page.PageNo()), PageSize());
@@ -751,8 +758,9 @@ void TABSDiskPageManager::AbortCommitWrites() noexcept {
     journal_.RollBackInto(file_);
   } catch (const EABSException&) {
     // The journal stays behind; the next take of the header lock (or the
-    // next open) rolls it back.
+    // next open) rolls it back, and no page is read before that.
     journal_.Close();
+    commit_unsettled_ = true;
   }
   try {
     ReadHeader();

@@ -125,6 +125,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // completes the state byte of one that finished. True when the file
   // changed.
   bool SettleInterruptedCommit();
+  // Applies the journal of a commit whose own undoing failed, before any
+  // page is read from the file again.
+  void SettleAbortedCommit();
   // Writes the consistent state of a commit whose journal is marked done but
   // whose last write was lost; true when it wrote.
   bool CompleteFinishedCommit();
@@ -153,6 +156,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
 
   // The commit being written.
   bool in_commit_ = false;
+  // A commit could not undo its writes: the file holds pages of it beside
+  // its journal until the journal is applied.
+  bool commit_unsettled_ = false;
   int32_t commit_total_pages_ = 0;
   TABSJournal journal_;
   // A read-only open found a finished commit whose state byte was lost.

@@ -26,6 +26,7 @@ inline constexpr int32_t kOpenLocked = 20230;
 inline constexpr int32_t kAllocateLocked = 20231;
 inline constexpr int32_t kFreeLocked = 20232;
 inline constexpr int32_t kPageCountLocked = 20236;
+inline constexpr int32_t kReadLocked = 10767;
 inline constexpr int32_t kInvalidFormat = 20237;
 inline constexpr int32_t kTablesLocked = 20210;
 inline constexpr int32_t kTablesUnlock = 20211;

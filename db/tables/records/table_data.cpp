@@ -85,6 +85,30 @@ void TABSTableData::SaveState(int32_t session) {
   WriteState(session);
 }
 
+TABSIndexDef* TABSTableData::AddIndex(int32_t session, std::unique_ptr<TABSIndexDef> index) {
+  std::lock_guard lock(critical_section_);
+  index->SetTemporary(false);
+  try {
+    return metadata_.AddIndex(std::move(index), name_, [this] { return database_->NextObjectNumber(); },
+                              [&](TABSIndexDef& definition) {
+                                index_manager_->OpenIndexes();
+                                const int32_t position = metadata_.Indexes().IndexOfNumber(definition.ObjectId());
+                                index_manager_->BuildIndex(
+                                    session, position, [&](const auto& visit) { ForEachRecord(session, visit); },
+                                    state_.change_counter);
+                              });
+  } catch (...) {
+    index_manager_->OpenIndexes();
+    throw;
+  }
+}
+
+void TABSTableData::ForgetIndex(int32_t object_id) {
+  std::lock_guard lock(critical_section_);
+  metadata_.DropIndex(object_id);
+  index_manager_->OpenIndexes();
+}
+
 TABSIndexDef* TABSTableData::AddTemporaryIndex(int32_t session, const std::vector<std::string>& field_names,
                                                const std::vector<std::string>& directions,
                                                const std::vector<std::string>& case_options) {

@@ -91,6 +91,13 @@ class TABSTableData {
   // Empties every index, deletes every BLOB and record and resets the
   // auto-increment values (the change counter is raised, never reset).
   void EmptyTable(int32_t session);
+  // Adds an index to the table and builds it over the records in the
+  // session (a unique or primary one derives its constraint); a failed
+  // build leaves the table as it was. The caller writes the definitions.
+  TABSIndexDef* AddIndex(int32_t session, std::unique_ptr<TABSIndexDef> index);
+  // Takes an index's definition (and its constraint) back, its tree left to
+  // the caller's rollback.
+  void ForgetIndex(int32_t object_id);
   // A temporary index of the session for an ordering, built at once; it
   // lives until the last cursor closes the table. Returns its definition.
   TABSIndexDef* AddTemporaryIndex(int32_t session, const std::vector<std::string>& field_names,

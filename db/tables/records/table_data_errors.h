@@ -1,6 +1,6 @@
 // Native error entries of the table data layer that the common catalogue
-// (native_errors.h) does not name. Codes of this layer's own: 10712 and
-// 10761..10779.
+// (native_errors.h) does not name. Codes of this layer's own: 10712,
+// 10761..10766 and 10768..10779.
 #pragma once
 
 #include "db/storage/errors/native_errors.h"

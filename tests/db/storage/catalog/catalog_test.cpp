@@ -422,6 +422,7 @@ TEST_F(CatalogTest, CraftedCatalogueFilesGiveEngineErrors) {
       {"metadata file emptied", param.metadata_page, 41, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 10610},
       {"state longer than its table allows", param.most_updated_page, 41, sizes(200), 0, 20164},
       {"state of another field count", param.most_updated_page, content, I32(2), 0, 10712},
+      {"state with a negative record count", param.most_updated_page, content + 16, I32(-1), 0, 10712},
       {"locks file of another size", param.locks_page, 41, I32(5999), 0, 10780},
       {"locks file of another type", param.locks_page, 8, {ptTableList, 0}, 0, 20155},
   };

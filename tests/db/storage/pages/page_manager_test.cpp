@@ -253,6 +253,29 @@ TEST_F(PageManagerTest, FailedCommitOfManyConsecutivePagesIsRolledBack) {
   ExpectClean(Path());
 }
 
+// A commit that cannot undo its writes either leaves new pages in the file
+// beside its journal: no page is read before the journal is applied.
+TEST_F(PageManagerTest, PagesAreNotReadBeforeAFailedUndoIsSettled) {
+  const int32_t a = Committed(1);
+  const int32_t b = Committed(2);
+  m_.Close();
+  bool multi = false, ro = false;
+  m_.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  Modify(1, a, 10);
+  Modify(1, b, 20);
+  {
+    testing::WriteFaults writes(Path());
+    writes.fail_at = 2;
+    writes.keep_failing = true;
+    EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "injected write failure - Native error: 99999");
+  }
+  m_.RollbackSession(1);
+  EXPECT_EQ(Read(a), 1);
+  EXPECT_EQ(Read(b), 2);
+  m_.Close();
+  ExpectClean(Path());
+}
+
 TEST_F(PageManagerTest, CommitReplacesAnOlderCachedCopy) {
   const int32_t no = Committed(1);
   Modify(1, no, 7);          // session 1's copy moves to its dirty list

@@ -331,19 +331,24 @@ TEST_F(TableModelTest, RandomPostsMatchTheModel) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
     fault_ = Chance(1) ? static_cast<int>(Between(1, 2)) : 0;
     const int64_t op = Between(0, 99);
-    if (op < 45) {
-      Insert();
-    } else if (op < 68) {
-      Update();
-    } else if (op < 85) {
-      Delete();
-    } else if (op < 97) {
-      Transaction();
-    } else if (!db_->InTransaction(0)) {
-      Reopen("m");
+    const char* what = op < 45 ? "insert" : op < 68 ? "update" : op < 85 ? "delete" : op < 97 ? "transaction" : "reopen";
+    try {
+      if (op < 45) {
+        Insert();
+      } else if (op < 68) {
+        Update();
+      } else if (op < 85) {
+        Delete();
+      } else if (op < 97) {
+        Transaction();
+      } else if (!db_->InTransaction(0)) {
+        Reopen("m");
+      }
+      if (::testing::Test::HasFatalFailure()) return;
+      Verify(step);
+    } catch (const EABSException& e) {
+      FAIL() << what << " (fault " << fault_ << "): " << e.what();
     }
-    if (::testing::Test::HasFatalFailure()) return;
-    Verify(step);
     if (::testing::Test::HasFatalFailure()) return;
   }
   if (db_->InTransaction(0)) db_->CommitTransaction(0, false);

@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 
+#include "db/storage/streams/memory_stream.h"
 #include "tests/db/storage/write_faults.h"
 #include "tests/db/tables/records/table_test_util.h"
 
 namespace kelvorin {
 namespace {
 
+using testing::ErrorCode;
+using testing::ErrorOf;
 using testing::Field;
 using testing::MemoryRecord;
 using testing::NewRecord;
@@ -225,6 +228,119 @@ TEST_F(TablePostTest, TheCheckerFindsIndexesOutOfStepWithTheRecords) {
     }
     Open();
   }
+}
+
+// An index added later is built over the records and committed with the
+// definitions; one whose keys repeat, or whose commit fails, leaves the
+// table as it was.
+TEST_F(TablePostTest, IndexesAddedLaterAreBuiltOverTheRecords) {
+  CreatePlayers();
+  OpenTable("hraci");
+  for (int i = 0; i < 300; ++i) {
+    MemoryRecord record = Player("Hrac " + std::to_string(i), 1000 + i % 7);
+    ASSERT_TRUE(Insert(record).Succeeded());
+  }
+  const auto index_on = [](const char* name, bool unique) {
+    auto index = std::make_unique<TABSIndexDef>();
+    index->SetName(name);
+    index->SetColumns({"Rating", "Jmeno"}, {"DESC", ""}, {"", ""});
+    if (unique) index->Columns().pop_back();
+    index->SetUnique(unique);
+    return index;
+  };
+  EXPECT_EQ(ErrorOf([&] { db_->AddIndex(*cursor_, index_on("I_unique", true)); }),
+            "Constraint unique 'C_Unique$Rating' violated. Duplicate found. - Native error: 30320");
+  {
+    testing::WriteFaults faults(Path());
+    faults.fail_at = 1;
+    EXPECT_EQ(ErrorCode([&] { db_->AddIndex(*cursor_, index_on("I_faulty", false)); }), 99999);
+  }
+  EXPECT_EQ(table_->Metadata().Indexes().Count(), 3);
+  EXPECT_EQ(table_->Metadata().Constraints().Count(), 4);
+  db_->AddIndex(*cursor_, index_on("I_RatingJmeno", false));
+  ExpectIndexesMatchTheRecords();
+  Reopen("hraci");
+  EXPECT_EQ(table_->Metadata().Indexes().Count(), 4);
+  ExpectIndexesMatchTheRecords();
+  MemoryRecord record = Player("Novy", 1500);
+  ASSERT_TRUE(Insert(record).Succeeded());
+  ExpectIndexesMatchTheRecords();
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();
+}
+
+// BLOB values: NULL written through field access lets the stored value go
+// when the record is posted; a record whose BLOB was read is still the
+// stored record when it is deleted.
+TEST_F(TablePostTest, BlobValuesGoWithTheirRecordsAndFields) {
+  auto defs = Definitions({Field("id", C::AutoInc), Field("Data", C::Blob), Field("Text", C::Memo)});
+  db_->CreateTable("b", defs->Fields(), defs->Indexes(), defs->Constraints());
+  OpenTable("b");
+  TABSBlobManager& blobs = *table_->BlobManager();
+  MemoryRecord record = NewRecord(*table_, *session_);
+  const std::string small(4031, 's'), large(9000, 'l');
+  blobs.WriteValue(record.data(), 1, small.data(), static_cast<int64_t>(small.size()));
+  blobs.WriteValue(record.data(), 2, large.data(), static_cast<int64_t>(large.size()));
+  const TABSRecordId id = Insert(record).id;
+  EXPECT_EQ(blobs.DescriptorCount(), 0) << "the written values are stored";
+  EXPECT_EQ(table_->DiskBlobManager().IndexRoot() >= 0, true);
+
+  MemoryRecord read = testing::Scan(*table_)[0].record;
+  MemoryRecord edited = read;
+  SetNull(*table_, edited, "Data");
+  ASSERT_TRUE(table_->UpdateRecord(*session_, id, edited.data(), read.data()).Succeeded());
+  blobs.ReleaseDescriptors(edited.data());
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();  // no value is left without its record
+  Open();
+  OpenTable("b");
+  read = testing::Scan(*table_)[0].record;
+  EXPECT_TRUE(TABSRecordFields::IsNull(read.data(), 1));
+  TABSMemoryStream text;
+  table_->BlobManager()->LoadBlob(0, read.data(), 2, text);
+  EXPECT_EQ(text.Size(), 9000);
+  EXPECT_TRUE(table_->DeleteRecord(*session_, id, read.data()).Succeeded()) << "the handle does not count";
+  table_->BlobManager()->ReleaseDescriptors(read.data());
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();
+}
+
+// Two sessions of one process in single-user mode share one transaction:
+// the second one's post joins the first one's open transaction instead of
+// committing it.
+TEST_F(TablePostTest, APostNeverCommitsAnotherSessionsTransaction) {
+  CreatePlayers();
+  TABSBaseSession other;
+  db_->ConnectSession(other);
+  OpenTable("hraci");
+  db_->StartTransaction(session_->SessionNumber());
+  MemoryRecord first = Player("Novak", 1500);
+  ASSERT_TRUE(Insert(first).Succeeded());
+  MemoryRecord second = Player("Svoboda", 1600);
+  ASSERT_TRUE(table_->InsertRecord(other, second.data()).Succeeded());
+  EXPECT_TRUE(db_->InTransaction(other.SessionNumber()));
+  db_->RollbackTransaction(session_->SessionNumber());
+  EXPECT_TRUE(Contents().empty());
+  EXPECT_EQ(table_->RecordCount(), 0);
+  CloseCursor();
+  db_->DisconnectSession(other);
+  ExpectCatalogueCleanAfterClose();
+}
+
+TEST_F(TablePostTest, LimitsOfTablesAreRefused) {
+  // A record larger than a page, its size summed in 64 bits.
+  auto huge = Definitions({Field("a", C::String, 1000000000), Field("b", C::String, 1000000000),
+                           Field("c", C::String, 1000000000)});
+  EXPECT_EQ(ErrorCode([&] { db_->CreateTable("h", huge->Fields(), huge->Indexes(), huge->Constraints()); }), 20174);
+  // A table at the most records its state block can count.
+  CreatePlayers();
+  OpenTable("hraci");
+  table_->RecordManager()->SetCounters(TABSBaseRecordManager::kMaxRecordCount, 0);
+  MemoryRecord record = Player("Novak", 1500);
+  const TABSPostResult result = Insert(record);
+  EXPECT_EQ(result.code, TABSPostCode::kConstraintViolated);
+  EXPECT_EQ(result.native_error, 10743);
+  EXPECT_TRUE(Contents().empty());
 }
 
 }  // namespace
