@@ -393,7 +393,9 @@ void TABSDiskPageManager::AcquireHeader(int32_t locked_code) {
 int32_t TABSDiskPageManager::PageCount() {
   CheckOpened(kNotOpen);
   if (header_lock_count_ > 0) return header_.total_page_count;
-  if (!file_.LockByte(1, kHeaderLockOffset)) throw EABSException(kPageCountLocked, "Database is locked");
+  // Waits like every other take of the header lock: another process's
+  // commit holds it for moments, and is no reason to fail.
+  if (!file_.LockByteWithRetry(1, kHeaderLockOffset)) throw EABSException(kPageCountLocked, "Database is locked");
   header_lock_count_ = 1;
   HeaderLockGuard guard(*this);
   ReadHeader();
