@@ -281,22 +281,22 @@ void TABSPageManager::CommitSession(int32_t session_id) {
 }
 
 void TABSPageManager::ApplyCommit(Session& session, const TABSCommitPlan& plan) {
+  const std::unordered_set<int32_t> removed(plan.removed.begin(), plan.removed.end());
   for (const int32_t page_no : plan.removed) {
-    session.dirty.Take(page_no);
     if (TABSPage* cached = cache_.Find(page_no); cached && cached->use_count == 0) {
       cache_.Delete(page_no);
     }
   }
-  for (TABSPage* page : plan.dirty) {
-    std::unique_ptr<TABSPage> owned = session.dirty.Take(page->PageNo());
+  // All at once: taking the pages one by one would move the rest each time.
+  for (std::unique_ptr<TABSPage>& owned : session.dirty.TakeAll()) {
+    if (removed.count(owned->PageNo())) continue;
     owned->dirty = false;
-    if (cache_.Find(page->PageNo())) cache_.Delete(page->PageNo());
+    if (cache_.Find(owned->PageNo())) cache_.Delete(owned->PageNo());
     if (cache_.Count() < cache_capacity_) {
       owned->list = TABSPageListKind::kCache;
       cache_.Add(std::move(owned));
     }
   }
-  session.dirty.Clear();
   session.added.clear();
   session.removed.clear();
   EndStatement(session);
