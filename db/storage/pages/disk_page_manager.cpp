@@ -523,7 +523,7 @@ void TABSDiskPageManager::ReadRawPage(int32_t page_no, uint8_t* buffer) {
 }
 
 void TABSDiskPageManager::JournalPage(int32_t page_no) {
-  if (!in_commit_ || page_no >= commit_total_pages_ || journal_.Contains(page_no)) return;
+  if (!in_commit_ || page_no >= commit_total_pages_ || new_pages_.count(page_no) || journal_.Contains(page_no)) return;
   TABSMemoryBlock old(PageSize());
   file_.ReadBufferOrRaise(old.bytes(), kReadPartOfPage, PageOffset(page_no), PageSize());
   journal_.AddPage(page_no, old.bytes());
@@ -691,9 +691,13 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
     journal_.Begin(file_.FileName(), PageSize(), static_cast<uint32_t>(Random().Between(0, UINT32_MAX)),
                    file_.GetSize(), header_.commit_counter, prefix);
     in_commit_ = true;
+    new_pages_.clear();
+    new_pages_.insert(plan.added.begin(), plan.added.end());
     std::vector<int32_t> pages(unsynced_pages_.begin(), unsynced_pages_.end());
     pages.reserve(pages.size() + plan.dirty.size() + 3 * plan.removed.size());
-    for (const TABSPage* page : plan.dirty) pages.push_back(page->PageNo());
+    for (const TABSPage* page : plan.dirty) {
+      if (!new_pages_.count(page->PageNo())) pages.push_back(page->PageNo());
+    }
     for (const int32_t page_no : plan.removed) {
       pages.push_back(page_no);
       pages.push_back(free_space_->PfsPageFor(page_no));
@@ -732,6 +736,7 @@ void TABSDiskPageManager::FinishCommitWrites() {
   // reach the disk without some of the pages written before it.
   journal_.Finish();
   unsynced_pages_.clear();
+  new_pages_.clear();
   in_commit_ = false;
   // The commit is durable: nothing after this may fail it. The state write
   // needs no sync (a committing state beside a journal marked done is read

@@ -163,6 +163,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // (allocation and freeing): the next commit journals them too, so that
   // rolling it back after a power loss restores them with the header.
   std::unordered_set<int32_t> unsynced_pages_;
+  // Pages the committing session allocated: their old contents are no one's,
+  // so the journal does not keep them.
+  std::unordered_set<int32_t> new_pages_;
 };
 
 }  // namespace kelvorin

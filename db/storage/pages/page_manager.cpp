@@ -250,6 +250,7 @@ TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session)
     }
     plan.dirty.push_back(page);
   }
+  plan.added = session.added;
   return plan;
 }
 
