@@ -652,10 +652,11 @@ void TABSDiskPageManager::RemovePage(int32_t session, int32_t page_no) {
   TABSPageManager::RemovePage(session, page_no);
 }
 
-TABSPage* TABSDiskPageManager::GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner) {
+TABSPage* TABSDiskPageManager::GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner,
+                                       bool defer_image) {
   CheckOpened(kNotOpen);
   free_space_->CheckRemovable(page_no);
-  return TABSPageManager::GetPage(session, page_no, page_type, owner);
+  return TABSPageManager::GetPage(session, page_no, page_type, owner, defer_image);
 }
 
 bool TABSDiskPageManager::StoresPageOwners() const { return header_.version >= kFirstVersionWithPageOwners; }

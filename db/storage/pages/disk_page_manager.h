@@ -89,8 +89,8 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void ReadPage(TABSPage& page) override;
   void WritePage(TABSPage& page) override;
   void RemovePage(int32_t session, int32_t page_no) override;
-  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
-                    int32_t owner = kAnyPageOwner) override;
+  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner = kAnyPageOwner,
+                    bool defer_image = false) override;
 
  protected:
   void CheckRemovable(int32_t page_no) override;

@@ -156,7 +156,8 @@ void TABSPageManager::CheckPageIdentity(const TABSPage& page, uint16_t page_type
   }
 }
 
-TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner) {
+TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner,
+                                   bool defer_image) {
   if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
   Session& session = FindOrAddSession(session_id);
   TABSPage* page = session.dirty.Find(page_no);
@@ -189,7 +190,7 @@ TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t
   // A page found in the cache or among the session's changes is checked too:
   // it may have been loaded for another structure.
   CheckPageIdentity(*page, page_type, owner);
-  JoinStatement(session, *page, changed_before);
+  JoinStatement(session, *page, changed_before, defer_image);
   page->owner_session = session_id;
   ++page->use_count;
   return page;
@@ -338,21 +339,41 @@ bool TABSPageManager::InStatement(int32_t session_id) const {
   return session != nullptr && session->statement.mark != 0;
 }
 
-void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before) {
-  Statement& statement = session.statement;
-  if (statement.mark == 0 || page.statement_mark == statement.mark) return;
-  if (changed_before) {
-    TABSMemoryBlock image;
-    if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
-      image = std::move(spare_images_.back());
-      spare_images_.pop_back();
-    } else {
-      image.Allocate(page_size_);
-    }
-    std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
-    statement.images.push_back({page.PageNo(), std::move(image)});
+void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before, bool defer_image) {
+  const Statement& statement = session.statement;
+  if (statement.mark == 0) return;
+  if (page.statement_mark == statement.mark) {
+    // Joined earlier by a holder that changes it only through PrepareChange.
+    if (page.image_pending && !defer_image) TakeImage(session, page);
+    return;
   }
+  // The copy first: a page marked without one would count as new to the
+  // statement, and go at its rollback.
+  if (changed_before && !defer_image) TakeImage(session, page);
   page.statement_mark = statement.mark;
+  page.image_pending = changed_before && defer_image;
+}
+
+void TABSPageManager::TakeImage(Session& session, TABSPage& page) {
+  TABSMemoryBlock image;
+  if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
+    image = std::move(spare_images_.back());
+    spare_images_.pop_back();
+  } else {
+    image.Allocate(page_size_);
+  }
+  std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
+  session.statement.images.push_back({page.PageNo(), std::move(image)});
+  page.image_pending = false;
+}
+
+void TABSPageManager::TakePendingImage(TABSPage& page) {
+  Session* session = FindSession(page.owner_session);
+  if (session == nullptr || session->statement.mark == 0 || session->statement.mark != page.statement_mark) {
+    page.image_pending = false;
+    return;
+  }
+  TakeImage(*session, page);
 }
 
 void TABSPageManager::EndStatement(Session& session) noexcept {
@@ -395,7 +416,15 @@ void TABSPageManager::RollbackStatement(int32_t session_id) {
   }
   std::vector<int32_t> joined;
   for (int32_t i = 0; i < session->dirty.Count(); ++i) {
-    if (session->dirty.At(i)->statement_mark == mark) joined.push_back(session->dirty.At(i)->PageNo());
+    TABSPage* page = session->dirty.At(i);
+    if (page->statement_mark != mark) continue;
+    if (page->image_pending) {
+      // Changed before the statement and not since.
+      page->image_pending = false;
+      page->statement_mark = 0;
+      continue;
+    }
+    joined.push_back(page->PageNo());
   }
   for (const int32_t page_no : joined) session->dirty.Take(page_no);
   if (session->removed.size() > statement.removed) session->removed.resize(statement.removed);

@@ -330,6 +330,34 @@ TEST_F(PageManagerTest, StatementRollbackUndoesOnlyTheStatement) {
   ExpectClean(Path());
 }
 
+// A holder that prepares its changes gets no copy of the pages it only
+// reads; the pages it changes are restored all the same.
+TEST_F(PageManagerTest, DeferredImagesAreTakenAtTheFirstChange) {
+  const int32_t a = Committed(1), b = Committed(2), c = Committed(3);
+  for (const int32_t page : {a, b, c}) Modify(1, page, 10);
+  m_.BeginStatement(1);
+  const auto change = [&](int32_t page_no, uint8_t fill, bool prepare) {
+    TABSPage* page = m_.GetPage(1, page_no, kAnyPageType, kAnyPageOwner, /*defer_image=*/true);
+    if (prepare) {
+      m_.PrepareChange(*page);
+      std::memset(page->Data(), fill, page->DataSize());
+      page->dirty = true;
+    }
+    m_.PutPage(page);
+  };
+  change(a, 20, true);
+  change(b, 0, false);  // only read
+  change(c, 0, false);
+  Modify(1, c, 30);     // a holder that copies at once
+  m_.RollbackStatement(1);
+  EXPECT_EQ(Read(a, 1), 10);
+  EXPECT_EQ(Read(b, 1), 10);
+  EXPECT_EQ(Read(c, 1), 10);
+  EXPECT_EQ(m_.DirtyPageCount(1), 3);
+  m_.CommitSession(1);
+  EXPECT_EQ(Read(b), 10);
+}
+
 TEST_F(PageManagerTest, ReleasedStatementKeepsItsChanges) {
   const int32_t a = Committed(1);
   m_.BeginStatement(1);
