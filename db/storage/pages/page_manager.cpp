@@ -252,6 +252,7 @@ TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session)
     plan.dirty.push_back(page);
   }
   plan.added = session.added;
+  std::sort(plan.added.begin(), plan.added.end());
   return plan;
 }
 

@@ -40,9 +40,7 @@ struct TABSCommitPlan {
   int32_t session = kInvalidSessionId;
   std::vector<int32_t> removed;       // page numbers to free, in request order
   std::vector<TABSPage*> dirty;       // pages to write, ascending page number
-  // Pages the session allocated: nothing committed refers to them, so what
-  // they held before does not need keeping.
-  std::vector<int32_t> added;
+  std::vector<int32_t> added;         // pages the session allocated, ascending
 };
 
 class TABSPageManager {
