@@ -49,10 +49,10 @@ double Seconds(Clock::time_point start) { return std::chrono::duration<double>(C
 
 // Player names in Windows-1250, distinct and in no order.
 std::vector<std::string> Names(int count) {
-  static const char* first[] = {"Jan", "Petr", "Pavel", "Ji\xF8\xED", "Tom\xE1\xB9", "Eva", "Jana", "\x8Area", "Lucie",
-                                "Zden\xECk"};
-  static const char* last[] = {"Nov\xE1k", "Svoboda", "Dvo\xF8\xE1k", "\xC8ern\xFD", "Proch\xE1zka", "Kucera",
-                               "Vesel\xFD", "Hor\xE1k", "N\xECmec", "\x8Atastn\xFD", "Chalupa", "Ch\xFDle"};
+  static const char* first[] = {"Jan", "Petr", "Pavel", "Ji\xF8\xED", "Tom\xE1\xB9", "Eva", "Jana", "\x8A" "rka", "Lucie",
+                                "Zden\xEC" "k"};
+  static const char* last[] = {"Nov\xE1k", "Svoboda", "Dvo\xF8\xE1k", "\xC8" "ern\xFD", "Proch\xE1zka", "Kucera",
+                               "Vesel\xFD", "Hor\xE1k", "N\xEC" "mec", "\x8A" "tastn\xFD", "Chalupa", "Ch\xFDle"};
   std::vector<std::string> names;
   std::mt19937 random(7);
   for (int i = 0; i < count; ++i) {

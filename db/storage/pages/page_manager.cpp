@@ -156,7 +156,8 @@ void TABSPageManager::CheckPageIdentity(const TABSPage& page, uint16_t page_type
   }
 }
 
-TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner) {
+TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner,
+                                   bool defer_image) {
   if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
   Session& session = FindOrAddSession(session_id);
   TABSPage* page = session.dirty.Find(page_no);
@@ -189,7 +190,7 @@ TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t
   // A page found in the cache or among the session's changes is checked too:
   // it may have been loaded for another structure.
   CheckPageIdentity(*page, page_type, owner);
-  JoinStatement(session, *page, changed_before);
+  JoinStatement(session, *page, changed_before, defer_image);
   page->owner_session = session_id;
   ++page->use_count;
   return page;
@@ -250,6 +251,8 @@ TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session)
     }
     plan.dirty.push_back(page);
   }
+  plan.added = session.added;
+  std::sort(plan.added.begin(), plan.added.end());
   return plan;
 }
 
@@ -281,22 +284,22 @@ void TABSPageManager::CommitSession(int32_t session_id) {
 }
 
 void TABSPageManager::ApplyCommit(Session& session, const TABSCommitPlan& plan) {
+  const std::unordered_set<int32_t> removed(plan.removed.begin(), plan.removed.end());
   for (const int32_t page_no : plan.removed) {
-    session.dirty.Take(page_no);
     if (TABSPage* cached = cache_.Find(page_no); cached && cached->use_count == 0) {
       cache_.Delete(page_no);
     }
   }
-  for (TABSPage* page : plan.dirty) {
-    std::unique_ptr<TABSPage> owned = session.dirty.Take(page->PageNo());
+  // All at once: taking the pages one by one would move the rest each time.
+  for (std::unique_ptr<TABSPage>& owned : session.dirty.TakeAll()) {
+    if (removed.count(owned->PageNo())) continue;
     owned->dirty = false;
-    if (cache_.Find(page->PageNo())) cache_.Delete(page->PageNo());
+    if (cache_.Find(owned->PageNo())) cache_.Delete(owned->PageNo());
     if (cache_.Count() < cache_capacity_) {
       owned->list = TABSPageListKind::kCache;
       cache_.Add(std::move(owned));
     }
   }
-  session.dirty.Clear();
   session.added.clear();
   session.removed.clear();
   EndStatement(session);
@@ -337,21 +340,41 @@ bool TABSPageManager::InStatement(int32_t session_id) const {
   return session != nullptr && session->statement.mark != 0;
 }
 
-void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before) {
-  Statement& statement = session.statement;
-  if (statement.mark == 0 || page.statement_mark == statement.mark) return;
-  if (changed_before) {
-    TABSMemoryBlock image;
-    if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
-      image = std::move(spare_images_.back());
-      spare_images_.pop_back();
-    } else {
-      image.Allocate(page_size_);
-    }
-    std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
-    statement.images.push_back({page.PageNo(), std::move(image)});
+void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before, bool defer_image) {
+  const Statement& statement = session.statement;
+  if (statement.mark == 0) return;
+  if (page.statement_mark == statement.mark) {
+    // Joined earlier by a holder that changes it only through PrepareChange.
+    if (page.image_pending && !defer_image) TakeImage(session, page);
+    return;
   }
+  // The copy first: a page marked without one would count as new to the
+  // statement, and go at its rollback.
+  if (changed_before && !defer_image) TakeImage(session, page);
   page.statement_mark = statement.mark;
+  page.image_pending = changed_before && defer_image;
+}
+
+void TABSPageManager::TakeImage(Session& session, TABSPage& page) {
+  TABSMemoryBlock image;
+  if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
+    image = std::move(spare_images_.back());
+    spare_images_.pop_back();
+  } else {
+    image.Allocate(page_size_);
+  }
+  std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
+  session.statement.images.push_back({page.PageNo(), std::move(image)});
+  page.image_pending = false;
+}
+
+void TABSPageManager::TakePendingImage(TABSPage& page) {
+  Session* session = FindSession(page.owner_session);
+  if (session == nullptr || session->statement.mark == 0 || session->statement.mark != page.statement_mark) {
+    page.image_pending = false;
+    return;
+  }
+  TakeImage(*session, page);
 }
 
 void TABSPageManager::EndStatement(Session& session) noexcept {
@@ -394,7 +417,15 @@ void TABSPageManager::RollbackStatement(int32_t session_id) {
   }
   std::vector<int32_t> joined;
   for (int32_t i = 0; i < session->dirty.Count(); ++i) {
-    if (session->dirty.At(i)->statement_mark == mark) joined.push_back(session->dirty.At(i)->PageNo());
+    TABSPage* page = session->dirty.At(i);
+    if (page->statement_mark != mark) continue;
+    if (page->image_pending) {
+      // Changed before the statement and not since.
+      page->image_pending = false;
+      page->statement_mark = 0;
+      continue;
+    }
+    joined.push_back(page->PageNo());
   }
   for (const int32_t page_no : joined) session->dirty.Take(page_no);
   if (session->removed.size() > statement.removed) session->removed.resize(statement.removed);

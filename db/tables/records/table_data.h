@@ -177,6 +177,9 @@ class TABSTableData {
   std::unique_ptr<TABSBaseFieldManager> field_manager_;
   std::unique_ptr<TABSBaseIndexManager> index_manager_;
   std::unique_ptr<TABSBaseConstraintManager> constraint_manager_;
+  // What a post restores when it fails: the caller's record and the state.
+  TABSMemoryBlock saved_record_;
+  TABSTableState saved_state_;
 };
 
 }  // namespace kelvorin

@@ -41,10 +41,14 @@ class TABSTableData::PostScope {
       : table_(table),
         session_(session.SessionNumber()),
         record_(record),
-        saved_state_(table.state_) {
+        saved_record_(table.saved_record_),
+        saved_state_(table.saved_state_) {
+    // Kept by the table from post to post: a post allocates nothing for them.
+    saved_state_ = table.state_;
     if (record_ == nullptr) return;
-    saved_record_.Allocate(table.RecordFields().MemorySize());
-    std::memcpy(saved_record_.data(), record_, static_cast<size_t>(saved_record_.size()));
+    const int32_t size = table.RecordFields().MemorySize();
+    if (saved_record_.size() != size) saved_record_.Allocate(size);
+    std::memcpy(saved_record_.data(), record_, static_cast<size_t>(size));
   }
   PostScope(const PostScope&) = delete;
   PostScope& operator=(const PostScope&) = delete;
@@ -74,7 +78,7 @@ class TABSTableData::PostScope {
   void Undo() noexcept {
     done_ = true;
     if (changing_) UndoPages();
-    table_.state_ = std::move(saved_state_);
+    table_.state_ = saved_state_;
     if (TABSBaseRecordManager* records = table_.RecordManager()) {
       records->SetCounters(table_.state_.record_count, table_.state_.change_counter);
     }
@@ -109,8 +113,8 @@ class TABSTableData::PostScope {
   TABSTableData& table_;
   int32_t session_;
   uint8_t* record_;
-  TABSMemoryBlock saved_record_;
-  TABSTableState saved_state_;
+  TABSMemoryBlock& saved_record_;
+  TABSTableState& saved_state_;
   bool in_transaction_ = false;
   bool changing_ = false;
   bool done_ = false;
