@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "db/storage/catalog/disk_table_files.h"
-#include "db/storage/catalog/sessions_file.h"
+#include "db/storage/locks/sessions_file.h"
 #include "db/storage/catalog/system_directory.h"
 #include "db/storage/catalog/table_content_check.h"
 #include "db/storage/catalog/table_list_file.h"
@@ -24,8 +24,8 @@ constexpr int32_t kCheckSession = 1;
 
 class CatalogueChecker : private TABSCheckSink {
  public:
-  CatalogueChecker(std::string path, TABSPassword password)
-      : path_(std::move(path)), password_(std::move(password)) {}
+  CatalogueChecker(std::string path, TABSPassword password, bool multi_user)
+      : path_(std::move(path)), password_(std::move(password)), multi_user_(multi_user) {}
 
   TABSIntegrityReport Run() {
     report_ = CheckDatabaseFile(path_, password_, &usage_);
@@ -36,7 +36,7 @@ class CatalogueChecker : private TABSCheckSink {
     total_ = static_cast<int32_t>(usage_.used.size());
     reached_by_.assign(usage_.used.size(), "");
     try {
-      bool multi_user = false;
+      bool multi_user = multi_user_;
       bool read_only = true;
       pages_.OpenDatabaseFile(path_, password_, multi_user, false, read_only);
     } catch (const EABSException& e) {
@@ -206,7 +206,7 @@ class CatalogueChecker : private TABSCheckSink {
     std::optional<TABSRecordLayout> layout;
     if (!Try(entry.metadata_page, table, [&] {
           files.ReadMetadata(kCheckSession, metadata, entry.name, record_index, blob_index);
-          files.OpenLocks(max_connections_, entry.name);
+          files.OpenLocks(max_connections_);
           state = files.ReadState(kCheckSession, metadata.Fields().Count());
           layout.emplace(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
         })) {
@@ -239,9 +239,32 @@ class CatalogueChecker : private TABSCheckSink {
     });
     for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
       const TABSIndexDef& index = *metadata.Indexes().Items(i);
-      ReachTree(table + " index '" + index.Name() + "'",
-                table_trees::CheckIndex(pages_, kCheckSession, index, metadata.Fields(), records.get()), 0,
-                kAnyPageOwner);
+      const std::string what = table + " index '" + index.Name() + "'";
+      const table_trees::TABSTreeCheck check =
+          table_trees::CheckIndex(pages_, kCheckSession, index, metadata.Fields(), records.get());
+      ReachTree(what, check, 0, kAnyPageOwner);
+      // And every record is listed in every index.
+      if (records == nullptr || !check.problems.empty()) continue;
+      Try(index.RootPage(), what, [&] {
+        const auto walk = [&](const auto& visit) { WalkRecords(*records, *layout, visit); };
+        for (const std::string& problem :
+             table_trees::UnlistedRecords(pages_, kCheckSession, index, metadata.Fields(), *records, walk)) {
+          Corrupt(index.RootPage(), what + ": " + problem);
+        }
+      });
+    }
+  }
+
+  // Every record of the table in storage order, in its memory form.
+  void WalkRecords(TABSDiskRecordManager& records, const TABSRecordLayout& layout,
+                   const std::function<void(TABSRecordId, const uint8_t*)>& visit) {
+    TABSMemoryBlock record(layout.MemorySize());
+    TABSNavigateRequest request;
+    request.go_to_first = true;
+    request.record = record.bytes();
+    for (records.Navigate(kCheckSession, request); request.status == TABSNavigateStatus::kFound;
+         records.Navigate(kCheckSession, request)) {
+      visit(request.record_id, record.bytes());
     }
   }
 
@@ -276,6 +299,7 @@ class CatalogueChecker : private TABSCheckSink {
 
   std::string path_;
   TABSPassword password_;
+  bool multi_user_;
   TABSIntegrityReport report_;
   TABSPageUsage usage_;
   TABSDiskPageManager pages_;
@@ -287,8 +311,8 @@ class CatalogueChecker : private TABSCheckSink {
 
 }  // namespace
 
-TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password) {
-  return CatalogueChecker(path, password).Run();
+TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password, bool multi_user) {
+  return CatalogueChecker(path, password, multi_user).Run();
 }
 
 }  // namespace kelvorin

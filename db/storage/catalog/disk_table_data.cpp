@@ -2,6 +2,8 @@
 
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/locks/lock_errors.h"
+#include "db/tables/records/table_lock_guards.h"
 
 namespace kelvorin {
 
@@ -13,7 +15,9 @@ TABSDiskTableData::TABSDiskTableData(TABSDiskDatabaseData& database, const TABST
   Metadata().SetTrailingSections(&record_index_, &blob_index_);
 }
 
-TABSDiskTableData::~TABSDiskTableData() = default;
+TABSDiskTableData::~TABSDiskTableData() {
+  if (locks_attached_) disk_.DetachTableLocks(LocksPage());
+}
 
 TABSTableListEntry TABSDiskTableData::Entry() const {
   return {Name(), object_id_, files_.MetadataPage(), files_.MostUpdatedPage(), files_.LocksPage()};
@@ -38,6 +42,7 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   records_per_page_ = kelvorin::RecordsPerPage(pages.DataSize(), metadata.StoredRecordSize());
   if (records_per_page_ <= 0) throw EABSException(native::kRecordTooLarge20174);
   CheckIndexLayouts();
+  TABSBaseFieldManager::CheckDefaults(metadata.Fields());
 
   files_.Create(session, disk_.MaxConnections());
   record_index_.root = TABSDiskRecordManager::CreateIndex(pages, session);
@@ -50,6 +55,7 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
     table_trees::BuildIndex(pages, session, *metadata.Indexes().Items(i), metadata.Fields());
   }
   WriteMetadata(session);
+  InitManagers();
 }
 
 void TABSDiskTableData::CheckIndexLayouts() const {
@@ -59,18 +65,25 @@ void TABSDiskTableData::CheckIndexLayouts() const {
   }
 }
 
-void TABSDiskTableData::Load(int32_t session) {
+void TABSDiskTableData::Load(int32_t session, int32_t lock_session) {
+  files_.OpenLocks(disk_.MaxConnections());
+  if (!locks_attached_) {
+    disk_.AttachTableLocks(LocksPage());
+    locks_attached_ = true;
+  }
+  const TABSTableReadLock read(*this, lock_session, native::kTableOpenLocked20209);
   ReadMetadata(session);
   CheckIndexLayouts();
   CreateManagers();
-  files_.OpenLocks(disk_.MaxConnections(), Name());
   ReadState(session);
+  InitManagers();
 }
 
 void TABSDiskTableData::CreateManagers() {
   TABSDiskPageManager& pages = disk_.DiskPageManager();
   const TABSTableMetadata& metadata = Metadata();
   const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
+  blob_manager_.reset();
   record_manager_ = std::make_unique<TABSDiskRecordManager>(pages, layout, object_id_, record_index_.root);
   // Between processes a record page read from the index may have been freed
   // or reused since; files that keep page owners tell.
@@ -100,29 +113,43 @@ void TABSDiskTableData::WriteState(int32_t session) {
 }
 
 void TABSDiskTableData::RollbackHook(int32_t session) {
-  if (record_manager_) record_manager_->InvalidateCaches();
-  if (blob_manager_) blob_manager_->InvalidateCaches();
-  ReadState(session);
+  // The system session holds no connection slot (and locks nothing).
+  if (session < 0) {
+    TABSTableData::RollbackHook(session);
+    return;
+  }
+  const TABSTableReadLock read(*this, session, native::kTableLockedCount);
+  TABSTableData::RollbackHook(session);
 }
 
-void TABSDiskTableData::DeleteAllRecords(int32_t session) { record_manager_->Empty(session); }
+bool TABSDiskTableData::LockTable(int32_t session, TABSLockType type, TABSLockWait wait) {
+  return disk_.LockTable(*this, session, type, wait);
+}
 
-// Large values are reached through the records: they go first.
-void TABSDiskTableData::DeleteAllBlobs(int32_t session) { blob_manager_->DeleteAll(session); }
+void TABSDiskTableData::UnlockTable(int32_t session, TABSLockType type) { disk_.UnlockTable(*this, session, type); }
 
-void TABSDiskTableData::EmptyContent(int32_t session) {
-  TABSTableMetadata& metadata = Metadata();
-  TABSPageManager& pages = disk_.DiskPageManager();
-  for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
-    const TABSIndexDef& index = *metadata.Indexes().Items(i);
-    if (!index.Temporary()) table_trees::EmptyIndex(pages, session, index, metadata.Fields());
-  }
-  DeleteAllBlobs(session);
-  // Raises the change counter: a version stamp used before would make stale
-  // copies look current.
-  DeleteAllRecords(session);
-  MutableState().ResetAutoInc(metadata.Fields());
-  WriteState(session);
+bool TABSDiskTableData::LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) {
+  return disk_.LockRecord(*this, session, id, wait);
+}
+
+bool TABSDiskTableData::UnlockRecord(int32_t session, const TABSRecordId& id) {
+  return disk_.UnlockRecord(*this, session, id);
+}
+
+bool TABSDiskTableData::HoldsRecordLock(int32_t session, const TABSRecordId& id) {
+  return disk_.HoldsRecordLock(*this, session, id);
+}
+
+bool TABSDiskTableData::Shared() const { return disk_.MultiUser(); }
+
+void TABSDiskTableData::PagesRolledBack(int32_t session) {
+  if (record_manager_) record_manager_->InvalidateCaches();
+  TABSTableData::PagesRolledBack(session);
+}
+
+TABSPageManager* TABSDiskTableData::TemporaryIndexPages() {
+  if (!temporary_index_pages_) temporary_index_pages_ = std::make_unique<TABSMemoryPageManager>();
+  return temporary_index_pages_.get();
 }
 
 void TABSDiskTableData::DeleteStorage(int32_t session) {

@@ -13,6 +13,7 @@
 #include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/catalog/table_trees.h"
 #include "db/storage/blobs/disk_blob_manager.h"
+#include "db/storage/pages/memory_page_manager.h"
 #include "db/storage/records/disk_record_manager.h"
 #include "db/tables/records/table_data.h"
 
@@ -27,6 +28,8 @@ class TABSDiskTableData : public TABSTableData {
   ~TABSDiskTableData() override;
 
   int32_t ObjectId() const { return object_id_; }
+  // The start page of the table's locks file, by which its locks are known.
+  int32_t LocksPage() const { return files_.LocksPage(); }
   // The table-list entry of the table's files.
   TABSTableListEntry Entry() const;
   bool Exclusive() const { return exclusive_; }
@@ -48,27 +51,33 @@ class TABSDiskTableData : public TABSTableData {
   // gets a fresh object number), in the session.
   void CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                      const TABSConstraintDefs& constraints);
-  // Opens the table's files and reads its definitions and state.
-  void Load(int32_t session);
-  // Empties the indexes, deletes every BLOB and record and writes the state
-  // of an empty table (its change counter raised, never reset).
-  void EmptyContent(int32_t session);
+  // Opens the table's files and reads its definitions and state in the page
+  // session, under the read lock of the lock session (its connection slot).
+  void Load(int32_t session, int32_t lock_session);
   // Drops the indexes and both page-index trees and deletes the three files.
   void DeleteStorage(int32_t session);
 
   void ReadMetadata(int32_t session);
   void WriteMetadata(int32_t session);
-  void ReadState(int32_t session);
-  void WriteState(int32_t session);
+  void ReadState(int32_t session) override;
+  void WriteState(int32_t session) override;
 
-  // Rereads the state block and forgets what the managers cache about the
-  // table's pages: a rollback may have undone changes of them.
+  // Rereads the state under a read lock: another process may be writing.
   void RollbackHook(int32_t session) override;
 
+  bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait) override;
+  void UnlockTable(int32_t session, TABSLockType type) override;
+  bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) override;
+  bool UnlockRecord(int32_t session, const TABSRecordId& id) override;
+  bool HoldsRecordLock(int32_t session, const TABSRecordId& id) override;
+
  protected:
-  // Records and BLOBs, through their managers.
-  void DeleteAllRecords(int32_t session) override;
-  void DeleteAllBlobs(int32_t session) override;
+  // Forgets what the managers cache about the table's pages: a rollback may
+  // have undone changes of them.
+  void PagesRolledBack(int32_t session) override;
+  bool Shared() const override;
+  TABSPageManager* TemporaryIndexPages() override;
+
 
  private:
   // Raises for an index whose key layout cannot be used.
@@ -83,9 +92,11 @@ class TABSDiskTableData : public TABSTableData {
   TABSPageIndexRootSection blob_index_;
   int32_t records_per_page_ = 0;
   bool exclusive_ = false;
+  bool locks_attached_ = false;
   std::unique_ptr<TABSDiskRecordManager> record_manager_;
   // Refers to the record manager: declared after it, destroyed before it.
   std::unique_ptr<TABSDiskBlobManager> blob_manager_;
+  std::unique_ptr<TABSMemoryPageManager> temporary_index_pages_;
 };
 
 }  // namespace kelvorin

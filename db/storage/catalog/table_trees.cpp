@@ -89,4 +89,19 @@ TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIn
   return check;
 }
 
+std::vector<std::string> UnlistedRecords(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                                         const TABSFieldDefs& fields, TABSIndexRecordReader& reader,
+                                         const TABSRecordWalk& walk) {
+  std::vector<std::string> problems;
+  OpenIndex open(manager, index, fields, &reader);
+  walk([&](TABSRecordId id, const uint8_t* record) {
+    TABSKeyPath path;
+    if (!open->Locate(session, id, path, record)) {
+      problems.push_back("the record at page " + std::to_string(id.page_no) + " slot " + std::to_string(id.slot) +
+                         " is not listed");
+    }
+  });
+  return problems;
+}
+
 }  // namespace kelvorin::table_trees

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "db/tables/btree/record_id.h"
 
 namespace kelvorin {
 
@@ -46,6 +49,12 @@ TABSTreeCheck CheckPageIndex(TABSPageManager& manager, int32_t session, TABSPage
 // every entry's record must exist with the entry's key.
 TABSTreeCheck CheckIndex(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
                          const TABSFieldDefs& fields, TABSIndexRecordReader* reader = nullptr);
+// The records (memory forms, by identifier) that the index does not list,
+// each named in a problem; the index's tree must be sound.
+using TABSRecordWalk = std::function<void(const std::function<void(TABSRecordId, const uint8_t*)>&)>;
+std::vector<std::string> UnlistedRecords(TABSPageManager& manager, int32_t session, const TABSIndexDef& index,
+                                         const TABSFieldDefs& fields, TABSIndexRecordReader& reader,
+                                         const TABSRecordWalk& walk);
 
 }  // namespace table_trees
 }  // namespace kelvorin

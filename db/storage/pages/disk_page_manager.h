@@ -54,6 +54,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   int64_t PageOffset(int32_t page_no) const;
 
   void ReadPartOfPage(void* buffer, int32_t page_no, int32_t count, int32_t offset);
+  // Writes in place, outside any commit: for the lock state of direct-access
+  // internal files, which bypasses the rollback journal and never has to be
+  // made durable.
   void WritePartOfPage(const void* buffer, int32_t page_no, int32_t count, int32_t offset);
   int32_t ReadDiskWriteCounter(int32_t page_no);
   void WriteDiskWriteCounter(int32_t page_no, int32_t value);
@@ -89,8 +92,8 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void ReadPage(TABSPage& page) override;
   void WritePage(TABSPage& page) override;
   void RemovePage(int32_t session, int32_t page_no) override;
-  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
-                    int32_t owner = kAnyPageOwner) override;
+  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner = kAnyPageOwner,
+                    bool defer_image = false) override;
 
  protected:
   void CheckRemovable(int32_t page_no) override;
@@ -122,6 +125,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // completes the state byte of one that finished. True when the file
   // changed.
   bool SettleInterruptedCommit();
+  // Applies the journal of a commit whose own undoing failed, before any
+  // page is read from the file again.
+  void SettleAbortedCommit();
   // Writes the consistent state of a commit whose journal is marked done but
   // whose last write was lost; true when it wrote.
   bool CompleteFinishedCommit();
@@ -136,6 +142,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // (duplicates allowed; the list is sorted in place).
   void JournalOldImages(std::vector<int32_t>& pages);
   void DecryptPage(TABSPage& page);
+  static bool IsPlainDirectPage(const TABSPage& page);
   int64_t FileSizeForTotal() const;
 
   TABSDatabaseFile file_;
@@ -150,6 +157,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
 
   // The commit being written.
   bool in_commit_ = false;
+  // A commit could not undo its writes: the file holds pages of it beside
+  // its journal until the journal is applied.
+  bool commit_unsettled_ = false;
   int32_t commit_total_pages_ = 0;
   // Pages its session allocated: what they held before is nobody's, so
   // their old images need no journal.

@@ -26,6 +26,7 @@ inline constexpr int32_t kOpenLocked = 20230;
 inline constexpr int32_t kAllocateLocked = 20231;
 inline constexpr int32_t kFreeLocked = 20232;
 inline constexpr int32_t kPageCountLocked = 20236;
+inline constexpr int32_t kReadLocked = 10767;
 inline constexpr int32_t kInvalidFormat = 20237;
 inline constexpr int32_t kTablesLocked = 20210;
 inline constexpr int32_t kTablesUnlock = 20211;
@@ -74,6 +75,7 @@ inline constexpr int32_t kListNotFound = 20166;
 inline constexpr int32_t kPageNotFound = 20167;
 inline constexpr int32_t kInvalidSession = 20186;
 inline constexpr int32_t kInvalidPageOwner = 10700;
+inline constexpr int32_t kStatementActive = 10760;
 
 // Free-space map.
 inline constexpr int32_t kWrongEamType = 30423;

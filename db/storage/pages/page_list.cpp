@@ -113,6 +113,14 @@ void TABSSortedPageList::Clear() {
   lru_head_ = lru_tail_ = nullptr;
 }
 
+std::vector<std::unique_ptr<TABSPage>> TABSSortedPageList::TakeAll() {
+  std::vector<std::unique_ptr<TABSPage>> pages;
+  pages.swap(pages_);
+  for (const auto& page : pages) page->lru_prev_ = page->lru_next_ = nullptr;
+  Clear();
+  return pages;
+}
+
 std::unique_ptr<TABSPage> TABSSortedPageList::TakeLeastRecentlyUsedUnheld() {
   for (TABSPage* page = lru_head_; page != nullptr; page = page->lru_next_) {
     if (page->use_count == 0) return Take(page->PageNo());

@@ -35,6 +35,8 @@ class TABSSortedPageList {
   void Touch(int32_t page_no);
   void Touch(TABSPage* page);
   void Clear();
+  // Takes every page out at once, in ascending page-number order.
+  std::vector<std::unique_ptr<TABSPage>> TakeAll();
   // The least recently used page; nullptr for an empty list.
   TABSPage* LeastRecentlyUsed() const { return lru_head_; }
   // Takes out the least recently used page nobody holds; nullptr if none.

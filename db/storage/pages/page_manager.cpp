@@ -1,6 +1,7 @@
 #include "db/storage/pages/page_manager.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 #include "db/storage/errors/abs_exception.h"
@@ -11,6 +12,9 @@ namespace kelvorin {
 using namespace page_errors;
 
 namespace {
+
+// Page images kept for the statements to come.
+constexpr size_t kMaxSpareImages = 64;
 
 int32_t CacheCapacityFor(int64_t available_memory) {
   return static_cast<int32_t>(std::min<int64_t>(1000, available_memory / 65536));
@@ -34,6 +38,7 @@ void TABSPageManager::DiscardAll() {
   last_session_ = nullptr;
   sessions_.clear();
   cache_.Clear();
+  spare_images_.clear();
 }
 
 int32_t TABSPageManager::PageCount() { return 0; }
@@ -101,6 +106,7 @@ TABSPage* TABSPageManager::AddPage(int32_t session_id, uint16_t page_type) {
     page->owner_session = session_id;
     // A stale copy of a page number that was freed and handed out again.
     if (TABSPage* old = cache_.Find(page_no); old && old->use_count == 0) cache_.Delete(page_no);
+    page->statement_mark = session.statement.mark;
     session.added.push_back(page_no);
     try {
       session.dirty.Add(std::move(page));
@@ -150,10 +156,12 @@ void TABSPageManager::CheckPageIdentity(const TABSPage& page, uint16_t page_type
   }
 }
 
-TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner) {
+TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner,
+                                   bool defer_image) {
   if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
   Session& session = FindOrAddSession(session_id);
   TABSPage* page = session.dirty.Find(page_no);
+  const bool changed_before = page != nullptr;
   if (page == nullptr) {
     page = cache_.Find(page_no);
     if (page != nullptr) {
@@ -182,6 +190,7 @@ TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t
   // A page found in the cache or among the session's changes is checked too:
   // it may have been loaded for another structure.
   CheckPageIdentity(*page, page_type, owner);
+  JoinStatement(session, *page, changed_before, defer_image);
   page->owner_session = session_id;
   ++page->use_count;
   return page;
@@ -259,6 +268,7 @@ void TABSPageManager::CommitSession(int32_t session_id) {
   const TABSCommitPlan plan = PlanCommit(session_id, *session);
   if (plan.removed.empty() && plan.dirty.empty()) {
     session->added.clear();
+    EndStatement(*session);
     return;
   }
   BeginCommitWrites(plan);
@@ -274,24 +284,25 @@ void TABSPageManager::CommitSession(int32_t session_id) {
 }
 
 void TABSPageManager::ApplyCommit(Session& session, const TABSCommitPlan& plan) {
+  const std::unordered_set<int32_t> removed(plan.removed.begin(), plan.removed.end());
   for (const int32_t page_no : plan.removed) {
-    session.dirty.Take(page_no);
     if (TABSPage* cached = cache_.Find(page_no); cached && cached->use_count == 0) {
       cache_.Delete(page_no);
     }
   }
-  for (TABSPage* page : plan.dirty) {
-    std::unique_ptr<TABSPage> owned = session.dirty.Take(page->PageNo());
+  // All at once: taking the pages one by one would move the rest each time.
+  for (std::unique_ptr<TABSPage>& owned : session.dirty.TakeAll()) {
+    if (removed.count(owned->PageNo())) continue;
     owned->dirty = false;
-    if (cache_.Find(page->PageNo())) cache_.Delete(page->PageNo());
+    if (cache_.Find(owned->PageNo())) cache_.Delete(owned->PageNo());
     if (cache_.Count() < cache_capacity_) {
       owned->list = TABSPageListKind::kCache;
       cache_.Add(std::move(owned));
     }
   }
-  session.dirty.Clear();
   session.added.clear();
   session.removed.clear();
+  EndStatement(session);
 }
 
 void TABSPageManager::RollbackSession(int32_t session_id) {
@@ -304,10 +315,132 @@ void TABSPageManager::RollbackSession(int32_t session_id) {
   }
   session->dirty.Clear();
   session->removed.clear();
+  EndStatement(*session);
   // Each number leaves the list as it is given back, so a failure part-way
   // leaves exactly the numbers still owed.
   while (!session->added.empty()) {
     FreePageNumber(session->added.back());
+    session->added.pop_back();
+  }
+}
+
+void TABSPageManager::BeginStatement(int32_t session_id) {
+  Session& session = FindOrAddSession(session_id);
+  if (session.statement.mark != 0) {
+    throw EABSException(kStatementActive, "A statement of session %d is already active", {session_id});
+  }
+  session.statement.mark = ++statement_counter_;
+  session.statement.added = session.added.size();
+  session.statement.removed = session.removed.size();
+  session.statement.images.clear();
+}
+
+bool TABSPageManager::InStatement(int32_t session_id) const {
+  const Session* session = FindSession(session_id);
+  return session != nullptr && session->statement.mark != 0;
+}
+
+void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before, bool defer_image) {
+  const Statement& statement = session.statement;
+  if (statement.mark == 0) return;
+  if (page.statement_mark == statement.mark) {
+    // Joined earlier by a holder that changes it only through PrepareChange.
+    if (page.image_pending && !defer_image) TakeImage(session, page);
+    return;
+  }
+  // The copy first: a page marked without one would count as new to the
+  // statement, and go at its rollback.
+  if (changed_before && !defer_image) TakeImage(session, page);
+  page.statement_mark = statement.mark;
+  page.image_pending = changed_before && defer_image;
+}
+
+void TABSPageManager::TakeImage(Session& session, TABSPage& page) {
+  TABSMemoryBlock image;
+  if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
+    image = std::move(spare_images_.back());
+    spare_images_.pop_back();
+  } else {
+    image.Allocate(page_size_);
+  }
+  std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
+  session.statement.images.push_back({page.PageNo(), std::move(image)});
+  page.image_pending = false;
+}
+
+void TABSPageManager::TakePendingImage(TABSPage& page) {
+  Session* session = FindSession(page.owner_session);
+  if (session == nullptr || session->statement.mark == 0 || session->statement.mark != page.statement_mark) {
+    page.image_pending = false;
+    return;
+  }
+  TakeImage(*session, page);
+}
+
+void TABSPageManager::EndStatement(Session& session) noexcept {
+  Statement& statement = session.statement;
+  for (SavedImage& image : statement.images) {
+    if (spare_images_.size() >= kMaxSpareImages) break;
+    try {
+      spare_images_.push_back(std::move(image.bytes));
+    } catch (...) {
+      break;
+    }
+  }
+  statement.images.clear();
+  statement.mark = 0;
+}
+
+void TABSPageManager::ReleaseStatement(int32_t session_id) noexcept {
+  if (Session* session = FindSession(session_id)) EndStatement(*session);
+}
+
+void TABSPageManager::RollbackStatement(int32_t session_id) {
+  Session* session = FindSession(session_id);
+  if (session == nullptr || session->statement.mark == 0) return;
+  Statement& statement = session->statement;
+  const uint64_t mark = statement.mark;
+  for (const TABSSortedPageList* list : {&session->dirty, &cache_}) {
+    for (int32_t i = 0; i < list->Count(); ++i) {
+      const TABSPage* page = list->At(i);
+      if (page->statement_mark == mark && page->use_count > 0) {
+        throw EABSException(kRemoveUsedPage, "Cannot remove used page");
+      }
+    }
+  }
+  for (SavedImage& image : statement.images) {
+    TABSPage* page = session->dirty.Find(image.page_no);
+    if (page == nullptr) continue;
+    std::memcpy(page->Buffer(), image.bytes.bytes(), static_cast<size_t>(page_size_));
+    page->dirty = true;
+    page->statement_mark = 0;
+  }
+  std::vector<int32_t> joined;
+  for (int32_t i = 0; i < session->dirty.Count(); ++i) {
+    TABSPage* page = session->dirty.At(i);
+    if (page->statement_mark != mark) continue;
+    if (page->image_pending) {
+      // Changed before the statement and not since.
+      page->image_pending = false;
+      page->statement_mark = 0;
+      continue;
+    }
+    joined.push_back(page->PageNo());
+  }
+  for (const int32_t page_no : joined) session->dirty.Take(page_no);
+  if (session->removed.size() > statement.removed) session->removed.resize(statement.removed);
+  EndStatement(*session);
+  // The numbers go back to storage at once; those that cannot stay owed to
+  // both ends of the transaction: its commit frees what it removes, its
+  // rollback what it added.
+  while (session->added.size() > statement.added) {
+    const int32_t page_no = session->added.back();
+    try {
+      FreePageNumber(page_no);
+    } catch (...) {
+      for (size_t i = statement.added; i < session->added.size(); ++i) RemovePage(session_id, session->added[i]);
+      return;
+    }
     session->added.pop_back();
   }
 }

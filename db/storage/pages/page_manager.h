@@ -9,6 +9,15 @@
 // on the database file, the temporary and in-memory managers in memory.
 // A commit is all or nothing: every precondition is checked before the first
 // change, and the storage hooks around the writes make them atomic.
+//
+// A statement savepoint undoes one failed statement inside a longer
+// transaction. It notes the lengths of the session's added and removed
+// lists; from then on the first hold of each page the session had already
+// changed keeps a copy of the page (or, for a holder that says so, its first
+// change does), and every page that joins the session's changes is marked
+// as new. Rolling the statement back restores the copies,
+// drops the new pages, gives back the page numbers added since and forgets
+// the removals asked for since; releasing it keeps the changes.
 #pragma once
 
 #include <cstdint>
@@ -62,13 +71,30 @@ class TABSPageManager {
   // the storage keeps page owners, the owner asked for (kAnyPageOwner: any),
   // whether it comes from storage, the cache or the session's own changes:
   // a wrong reference must never hand one structure another's page.
+  // `defer_image`: the caller calls PrepareChange before it changes the
+  // page, so that a statement savepoint copies only pages that change.
   virtual TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
-                            int32_t owner = kAnyPageOwner);
+                            int32_t owner = kAnyPageOwner, bool defer_image = false);
   virtual void CommitSession(int32_t session);
 
   TABSPage* AddPage(int32_t session, uint16_t page_type);
   void PutPage(TABSPage* page);
   void RollbackSession(int32_t session);
+
+  // One statement savepoint per session at a time; a second one raises.
+  // Committing or rolling back the session ends it.
+  void BeginStatement(int32_t session);
+  void ReleaseStatement(int32_t session) noexcept;
+  // Raises only for a page still held (the statement's pages must have
+  // been given back); numbers that cannot be freed now are freed by the
+  // session's commit or rollback.
+  void RollbackStatement(int32_t session);
+  bool InStatement(int32_t session) const;
+  // Before the first change of a page held through GetPage with a deferred
+  // image: the statement savepoint keeps the page as it was.
+  void PrepareChange(TABSPage& page) {
+    if (page.image_pending) TakePendingImage(page);
+  }
 
   bool HasUncommittedPages() const;
   // Raises "Cannot free not commited pages" when a session has changes.
@@ -97,11 +123,22 @@ class TABSPageManager {
   virtual bool StoresPageOwners() const { return page_header_size_ != 0; }
 
  private:
+  struct SavedImage {
+    int32_t page_no;
+    TABSMemoryBlock bytes;
+  };
+  struct Statement {
+    uint64_t mark = 0;  // 0: none
+    size_t added = 0;
+    size_t removed = 0;
+    std::vector<SavedImage> images;
+  };
   struct Session {
     int32_t id;
     TABSSortedPageList dirty;
     std::vector<int32_t> added;
     std::vector<int32_t> removed;
+    Statement statement;
   };
 
   Session* FindSession(int32_t id);
@@ -112,6 +149,12 @@ class TABSPageManager {
   void LoadIntoCache(int32_t session, int32_t page_no);
   // Raises unless the page has the type and owner asked for.
   void CheckPageIdentity(const TABSPage& page, uint16_t page_type, int32_t owner) const;
+  // Under a statement savepoint: keeps the image of a page the session had
+  // changed before the statement, or marks a page as new to the statement.
+  void JoinStatement(Session& session, TABSPage& page, bool changed_before, bool defer_image);
+  void TakeImage(Session& session, TABSPage& page);
+  void TakePendingImage(TABSPage& page);
+  void EndStatement(Session& session) noexcept;
 
   int32_t page_size_;
   int32_t page_header_size_;
@@ -121,6 +164,9 @@ class TABSPageManager {
   std::vector<std::unique_ptr<Session>> sessions_;
   Session* last_session_ = nullptr;  // sessions are never removed but all at once
   TABSRandomSource random_;
+  uint64_t statement_counter_ = 0;
+  // Page images of ended statements, kept for the next ones.
+  std::vector<TABSMemoryBlock> spare_images_;
 };
 
 }  // namespace kelvorin

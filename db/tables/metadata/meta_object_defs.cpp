@@ -1,5 +1,7 @@
 #include "db/tables/metadata/meta_object_defs.h"
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -143,17 +145,22 @@ int32_t TABSFieldDefs::MinStoredEntrySize() const {
 }
 
 void TABSFieldDefs::ComputeLayout(int32_t* memory_record_size, int32_t* stored_record_size) {
-  int32_t bitmap = (Count() + 7) / 8;
-  int32_t memory = bitmap;
-  int32_t stored = bitmap;
+  // Sizes come from definitions read from a file or SQL text: the sums are
+  // taken in 64 bits, and a record beyond the 32-bit range gets the largest
+  // size, which no page can hold.
+  static constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
+  const auto clamp = [](int64_t value) { return static_cast<int32_t>(std::min(value, kLargest)); };
+  const int64_t bitmap = (int64_t{Count()} + 7) / 8;
+  int64_t memory = bitmap;
+  int64_t stored = bitmap;
   for (int32_t i = 0; i < Count(); ++i) {
     TABSFieldDef* field = Items(i);
-    field->SetOffsets(stored, memory);
+    field->SetOffsets(clamp(stored), clamp(memory));
     memory += field->MemorySize();
     stored += field->StoredSize();
   }
-  *memory_record_size = memory;
-  *stored_record_size = stored;
+  *memory_record_size = clamp(memory);
+  *stored_record_size = clamp(stored);
 }
 
 std::unique_ptr<TABSMetaObjectDef> TABSIndexDefs::NewDefinition() const {

@@ -79,7 +79,8 @@ class TABSFieldDefs : public TABSMetaObjectDefs {
   TABSFieldDef* Items(int32_t index) const { return static_cast<TABSFieldDef*>(Item(index)); }
   TABSFieldDef* Find(std::string_view name) const { return static_cast<TABSFieldDef*>(FindByName(name)); }
   // Places the fields in definition order after the null bitmap of both
-  // record layouts; returns the memory and stored record sizes.
+  // record layouts; returns the memory and stored record sizes. A record
+  // beyond the 32-bit range gets the largest size (and fits no page).
   void ComputeLayout(int32_t* memory_record_size, int32_t* stored_record_size);
 
  protected:

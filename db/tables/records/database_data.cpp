@@ -62,14 +62,27 @@ void TABSDatabaseData::DropTableObject(TABSTableData* table) {
                 tables_.end());
 }
 
+void TABSDatabaseData::StartTransaction(int32_t session) {
+  std::lock_guard lock(critical_section_);
+  if (!InTransaction(session)) transactions_.push_back(session);
+}
+
+bool TABSDatabaseData::InTransaction(int32_t session) const {
+  return std::find(transactions_.begin(), transactions_.end(), session) != transactions_.end();
+}
+
+void TABSDatabaseData::EndTransaction(int32_t session) { std::erase(transactions_, session); }
+
 void TABSDatabaseData::CommitTransaction(int32_t session, bool) {
   std::lock_guard lock(critical_section_);
   page_manager_->CommitSession(session);
+  EndTransaction(session);
 }
 
 void TABSDatabaseData::RollbackTransaction(int32_t session) {
   std::lock_guard lock(critical_section_);
   page_manager_->RollbackSession(session);
+  EndTransaction(session);
   for (const auto& table : tables_) table->RollbackHook(session);
 }
 

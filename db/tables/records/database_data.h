@@ -51,6 +51,11 @@ class TABSDatabaseData {
   TABSTableData* FindTableObject(std::string_view table_name);
   TABSTableData* GetTableObject(TABSCursor& cursor);
   virtual int32_t NextObjectNumber() = 0;
+  // Explicit transactions, per session number: sessions that share a number
+  // (single-user mode) share the transaction. A commit or rollback that
+  // succeeds ends it; a failed one keeps it open.
+  void StartTransaction(int32_t session);
+  bool InTransaction(int32_t session) const;
   virtual void CommitTransaction(int32_t session, bool flush);
   // Rolls the session's pages back, then lets every open table reread what
   // it caches about them.
@@ -68,6 +73,7 @@ class TABSDatabaseData {
   // Destroys every table object (the storage they use is going away).
   void DropTableObjects() { tables_.clear(); }
   void RemoveSession(TABSBaseSession& session);
+  void EndTransaction(int32_t session);
 
  private:
   std::recursive_mutex critical_section_;
@@ -77,6 +83,7 @@ class TABSDatabaseData {
   bool multi_user_ = false;
   std::vector<TABSBaseSession*> sessions_;
   std::vector<std::unique_ptr<TABSTableData>> tables_;
+  std::vector<int32_t> transactions_;  // page sessions in an explicit transaction
 };
 
 // Keeps a session connected to a database for the object's life.

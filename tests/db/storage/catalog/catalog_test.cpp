@@ -222,10 +222,11 @@ TEST_F(CatalogTest, EmptyingRaisesTheChangeCounterAndIsRefusedInATransaction) {
   db_->EmptyTable(cursor);
   EXPECT_EQ(table->ChangeCounter(), 2) << "a version stamp never goes back";
   EXPECT_EQ(table->RecordCount(), 0);
-  session_->SetInTransaction(true);
+  db_->StartTransaction(session_->SessionNumber());
   EXPECT_EQ(ErrorOf([&] { db_->EmptyTable(cursor); }),
             "Cannot perform 'EmptyTable' operation on a database in transaction - Native error: 10709");
-  session_->SetInTransaction(false);
+  db_->RollbackTransaction(session_->SessionNumber());
+  EXPECT_FALSE(db_->InTransaction(session_->SessionNumber()));
   TABSCursor other(*session_, "hraci");
   db_->OpenTable(other);
   EXPECT_EQ(ErrorCode([&] { db_->EmptyTable(cursor); }), 20242);
@@ -246,7 +247,7 @@ TEST_F(CatalogTest, RollbackRereadsTheStateOfOpenTables) {
   CreateTournamentTables();
   TABSCursor cursor(*session_, "param");
   auto* table = db_->OpenTable(cursor);
-  table->EmptyContent(0);
+  table->EmptyTable(0);
   EXPECT_EQ(table->ChangeCounter(), 1);
   db_->RollbackTransaction(0);
   EXPECT_EQ(table->ChangeCounter(), 0);
@@ -310,7 +311,7 @@ TEST_F(CatalogTest, CommitFlushesOnlyWhenAsked) {
   int syncs[2] = {0, 0};
   for (const bool flush : {false, true}) {
     testing::WriteFaults observer(Path());
-    table->EmptyContent(0);
+    table->EmptyTable(0);
     db_->CommitTransaction(0, flush);
     syncs[flush] = observer.syncs;
   }
@@ -421,7 +422,8 @@ TEST_F(CatalogTest, CraftedCatalogueFilesGiveEngineErrors) {
       {"metadata file emptied", param.metadata_page, 41, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 10610},
       {"state longer than its table allows", param.most_updated_page, 41, sizes(200), 0, 20164},
       {"state of another field count", param.most_updated_page, content, I32(2), 0, 10712},
-      {"locks file of another size", param.locks_page, 41, I32(5999), 0, 10713},
+      {"state with a negative record count", param.most_updated_page, content + 16, I32(-1), 0, 10712},
+      {"locks file of another size", param.locks_page, 41, I32(5999), 0, 10780},
       {"locks file of another type", param.locks_page, 8, {ptTableList, 0}, 0, 20155},
   };
   for (const Case& c : cases) {

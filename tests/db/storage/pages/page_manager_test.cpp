@@ -284,6 +284,29 @@ TEST_F(PageManagerTest, FailedCommitOfManyConsecutivePagesIsRolledBack) {
   ExpectClean(Path());
 }
 
+// A commit that cannot undo its writes either leaves new pages in the file
+// beside its journal: no page is read before the journal is applied.
+TEST_F(PageManagerTest, PagesAreNotReadBeforeAFailedUndoIsSettled) {
+  const int32_t a = Committed(1);
+  const int32_t b = Committed(2);
+  m_.Close();
+  bool multi = false, ro = false;
+  m_.OpenDatabaseFile(Path(), {}, multi, false, ro);
+  Modify(1, a, 10);
+  Modify(1, b, 20);
+  {
+    testing::WriteFaults writes(Path());
+    writes.fail_at = 2;
+    writes.keep_failing = true;
+    EXPECT_EQ(ErrorOf([&] { m_.CommitSession(1); }), "injected write failure - Native error: 99999");
+  }
+  m_.RollbackSession(1);
+  EXPECT_EQ(Read(a), 1);
+  EXPECT_EQ(Read(b), 2);
+  m_.Close();
+  ExpectClean(Path());
+}
+
 TEST_F(PageManagerTest, CommitReplacesAnOlderCachedCopy) {
   const int32_t no = Committed(1);
   Modify(1, no, 7);          // session 1's copy moves to its dirty list
@@ -297,6 +320,125 @@ TEST_F(PageManagerTest, CommitReplacesAnOlderCachedCopy) {
   m_.PutPage(held);
   m_.CommitSession(1);
   EXPECT_EQ(Read(no, 2), 8);
+}
+
+// A failed statement inside a transaction undoes only itself: pages the
+// transaction had changed get their images back, pages first changed or
+// added by the statement go, and its removals are forgotten.
+TEST_F(PageManagerTest, StatementRollbackUndoesOnlyTheStatement) {
+  const int32_t a = Committed(1), b = Committed(2), c = Committed(3), d = Committed(4);
+  Modify(1, a, 10);
+  TABSPage* page = m_.AddPage(1, ptTableRecord);
+  const int32_t x = page->PageNo();
+  std::memset(page->Data(), 11, page->DataSize());
+  m_.PutPage(page);
+  m_.RemovePage(1, c);
+
+  m_.BeginStatement(1);
+  EXPECT_TRUE(m_.InStatement(1));
+  Modify(1, a, 20);
+  Modify(1, a, 21);  // the image is the one from before the statement
+  Modify(1, b, 22);
+  Modify(1, x, 23);
+  page = m_.AddPage(1, ptTableRecord);
+  const int32_t y = page->PageNo();
+  m_.PutPage(page);
+  m_.RemovePage(1, d);
+  m_.RollbackStatement(1);
+  EXPECT_FALSE(m_.InStatement(1));
+
+  EXPECT_EQ(Read(a, 1), 10);
+  EXPECT_EQ(Read(b, 1), 2);
+  EXPECT_EQ(Read(x, 1), 11);
+  EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(y));
+  m_.CommitSession(1);
+  EXPECT_EQ(Read(a), 10);
+  EXPECT_EQ(Read(b), 2);
+  EXPECT_EQ(Read(x), 11);
+  EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(c));
+  EXPECT_EQ(Read(d), 4);
+  m_.Close();
+  ExpectClean(Path());
+}
+
+// A holder that prepares its changes gets no copy of the pages it only
+// reads; the pages it changes are restored all the same.
+TEST_F(PageManagerTest, DeferredImagesAreTakenAtTheFirstChange) {
+  const int32_t a = Committed(1), b = Committed(2), c = Committed(3);
+  for (const int32_t page : {a, b, c}) Modify(1, page, 10);
+  m_.BeginStatement(1);
+  const auto change = [&](int32_t page_no, uint8_t fill, bool prepare) {
+    TABSPage* page = m_.GetPage(1, page_no, kAnyPageType, kAnyPageOwner, /*defer_image=*/true);
+    if (prepare) {
+      m_.PrepareChange(*page);
+      std::memset(page->Data(), fill, page->DataSize());
+      page->dirty = true;
+    }
+    m_.PutPage(page);
+  };
+  change(a, 20, true);
+  change(b, 0, false);  // only read
+  change(c, 0, false);
+  Modify(1, c, 30);     // a holder that copies at once
+  m_.RollbackStatement(1);
+  EXPECT_EQ(Read(a, 1), 10);
+  EXPECT_EQ(Read(b, 1), 10);
+  EXPECT_EQ(Read(c, 1), 10);
+  EXPECT_EQ(m_.DirtyPageCount(1), 3);
+  m_.CommitSession(1);
+  EXPECT_EQ(Read(b), 10);
+}
+
+TEST_F(PageManagerTest, ReleasedStatementKeepsItsChanges) {
+  const int32_t a = Committed(1);
+  m_.BeginStatement(1);
+  EXPECT_EQ(ErrorOf([&] { m_.BeginStatement(1); }),
+            "A statement of session 1 is already active - Native error: 10760");
+  Modify(1, a, 5);
+  m_.ReleaseStatement(1);
+  m_.RollbackStatement(1);  // nothing left to undo
+  m_.BeginStatement(1);
+  Modify(1, a, 6);
+  m_.CommitSession(1);  // ends the statement too
+  EXPECT_FALSE(m_.InStatement(1));
+  EXPECT_EQ(Read(a), 6);
+  m_.BeginStatement(1);
+  TABSPage* held = m_.GetPage(1, a, kAnyPageType);
+  EXPECT_EQ(ErrorOf([&] { m_.RollbackStatement(1); }), "Cannot remove used page - Native error: 20088");
+  m_.PutPage(held);
+  m_.RollbackStatement(1);
+}
+
+// Page numbers the statement added and that cannot be given back at once
+// are given back by whichever ends the transaction.
+TEST_F(PageManagerTest, StatementPagesThatCannotBeFreedAreOwedToTheTransaction) {
+  for (const bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    const int32_t a = Committed(1);
+    Modify(1, a, 9);
+    m_.BeginStatement(1);
+    std::vector<int32_t> added;
+    for (int i = 0; i < 3; ++i) {
+      TABSPage* page = m_.AddPage(1, ptTableRecord);
+      added.push_back(page->PageNo());
+      m_.PutPage(page);
+    }
+    {
+      testing::WriteFaults writes(Path());
+      writes.fail_at = 1;
+      writes.keep_failing = true;
+      m_.RollbackStatement(1);
+    }
+    if (commit) {
+      m_.CommitSession(1);
+    } else {
+      m_.RollbackSession(1);
+    }
+    for (const int32_t no : added) EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(no)) << no;
+    EXPECT_EQ(Read(a), commit ? 9 : 1);
+  }
+  m_.Close();
+  ExpectClean(Path());
 }
 
 // Random operations over several sessions against a model of what each
