@@ -153,6 +153,23 @@ void TABSTableData::DeleteReplacedBlobs(int32_t session, const uint8_t* old_reco
   if (any) BlobManager()->DeleteRecordBlobs(session, replaced.bytes());
 }
 
+TABSPostCode TABSTableData::ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image,
+                                          uint8_t* old_record, TABSPostCode deleted, TABSPostCode modified) {
+  if (!LockTableForWrite(session)) return TABSPostCode::kTableLocked;
+  if (!LockRecord(session, id)) return TABSPostCode::kRecordLocked;
+  if (Shared()) ReadState(session);
+  if (!Records().ReadRecord(session, id, old_record)) return deleted;
+  if (before_image != nullptr && !RecordFields().SameStoredForm(old_record, before_image)) return modified;
+  return TABSPostCode::kSuccess;
+}
+
+void TABSTableData::Posted(PostScope& scope, uint8_t* record, const TABSBlobStore* store, int32_t old_counter) {
+  SaveState(scope.Session());
+  scope.Finish();
+  if (store != nullptr) BlobManager()->ReleaseStored(record, *store);
+  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+}
+
 TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* record) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
@@ -180,10 +197,7 @@ TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* re
     return Refused(TABSPostCode::kInsertFailed);
   }
   index_manager_->InsertKeys(session_no, record, result.id, old_counter);
-  SaveState(session_no);
-  scope.Finish();
-  if (blobs != nullptr) blobs->ReleaseStored(record, store);
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, record, blobs != nullptr ? &store : nullptr, old_counter);
   return result;
 }
 
@@ -191,16 +205,11 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
                                            const uint8_t* before_image) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
-  if (!LockTableForWrite(session_no)) return Refused(TABSPostCode::kTableLocked);
-  if (!LockRecord(session_no, id)) return Refused(TABSPostCode::kRecordLocked);
-  if (Shared()) ReadState(session_no);
+  TABSMemoryBlock old_record(RecordFields().MemorySize());
+  const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
+                                             TABSPostCode::kUpdateDeleted, TABSPostCode::kUpdateModified);
+  if (refused != TABSPostCode::kSuccess) return Refused(refused);
   TABSBaseRecordManager& records = Records();
-  const TABSRecordFields& fields = RecordFields();
-  TABSMemoryBlock old_record(fields.MemorySize());
-  if (!records.ReadRecord(session_no, id, old_record.bytes())) return Refused(TABSPostCode::kUpdateDeleted);
-  if (before_image != nullptr && !fields.SameStoredForm(old_record.bytes(), before_image)) {
-    return Refused(TABSPostCode::kUpdateModified);
-  }
   PostScope scope(*this, session, record);
   try {
     constraint_manager_->CheckConstraints(session_no, record, id, false, old_record.bytes(), records.RecordCount());
@@ -220,26 +229,18 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
     return Refused(TABSPostCode::kUpdateFailed);
   }
   if (blobs != nullptr) DeleteReplacedBlobs(session_no, old_record.bytes(), record);
-  SaveState(session_no);
-  scope.Finish();
-  if (blobs != nullptr) blobs->ReleaseStored(record, store);
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, record, blobs != nullptr ? &store : nullptr, old_counter);
   return {};
 }
 
 TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordId id, const uint8_t* before_image) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
-  if (!LockTableForWrite(session_no)) return Refused(TABSPostCode::kTableLocked);
-  if (!LockRecord(session_no, id)) return Refused(TABSPostCode::kRecordLocked);
-  if (Shared()) ReadState(session_no);
+  TABSMemoryBlock old_record(RecordFields().MemorySize());
+  const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
+                                             TABSPostCode::kDeleteDeleted, TABSPostCode::kDeleteModified);
+  if (refused != TABSPostCode::kSuccess) return Refused(refused);
   TABSBaseRecordManager& records = Records();
-  const TABSRecordFields& fields = RecordFields();
-  TABSMemoryBlock old_record(fields.MemorySize());
-  if (!records.ReadRecord(session_no, id, old_record.bytes())) return Refused(TABSPostCode::kDeleteDeleted);
-  if (before_image != nullptr && !fields.SameStoredForm(old_record.bytes(), before_image)) {
-    return Refused(TABSPostCode::kDeleteModified);
-  }
   PostScope scope(*this, session, nullptr);
   const int32_t old_counter = state_.change_counter;
   scope.BeginChanges();
@@ -250,9 +251,7 @@ TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordI
     return Refused(TABSPostCode::kDeleteFailed);
   }
   if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteRecordBlobs(session_no, old_record.bytes());
-  SaveState(session_no);
-  scope.Finish();
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, nullptr, nullptr, old_counter);
   return {};
 }
 
