@@ -317,9 +317,15 @@ void TABSPageManager::RollbackSession(int32_t session_id) {
   session->removed.clear();
   EndStatement(*session);
   // Each number leaves the list as it is given back, so a failure part-way
-  // leaves exactly the numbers still owed.
+  // leaves exactly the numbers still owed: to the next rollback, which frees
+  // what is added, and to the next commit, which frees what is removed.
   while (!session->added.empty()) {
-    FreePageNumber(session->added.back());
+    try {
+      FreePageNumber(session->added.back());
+    } catch (...) {
+      session->removed = session->added;
+      throw;
+    }
     session->added.pop_back();
   }
 }
