@@ -36,7 +36,7 @@ class TABSMemoryPageManager : public TABSPageManager {
   static constexpr int32_t kPageSize = 4096;
   static constexpr int32_t kGrowthStep = 50;
   // Bytes of the stream form before the bit array.
-  static constexpr int32_t kStreamHeaderSize = 22;
+  static constexpr int32_t kStreamHeaderSize = 20;
 
   TABSMemoryPageManager();
   // Frees every page, whatever is left; never raises (see Close).
