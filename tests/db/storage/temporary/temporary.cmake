@@ -7,3 +7,6 @@ vestrum_add_test(kelvorin_memory_records_test
 vestrum_add_test(kelvorin_volatile_pages_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/page_managers_test.cpp
   LIBS kelvorin_catalog kelvorin_temporary)
+vestrum_add_test(kelvorin_memory_table_model_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/memory_table_model_test.cpp
+  LIBS kelvorin_catalog kelvorin_temporary)
