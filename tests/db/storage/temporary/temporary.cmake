@@ -10,3 +10,6 @@ vestrum_add_test(kelvorin_volatile_pages_test
 vestrum_add_test(kelvorin_memory_table_model_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/memory_table_model_test.cpp
   LIBS kelvorin_catalog kelvorin_temporary)
+vestrum_add_test(kelvorin_temporary_table_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/temporary_table_test.cpp
+  LIBS kelvorin_catalog kelvorin_temporary)
