@@ -13,3 +13,6 @@ vestrum_add_test(kelvorin_memory_table_model_test
 vestrum_add_test(kelvorin_temporary_table_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/temporary_table_test.cpp
   LIBS kelvorin_catalog kelvorin_temporary)
+vestrum_add_test(kelvorin_temporary_indexes_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/temporary_indexes_test.cpp
+  LIBS kelvorin_catalog kelvorin_temporary)
