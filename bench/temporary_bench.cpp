@@ -38,6 +38,14 @@ void TextOf(int64_t i, char* text) {
   text[kTextSize] = '\0';
 }
 
+TABSDatasetFieldDef Field(const char* name, C type, int32_t size = 0) {
+  TABSDatasetFieldDef field;
+  field.name = name;
+  field.type = type;
+  field.size = size;
+  return field;
+}
+
 struct Figures {
   double append = 0, scan = 0;
   int64_t checksum = 0;
@@ -50,13 +58,7 @@ Figures Engine(bool spill) {
   TABSBaseSession session;
   TemporaryDatabase().ConnectSession(session);
   TABSTableMetadata defs;
-  TABSDatasetFieldDef n, s;
-  n.name = "n";
-  n.type = C::Integer;
-  s.name = "s";
-  s.type = C::String;
-  s.size = kTextSize;
-  defs.DefineFields({n, s});
+  defs.DefineFields({Field("n", C::Integer), Field("s", C::String, kTextSize)});
   TABSCursor cursor(session, "TEMPORARY_TABLE_BENCH");
   TABSTemporaryTableData& table =
       *TemporaryDatabase().CreateTable(cursor, defs.Fields(), defs.Indexes(), defs.Constraints());
