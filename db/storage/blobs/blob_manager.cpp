@@ -66,21 +66,27 @@ TABSCompressedStreamSettings TABSBlobManager::LoadBlob(int32_t session, uint8_t*
 
 void TABSBlobManager::ReadValue(int32_t session, uint8_t* record, int32_t field_no, TABSStream& value) {
   const TABSBlobFieldSlot& slot = layout_.BlobField(field_no);
+  if (TABSRecordLayout::IsNull(record, field_no)) return;
   uint8_t* field = record + slot.memory_offset;
-  // Reading leaves the record as it was: a value read for the call goes.
-  struct Restore {
-    TABSBlobManager& manager;
-    uint8_t* field;
-    uint32_t before;
-    ~Restore() {
-      if (HandleAt(field) == before) return;
-      manager.descriptors_.Release(HandleAt(field));
-      SetHandle(field, before);
+  const TABSBlobReference reference = TABSBlobReference::Load(field);
+  const TABSBlobDescriptor* held = descriptors_.Find(HandleAt(field));
+  if (held != nullptr && (held->modified || held->source == reference)) return WriteValueOf(slot, held->value, value);
+  if (!reference.NamesStoredValue()) throw EABSException(native::kCannotReadBlob);
+  if (slot.compression_algorithm == 0) {
+    // Plain bytes go straight from storage into the stream.
+    const TABSBlobEntryHeader header = CopyStoredValue(session, reference, value);
+    if (header.uncompressed_size != header.stored_size) {
+      throw EABSException(native::kInvalidBlobValue, {header.block_count, header.uncompressed_size});
     }
-  } restore{*this, field, HandleAt(field)};
-  const TABSBlobDescriptor* descriptor = ValueOf(session, record, slot);
-  if (descriptor == nullptr || descriptor->value.uncompressed_size == 0) return;
-  const TABSBlobValue& stored = descriptor->value;
+    return;
+  }
+  TABSBlobValue stored;
+  ReadStoredValue(session, reference, stored);
+  WriteValueOf(slot, stored, value);
+}
+
+void TABSBlobManager::WriteValueOf(const TABSBlobFieldSlot& slot, const TABSBlobValue& stored, TABSStream& value) {
+  if (stored.uncompressed_size == 0) return;
   if (slot.compression_algorithm == 0) {
     if (stored.uncompressed_size != stored.StoredSize()) {
       throw EABSException(native::kInvalidBlobValue, {stored.block_count, stored.uncompressed_size});
@@ -103,32 +109,58 @@ void TABSBlobManager::ReadValue(int32_t session, uint8_t* record, int32_t field_
   }
 }
 
+TABSBlobEntryHeader TABSBlobManager::CopyStoredValue(int32_t session, TABSBlobReference reference,
+                                                     TABSStream& stream) {
+  TABSBlobValue stored;
+  ReadStoredValue(session, reference, stored);
+  WriteAll(stream, stored.bytes.bytes(), stored.StoredSize());
+  return stored.Header();
+}
+
 // --- Writing ---
 
 void TABSBlobManager::TakeWrittenValue(uint8_t* record, int32_t field_no, const TABSCompressedStreamSettings& settings,
                                        const uint8_t* container, int64_t container_size) {
-  const TABSBlobFieldSlot& slot = layout_.BlobField(field_no);
   if (settings.block_count < 0 || settings.block_count > std::numeric_limits<uint32_t>::max() ||
       settings.uncompressed_size < 0 || container_size < 0) {
     throw EABSException(native::kInvalidBlobValue, {settings.block_count, settings.uncompressed_size});
   }
+  TABSBlobValue value;
+  value.block_count = static_cast<uint32_t>(settings.block_count);
+  value.uncompressed_size = settings.uncompressed_size;
+  if (container_size > 0) {
+    value.bytes.Allocate(container_size);
+    std::memcpy(value.bytes.bytes(), container, container_size);
+  }
+  TakeValue(record, layout_.BlobField(field_no), std::move(value));
+}
+
+void TABSBlobManager::TakeValue(uint8_t* record, const TABSBlobFieldSlot& slot, TABSBlobValue value) {
   TABSBlobDescriptor written;
   written.modified = true;
-  written.value.block_count = static_cast<uint32_t>(settings.block_count);
-  written.value.uncompressed_size = settings.uncompressed_size;
-  if (container_size > 0) {
-    written.value.bytes.Allocate(container_size);
-    std::memcpy(written.value.bytes.bytes(), container, container_size);
-  }
+  written.value = std::move(value);
+  const bool empty = written.value.uncompressed_size == 0;
   uint8_t* field = record + slot.memory_offset;
   const uint32_t handle = descriptors_.Add(std::move(written));
   descriptors_.Release(HandleAt(field));
   SetHandle(field, handle);
-  TABSRecordLayout::SetNull(record, field_no, settings.uncompressed_size == 0);
+  TABSRecordLayout::SetNull(record, slot.field_no, empty);
 }
 
 void TABSBlobManager::WriteValue(uint8_t* record, int32_t field_no, const void* data, int64_t size) {
-  TABSCompressedStreamSettings settings = SettingsOf(layout_.BlobField(field_no));
+  const TABSBlobFieldSlot& slot = layout_.BlobField(field_no);
+  if (size < 0) throw EABSException(native::kInvalidBlobValue, {0, size});
+  if (slot.compression_algorithm == 0) {
+    // Stored as they are: the bytes are the stream's whole container.
+    TABSBlobValue value;
+    value.uncompressed_size = size;
+    if (size > 0) {
+      value.bytes.Allocate(size);
+      std::memcpy(value.bytes.bytes(), data, size);
+    }
+    return TakeValue(record, slot, std::move(value));
+  }
+  TABSCompressedStreamSettings settings = SettingsOf(slot);
   TABSMemoryStream container;
   {
     TABSCompressedBLOBStream stream(container, /*tolerate_truncation=*/false, /*new_stream=*/true, settings);

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "db/storage/blobs/blob_descriptors.h"
+#include "db/storage/blobs/blob_value.h"
 #include "db/storage/records/record_layout.h"
 #include "db/storage/streams/compressed_blob_settings.h"
 #include "db/storage/streams/stream.h"
@@ -114,12 +115,19 @@ class TABSBlobManager {
   // storing leaves nothing behind when it fails.
   virtual TABSBlobReference StoreValue(int32_t session, const TABSBlobValue& value) = 0;
   virtual void ReadStoredValue(int32_t session, TABSBlobReference reference, TABSBlobValue& value) = 0;
+  // Writes a stored value's bytes into the stream at its position and
+  // returns its header (plain values are read without a copy in between).
+  virtual TABSBlobEntryHeader CopyStoredValue(int32_t session, TABSBlobReference reference, TABSStream& stream);
   virtual void DeleteValue(int32_t session, TABSBlobReference reference) = 0;
 
  private:
   // The descriptor that holds the field's value, read on first use; none
   // for a NULL field.
   TABSBlobDescriptor* ValueOf(int32_t session, uint8_t* record, const TABSBlobFieldSlot& slot);
+  // Writes the value, uncompressed, into the stream.
+  static void WriteValueOf(const TABSBlobFieldSlot& slot, const TABSBlobValue& stored, TABSStream& value);
+  // The value becomes the field's written value.
+  void TakeValue(uint8_t* record, const TABSBlobFieldSlot& slot, TABSBlobValue value);
   TABSBlobReference StoreField(int32_t session, uint8_t* record, const TABSBlobFieldSlot& slot, bool inserting,
                                bool* store);
 

@@ -89,20 +89,39 @@ TABSBlobReference TABSDiskBlobManager::StoreSmall(int32_t session, const TABSBlo
 
 // --- Reading ---
 
-void TABSDiskBlobManager::ReadStoredValue(int32_t session, TABSBlobReference reference, TABSBlobValue& value) {
-  CheckReference(reference);
-  if (!reference.NamesStoredValue()) throw EABSException(native::kCannotReadBlob);
-  if (reference.IsLarge()) return Large(session).Read(reference.page_no, value);
+template <typename F>
+auto TABSDiskBlobManager::WithSmallValue(int32_t session, TABSBlobReference reference, F&& use) {
   const TABSPageHold page = GetBlobPage(session, reference.page_no);
   const TABSSmallBlobPage view(page->Data(), pages_.DataSize(), reference.page_no);
   const int32_t offset = view.Find(reference.slot);
   if (offset < 0) throw EABSException(native::kCannotReadBlob);
-  const TABSBlobEntryHeader header = view.Entry(offset);
-  TABSMemoryBlock bytes(header.stored_size);
-  if (header.stored_size > 0) std::memcpy(bytes.bytes(), view.Bytes(offset), header.stored_size);
-  value.block_count = header.block_count;
-  value.uncompressed_size = header.uncompressed_size;
-  value.bytes = std::move(bytes);
+  return use(view.Entry(offset), view.Bytes(offset));
+}
+
+void TABSDiskBlobManager::ReadStoredValue(int32_t session, TABSBlobReference reference, TABSBlobValue& value) {
+  CheckReference(reference);
+  if (!reference.NamesStoredValue()) throw EABSException(native::kCannotReadBlob);
+  if (reference.IsLarge()) return Large(session).Read(reference.page_no, value);
+  WithSmallValue(session, reference, [&](const TABSBlobEntryHeader& header, const uint8_t* bytes) {
+    TABSMemoryBlock copy(header.stored_size);
+    if (header.stored_size > 0) std::memcpy(copy.bytes(), bytes, header.stored_size);
+    value.block_count = header.block_count;
+    value.uncompressed_size = header.uncompressed_size;
+    value.bytes = std::move(copy);
+  });
+}
+
+TABSBlobEntryHeader TABSDiskBlobManager::CopyStoredValue(int32_t session, TABSBlobReference reference,
+                                                         TABSStream& stream) {
+  CheckReference(reference);
+  if (!reference.NamesStoredValue()) throw EABSException(native::kCannotReadBlob);
+  if (reference.IsLarge()) return Large(session).CopyTo(reference.page_no, stream);
+  return WithSmallValue(session, reference, [&](const TABSBlobEntryHeader& header, const uint8_t* bytes) {
+    if (header.stored_size > 0 && stream.Write(bytes, header.stored_size) != header.stored_size) {
+      throw EABSException(native::kCannotReadBlob);
+    }
+    return header;
+  });
 }
 
 // --- Deleting ---

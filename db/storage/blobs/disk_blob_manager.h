@@ -45,10 +45,14 @@ class TABSDiskBlobManager : public TABSBlobManager {
  protected:
   TABSBlobReference StoreValue(int32_t session, const TABSBlobValue& value) override;
   void ReadStoredValue(int32_t session, TABSBlobReference reference, TABSBlobValue& value) override;
+  TABSBlobEntryHeader CopyStoredValue(int32_t session, TABSBlobReference reference, TABSStream& stream) override;
   void DeleteValue(int32_t session, TABSBlobReference reference) override;
 
  private:
   TABSBlobReference StoreSmall(int32_t session, const TABSBlobValue& value);
+  // Hands a small value's header and bytes (valid for the call) to `use`.
+  template <typename F>
+  auto WithSmallValue(int32_t session, TABSBlobReference reference, F&& use);
   void DeleteSmall(int32_t session, TABSBlobReference reference);
   TABSLargeBlobStore Large(int32_t session);
   TABSPageHold GetBlobPage(int32_t session, int32_t page_no);

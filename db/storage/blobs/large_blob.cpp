@@ -194,22 +194,41 @@ std::vector<int32_t> TABSLargeBlobStore::ReadList(int32_t first_page, const TABS
   return data_pages;
 }
 
-void TABSLargeBlobStore::Read(int32_t first_page, TABSBlobValue& value) {
-  const TABSLargeBlobPages where = Pages(first_page, /*check_data_pages=*/false);
+template <typename F>
+void TABSLargeBlobStore::ForEachChunk(const TABSLargeBlobPages& where, F&& take) {
   const int32_t data_size = pages_.DataSize();
   const int64_t stored_size = where.header.stored_size;
-  TABSMemoryBlock bytes(stored_size);
   int64_t done = 0;
   for (size_t k = 0; k < where.data_pages.size(); ++k) {
     const TABSPageHold page = TABSPageHold::Get(pages_, session_, where.data_pages[k], ptTableBlob, owner_);
     const int32_t from = k == 0 ? TABSLargeBlobLayout::kFirstDataOffset : 0;
     const int64_t chunk = std::min<int64_t>(data_size - from, stored_size - done);
-    std::memcpy(bytes.bytes() + done, page->Data() + from, chunk);
+    take(page->Data() + from, done, chunk);
     done += chunk;
   }
+}
+
+void TABSLargeBlobStore::Read(int32_t first_page, TABSBlobValue& value) {
+  const TABSLargeBlobPages where = Pages(first_page, /*check_data_pages=*/false);
+  TABSMemoryBlock bytes(where.header.stored_size);
+  ForEachChunk(where, [&](const uint8_t* data, int64_t at, int64_t count) {
+    std::memcpy(bytes.bytes() + at, data, count);
+  });
   value.block_count = where.header.block_count;
   value.uncompressed_size = where.header.uncompressed_size;
   value.bytes = std::move(bytes);
+}
+
+TABSBlobEntryHeader TABSLargeBlobStore::CopyTo(int32_t first_page, TABSStream& stream) {
+  const TABSLargeBlobPages where = Pages(first_page, /*check_data_pages=*/false);
+  // Sized once, so that the page-sized writes do not grow it each time.
+  const int64_t start = stream.Position();
+  if (stream.Size() < start + where.header.stored_size) stream.SetSize(start + where.header.stored_size);
+  stream.SetPosition(start);
+  ForEachChunk(where, [&](const uint8_t* data, int64_t, int64_t count) {
+    if (stream.Write(data, count) != count) Damaged(first_page, "its bytes cannot be copied");
+  });
+  return where.header;
 }
 
 void TABSLargeBlobStore::Delete(int32_t first_page) {

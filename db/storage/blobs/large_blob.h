@@ -24,6 +24,7 @@
 
 #include "db/storage/blobs/blob_value.h"
 #include "db/storage/pages/page_manager.h"
+#include "db/storage/streams/stream.h"
 
 namespace kelvorin {
 
@@ -63,6 +64,9 @@ class TABSLargeBlobStore {
   TABSLargeBlobPages Pages(int32_t first_page, bool check_data_pages);
   // Reads the value (its pages checked as above).
   void Read(int32_t first_page, TABSBlobValue& value);
+  // Writes the value's stored bytes into the stream at its position;
+  // returns its header.
+  TABSBlobEntryHeader CopyTo(int32_t first_page, TABSStream& stream);
   // Removes every page of the value (checked first).
   void Delete(int32_t first_page);
 
@@ -71,6 +75,9 @@ class TABSLargeBlobStore {
   void CheckPageNo(int32_t first_page, int32_t page_no) const;
   std::vector<int32_t> ReadList(int32_t first_page, const TABSLargeBlobLayout& layout, int32_t list_start,
                                 std::vector<int32_t>& list_pages);
+  // Hands the stored bytes over page by page, in order.
+  template <typename F>
+  void ForEachChunk(const TABSLargeBlobPages& where, F&& take);
 
   TABSPageManager& pages_;
   int32_t session_;

@@ -522,8 +522,13 @@ void TABSDiskPageManager::ReadRawPage(int32_t page_no, uint8_t* buffer) {
   file_.ReadBufferOrRaise(buffer, kReadPartOfPage, PageOffset(page_no), PageSize());
 }
 
+bool TABSDiskPageManager::NeedsOldImage(int32_t page_no) const {
+  return page_no < commit_total_pages_ &&
+         !std::binary_search(commit_fresh_pages_.begin(), commit_fresh_pages_.end(), page_no);
+}
+
 void TABSDiskPageManager::JournalPage(int32_t page_no) {
-  if (!in_commit_ || page_no >= commit_total_pages_ || new_pages_.count(page_no) || journal_.Contains(page_no)) return;
+  if (!in_commit_ || !NeedsOldImage(page_no) || journal_.Contains(page_no)) return;
   TABSMemoryBlock old(PageSize());
   file_.ReadBufferOrRaise(old.bytes(), kReadPartOfPage, PageOffset(page_no), PageSize());
   journal_.AddPage(page_no, old.bytes());
@@ -537,14 +542,12 @@ void TABSDiskPageManager::JournalOldImages(std::vector<int32_t>& pages) {
   // one per page.
   const int64_t run_bytes = int64_t{kOldImageRunPages} * PageSize();
   if (old_images_.size() != run_bytes) old_images_.Allocate(run_bytes);
+  pages.erase(std::remove_if(pages.begin(), pages.end(), [&](int32_t page_no) { return !NeedsOldImage(page_no); }),
+              pages.end());
   for (size_t i = 0; i < pages.size();) {
     const int32_t first = pages[i];
-    if (first >= commit_total_pages_) break;  // so is every page after it
     int32_t count = 1;
-    while (i + count < pages.size() && count < kOldImageRunPages && pages[i + count] == first + count &&
-           first + count < commit_total_pages_) {
-      ++count;
-    }
+    while (i + count < pages.size() && count < kOldImageRunPages && pages[i + count] == first + count) ++count;
     file_.ReadBufferOrRaise(old_images_.bytes(), kReadPartOfPage, PageOffset(first),
                             int64_t{count} * PageSize());
     for (int32_t k = 0; k < count; ++k) {
@@ -652,10 +655,11 @@ void TABSDiskPageManager::RemovePage(int32_t session, int32_t page_no) {
   TABSPageManager::RemovePage(session, page_no);
 }
 
-TABSPage* TABSDiskPageManager::GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner) {
+TABSPage* TABSDiskPageManager::GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner,
+                                       bool defer_image) {
   CheckOpened(kNotOpen);
   free_space_->CheckRemovable(page_no);
-  return TABSPageManager::GetPage(session, page_no, page_type, owner);
+  return TABSPageManager::GetPage(session, page_no, page_type, owner, defer_image);
 }
 
 bool TABSDiskPageManager::StoresPageOwners() const { return header_.version >= kFirstVersionWithPageOwners; }
@@ -688,16 +692,13 @@ void TABSDiskPageManager::BeginCommitWrites(const TABSCommitPlan& plan) {
       }
     }
     commit_total_pages_ = header_.total_page_count;
+    commit_fresh_pages_ = plan.added;
     journal_.Begin(file_.FileName(), PageSize(), static_cast<uint32_t>(Random().Between(0, UINT32_MAX)),
                    file_.GetSize(), header_.commit_counter, prefix);
     in_commit_ = true;
-    new_pages_.clear();
-    new_pages_.insert(plan.added.begin(), plan.added.end());
     std::vector<int32_t> pages(unsynced_pages_.begin(), unsynced_pages_.end());
     pages.reserve(pages.size() + plan.dirty.size() + 3 * plan.removed.size());
-    for (const TABSPage* page : plan.dirty) {
-      if (!new_pages_.count(page->PageNo())) pages.push_back(page->PageNo());
-    }
+    for (const TABSPage* page : plan.dirty) pages.push_back(page->PageNo());
     for (const int32_t page_no : plan.removed) {
       pages.push_back(page_no);
       pages.push_back(free_space_->PfsPageFor(page_no));
@@ -736,7 +737,6 @@ void TABSDiskPageManager::FinishCommitWrites() {
   // reach the disk without some of the pages written before it.
   journal_.Finish();
   unsynced_pages_.clear();
-  new_pages_.clear();
   in_commit_ = false;
   // The commit is durable: nothing after this may fail it. The state write
   // needs no sync (a committing state beside a journal marked done is read

@@ -89,8 +89,8 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void ReadPage(TABSPage& page) override;
   void WritePage(TABSPage& page) override;
   void RemovePage(int32_t session, int32_t page_no) override;
-  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
-                    int32_t owner = kAnyPageOwner) override;
+  TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type, int32_t owner = kAnyPageOwner,
+                    bool defer_image = false) override;
 
  protected:
   void CheckRemovable(int32_t page_no) override;
@@ -134,6 +134,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // when a commit is being written.
   void WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code);
   void JournalPage(int32_t page_no);
+  bool NeedsOldImage(int32_t page_no) const;
   // Journals the old image of every page below the commit's starting total
   // (duplicates allowed; the list is sorted in place).
   void JournalOldImages(std::vector<int32_t>& pages);
@@ -156,6 +157,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // its journal until the journal is applied.
   bool commit_unsettled_ = false;
   int32_t commit_total_pages_ = 0;
+  // Pages its session allocated: what they held before is nobody's, so
+  // their old images need no journal.
+  std::vector<int32_t> commit_fresh_pages_;
   TABSJournal journal_;
   // A read-only open found a finished commit whose state byte was lost.
   bool completed_state_unwritten_ = false;
@@ -163,9 +167,6 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // (allocation and freeing): the next commit journals them too, so that
   // rolling it back after a power loss restores them with the header.
   std::unordered_set<int32_t> unsynced_pages_;
-  // Pages the committing session allocated: their old contents are no one's,
-  // so the journal does not keep them.
-  std::unordered_set<int32_t> new_pages_;
 };
 
 }  // namespace kelvorin

@@ -48,6 +48,9 @@ class TABSPage {
   // The statement savepoint the page last joined (see TABSPageManager):
   // its image is kept, or it is new to the session's changes since then.
   uint64_t statement_mark = 0;
+  // Changed before the statement, held without a copy yet (see
+  // TABSPageManager::PrepareChange).
+  bool image_pending = false;
 
   // Page header fields (40-byte headers only).
   uint16_t PageType() const { return LoadU16(Buffer() + page_field::kPageType); }

@@ -166,7 +166,8 @@ void TABSPageManager::CheckPageIdentity(const TABSPage& page, uint16_t page_type
   }
 }
 
-TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner) {
+TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner,
+                                   bool defer_image) {
   if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
   Session& session = FindOrAddSession(session_id);
   TABSPage* page = session.dirty.Find(page_no);
@@ -199,7 +200,7 @@ TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t
   // A page found in the cache or among the session's changes is checked too:
   // it may have been loaded for another structure.
   CheckPageIdentity(*page, page_type, owner);
-  JoinStatement(session, *page, changed_before);
+  JoinStatement(session, *page, changed_before, defer_image);
   page->owner_session = session_id;
   ++page->use_count;
   return page;
@@ -261,6 +262,7 @@ TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session)
     plan.dirty.push_back(page);
   }
   plan.added = session.added;
+  std::sort(plan.added.begin(), plan.added.end());
   return plan;
 }
 
@@ -325,9 +327,15 @@ void TABSPageManager::RollbackSession(int32_t session_id) {
   session->removed.clear();
   EndStatement(*session);
   // Each number leaves the list as it is given back, so a failure part-way
-  // leaves exactly the numbers still owed.
+  // leaves exactly the numbers still owed: to the next rollback, which frees
+  // what is added, and to the next commit, which frees what is removed.
   while (!session->added.empty()) {
-    FreePageNumber(session->added.back());
+    try {
+      FreePageNumber(session->added.back());
+    } catch (...) {
+      session->removed = session->added;
+      throw;
+    }
     session->added.pop_back();
   }
 }
@@ -348,21 +356,41 @@ bool TABSPageManager::InStatement(int32_t session_id) const {
   return session != nullptr && session->statement.mark != 0;
 }
 
-void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before) {
-  Statement& statement = session.statement;
-  if (statement.mark == 0 || page.statement_mark == statement.mark) return;
-  if (changed_before) {
-    TABSMemoryBlock image;
-    if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
-      image = std::move(spare_images_.back());
-      spare_images_.pop_back();
-    } else {
-      image.Allocate(page_size_);
-    }
-    std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
-    statement.images.push_back({page.PageNo(), std::move(image)});
+void TABSPageManager::JoinStatement(Session& session, TABSPage& page, bool changed_before, bool defer_image) {
+  const Statement& statement = session.statement;
+  if (statement.mark == 0) return;
+  if (page.statement_mark == statement.mark) {
+    // Joined earlier by a holder that changes it only through PrepareChange.
+    if (page.image_pending && !defer_image) TakeImage(session, page);
+    return;
   }
+  // The copy first: a page marked without one would count as new to the
+  // statement, and go at its rollback.
+  if (changed_before && !defer_image) TakeImage(session, page);
   page.statement_mark = statement.mark;
+  page.image_pending = changed_before && defer_image;
+}
+
+void TABSPageManager::TakeImage(Session& session, TABSPage& page) {
+  TABSMemoryBlock image;
+  if (!spare_images_.empty() && spare_images_.back().size() == page_size_) {
+    image = std::move(spare_images_.back());
+    spare_images_.pop_back();
+  } else {
+    image.Allocate(page_size_);
+  }
+  std::memcpy(image.bytes(), page.Buffer(), static_cast<size_t>(page_size_));
+  session.statement.images.push_back({page.PageNo(), std::move(image)});
+  page.image_pending = false;
+}
+
+void TABSPageManager::TakePendingImage(TABSPage& page) {
+  Session* session = FindSession(page.owner_session);
+  if (session == nullptr || session->statement.mark == 0 || session->statement.mark != page.statement_mark) {
+    page.image_pending = false;
+    return;
+  }
+  TakeImage(*session, page);
 }
 
 void TABSPageManager::EndStatement(Session& session) noexcept {
@@ -405,7 +433,15 @@ void TABSPageManager::RollbackStatement(int32_t session_id) {
   }
   std::vector<int32_t> joined;
   for (int32_t i = 0; i < session->dirty.Count(); ++i) {
-    if (session->dirty.At(i)->statement_mark == mark) joined.push_back(session->dirty.At(i)->PageNo());
+    TABSPage* page = session->dirty.At(i);
+    if (page->statement_mark != mark) continue;
+    if (page->image_pending) {
+      // Changed before the statement and not since.
+      page->image_pending = false;
+      page->statement_mark = 0;
+      continue;
+    }
+    joined.push_back(page->PageNo());
   }
   for (const int32_t page_no : joined) session->dirty.Take(page_no);
   if (session->removed.size() > statement.removed) session->removed.resize(statement.removed);

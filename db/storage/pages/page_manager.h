@@ -13,8 +13,9 @@
 // A statement savepoint undoes one failed statement inside a longer
 // transaction. It notes the lengths of the session's added and removed
 // lists; from then on the first hold of each page the session had already
-// changed keeps a copy of the page, and every page that joins the session's
-// changes is marked as new. Rolling the statement back restores the copies,
+// changed keeps a copy of the page (or, for a holder that says so, its first
+// change does), and every page that joins the session's changes is marked
+// as new. Rolling the statement back restores the copies,
 // drops the new pages, gives back the page numbers added since and forgets
 // the removals asked for since; releasing it keeps the changes.
 #pragma once
@@ -39,9 +40,7 @@ struct TABSCommitPlan {
   int32_t session = kInvalidSessionId;
   std::vector<int32_t> removed;       // page numbers to free, in request order
   std::vector<TABSPage*> dirty;       // pages to write, ascending page number
-  // Pages the session allocated: nothing committed refers to them, so what
-  // they held before does not need keeping.
-  std::vector<int32_t> added;
+  std::vector<int32_t> added;         // pages the session allocated, ascending
 };
 
 class TABSPageManager {
@@ -72,8 +71,10 @@ class TABSPageManager {
   // the storage keeps page owners, the owner asked for (kAnyPageOwner: any),
   // whether it comes from storage, the cache or the session's own changes:
   // a wrong reference must never hand one structure another's page.
+  // `defer_image`: the caller calls PrepareChange before it changes the
+  // page, so that a statement savepoint copies only pages that change.
   virtual TABSPage* GetPage(int32_t session, int32_t page_no, uint16_t page_type,
-                            int32_t owner = kAnyPageOwner);
+                            int32_t owner = kAnyPageOwner, bool defer_image = false);
   virtual void CommitSession(int32_t session);
 
   TABSPage* AddPage(int32_t session, uint16_t page_type);
@@ -89,6 +90,11 @@ class TABSPageManager {
   // session's commit or rollback.
   void RollbackStatement(int32_t session);
   bool InStatement(int32_t session) const;
+  // Before the first change of a page held through GetPage with a deferred
+  // image: the statement savepoint keeps the page as it was.
+  void PrepareChange(TABSPage& page) {
+    if (page.image_pending) TakePendingImage(page);
+  }
 
   bool HasUncommittedPages() const;
   // Whether any page is held (between GetPage or AddPage and PutPage).
@@ -147,7 +153,9 @@ class TABSPageManager {
   void CheckPageIdentity(const TABSPage& page, uint16_t page_type, int32_t owner) const;
   // Under a statement savepoint: keeps the image of a page the session had
   // changed before the statement, or marks a page as new to the statement.
-  void JoinStatement(Session& session, TABSPage& page, bool changed_before);
+  void JoinStatement(Session& session, TABSPage& page, bool changed_before, bool defer_image);
+  void TakeImage(Session& session, TABSPage& page);
+  void TakePendingImage(TABSPage& page);
   void EndStatement(Session& session) noexcept;
 
   int32_t page_size_;

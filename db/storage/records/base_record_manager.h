@@ -62,6 +62,11 @@ class TABSBaseRecordManager : public TABSIndexRecordReader {
     change_counter_ = change_counter;
   }
 
+  // Forgets what the manager caches about its storage: its pages were rolled
+  // back (the session's or a statement's), or another process may have
+  // changed them.
+  virtual void InvalidateCaches() {}
+
   // Removes every record. The count becomes 0; the change counter is raised.
   virtual void Empty(int32_t session) = 0;
   // Stores a new record and gives its identifier; false when it could not be

@@ -259,11 +259,17 @@ void TABSDiskRecordManager::ReadEdge(int32_t session, TABSNavigateRequest& reque
     request.status = last ? TABSNavigateStatus::kBeforeFirst : TABSNavigateStatus::kAfterLast;
     return;
   }
+  ReadEndOfPage(session, request, page_no, last, last ? native::kLastRecordMissing : native::kFirstRecordMissing);
+}
+
+void TABSDiskRecordManager::ReadEndOfPage(int32_t session, TABSNavigateRequest& request, int32_t page_no, bool last,
+                                          const TABSNativeError& missing) {
   const TABSPageHold page = GetRecordPage(session, page_no);
   if (!page) return;
   const TABSSmallRecordPage view = View(page);
   const int32_t slot = last ? view.LastUsed() : view.FirstUsed();
-  if (slot < 0) throw EABSException(last ? native::kLastRecordMissing : native::kFirstRecordMissing);
+  // The index lists only pages that hold records.
+  if (slot < 0) throw EABSException(missing);
   Found(request, view, page_no, slot);
 }
 
@@ -284,12 +290,8 @@ void TABSDiskRecordManager::Step(int32_t session, TABSNavigateRequest& request, 
     request.status = forward ? TABSNavigateStatus::kAfterLast : TABSNavigateStatus::kBeforeFirst;
     return;
   }
-  const TABSPageHold page = GetRecordPage(session, page_no);
-  if (!page) return;
-  const TABSSmallRecordPage view = View(page);
-  const int32_t slot = forward ? view.FirstUsed() : view.LastUsed();
-  if (slot < 0) throw EABSException(forward ? native::kNextRecordMissing : native::kPriorRecordMissing);
-  Found(request, view, page_no, slot);
+  ReadEndOfPage(session, request, page_no, /*last=*/!forward,
+                forward ? native::kNextRecordMissing : native::kPriorRecordMissing);
 }
 
 void TABSDiskRecordManager::ReadCurrent(int32_t session, TABSNavigateRequest& request) {

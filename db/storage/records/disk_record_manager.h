@@ -46,9 +46,8 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   // file that keeps page owners, unless the session layer switches it off.
   void SetAcceptanceCheck(bool on) { acceptance_check_ = on; }
   bool AcceptanceCheck() const { return acceptance_check_; }
-  // Forgets what is cached about the record-page index (after a rollback of
-  // pages, or when another process may have changed them).
-  void InvalidateCaches() { ++index_generation_; }
+  // The pages the record-page index lists are kept in memory between calls.
+  void InvalidateCaches() override { ++index_generation_; }
 
   // Physical record numbers: page x N + slot, and back.
   int64_t PhysicalRecordNumber(TABSRecordId id) const {
@@ -96,6 +95,10 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   void Unlisted(int32_t session, int32_t page_no);
 
   void ReadEdge(int32_t session, TABSNavigateRequest& request, bool last);
+  // Reads the first (last) record of a listed page; `missing` is raised
+  // for a page without one.
+  void ReadEndOfPage(int32_t session, TABSNavigateRequest& request, int32_t page_no, bool last,
+                     const TABSNativeError& missing);
   void Step(int32_t session, TABSNavigateRequest& request, bool forward);
   void ReadCurrent(int32_t session, TABSNavigateRequest& request);
   // Reads the record of a used slot into the request and reports it found.

@@ -1,6 +1,8 @@
 // TABSMemoryStream: a stream held in one buffer of the engine's memory
-// manager, grown to exactly the size written. A gap left by writing beyond
-// the end reads as zeros; a size of 0 frees the buffer.
+// manager. Writing grows the buffer by doubling, so that a stream written in
+// many pieces is copied a few times only; setting a size sets the buffer to
+// it. A gap left by writing beyond the end reads as zeros; a size of 0 frees
+// the buffer.
 #pragma once
 
 #include "db/storage/memory/memory_manager.h"
@@ -23,6 +25,9 @@ class TABSMemoryStream : public TABSStream {
   void Clear() { SetSize(0); position_ = 0; }
 
  private:
+  // Makes room for `size` bytes (at least twice the room there was).
+  void Reserve(int64_t size);
+
   TABSMemoryBlock buffer_;
   int64_t size_ = 0;
   int64_t position_ = 0;

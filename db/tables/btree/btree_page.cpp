@@ -96,7 +96,9 @@ TABSBTreePage::TABSBTreePage(const TABSBTreeContext& tree, int32_t session, int3
   if (page_no < 0) {
     throw EABSException(native::kIndexPageDamaged, {page_no, "not a page number"});
   }
-  page_ = tree.pages->GetPage(session, page_no, ptTableIndex);
+  // Pages change only through the methods below, each of which prepares the
+  // change first: a statement savepoint copies only the pages that change.
+  page_ = tree.pages->GetPage(session, page_no, ptTableIndex, kAnyPageOwner, /*defer_image=*/true);
   data_size_ = page_->DataSize();
   try {
     Bind();
@@ -182,21 +184,25 @@ int32_t TABSBTreePage::Child(int32_t i) const {
 }
 
 void TABSBTreePage::SetPrevPage(int32_t page_no) {
+  PrepareChange();
   StoreLE(data_ + btree_header::kPrevPage, page_no);
   MarkDirty();
 }
 
 void TABSBTreePage::SetNextPage(int32_t page_no) {
+  PrepareChange();
   StoreLE(data_ + btree_header::kNextPage, page_no);
   MarkDirty();
 }
 
 void TABSBTreePage::SetCount(int32_t count) {
+  PrepareChange();
   StoreLE(data_ + btree_header::kEntryCount, static_cast<uint16_t>(count));
   MarkDirty();
 }
 
 void TABSBTreePage::InsertEntry(int32_t position, const uint8_t* key, const uint8_t* payload) {
+  PrepareChange();
   const int32_t count = Count();
   const int32_t size = EntrySize();
   uint8_t* at = entries_ + static_cast<int64_t>(position) * size;
@@ -207,6 +213,7 @@ void TABSBTreePage::InsertEntry(int32_t position, const uint8_t* key, const uint
 }
 
 void TABSBTreePage::InsertEntries(int32_t position, const uint8_t* entries, int32_t count) {
+  PrepareChange();
   const int32_t old_count = Count();
   const int64_t size = EntrySize();
   uint8_t* at = entries_ + position * size;
@@ -216,6 +223,7 @@ void TABSBTreePage::InsertEntries(int32_t position, const uint8_t* entries, int3
 }
 
 void TABSBTreePage::RemoveEntry(int32_t position) {
+  PrepareChange();
   const int32_t count = Count();
   const int32_t size = EntrySize();
   uint8_t* at = entries_ + static_cast<int64_t>(position) * size;
@@ -224,21 +232,25 @@ void TABSBTreePage::RemoveEntry(int32_t position) {
 }
 
 void TABSBTreePage::SetKey(int32_t i, const uint8_t* key) {
+  PrepareChange();
   std::memcpy(entries_ + static_cast<int64_t>(i) * EntrySize(), key, Shape().key_size);
   MarkDirty();
 }
 
 void TABSBTreePage::SetPayload(int32_t i, const uint8_t* payload) {
+  PrepareChange();
   std::memcpy(entries_ + static_cast<int64_t>(i) * EntrySize() + Shape().key_size, payload, PayloadSize());
   MarkDirty();
 }
 
 void TABSBTreePage::SetEntries(const uint8_t* entries, int32_t count) {
+  PrepareChange();
   std::memmove(entries_, entries, static_cast<size_t>(count) * EntrySize());
   SetCount(count);
 }
 
 void TABSBTreePage::Reset(bool leaf) {
+  PrepareChange();
   const uint8_t root = data_[btree_header::kRootFlag];
   std::memset(data_, 0, btree_header::kSize);
   data_[btree_header::kRootFlag] = root;
@@ -252,6 +264,7 @@ void TABSBTreePage::Reset(bool leaf) {
 }
 
 void TABSBTreePage::CopyContentsOf(const TABSBTreePage& other) {
+  PrepareChange();
   const uint8_t root = data_[btree_header::kRootFlag];
   const int64_t used = int64_t{btree_header::kSize} + other.ExtraHeader() + int64_t{other.Count()} * other.EntrySize();
   std::memcpy(data_, other.data_, static_cast<size_t>(used));

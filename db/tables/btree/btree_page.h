@@ -184,6 +184,7 @@ class TABSBTreePage {
   // taking over its only child).
   void CopyContentsOf(const TABSBTreePage& other);
   void MarkDirty() { page_->dirty = true; }
+  void PrepareChange() { tree_->pages->PrepareChange(*page_); }
 
  private:
   TABSBTreePage(const TABSBTreeContext& tree, TABSPage* page);

@@ -40,10 +40,14 @@ class TABSTableData::PostScope {
       : table_(table),
         session_(session.SessionNumber()),
         record_(record),
-        saved_state_(table.state_) {
+        saved_record_(table.saved_record_),
+        saved_state_(table.saved_state_) {
+    // Kept by the table from post to post: a post allocates nothing for them.
+    saved_state_ = table.state_;
     if (record_ == nullptr) return;
-    saved_record_.Allocate(table.RecordFields().MemorySize());
-    std::memcpy(saved_record_.data(), record_, static_cast<size_t>(saved_record_.size()));
+    const int32_t size = table.RecordFields().MemorySize();
+    if (saved_record_.size() != size) saved_record_.Allocate(size);
+    std::memcpy(saved_record_.data(), record_, static_cast<size_t>(size));
   }
   PostScope(const PostScope&) = delete;
   PostScope& operator=(const PostScope&) = delete;
@@ -73,7 +77,7 @@ class TABSTableData::PostScope {
   void Undo() noexcept {
     done_ = true;
     if (changing_) UndoPages();
-    table_.state_ = std::move(saved_state_);
+    table_.state_ = saved_state_;
     if (TABSBaseRecordManager* records = table_.RecordManager()) {
       records->SetCounters(table_.state_.record_count, table_.state_.change_counter);
     }
@@ -108,8 +112,8 @@ class TABSTableData::PostScope {
   TABSTableData& table_;
   int32_t session_;
   uint8_t* record_;
-  TABSMemoryBlock saved_record_;
-  TABSTableState saved_state_;
+  TABSMemoryBlock& saved_record_;
+  TABSTableState& saved_state_;
   bool in_transaction_ = false;
   bool changing_ = false;
   bool done_ = false;
@@ -149,6 +153,23 @@ void TABSTableData::DeleteReplacedBlobs(int32_t session, const uint8_t* old_reco
   if (any) BlobManager()->DeleteRecordBlobs(session, replaced.bytes());
 }
 
+TABSPostCode TABSTableData::ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image,
+                                          uint8_t* old_record, TABSPostCode deleted, TABSPostCode modified) {
+  if (!LockTableForWrite(session)) return TABSPostCode::kTableLocked;
+  if (!LockRecord(session, id)) return TABSPostCode::kRecordLocked;
+  if (Shared()) ReadState(session);
+  if (!Records().ReadRecord(session, id, old_record)) return deleted;
+  if (before_image != nullptr && !RecordFields().SameStoredForm(old_record, before_image)) return modified;
+  return TABSPostCode::kSuccess;
+}
+
+void TABSTableData::Posted(PostScope& scope, uint8_t* record, const TABSBlobStore* store, int32_t old_counter) {
+  SaveState(scope.Session());
+  scope.Finish();
+  if (store != nullptr) BlobManager()->ReleaseStored(record, *store);
+  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+}
+
 TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* record) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
@@ -176,10 +197,7 @@ TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* re
     return Refused(TABSPostCode::kInsertFailed);
   }
   index_manager_->InsertKeys(session_no, record, result.id, old_counter);
-  SaveState(session_no);
-  scope.Finish();
-  if (blobs != nullptr) blobs->ReleaseStored(record, store);
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, record, blobs != nullptr ? &store : nullptr, old_counter);
   return result;
 }
 
@@ -187,16 +205,11 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
                                            const uint8_t* before_image) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
-  if (!LockTableForWrite(session_no)) return Refused(TABSPostCode::kTableLocked);
-  if (!LockRecord(session_no, id)) return Refused(TABSPostCode::kRecordLocked);
-  if (Shared()) ReadState(session_no);
+  TABSMemoryBlock old_record(RecordFields().MemorySize());
+  const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
+                                             TABSPostCode::kUpdateDeleted, TABSPostCode::kUpdateModified);
+  if (refused != TABSPostCode::kSuccess) return Refused(refused);
   TABSBaseRecordManager& records = Records();
-  const TABSRecordFields& fields = RecordFields();
-  TABSMemoryBlock old_record(fields.MemorySize());
-  if (!records.ReadRecord(session_no, id, old_record.bytes())) return Refused(TABSPostCode::kUpdateDeleted);
-  if (before_image != nullptr && !fields.SameStoredForm(old_record.bytes(), before_image)) {
-    return Refused(TABSPostCode::kUpdateModified);
-  }
   PostScope scope(*this, session, record);
   try {
     constraint_manager_->CheckConstraints(session_no, record, id, false, old_record.bytes(), records.RecordCount());
@@ -216,26 +229,18 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
     return Refused(TABSPostCode::kUpdateFailed);
   }
   if (blobs != nullptr) DeleteReplacedBlobs(session_no, old_record.bytes(), record);
-  SaveState(session_no);
-  scope.Finish();
-  if (blobs != nullptr) blobs->ReleaseStored(record, store);
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, record, blobs != nullptr ? &store : nullptr, old_counter);
   return {};
 }
 
 TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordId id, const uint8_t* before_image) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
-  if (!LockTableForWrite(session_no)) return Refused(TABSPostCode::kTableLocked);
-  if (!LockRecord(session_no, id)) return Refused(TABSPostCode::kRecordLocked);
-  if (Shared()) ReadState(session_no);
+  TABSMemoryBlock old_record(RecordFields().MemorySize());
+  const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
+                                             TABSPostCode::kDeleteDeleted, TABSPostCode::kDeleteModified);
+  if (refused != TABSPostCode::kSuccess) return Refused(refused);
   TABSBaseRecordManager& records = Records();
-  const TABSRecordFields& fields = RecordFields();
-  TABSMemoryBlock old_record(fields.MemorySize());
-  if (!records.ReadRecord(session_no, id, old_record.bytes())) return Refused(TABSPostCode::kDeleteDeleted);
-  if (before_image != nullptr && !fields.SameStoredForm(old_record.bytes(), before_image)) {
-    return Refused(TABSPostCode::kDeleteModified);
-  }
   PostScope scope(*this, session, nullptr);
   const int32_t old_counter = state_.change_counter;
   scope.BeginChanges();
@@ -246,9 +251,7 @@ TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordI
     return Refused(TABSPostCode::kDeleteFailed);
   }
   if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteRecordBlobs(session_no, old_record.bytes());
-  SaveState(session_no);
-  scope.Finish();
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, nullptr, nullptr, old_counter);
   return {};
 }
 

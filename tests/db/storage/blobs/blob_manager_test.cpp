@@ -129,6 +129,21 @@ TEST_F(BlobManagerTest, UpdatingReplacesValuesOnlyAfterTheRecord) {
   EXPECT_EQ(UsedPages(), baseline_pages_);
 }
 
+TEST_F(BlobManagerTest, AFieldMadeNullKeepsNoValue) {
+  // However the field became NULL (its flag set without a written value),
+  // the update gives its stored value up.
+  CreateBlobTable();
+  TABSRecordId id = InsertWith(1, BlobBytes(9000), BlobBytes(30));
+  pages_->CommitSession(kSession);
+  std::vector<uint8_t> record = ReadRecord(id);
+  TABSRecordLayout::SetNull(record.data(), kPlain, true);
+  TABSRecordLayout::SetNull(record.data(), kPacked, true);
+  ASSERT_TRUE(Post(record, &id, false));
+  pages_->CommitSession(kSession);
+  EXPECT_EQ(ReferenceOf(ReadRecord(id), kPlain), TABSBlobReference::None());
+  EXPECT_EQ(UsedPages(), baseline_pages_ + 1) << "only the record page";
+}
+
 TEST_F(BlobManagerTest, AnInsertedCopyOfARecordGetsValuesOfItsOwn) {
   CreateBlobTable();
   const TABSRecordId original = InsertWith(1, BlobBytes(50), BlobBytes(9000));

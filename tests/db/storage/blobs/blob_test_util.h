@@ -15,7 +15,7 @@
 namespace kelvorin::testing {
 
 inline TABSDatasetFieldDef BlobFieldOf(std::string name, uint8_t algorithm, uint8_t level = 0) {
-  TABSDatasetFieldDef f = FieldOf(std::move(name), TABSColumnType::Blob);
+  TABSDatasetFieldDef f = Field(std::move(name), TABSColumnType::Blob);
   f.blob_compression_algorithm = algorithm;
   f.blob_compression_level = level;
   return f;
@@ -23,7 +23,7 @@ inline TABSDatasetFieldDef BlobFieldOf(std::string name, uint8_t algorithm, uint
 
 // id INTEGER, plain BLOB (field 1), ZLIB BLOB (field 2).
 inline const std::vector<TABSDatasetFieldDef>& BlobTableFields() {
-  static const std::vector<TABSDatasetFieldDef> fields = {FieldOf("id", TABSColumnType::Integer),
+  static const std::vector<TABSDatasetFieldDef> fields = {Field("id", TABSColumnType::Integer),
                                                           BlobFieldOf("plain", 0), BlobFieldOf("packed", 1, 6)};
   return fields;
 }

@@ -1,13 +1,16 @@
 // Fuzz target: opens damaged small database files as the catalogue does
 // (directory, sessions file, table list, every table's files and trees),
-// makes catalogue changes, then reads every page, makes one page change and
-// commits it, and runs the integrity checker. Only engine errors may come
-// out; any crash, hang or sanitizer finding is a bug.
+// walks every table's records reading their BLOB values, deletes, inserts
+// and updates records with values, makes catalogue changes, then reads
+// every page, makes one page change and commits it, and runs the integrity
+// checker. Only engine errors may come out; any crash, hang or sanitizer
+// finding is a bug.
 //
 // Input: a mode byte, then either a whole file (mode 0) or patches of three
 // bytes (16-bit offset, value) over a valid file: pages only, plain (1) or
-// encrypted (2), or a database holding tables and indexes (3), so that even
-// a simple mutator reaches the code behind the header checks.
+// encrypted (2), or a database holding tables, indexes, records and BLOB
+// values (3), so that even a simple mutator reaches the code behind the
+// header checks.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,12 +21,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "db/storage/blobs/blob_manager.h"
 #include "db/storage/catalog/catalog_check.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/database_file.h"
 #include "db/storage/pages/disk_page_manager.h"
 #include "db/storage/pages/integrity_check.h"
+#include "db/storage/streams/memory_stream.h"
 #include "db/tables/metadata/table_metadata.h"
 
 namespace {
@@ -88,7 +93,42 @@ void CreateTable(TABSDiskDatabaseData& db, const char* name, const std::vector<T
   db.CreateTable(name, metadata.Fields(), metadata.Indexes(), metadata.Constraints());
 }
 
-// A database with tables, an index on each but one, and a BLOB field.
+// A record of the table whose BLOB fields hold `blob_size` bytes each.
+void InsertRecord(TABSDiskTableData& table, int32_t session, int32_t key, int64_t blob_size) {
+  TABSDiskRecordManager& records = table.DiskRecordManager();
+  TABSBlobManager& blobs = *table.BlobManager();
+  std::vector<uint8_t> record(static_cast<size_t>(records.Layout().MemorySize()), 0);
+  for (int32_t i = 0; i < table.Metadata().Fields().Count(); ++i) {
+    const TABSFieldDef& field = *table.Metadata().Fields().Items(i);
+    if (field.StorageType() == TABSStorageType::Integer) StoreLE(record.data() + field.MemoryOffset(), key);
+  }
+  const std::vector<uint8_t> value(static_cast<size_t>(blob_size), static_cast<uint8_t>(key));
+  for (const TABSBlobFieldSlot& slot : records.Layout().BlobFields()) {
+    blobs.WriteValue(record.data(), slot.field_no, value.data(), blob_size);
+  }
+  const TABSBlobStore store = blobs.StoreBlobs(session, record.data(), true);
+  TABSRecordId id;
+  if (!records.Insert(session, record.data(), id)) {
+    blobs.DeleteNewValues(session, store);
+    blobs.ReleaseDescriptors(record.data());
+    throw EABSException(99998, "insert failed");
+  }
+  blobs.ReleaseStored(record.data(), store);
+  blobs.ReleaseDescriptors(record.data());
+}
+
+void InsertRecords(TABSDiskDatabaseData& db, TABSBaseSession& session, const char* table_name,
+                   const std::vector<int64_t>& blob_sizes) {
+  TABSCursor cursor(session, table_name);
+  TABSDiskTableData& table = *db.OpenTable(cursor);
+  for (size_t i = 0; i < blob_sizes.size(); ++i) InsertRecord(table, 0, static_cast<int32_t>(i), blob_sizes[i]);
+  table.WriteState(0);
+  db.CommitTransaction(0, false);
+  db.CloseTable(cursor);
+}
+
+// A database with tables, an index on some, records, and small and large
+// BLOB values.
 std::vector<uint8_t> MakeCatalogueBase(const std::string& path) {
   TABSDatabaseFileSettings settings;
   settings.page_size = 256;
@@ -104,6 +144,10 @@ std::vector<uint8_t> MakeCatalogueBase(const std::string& path) {
                 "id");
     CreateTable(db, "param", {Field("Kolo", C::Integer)}, nullptr);
     CreateTable(db, "obrazky", {Field("id", C::Integer), Field("foto", C::Blob)}, "id");
+    // Records only where no index must list them.
+    CreateTable(db, "prilohy", {Field("id", C::Integer), Field("foto", C::Blob), Field("popis", C::Memo)}, nullptr);
+    InsertRecords(db, session, "param", std::vector<int64_t>(12, 0));
+    InsertRecords(db, session, "prilohy", {0, 1, 40, 191, 192, 600, 30});
   }
   return ReadAll(path);
 }
@@ -142,6 +186,63 @@ void Try(F&& f) {
   }
 }
 
+// Walks the table's records reading their values, then (in a table without
+// indexes) deletes the first record, inserts one and replaces the last
+// one's values, and commits.
+void ExerciseRecords(TABSDiskDatabaseData& db, TABSBaseSession& session, const std::string& name) {
+  TABSCursor cursor(session, name);
+  TABSDiskTableData& table = *db.OpenTable(cursor);
+  struct CloseAfter {
+    TABSDiskDatabaseData& db;
+    TABSCursor& cursor;
+    ~CloseAfter() { db.CloseTable(cursor); }
+  } close_after{db, cursor};
+  TABSDiskRecordManager& records = table.DiskRecordManager();
+  TABSBlobManager& blobs = *table.BlobManager();
+  std::vector<uint8_t> record(static_cast<size_t>(records.Layout().MemorySize()));
+  TABSNavigateRequest request;
+  request.go_to_first = true;
+  request.record = record.data();
+  TABSRecordId first, last;
+  for (int steps = 0; steps < 2 * kMaxPages; ++steps) {
+    records.Navigate(0, request);
+    if (request.status != TABSNavigateStatus::kFound) break;
+    if (steps == 0) first = request.record_id;
+    last = request.record_id;
+    for (const TABSBlobFieldSlot& slot : records.Layout().BlobFields()) {
+      Try([&] {
+        TABSMemoryStream value;
+        blobs.ReadValue(0, record.data(), slot.field_no, value);
+      });
+    }
+  }
+  // Changes keep indexes as they are: only a table without one is changed.
+  if (table.Metadata().Indexes().Count() > 0) return;
+  try {
+    if (first.IsValid() && records.ReadRecord(0, first, record.data()) && records.Delete(0, first)) {
+      blobs.DeleteRecordBlobs(0, record.data());
+    }
+    InsertRecord(table, 0, 77, 300);
+    if (last.IsValid() && last != first && records.ReadRecord(0, last, record.data())) {
+      for (const TABSBlobFieldSlot& slot : records.Layout().BlobFields()) {
+        blobs.WriteValue(record.data(), slot.field_no, "value", 5);
+      }
+      const TABSBlobStore store = blobs.StoreBlobs(0, record.data(), false);
+      if (records.Update(0, record.data(), last)) {
+        blobs.DeleteReplacedValues(0, store);
+      } else {
+        blobs.DeleteNewValues(0, store);
+      }
+      blobs.ReleaseDescriptors(record.data());
+    }
+    table.WriteState(0);
+    db.CommitTransaction(0, false);
+  } catch (const EABSException&) {
+    blobs.ReleaseDescriptors(record.data());
+    db.RollbackTransaction(0);
+  }
+}
+
 void ExerciseCatalogue(const std::string& path, const TABSPassword& password) {
   {
     TABSDiskPageManager m;
@@ -154,13 +255,7 @@ void ExerciseCatalogue(const std::string& path, const TABSPassword& password) {
   TABSBaseSession session;
   const TABSSessionConnection connection(db, session);
   const TABSTableList list = db.TableList();
-  for (const TABSTableListEntry& entry : list) {
-    Try([&] {
-      TABSCursor cursor(session, entry.name);
-      db.OpenTable(cursor);
-      db.CloseTable(cursor);
-    });
-  }
+  for (const TABSTableListEntry& entry : list) Try([&] { ExerciseRecords(db, session, entry.name); });
   if (list.empty()) return;
   Try([&] {
     TABSCursor cursor(session, list.front().name);

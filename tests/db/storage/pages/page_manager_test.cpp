@@ -70,6 +70,37 @@ TEST_F(PageManagerTest, ChangedPageIsWrittenOnceAndAnEmptyCommitWritesNothing) {
   EXPECT_EQ(m_.Header().commit_counter, counter);
 }
 
+// Counts the bytes written to a file.
+class WrittenBytes : public platform::FileObserver {
+ public:
+  explicit WrittenBytes(std::string path) : path_(std::move(path)) { platform::SetFileObserver(this); }
+  ~WrittenBytes() override { platform::SetFileObserver(nullptr); }
+  void BeforeWrite(const std::string& path, int64_t, const void*, int64_t count) override {
+    if (path == path_) bytes += count;
+  }
+  void AfterSync(const std::string&) override {}
+  void BeforeTruncate(const std::string&, int64_t) override {}
+  void AfterRemove(const std::string&) override {}
+  void AfterDirectorySync(const std::string&) override {}
+  int64_t bytes = 0;
+
+ private:
+  std::string path_;
+};
+
+TEST_F(PageManagerTest, PagesTheSessionAllocatedAreNotJournaled) {
+  // What a new page held before is nobody's: only the changed old page and
+  // the free-space pages go into the journal, not the 40 new pages.
+  const int32_t no = Committed(1);
+  WrittenBytes journal(Path() + "-journal");
+  Modify(1, no, 2);
+  for (int i = 0; i < 40; ++i) m_.PutPage(m_.AddPage(1, ptTableBlob));
+  m_.CommitSession(1);
+  EXPECT_GT(journal.bytes, 512);
+  EXPECT_LT(journal.bytes, 10 * 512);
+  EXPECT_EQ(Read(no), 2);
+}
+
 TEST_F(PageManagerTest, AnotherSessionWaitsForThePage) {
   const int32_t no = Committed(1);
   TABSPage* held = m_.GetPage(1, no, ptTableRecord);
@@ -92,6 +123,34 @@ TEST_F(PageManagerTest, RollbackGivesAddedPagesBack) {
   m_.RollbackSession(4);
   EXPECT_EQ(m_.PageCount(), total);
   for (int32_t no : added) EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(no)) << no;
+  m_.Close();
+  ExpectClean(Path());
+}
+
+// Page numbers a rollback cannot give back at once are given back by
+// whichever ends the session's next transaction.
+TEST_F(PageManagerTest, PagesARollbackCannotFreeAreOwedToTheNextTransaction) {
+  for (const bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    std::vector<int32_t> added;
+    for (int i = 0; i < 3; ++i) {
+      TABSPage* page = m_.AddPage(4, ptTableRecord);
+      added.push_back(page->PageNo());
+      m_.PutPage(page);
+    }
+    {
+      testing::WriteFaults writes(Path());
+      writes.fail_at = 2;
+      writes.keep_failing = true;
+      EXPECT_EQ(ErrorOf([&] { m_.RollbackSession(4); }), "injected write failure - Native error: 99999");
+    }
+    if (commit) {
+      m_.CommitSession(4);
+    } else {
+      m_.RollbackSession(4);
+    }
+    for (const int32_t no : added) EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(no)) << no;
+  }
   m_.Close();
   ExpectClean(Path());
 }
@@ -328,6 +387,34 @@ TEST_F(PageManagerTest, StatementRollbackUndoesOnlyTheStatement) {
   EXPECT_EQ(Read(d), 4);
   m_.Close();
   ExpectClean(Path());
+}
+
+// A holder that prepares its changes gets no copy of the pages it only
+// reads; the pages it changes are restored all the same.
+TEST_F(PageManagerTest, DeferredImagesAreTakenAtTheFirstChange) {
+  const int32_t a = Committed(1), b = Committed(2), c = Committed(3);
+  for (const int32_t page : {a, b, c}) Modify(1, page, 10);
+  m_.BeginStatement(1);
+  const auto change = [&](int32_t page_no, uint8_t fill, bool prepare) {
+    TABSPage* page = m_.GetPage(1, page_no, kAnyPageType, kAnyPageOwner, /*defer_image=*/true);
+    if (prepare) {
+      m_.PrepareChange(*page);
+      std::memset(page->Data(), fill, page->DataSize());
+      page->dirty = true;
+    }
+    m_.PutPage(page);
+  };
+  change(a, 20, true);
+  change(b, 0, false);  // only read
+  change(c, 0, false);
+  Modify(1, c, 30);     // a holder that copies at once
+  m_.RollbackStatement(1);
+  EXPECT_EQ(Read(a, 1), 10);
+  EXPECT_EQ(Read(b, 1), 10);
+  EXPECT_EQ(Read(c, 1), 10);
+  EXPECT_EQ(m_.DirtyPageCount(1), 3);
+  m_.CommitSession(1);
+  EXPECT_EQ(Read(b), 10);
 }
 
 TEST_F(PageManagerTest, ReleasedStatementKeepsItsChanges) {

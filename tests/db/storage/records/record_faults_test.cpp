@@ -14,13 +14,13 @@
 namespace kelvorin {
 namespace {
 
-using testing::FieldOf;
+using testing::Field;
 using testing::RecordOf;
 using testing::WriteFaults;
 using C = TABSColumnType;
 
-const std::vector<TABSDatasetFieldDef> kPlayers = {FieldOf("Jmeno", C::String, 20), FieldOf("Rating", C::Integer),
-                                                   FieldOf("id", C::AutoInc)};
+const std::vector<TABSDatasetFieldDef> kPlayers = {Field("Jmeno", C::String, 20), Field("Rating", C::Integer),
+                                                   Field("id", C::AutoInc)};
 
 class RecordFaultTest : public testing::RecordStorageTest {
  protected:

@@ -11,7 +11,7 @@
 namespace kelvorin {
 namespace {
 
-using testing::FieldOf;
+using testing::Field;
 using testing::LayoutOf;
 using testing::RecordOf;
 using C = TABSColumnType;
@@ -19,8 +19,8 @@ using D = TABSNavigateDirection;
 using S = TABSNavigateStatus;
 
 // 30-byte stored records: Jmeno STRING(20), Rating INTEGER, id AUTOINC.
-const std::vector<TABSDatasetFieldDef> kPlayers = {FieldOf("Jmeno", C::String, 20), FieldOf("Rating", C::Integer),
-                                                   FieldOf("id", C::AutoInc)};
+const std::vector<TABSDatasetFieldDef> kPlayers = {Field("Jmeno", C::String, 20), Field("Rating", C::Integer),
+                                                   Field("id", C::AutoInc)};
 
 class RecordManagerTest : public testing::RecordStorageTest {
  protected:
@@ -54,9 +54,9 @@ TEST(RecordsPerPageTest, BitmapAndSlotsFitTheDataArea) {
 }
 
 TEST_F(RecordManagerTest, RecordTooLargeForThePageIsRefused) {
-  Create({FieldOf("a", C::Integer)}, 512);
+  Create({Field("a", C::Integer)}, 512);
   EXPECT_EQ(testing::ErrorCode([&] {
-              TABSDiskRecordManager(*pages_, LayoutOf({FieldOf("s", C::String, 480)}), kTableId, root_);
+              TABSDiskRecordManager(*pages_, LayoutOf({Field("s", C::String, 480)}), kTableId, root_);
             }),
             20174);
 }
@@ -88,7 +88,7 @@ TEST_F(RecordManagerTest, The135thRecordAddsAPage) {
 }
 
 TEST_F(RecordManagerTest, RecordsReadBackInStorageOrder) {
-  Create({FieldOf("id", C::Integer), FieldOf("foto", C::Blob), FieldOf("name", C::String, 5)});
+  Create({Field("id", C::Integer), Field("foto", C::Blob), Field("name", C::String, 5)});
   const TABSRecordLayout& layout = records_->Layout();
   ASSERT_EQ(layout.MemorySize(), 1 + 4 + 10 + 6);
   ASSERT_EQ(layout.StoredSize(), 1 + 4 + 6 + 6);

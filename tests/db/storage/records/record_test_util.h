@@ -15,17 +15,10 @@
 #include "db/storage/records/disk_record_manager.h"
 #include "db/tables/metadata/table_metadata.h"
 #include "platform/locale_profile.h"
+#include "tests/db/storage/catalog/catalog_test_util.h"
 #include "tests/db/storage/storage_test_util.h"
 
 namespace kelvorin::testing {
-
-inline TABSDatasetFieldDef FieldOf(std::string name, TABSColumnType type, int32_t size = 0) {
-  TABSDatasetFieldDef f;
-  f.name = std::move(name);
-  f.type = type;
-  f.size = size;
-  return f;
-}
 
 // The layout of a table with these fields.
 inline TABSRecordLayout LayoutOf(const std::vector<TABSDatasetFieldDef>& fields) {

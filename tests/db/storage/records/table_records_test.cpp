@@ -58,8 +58,10 @@ class TableRecordsTest : public testing::CatalogTest {
 };
 
 TEST_F(TableRecordsTest, TheStateBlockKeepsTheCounters) {
+  // The players' fields, without an index: the records go in by themselves.
+  CreateTable("hraci2", {Field("Jmeno", C::String, 20), Field("Rating", C::Integer), Field("id", C::AutoInc)});
   {
-    TABSCursor cursor(*session_, "hraci");
+    TABSCursor cursor(*session_, "hraci2");
     TABSDiskTableData* table = db_->OpenTable(cursor);
     EXPECT_EQ(table->DiskRecordManager().RecordsPerPage(), 134);
     InsertRecords(*table, 200);
@@ -73,7 +75,7 @@ TEST_F(TableRecordsTest, TheStateBlockKeepsTheCounters) {
     db_->CloseTable(cursor);
   }
   Open();
-  TABSCursor cursor(*session_, "hraci");
+  TABSCursor cursor(*session_, "hraci2");
   TABSDiskTableData* table = db_->OpenTable(cursor);
   EXPECT_EQ(table->RecordCount(), 200);
   EXPECT_EQ(table->RecordManager()->RecordCount(), 200);
