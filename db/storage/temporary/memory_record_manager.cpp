@@ -6,6 +6,7 @@
 #include <new>
 
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/sequence_navigation.h"
 #include "db/storage/temporary/temporary_errors.h"
 
 namespace kelvorin {
@@ -117,39 +118,21 @@ void TABSMemoryRecordManager::Empty(int32_t) {
 void TABSMemoryRecordManager::Navigate(int32_t, TABSNavigateRequest& request) {
   const int64_t from = SequenceNumber(request.record_id);
   int64_t number = -1;
-  request.status = TABSNavigateStatus::kFound;
-  if (RecordCount() == 0) {
-    request.status = TABSNavigateStatus::kAfterLast;
-  } else if (request.go_to_first || request.go_to_last) {
-    const bool first = request.go_to_first;
-    if (request.direction == TABSNavigateDirection::kCurrent) {
-      request.status = TABSNavigateStatus::kNotFound;
-    } else if (request.direction == TABSNavigateDirection::kNext) {
-      if (first) number = lowest_; else request.status = TABSNavigateStatus::kAfterLast;
+  if (!sequence_navigation::SettleEdges(request, RecordCount(), lowest_, highest_, number)) {
+    if (request.direction == TABSNavigateDirection::kNext) {
+      number = from < lowest_ ? lowest_ : NextUsed(from);
+      if (number < 0 || number > highest_) request.status = TABSNavigateStatus::kAfterLast;
+    } else if (request.direction == TABSNavigateDirection::kPrior) {
+      number = from > highest_ ? highest_ : PriorUsed(from);
+      if (number < lowest_) request.status = TABSNavigateStatus::kBeforeFirst;
     } else {
-      if (first) request.status = TABSNavigateStatus::kBeforeFirst; else number = highest_;
+      number = from;
+      if (!Holds(number)) request.status = TABSNavigateStatus::kNotFound;
     }
-  } else if (request.direction == TABSNavigateDirection::kNext) {
-    number = from < lowest_ ? lowest_ : NextUsed(from);
-    if (number < 0 || number > highest_) request.status = TABSNavigateStatus::kAfterLast;
-  } else if (request.direction == TABSNavigateDirection::kPrior) {
-    number = from > highest_ ? highest_ : PriorUsed(from);
-    if (number < lowest_) request.status = TABSNavigateStatus::kBeforeFirst;
-  } else {
-    number = from;
-    if (!Holds(number)) request.status = TABSNavigateStatus::kNotFound;
   }
   if (request.status != TABSNavigateStatus::kFound) return;
-  if (request.record != nullptr) {
-    try {
-      layout_.ToMemory(records_.At(number), request.record);
-    } catch (const EABSException&) {
-      throw EABSException(native::kErrorRetrievingRecord10019);
-    }
-  }
-  request.record_id = SequenceRecordId(number);
-  request.go_to_first = false;
-  request.go_to_last = false;
+  sequence_navigation::Reach(request, number, layout_, native::kErrorRetrievingRecord10019,
+                             [this](int64_t n) { return records_.At(n); });
 }
 
 int64_t TABSMemoryRecordManager::EstimatedPosition(int32_t, TABSRecordId id) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/sequence_navigation.h"
 #include "db/storage/temporary/temporary_errors.h"
 
 namespace kelvorin {
@@ -124,39 +125,20 @@ const uint8_t* TABSTemporaryRecordManager::StoredRecord(int64_t number) {
 void TABSTemporaryRecordManager::Navigate(int32_t, TABSNavigateRequest& request) {
   const int64_t count = RecordCount();
   int64_t number = SequenceNumber(request.record_id);
-  request.status = TABSNavigateStatus::kFound;
-  if (count == 0) {
-    request.status = TABSNavigateStatus::kAfterLast;
-  } else if (request.go_to_first || request.go_to_last) {
-    const bool first = request.go_to_first;
-    if (request.direction == TABSNavigateDirection::kCurrent) {
+  if (!sequence_navigation::SettleEdges(request, count, 0, count - 1, number)) {
+    if (request.direction == TABSNavigateDirection::kNext) {
+      if (number >= count - 1) request.status = TABSNavigateStatus::kAfterLast;
+      number = std::max<int64_t>(number + 1, 0);
+    } else if (request.direction == TABSNavigateDirection::kPrior) {
+      if (number <= 0) request.status = TABSNavigateStatus::kBeforeFirst;
+      number = std::min(number - 1, count - 1);
+    } else if (number < 0 || number >= count) {
       request.status = TABSNavigateStatus::kNotFound;
-    } else if (request.direction == TABSNavigateDirection::kNext) {
-      if (first) number = 0; else request.status = TABSNavigateStatus::kAfterLast;
-    } else {
-      if (first) request.status = TABSNavigateStatus::kBeforeFirst; else number = count - 1;
     }
-  } else if (request.direction == TABSNavigateDirection::kNext) {
-    if (number >= count - 1) request.status = TABSNavigateStatus::kAfterLast;
-    number = std::max<int64_t>(number + 1, 0);
-  } else if (request.direction == TABSNavigateDirection::kPrior) {
-    if (number <= 0) request.status = TABSNavigateStatus::kBeforeFirst;
-    number = std::min(number - 1, count - 1);
-  } else if (number < 0 || number >= count) {
-    request.status = TABSNavigateStatus::kNotFound;
   }
   if (request.status != TABSNavigateStatus::kFound) return;
-  if (request.record != nullptr) {
-    // A record that cannot be read is an error, never the end of a scan.
-    try {
-      layout_.ToMemory(StoredRecord(number), request.record);
-    } catch (const EABSException&) {
-      throw EABSException(native::kErrorRetrievingRecord10127);
-    }
-  }
-  request.record_id = SequenceRecordId(number);
-  request.go_to_first = false;
-  request.go_to_last = false;
+  sequence_navigation::Reach(request, number, layout_, native::kErrorRetrievingRecord10127,
+                             [this](int64_t n) { return StoredRecord(n); });
 }
 
 int64_t TABSTemporaryRecordManager::EstimatedPosition(int32_t, TABSRecordId id) {
