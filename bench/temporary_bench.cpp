@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/sqlite_peer.h"
 #include "db/storage/temporary/temporary_budget.h"
 #include "db/storage/temporary/temporary_database_data.h"
 #include "db/tables/metadata/table_metadata.h"
@@ -88,28 +89,17 @@ Figures Engine(bool spill) {
   return f;
 }
 
-void Exec(sqlite3* db, const char* sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", error);
-    std::abort();
-  }
-}
-
 Figures Sqlite(const std::string& path, bool spill) {
   std::filesystem::remove(path);
   Figures f;
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  Exec(db, "PRAGMA synchronous=FULL");
-  Exec(db, "PRAGMA journal_mode=DELETE");
-  Exec(db, spill ? "PRAGMA temp_store=FILE" : "PRAGMA temp_store=MEMORY");
-  Exec(db, "CREATE TEMP TABLE t(n INTEGER, s TEXT)");
+  sqlite3* db = bench::OpenSqlite(path);
+  bench::Exec(db, spill ? "PRAGMA temp_store=FILE" : "PRAGMA temp_store=MEMORY");
+  bench::Exec(db, "CREATE TEMP TABLE t(n INTEGER, s TEXT)");
   sqlite3_stmt* insert = nullptr;
   sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?, ?)", -1, &insert, nullptr);
   char text[kTextSize + 1];
   auto start = Clock::now();
-  Exec(db, "BEGIN");
+  bench::Exec(db, "BEGIN");
   for (int64_t i = 0; i < kRecords; ++i) {
     sqlite3_bind_int(insert, 1, static_cast<int>(i));
     TextOf(i, text);
@@ -117,7 +107,7 @@ Figures Sqlite(const std::string& path, bool spill) {
     sqlite3_step(insert);
     sqlite3_reset(insert);
   }
-  Exec(db, "COMMIT");
+  bench::Exec(db, "COMMIT");
   f.append = Seconds(start);
   sqlite3_finalize(insert);
   sqlite3_stmt* scan = nullptr;
