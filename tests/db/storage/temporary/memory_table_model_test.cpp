@@ -169,6 +169,67 @@ TEST_F(MemoryTableModelTest, RandomPostsMatchTheModelAndFailedOnesLeaveNothing) 
   EXPECT_EQ(SequenceNumber(result.id), 0) << "an emptied table starts again at 0";
 }
 
+// A record names its BLOB value by a handle that the table checks: a
+// reference kept from a record whose value has gone (deleted, replaced, or
+// its slot taken by a later value) or one that was never handed out reads
+// nothing, never freed memory or another record's value.
+TEST_F(MemoryTableModelTest, BlobHandlesThatNameNoLiveValueAreRefused) {
+  auto insert = [&](const std::string& blob) {
+    MemoryRecord record = NewRecord(*table_, *session_);
+    Fill(record, Row{1, "x", blob});
+    const TABSPostResult result = table_->InsertRecord(*session_, record.data());
+    table_->BlobManager()->ReleaseDescriptors(record.data());
+    EXPECT_TRUE(result.Succeeded());
+    MemoryRecord stored(static_cast<size_t>(table_->RecordFields().MemorySize()));
+    EXPECT_TRUE(table_->ReadRecord(Session(), result.id, stored.data()));
+    return std::make_pair(result.id, stored);
+  };
+  const int32_t at = table_->BlobManager()->Layout().BlobField(blob_field_).memory_offset;
+  auto reference_of = [&](const MemoryRecord& record) { return TABSBlobReference::Load(record.data() + at); };
+  auto with_reference = [&](MemoryRecord record, TABSBlobReference reference) {
+    reference.Store(record.data() + at);
+    return record;
+  };
+
+  auto [deleted_id, deleted] = insert("deleted value");
+  auto [updated_id, updated] = insert("replaced value");
+  const auto live = insert("live value").second;
+  ASSERT_TRUE(table_->DeleteRecord(*session_, deleted_id, deleted.data()).Succeeded());
+  MemoryRecord changed = updated;
+  Fill(changed, Row{2, "y", "new value"});
+  ASSERT_TRUE(table_->UpdateRecord(*session_, updated_id, changed.data(), updated.data()).Succeeded());
+  table_->BlobManager()->ReleaseDescriptors(changed.data());
+  // The freed slots are handed out again, with new generations.
+  insert("reused slot");
+  insert("reused slot too");
+  const TABSBlobReference good = reference_of(live);
+
+  struct Case {
+    const char* what;
+    MemoryRecord record;
+    int32_t error = 10750;  // an invalid reference
+  };
+  const std::vector<Case> cases = {
+      {"the value of a deleted record", deleted},
+      {"a value an update replaced", updated},
+      {"a slot number past the last", with_reference(live, {good.page_no + 1000, good.slot})},
+      {"a negative slot number", with_reference(live, {-5, good.slot}), 20162},
+      {"a generation not yet handed out", with_reference(live, {good.page_no, static_cast<int16_t>(good.slot + 7)})},
+  };
+  for (Case c : cases) {
+    SCOPED_TRACE(c.what);
+    TABSMemoryStream value;
+    EXPECT_EQ(testing::ErrorCode([&] { table_->BlobManager()->ReadValue(Session(), c.record.data(), blob_field_, value); }),
+              c.error);
+    EXPECT_EQ(value.Size(), 0);
+    table_->BlobManager()->ReleaseDescriptors(c.record.data());
+  }
+  MemoryRecord read = live;
+  EXPECT_EQ(RowOf(read).blob, "live value");
+  table_->BlobManager()->ReleaseDescriptors(read.data());
+  EXPECT_EQ(table_->MemoryBlobs()->ValueCount(), 4);
+}
+
 TEST_F(MemoryTableModelTest, DeletingTheTableFreesItsPagesAndIsRefusedWhileOpen) {
   for (int i = 0; i < 200; ++i) {
     MemoryRecord record = NewRecord(*table_, *session_);
