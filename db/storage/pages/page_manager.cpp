@@ -73,6 +73,16 @@ bool TABSPageManager::HasUncommittedPages() const {
                      [](const auto& s) { return s->dirty.Count() > 0; });
 }
 
+bool TABSPageManager::HasHeldPages() const {
+  const auto held = [](const TABSSortedPageList& list) {
+    for (int32_t i = 0; i < list.Count(); ++i) {
+      if (list.At(i)->use_count > 0) return true;
+    }
+    return false;
+  };
+  return held(cache_) || std::any_of(sessions_.begin(), sessions_.end(), [&](const auto& s) { return held(s->dirty); });
+}
+
 void TABSPageManager::CheckCommitted() const {
   if (HasUncommittedPages()) throw EABSException(kNotCommitted, "Cannot free not commited pages");
 }
