@@ -1,4 +1,4 @@
-# kelvorin create / info / tables / check, run as the built program (the
+# kelvorin create / info / tables / check / locks, run as the built program (the
 # engine makes the tables it lists).
 vestrum_add_test(kelvorin_files_tool_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/kelvorin_files_test.cpp

@@ -1,4 +1,4 @@
-// kelvorin create / info / tables / check, run as the built program.
+// kelvorin create / info / tables / check / locks, run as the built program.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -69,6 +69,51 @@ TEST_F(KelvorinFilesTest, EncryptedFileNeedsItsPassword) {
   EXPECT_EQ(wrong.status, 1);
   EXPECT_EQ(wrong.err, "Cannot open database because incorrect password - Native error: 30445\n");
   EXPECT_EQ(RunProgram("kelvorin", "check files.db --password nope").status, 1);
+}
+
+// The locks this process holds, as another process finds them.
+TEST_F(KelvorinFilesTest, LocksListsConnectedSlotsAndHeldLocks) {
+  using namespace kelvorin;
+  ASSERT_EQ(RunProgram("kelvorin", "create files.db --connections 5").status, 0);
+  {
+    TABSDiskDatabaseData database("files.db", {});
+    TABSBaseSession session;
+    const TABSSessionConnection connection(database, session);
+    TABSTableMetadata metadata;
+    TABSDatasetFieldDef field;
+    field.name = "Kolo";
+    field.type = TABSColumnType::Integer;
+    metadata.DefineFields({field});
+    database.CreateTable("hraci", metadata.Fields(), metadata.Indexes(), metadata.Constraints());
+    TABSCursor cursor(session, "hraci");
+    database.OpenTable(cursor);
+    const auto single = RunProgram("kelvorin", "locks files.db");
+    EXPECT_EQ(single.out, "slot\ttable\tlock\trecord\n*\t\tevery slot (single-user use, or no connection left)\t\n")
+        << single.err;
+    EXPECT_EQ(RunProgram("kelvorin", "tables files.db --multi-user").status, 1) << "the file is in single-user use";
+    database.CloseTable(cursor);
+  }
+  TABSDiskDatabaseData database("files.db", {});
+  TABSBaseSession first(true, false);
+  TABSBaseSession second(true, false);
+  const TABSSessionConnection first_connection(database, first);
+  const TABSSessionConnection second_connection(database, second);
+  TABSCursor cursor(first, "hraci");
+  TABSDiskTableData* table = database.OpenTable(cursor);
+  ASSERT_TRUE(table->LockTable(first.SessionNumber(), TABSLockType::kTransactionWrite, {10, 1}));
+  ASSERT_TRUE(table->LockRecord(second.SessionNumber(), {9, 2}, {10, 1}));
+  const auto locks = RunProgram("kelvorin", "locks files.db");
+  EXPECT_EQ(locks.status, 0) << locks.err;
+  EXPECT_EQ(locks.out,
+            "slot\ttable\tlock\trecord\n0\t\tconnected\t\n1\t\tconnected\t\n"
+            "0\thraci\tshared\t\n0\thraci\ttransaction write\t\n1\thraci\trecord\t9:2\n");
+  const auto tables = RunProgram("kelvorin", "tables files.db --multi-user");
+  EXPECT_EQ(tables.status, 0) << tables.err;
+  EXPECT_EQ(tables.out, "name\tobject number\trecord count\nhraci\t1\t0\n");
+  EXPECT_EQ(RunProgram("kelvorin", "check files.db --multi-user").out, "no problems found\n");
+  table->UnlockTable(first.SessionNumber(), TABSLockType::kTransactionWrite);
+  EXPECT_TRUE(table->UnlockRecord(second.SessionNumber(), {9, 2}));
+  database.CloseTable(cursor);
 }
 
 TEST_F(KelvorinFilesTest, CheckReportsDamageAndBadArgumentsFail) {

@@ -1,6 +1,9 @@
 // kelvorin create-table / load / dump / drop-table, run as the built program.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "tests/scratch_dir_test.h"
@@ -114,6 +117,41 @@ TEST_F(KelvorinTablesTest, BadDefinitionsAndNamesFail) {
     EXPECT_EQ(result.err, c.error) << c.arguments;
   }
   EXPECT_EQ(RunProgram("kelvorin", "tables t.db").out, "name\tobject number\trecord count\n");
+}
+
+// Two processes load into one table at once, each row committed on its own:
+// no row is lost and no id is handed out twice.
+TEST_F(KelvorinTablesTest, TwoMultiUserLoadsIntoOneTable) {
+  ASSERT_EQ(RunProgram("kelvorin", "create t.db --connections 4").status, 0);
+  ASSERT_EQ(RunProgram("kelvorin", "create-table t.db hraci Jmeno:STRING:20 id:AUTOINC --index I:id:primary").status, 0);
+  constexpr int kRowsEach = 150;
+  for (const char* name : {"a", "b"}) {
+    std::string rows = "Jmeno\n";
+    for (int i = 0; i < kRowsEach; ++i) rows += std::string(name) + std::to_string(i) + "\n";
+    WriteFile(std::string(name) + ".tsv", rows);
+  }
+  const std::string load = std::string(VESTRUM_BIN_DIR) + "/kelvorin load t.db hraci ";
+  const std::string both = "(" + load + "a.tsv --multi-user --autocommit 2>a.err; echo $? >a.status) & (" + load +
+                           "b.tsv --multi-user --autocommit 2>b.err; echo $? >b.status) & wait";
+  ASSERT_EQ(std::system(both.c_str()), 0);
+  EXPECT_EQ(ReadFile("a.status"), "0\n") << ReadFile("a.err");
+  EXPECT_EQ(ReadFile("b.status"), "0\n") << ReadFile("b.err");
+  const auto dump = RunProgram("kelvorin", "dump t.db hraci");
+  std::set<std::string> names;
+  std::set<int> ids;
+  std::istringstream lines(dump.out);
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) {
+    const size_t tab = line.find('\t');
+    names.insert(line.substr(0, tab));
+    ids.insert(std::stoi(line.substr(tab + 1)));
+  }
+  EXPECT_EQ(names.size(), 2u * kRowsEach) << "every row of both files";
+  EXPECT_EQ(ids.size(), 2u * kRowsEach) << "no id twice";
+  EXPECT_EQ(*ids.rbegin(), 2 * kRowsEach);
+  EXPECT_EQ(RunProgram("kelvorin", "check t.db").out, "no problems found\n");
+  EXPECT_EQ(RunProgram("kelvorin", "locks t.db").out, "slot\ttable\tlock\trecord\n");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// kelvorin create / info / tables / check: make a database file with its
-// catalogue, print its header, list its tables, and run the integrity
-// checker over it.
+// kelvorin create / info / tables / check / locks: make a database file with
+// its catalogue, print its header, list its tables, run the integrity
+// checker over it, and list the connections and locks other processes hold
+// on it. A database is opened in single-user mode unless --multi-user is
+// given.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "db/storage/catalog/catalog_check.h"
 #include "db/storage/catalog/disk_database_data.h"
+#include "db/storage/locks/lock_inspection.h"
 #include "db/storage/pages/disk_page_manager.h"
 #include "platform/locale_code_page.h"
 #include "tools/kelvorin/command.h"
@@ -21,6 +24,7 @@ struct FileArgs {
   int extent = 8;
   int connections = TABSDatabaseFileSettings::kDefaultMaxConnections;
   TABSPassword password;
+  bool multi_user = false;
   bool valid = true;
 };
 
@@ -35,7 +39,7 @@ std::optional<int> ParseInt(const std::string& text) {
 }
 
 // Options a command does not take are refused like unknown ones.
-FileArgs Parse(const std::vector<std::string>& args, bool layout_options) {
+FileArgs Parse(const std::vector<std::string>& args, bool layout_options, bool mode_option = true) {
   FileArgs parsed;
   auto fail = [&](const std::string& why) {
     std::fprintf(stderr, "kelvorin: %s\n", why.c_str());
@@ -47,6 +51,8 @@ FileArgs Parse(const std::vector<std::string>& args, bool layout_options) {
     if (arg.rfind("--", 0) != 0) {
       if (!parsed.file.empty()) fail("more than one file given");
       parsed.file = arg;
+    } else if (arg == "--multi-user" && mode_option) {
+      parsed.multi_user = true;
     } else if (!has_value) {
       fail("option " + arg + " needs a value");
     } else if (arg == "--password") {
@@ -70,7 +76,7 @@ FileArgs Parse(const std::vector<std::string>& args, bool layout_options) {
 }
 
 int Create(const std::vector<std::string>& args) {
-  const FileArgs parsed = Parse(args, true);
+  const FileArgs parsed = Parse(args, true, false);
   if (!parsed.valid) return 1;
   TABSDatabaseFileSettings settings;
   settings.max_connections = parsed.connections;
@@ -84,7 +90,7 @@ int Info(const std::vector<std::string>& args) {
   const FileArgs parsed = Parse(args, false);
   if (!parsed.valid) return 1;
   TABSDiskPageManager manager;
-  bool multi_user = true;
+  bool multi_user = parsed.multi_user;
   bool read_only = true;
   manager.OpenDatabaseFile(parsed.file, parsed.password, multi_user, false, read_only);
   const TABSDatabaseHeader& h = manager.Header();
@@ -108,7 +114,7 @@ int Tables(const std::vector<std::string>& args) {
   const FileArgs parsed = Parse(args, false);
   if (!parsed.valid) return 1;
   TABSDiskDatabaseData database(parsed.file, parsed.password, true);
-  TABSBaseSession session;
+  TABSBaseSession session(parsed.multi_user, false);
   const TABSSessionConnection connection(database, session);
   std::string out = "name\tobject number\trecord count\n";
   for (const TABSTableListEntry& entry : database.TableList()) {
@@ -125,18 +131,43 @@ int Tables(const std::vector<std::string>& args) {
 int Check(const std::vector<std::string>& args) {
   const FileArgs parsed = Parse(args, false);
   if (!parsed.valid) return 1;
-  const TABSIntegrityReport report = CheckDatabaseCatalogue(parsed.file, parsed.password);
+  const TABSIntegrityReport report = CheckDatabaseCatalogue(parsed.file, parsed.password, parsed.multi_user);
   std::fputs(report.Describe().c_str(), stdout);
   if (report.Clean()) std::printf("no problems found\n");
   return report.Clean() ? 0 : 1;
 }
 
+// The connected slots, then the locks of each table, found by testing the
+// bytes; an exclusive lock's slot is not recorded in the file ("?").
+int Locks(const std::vector<std::string>& args) {
+  const FileArgs parsed = Parse(args, false, false);
+  if (!parsed.valid) return 1;
+  const TABSLockReport report = InspectLocks(parsed.file, parsed.password);
+  std::string out = "slot\ttable\tlock\trecord\n";
+  if (report.EverySlotTaken()) {
+    out += "*\t\tevery slot (single-user use, or no connection left)\t\n";
+  } else {
+    for (const int32_t slot : report.connected_slots) out += std::to_string(slot) + "\t\tconnected\t\n";
+  }
+  for (const TABSHeldLock& lock : report.locks) {
+    out += (lock.slot == TABSHeldLock::kUnknownSlot ? std::string("?") : std::to_string(lock.slot)) + "\t" +
+           platform::AnsiToUtf8(lock.table) + "\t" + std::string(LockTypeName(lock.type)) + "\t";
+    if (lock.type == TABSLockType::kRecord) {
+      out += std::to_string(lock.record.page_no) + ":" + std::to_string(lock.record.slot);
+    }
+    out += "\n";
+  }
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
 const KelvorinCommand kCreate("create",
                                "FILE [--page-size N] [--extent N] [--connections N] [--password P --cipher NAME]",
                                Create);
-const KelvorinCommand kInfo("info", "FILE [--password P]", Info);
-const KelvorinCommand kTables("tables", "FILE [--password P]", Tables);
-const KelvorinCommand kCheck("check", "FILE [--password P]", Check);
+const KelvorinCommand kInfo("info", "FILE [--password P] [--multi-user]", Info);
+const KelvorinCommand kTables("tables", "FILE [--password P] [--multi-user]", Tables);
+const KelvorinCommand kCheck("check", "FILE [--password P] [--multi-user]", Check);
+const KelvorinCommand kLocks("locks", "FILE [--password P]", Locks);
 
 }  // namespace
 }  // namespace kelvorin::tool

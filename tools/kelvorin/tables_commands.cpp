@@ -32,6 +32,7 @@ struct TableArgs {
   TABSPassword password;
   std::optional<std::string> blobs;
   bool autocommit = false;
+  bool multi_user = false;
 };
 
 int Fail(const std::string& why) {
@@ -59,6 +60,8 @@ std::optional<TableArgs> Parse(const std::vector<std::string>& args, const std::
       positional.push_back(arg);
     } else if (arg == "--autocommit" && takes(arg)) {
       parsed.autocommit = true;
+    } else if (arg == "--multi-user") {
+      parsed.multi_user = true;
     } else if (i + 1 >= args.size()) {
       Fail("option " + arg + " needs a value");
       return std::nullopt;
@@ -187,7 +190,7 @@ int CreateTable(const std::vector<std::string>& args) {
   }
   defs.DeriveIndexConstraints();
   TABSDiskDatabaseData database(parsed->file, parsed->password);
-  TABSBaseSession session;
+  TABSBaseSession session(parsed->multi_user, false);
   const TABSSessionConnection connection(database, session);
   database.CreateTable(parsed->table, defs.Fields(), defs.Indexes(), defs.Constraints());
   return 0;
@@ -198,7 +201,7 @@ int DropTable(const std::vector<std::string>& args) {
   if (!parsed) return 1;
   if (!parsed->words.empty()) return Fail("unexpected '" + parsed->words[0] + "'");
   TABSDiskDatabaseData database(parsed->file, parsed->password);
-  TABSBaseSession session;
+  TABSBaseSession session(parsed->multi_user, false);
   const TABSSessionConnection connection(database, session);
   database.DeleteTable(session, parsed->table);
   return 0;
@@ -262,7 +265,7 @@ int Load(const std::vector<std::string>& args) {
   if (lines.empty()) return Fail("the file has no header line");
 
   TABSDiskDatabaseData database(parsed->file, parsed->password);
-  TABSBaseSession session;
+  TABSBaseSession session(parsed->multi_user, false);
   const TABSSessionConnection connection(database, session);
   OpenCursor cursor(database, session, parsed->table);
   TABSDiskTableData& table = cursor.Table();
@@ -310,7 +313,7 @@ int Dump(const std::vector<std::string>& args) {
   if (!blobs) return 1;
   if (!parsed->words.empty()) return Fail("unexpected '" + parsed->words[0] + "'");
   TABSDiskDatabaseData database(parsed->file, parsed->password, true);
-  TABSBaseSession session;
+  TABSBaseSession session(parsed->multi_user, false);
   const TABSSessionConnection connection(database, session);
   OpenCursor cursor(database, session, parsed->table);
   TABSDiskTableData& table = cursor.Table();
@@ -334,11 +337,12 @@ int Dump(const std::vector<std::string>& args) {
 const KelvorinCommand kCreateTable(
     "create-table",
     "FILE TABLE FIELD:TYPE[:SIZE]... [--index NAME:FIELD[,FIELD...][:unique|:primary][:desc][:nocase]]... "
-    "[--password P]",
+    "[--password P] [--multi-user]",
     CreateTable);
-const KelvorinCommand kLoad("load", "FILE TABLE [TSV] [--autocommit] [--blobs text|hex] [--password P]", Load);
-const KelvorinCommand kDump("dump", "FILE TABLE [--blobs length|hex] [--password P]", Dump);
-const KelvorinCommand kDropTable("drop-table", "FILE TABLE [--password P]", DropTable);
+const KelvorinCommand kLoad("load", "FILE TABLE [TSV] [--autocommit] [--blobs text|hex] [--password P] [--multi-user]",
+                            Load);
+const KelvorinCommand kDump("dump", "FILE TABLE [--blobs length|hex] [--password P] [--multi-user]", Dump);
+const KelvorinCommand kDropTable("drop-table", "FILE TABLE [--password P] [--multi-user]", DropTable);
 
 }  // namespace
 }  // namespace kelvorin::tool

@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "db/storage/catalog/disk_table_files.h"
-#include "db/storage/catalog/sessions_file.h"
+#include "db/storage/locks/sessions_file.h"
 #include "db/storage/catalog/system_directory.h"
 #include "db/storage/catalog/table_content_check.h"
 #include "db/storage/catalog/table_list_file.h"
@@ -24,8 +24,8 @@ constexpr int32_t kCheckSession = 1;
 
 class CatalogueChecker : private TABSCheckSink {
  public:
-  CatalogueChecker(std::string path, TABSPassword password)
-      : path_(std::move(path)), password_(std::move(password)) {}
+  CatalogueChecker(std::string path, TABSPassword password, bool multi_user)
+      : path_(std::move(path)), password_(std::move(password)), multi_user_(multi_user) {}
 
   TABSIntegrityReport Run() {
     report_ = CheckDatabaseFile(path_, password_, &usage_);
@@ -36,7 +36,7 @@ class CatalogueChecker : private TABSCheckSink {
     total_ = static_cast<int32_t>(usage_.used.size());
     reached_by_.assign(usage_.used.size(), "");
     try {
-      bool multi_user = false;
+      bool multi_user = multi_user_;
       bool read_only = true;
       pages_.OpenDatabaseFile(path_, password_, multi_user, false, read_only);
     } catch (const EABSException& e) {
@@ -206,7 +206,7 @@ class CatalogueChecker : private TABSCheckSink {
     std::optional<TABSRecordLayout> layout;
     if (!Try(entry.metadata_page, table, [&] {
           files.ReadMetadata(kCheckSession, metadata, entry.name, record_index, blob_index);
-          files.OpenLocks(max_connections_, entry.name);
+          files.OpenLocks(max_connections_);
           state = files.ReadState(kCheckSession, metadata.Fields().Count());
           layout.emplace(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
         })) {
@@ -299,6 +299,7 @@ class CatalogueChecker : private TABSCheckSink {
 
   std::string path_;
   TABSPassword password_;
+  bool multi_user_;
   TABSIntegrityReport report_;
   TABSPageUsage usage_;
   TABSDiskPageManager pages_;
@@ -310,8 +311,8 @@ class CatalogueChecker : private TABSCheckSink {
 
 }  // namespace
 
-TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password) {
-  return CatalogueChecker(path, password).Run();
+TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password, bool multi_user) {
+  return CatalogueChecker(path, password, multi_user).Run();
 }
 
 }  // namespace kelvorin

@@ -13,6 +13,9 @@
 
 namespace kelvorin {
 
-TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password = {});
+// In multi-user mode pages read again are checked against the disk, as
+// another process may be writing.
+TABSIntegrityReport CheckDatabaseCatalogue(const std::string& path, const TABSPassword& password = {},
+                                          bool multi_user = false);
 
 }  // namespace kelvorin

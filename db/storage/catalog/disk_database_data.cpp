@@ -1,6 +1,7 @@
 #include "db/storage/catalog/disk_database_data.h"
 
 #include <exception>
+#include <optional>
 
 #include "db/storage/catalog/catalog_errors.h"
 #include "db/storage/errors/abs_exception.h"
@@ -72,13 +73,13 @@ class TABSDiskDatabaseData::ExclusiveTableLock {
  public:
   ExclusiveTableLock(TABSDiskDatabaseData& database, TABSDiskTableData& table, int32_t session)
       : database_(database), table_(table), session_(session) {
-    if (!database_.LockTable(table_, session_, true)) {
+    if (!database_.LockTable(table_, session_, TABSLockType::kExclusive, lock_wait::kOpenTable)) {
       throw EABSException(native::kTableExclusiveByUser20208, {table_.Name()});
     }
   }
   ExclusiveTableLock(const ExclusiveTableLock&) = delete;
   ExclusiveTableLock& operator=(const ExclusiveTableLock&) = delete;
-  ~ExclusiveTableLock() { database_.UnlockTable(table_, session_, true); }
+  ~ExclusiveTableLock() { database_.UnlockQuietly(table_, session_, TABSLockType::kExclusive); }
 
  private:
   TABSDiskDatabaseData& database_;
@@ -151,6 +152,9 @@ void TABSDiskDatabaseData::OpenStorage() {
     }
     table_list_.Open(list_page);
     table_list_.Replace(table_list_.Read(kSystemSessionId));
+    if (MultiUser()) {
+      lock_manager_ = std::make_unique<TABSDatabaseTableLockManager>(page_manager_, MaxConnections(), pacing_);
+    }
   } catch (...) {
     CloseStorage();
     throw;
@@ -158,6 +162,8 @@ void TABSDiskDatabaseData::OpenStorage() {
 }
 
 void TABSDiskDatabaseData::CloseStorage() noexcept {
+  // Its lists never go with bytes held: it releases them first.
+  lock_manager_.reset();
   if (holds_single_user_lock_) {
     try {
       sessions_file_.UnlockSingleUser();
@@ -189,8 +195,9 @@ void TABSDiskDatabaseData::ConnectSession(TABSBaseSession& session) {
       OpenStorage();
       // In single-user mode the first session takes every connection slot;
       // when another process holds one, this process may only read, and
-      // sees what the other one writes.
-      if (!MultiUser()) holds_single_user_lock_ = sessions_file_.LockSingleUser();
+      // sees what the other one writes. A reader takes none: it must never
+      // make the writer read-only.
+      if (!MultiUser() && !ReadOnly()) holds_single_user_lock_ = sessions_file_.LockSingleUser();
       if (!MultiUser() && !holds_single_user_lock_) {
         SetReadOnly(true);
         page_manager_.WatchForOtherWriters();
@@ -211,8 +218,26 @@ void TABSDiskDatabaseData::DisconnectSession(TABSBaseSession& session) {
   RemoveSession(session);
   const int32_t number = session.SessionNumber();
   session.SetSessionNumber(-1);
-  if (MultiUser() && number >= 0) sessions_file_.Disconnect(number);
+  // Everything is given back whatever fails; the first failure is reported
+  // last: the slot's locks, then the slot.
+  std::exception_ptr failure;
+  const auto attempt = [&](auto&& step) {
+    try {
+      step();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  if (MultiUser() && number >= 0) {
+    if (InTransaction(number)) {
+      attempt([&] { RollbackPages(number); });
+      EndTransaction(number);
+    }
+    if (lock_manager_) attempt([&] { lock_manager_->ReleaseAll(number); });
+    attempt([&] { sessions_file_.Disconnect(number); });
+  }
   if (Sessions().empty()) CloseStorage();
+  if (failure) std::rethrow_exception(failure);
 }
 
 bool TABSDiskDatabaseData::ReleaseIfUnused() {
@@ -257,30 +282,88 @@ int32_t TABSDiskDatabaseData::NextObjectNumber() {
 
 void TABSDiskDatabaseData::CommitTransaction(int32_t session, bool flush) {
   std::lock_guard lock(CriticalSection());
-  if (MultiUser() && !BeforeCommit(session)) throw EABSException(native::kCommitLocksFailed20233);
-  page_manager_.CommitSession(session);
+  // The steps around a commit belong to an explicit transaction; a change
+  // outside one commits under the write lock its caller holds.
+  const bool explicit_transaction = InTransaction(session);
+  TABSDatabaseTableLockManager* locks = explicit_transaction ? lock_manager_.get() : nullptr;
+  if (locks != nullptr && !locks->BeforeCommit(session)) throw EABSException(native::kCommitLocksFailed20233);
+  try {
+    page_manager_.CommitSession(session);
+    if (flush) page_manager_.File().FlushFileBuffers();
+  } catch (...) {
+    if (locks != nullptr) {
+      try {
+        locks->CancelCommit(session);
+      } catch (...) {
+      }
+    }
+    // A transaction stays open, with its locks, for a retry or a rollback.
+    // A change outside one is undone before its caller lets its locks go,
+    // so that no stale copy of a page is left for a later commit to write.
+    if (!explicit_transaction) {
+      try {
+        RollbackPages(session);
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+  if (!explicit_transaction) return;
   EndTransaction(session);
-  if (flush) page_manager_.File().FlushFileBuffers();
-  if (MultiUser()) AfterCommit(session);
+  if (locks != nullptr) locks->AfterCommit(session);
 }
 
 void TABSDiskDatabaseData::RollbackTransaction(int32_t session) {
   std::lock_guard lock(CriticalSection());
-  if (MultiUser()) AfterCommit(session);
-  TABSDatabaseData::RollbackTransaction(session);
+  const bool explicit_transaction = InTransaction(session);
+  // The pages go first: while any of them is left, so are the locks that
+  // keep other processes from writing under it.
+  std::exception_ptr failure;
+  try {
+    RollbackPages(session);
+  } catch (const EABSException&) {
+    if (page_manager_.DirtyPageCount(session) > 0) throw;
+    failure = std::current_exception();
+  }
+  if (explicit_transaction) {
+    EndTransaction(session);
+    if (lock_manager_) lock_manager_->AfterCommit(session);
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TABSDiskDatabaseData::RollbackPages(int32_t session) {
+  page_manager_.RollbackSession(session);
+  std::exception_ptr failure;
+  for (const auto& table : Tables()) {
+    try {
+      table->RollbackHook(session);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+std::unique_ptr<TABSDiskTableData> TABSDiskDatabaseData::MakeTableObject(std::string_view name) {
+  const TABSTableList list = CurrentTableList();
+  const int32_t index = FindTableEntry(list, name);
+  if (index < 0) throw EABSException(native::kTableNotExists30396, {name});
+  return std::make_unique<TABSDiskTableData>(*this, list[index]);
 }
 
 TABSTableData* TABSDiskDatabaseData::CreateTableObject(TABSCursor& cursor) {
   std::lock_guard lock(CriticalSection());
   CheckOpen();
   TableListLock list_lock(page_manager_);
-  const TABSTableList list = CurrentTableList();
-  const int32_t index = FindTableEntry(list, cursor.TableName());
-  if (index < 0) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
-  auto table = std::make_unique<TABSDiskTableData>(*this, list[index]);
+  std::unique_ptr<TABSDiskTableData> table = MakeTableObject(cursor.TableName());
   // Read in the cursor's session, which sees its own uncommitted changes.
-  table->Load(cursor.SessionNumber());
+  table->Load(cursor.SessionNumber(), cursor.SessionNumber());
   return AddTableObject(std::move(table));
+}
+
+TABSLockType TABSDiskDatabaseData::OpenLockType(const TABSCursor& cursor) {
+  return cursor.Exclusive() ? TABSLockType::kExclusive : TABSLockType::kShared;
 }
 
 TABSDiskTableData* TABSDiskDatabaseData::OpenTable(TABSCursor& cursor) {
@@ -293,15 +376,31 @@ TABSDiskTableData* TABSDiskDatabaseData::OpenTable(TABSCursor& cursor) {
   if (table != nullptr && !table->Cursors().empty() && cursor.Exclusive() && !table->Exclusive()) {
     throw EABSException(native::kTableExclusiveByCursors20242, {table->Name()});
   }
-  const bool loaded = table == nullptr;
-  if (loaded) table = static_cast<TABSDiskTableData*>(CreateTableObject(cursor));
-  if (!LockTable(*table, cursor.SessionNumber(), cursor.Exclusive())) {
-    const std::string name = table->Name();
-    if (loaded) DropTableObject(table);
-    if (cursor.Exclusive()) throw EABSException(native::kTableExclusiveByUser20208, {name});
-    throw EABSException(native::kTableOpenLocked20209, {name});
+  std::unique_ptr<TABSDiskTableData> made;
+  if (table == nullptr) {
+    made = MakeTableObject(cursor.TableName());
+    table = made.get();
   }
-  table->AddCursor(cursor);
+  // The lock first: no other process changes the table while it is read.
+  const int32_t session = cursor.SessionNumber();
+  if (!LockTable(*table, session, OpenLockType(cursor), lock_wait::kOpenTable)) {
+    if (cursor.Exclusive()) throw EABSException(native::kTableExclusiveByUser20208, {table->Name()});
+    throw EABSException(native::kTableOpenLocked20209, {table->Name()});
+  }
+  const bool loading = made != nullptr;
+  try {
+    if (loading) {
+      made->Load(session, session);
+      table = static_cast<TABSDiskTableData*>(AddTableObject(std::move(made)));
+    }
+    table->AddCursor(cursor);
+  } catch (...) {
+    // Nothing of a failed opening stays: no cursor, no lock, no table.
+    table->RemoveCursor(cursor);
+    UnlockQuietly(*table, session, OpenLockType(cursor));
+    if (loading && !made && table->Cursors().empty()) DropTableObject(table);
+    throw;
+  }
   if (cursor.Exclusive()) table->SetExclusive(true);
   return table;
 }
@@ -310,13 +409,21 @@ void TABSDiskDatabaseData::CloseTable(TABSCursor& cursor) {
   std::lock_guard lock(CriticalSection());
   auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
   if (table == nullptr) return;
-  UnlockTable(*table, cursor.SessionNumber(), cursor.Exclusive());
+  // The cursor goes whatever the release says. A cursor of a session that
+  // disconnected has no lock left: they all went with the session.
+  std::exception_ptr failure;
+  try {
+    if (cursor.SessionNumber() >= 0) UnlockTable(*table, cursor.SessionNumber(), OpenLockType(cursor));
+  } catch (...) {
+    failure = std::current_exception();
+  }
   table->RemoveCursor(cursor);
   if (cursor.Exclusive()) table->SetExclusive(false);
   if (table->Cursors().empty()) {
     table->Metadata().DropTemporaryIndexes();
     DropTableObject(table);
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDefs& fields,
@@ -351,7 +458,7 @@ void TABSDiskDatabaseData::DeleteTable(TABSBaseSession& session, std::string_vie
   TABSDiskTableData table(*this, list[index]);
   ExclusiveTableLock exclusive(*this, table, session.SessionNumber());
   SystemChange change(*this);
-  table.Load(kSystemSessionId);
+  table.Load(kSystemSessionId, session.SessionNumber());
   table.DeleteStorage(kSystemSessionId);
   list.erase(list.begin() + index);
   table_list_.Write(kSystemSessionId, list);
@@ -390,7 +497,9 @@ void TABSDiskDatabaseData::RenameTable(TABSBaseSession& session, std::string_vie
 
 void TABSDiskDatabaseData::EmptyTable(TABSCursor& cursor) {
   std::lock_guard lock(CriticalSection());
-  if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"EmptyTable"});
+  if (InTransaction(cursor.SessionNumber())) {
+    throw EABSException(native::kEmptyTableInTransaction, {"EmptyTable"});
+  }
   CheckWritable("EmptyTable");
   // The cursor's own opening, or one for the call, must be the only one.
   const bool opened_here = cursor.Table() == nullptr;
@@ -405,6 +514,8 @@ void TABSDiskDatabaseData::EmptyTable(TABSCursor& cursor) {
   } close_after{*this, cursor, opened_here};
   if (table->Cursors().size() != 1) throw EABSException(native::kTableExclusiveByCursors20242, {table->Name()});
   const int32_t session = cursor.SessionNumber();
+  // No other process may use the table while it is emptied.
+  ExclusiveTableLock exclusive(*this, *table, session);
   try {
     table->EmptyTable(session);
     CommitTransaction(session, false);
@@ -441,6 +552,8 @@ TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr
   if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"AddIndex"});
   auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
   if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
+  // No other process may read the table while its definitions change.
+  ExclusiveTableLock exclusive(*this, *table, cursor.SessionNumber());
   SystemChange change(*this);
   TABSIndexDef* added = table->AddIndex(kSystemSessionId, std::move(index));
   try {
@@ -453,9 +566,76 @@ TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr
   return added;
 }
 
-bool TABSDiskDatabaseData::LockTable(TABSDiskTableData&, int32_t, bool) { return true; }
-void TABSDiskDatabaseData::UnlockTable(TABSDiskTableData&, int32_t, bool) noexcept {}
-bool TABSDiskDatabaseData::BeforeCommit(int32_t) { return true; }
-void TABSDiskDatabaseData::AfterCommit(int32_t) {}
+namespace {
+
+// What a process that only reads may hold: read locks, an exclusive
+// request meaning the shared lock. None for a write type.
+std::optional<TABSLockType> ReaderLockType(TABSLockType type) {
+  switch (type) {
+    case TABSLockType::kShared:
+    case TABSLockType::kRead:
+      return type;
+    case TABSLockType::kExclusive:
+      return TABSLockType::kShared;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+bool TABSDiskDatabaseData::LockTable(TABSDiskTableData& table, int32_t session, TABSLockType type,
+                                     TABSLockWait wait) {
+  // The lock manager's own critical section is left while a request sleeps.
+  if (!lock_manager_) return true;
+  if (ReadOnly()) {
+    const std::optional<TABSLockType> reader_type = ReaderLockType(type);
+    if (!reader_type) return false;
+    type = *reader_type;
+  }
+  return lock_manager_->LockTable(session, type, wait, table.LocksPage());
+}
+
+void TABSDiskDatabaseData::UnlockTable(TABSDiskTableData& table, int32_t session, TABSLockType type) {
+  if (!lock_manager_) return;
+  if (ReadOnly()) {
+    const std::optional<TABSLockType> reader_type = ReaderLockType(type);
+    if (!reader_type) throw EABSException(native::kTableLockNotFound20202);
+    type = *reader_type;
+  }
+  lock_manager_->UnlockTable(session, type, table.LocksPage());
+}
+
+void TABSDiskDatabaseData::UnlockQuietly(TABSDiskTableData& table, int32_t session, TABSLockType type) noexcept {
+  try {
+    UnlockTable(table, session, type);
+  } catch (...) {
+    // The entry stays with the session; its disconnect releases it.
+  }
+}
+
+bool TABSDiskDatabaseData::LockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id,
+                                      TABSLockWait wait) {
+  if (!lock_manager_) return true;
+  if (ReadOnly()) return false;
+  return lock_manager_->LockRecord(session, table.LocksPage(), wait, id);
+}
+
+bool TABSDiskDatabaseData::UnlockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id) {
+  if (!lock_manager_) return true;
+  return lock_manager_->UnlockRecord(session, table.LocksPage(), id);
+}
+
+bool TABSDiskDatabaseData::HoldsRecordLock(TABSDiskTableData& table, int32_t session, const TABSRecordId& id) {
+  return lock_manager_ && lock_manager_->HoldsRecord(session, table.LocksPage(), id);
+}
+
+void TABSDiskDatabaseData::AttachTableLocks(int32_t locks_page) {
+  if (lock_manager_) lock_manager_->AttachTable(locks_page);
+}
+
+void TABSDiskDatabaseData::DetachTableLocks(int32_t locks_page) noexcept {
+  if (lock_manager_) lock_manager_->DetachTable(locks_page);
+}
 
 }  // namespace kelvorin

@@ -11,6 +11,13 @@
 // writers possible (multi-user or read-only use) the list is reread under
 // the lock before every lookup and change.
 //
+// In multi-user mode every session holds a connection slot and the table
+// lock manager keeps its table and record locks; in single-user mode the
+// first session locks every slot (or, when another process holds one, the
+// process may only read) and every lock request is granted without
+// touching the file. A process that opened the file read-only takes no
+// single-user lock and only ever holds read locks.
+//
 // Every operation runs inside the object's critical section.
 #pragma once
 
@@ -20,9 +27,10 @@
 #include <string_view>
 
 #include "db/storage/catalog/disk_table_data.h"
-#include "db/storage/catalog/sessions_file.h"
+#include "db/storage/locks/sessions_file.h"
 #include "db/storage/catalog/system_directory.h"
 #include "db/storage/catalog/table_list_file.h"
+#include "db/storage/locks/lock_manager.h"
 #include "db/storage/pages/disk_page_manager.h"
 #include "db/tables/records/database_data.h"
 
@@ -51,6 +59,11 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   TABSDiskPageManager& DiskPageManager() { return page_manager_; }
   int32_t MaxConnections() const { return sessions_file_.MaxConnections(); }
   const TABSDatabaseFileSettings& Settings() const { return settings_; }
+  TABSActiveSessionsFile& SessionsFile() { return sessions_file_; }
+  // The lock manager while the file is open in multi-user mode, else none.
+  TABSDatabaseTableLockManager* LockManager() { return lock_manager_.get(); }
+  // How lock requests wait; set before the first session connects (tests).
+  void SetLockPacing(TABSLockPacing pacing) { pacing_ = std::move(pacing); }
 
   void ConnectSession(TABSBaseSession& session) override;
   void DisconnectSession(TABSBaseSession& session) override;
@@ -88,6 +101,19 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   TABSDiskTableData* OpenTable(TABSCursor& cursor);
   void CloseTable(TABSCursor& cursor);
 
+  // A session's table and record locks on a table, through the lock
+  // manager in multi-user mode, granted at once otherwise. A read-only
+  // process holds read locks only: an exclusive request takes the shared
+  // lock, and the write types are refused.
+  bool LockTable(TABSDiskTableData& table, int32_t session, TABSLockType type, TABSLockWait wait);
+  void UnlockTable(TABSDiskTableData& table, int32_t session, TABSLockType type);
+  bool LockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id, TABSLockWait wait);
+  bool UnlockRecord(TABSDiskTableData& table, int32_t session, const TABSRecordId& id);
+  bool HoldsRecordLock(TABSDiskTableData& table, int32_t session, const TABSRecordId& id);
+  // Keeps a table's locks file bound while its table object lives.
+  void AttachTableLocks(int32_t locks_page);
+  void DetachTableLocks(int32_t locks_page) noexcept;
+
  private:
   class TableListLock;
   class SystemChange;
@@ -99,14 +125,15 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // The list on file: reread whenever another process may have changed it.
   TABSTableList CurrentTableList();
 
-  // Locks between processes, in multi-user mode only: the table lock of a
-  // connection (shared or exclusive) and the steps around a commit. The
-  // lock manager of the sessions-and-locks layer fills these; until then
-  // every lock is granted at once, as in single-user mode.
-  bool LockTable(TABSDiskTableData& table, int32_t session, bool exclusive);
-  void UnlockTable(TABSDiskTableData& table, int32_t session, bool exclusive) noexcept;
-  bool BeforeCommit(int32_t session);
-  void AfterCommit(int32_t session);
+  // A table object of the file's table of that name, nothing read yet.
+  std::unique_ptr<TABSDiskTableData> MakeTableObject(std::string_view name);
+  // The lock a cursor's opening takes, and its release on a way out.
+  static TABSLockType OpenLockType(const TABSCursor& cursor);
+  void UnlockQuietly(TABSDiskTableData& table, int32_t session, TABSLockType type) noexcept;
+  // Gives back a session's pages and lets every open table reread what it
+  // caches about them; raises (changing nothing else) when the pages
+  // cannot be given back.
+  void RollbackPages(int32_t session);
 
   std::string file_name_;
   TABSPassword password_;
@@ -118,6 +145,8 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   TABSTableListFile table_list_;
   bool needs_repair_ = false;
   bool holds_single_user_lock_ = false;
+  TABSLockPacing pacing_;
+  std::unique_ptr<TABSDatabaseTableLockManager> lock_manager_;
 };
 
 }  // namespace kelvorin

@@ -2,6 +2,8 @@
 
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/locks/lock_errors.h"
+#include "db/tables/records/table_lock_guards.h"
 
 namespace kelvorin {
 
@@ -13,7 +15,9 @@ TABSDiskTableData::TABSDiskTableData(TABSDiskDatabaseData& database, const TABST
   Metadata().SetTrailingSections(&record_index_, &blob_index_);
 }
 
-TABSDiskTableData::~TABSDiskTableData() = default;
+TABSDiskTableData::~TABSDiskTableData() {
+  if (locks_attached_) disk_.DetachTableLocks(LocksPage());
+}
 
 TABSTableListEntry TABSDiskTableData::Entry() const {
   return {Name(), object_id_, files_.MetadataPage(), files_.MostUpdatedPage(), files_.LocksPage()};
@@ -61,11 +65,16 @@ void TABSDiskTableData::CheckIndexLayouts() const {
   }
 }
 
-void TABSDiskTableData::Load(int32_t session) {
+void TABSDiskTableData::Load(int32_t session, int32_t lock_session) {
+  files_.OpenLocks(disk_.MaxConnections());
+  if (!locks_attached_) {
+    disk_.AttachTableLocks(LocksPage());
+    locks_attached_ = true;
+  }
+  const TABSTableReadLock read(*this, lock_session, native::kTableOpenLocked20209);
   ReadMetadata(session);
   CheckIndexLayouts();
   CreateManagers();
-  files_.OpenLocks(disk_.MaxConnections(), Name());
   ReadState(session);
   InitManagers();
 }
@@ -101,6 +110,34 @@ void TABSDiskTableData::WriteState(int32_t session) {
     MutableState().change_counter = record_manager_->ChangeCounter();
   }
   files_.WriteState(session, State(), Metadata().Fields().Count());
+}
+
+void TABSDiskTableData::RollbackHook(int32_t session) {
+  // The system session holds no connection slot (and locks nothing).
+  if (session < 0) {
+    TABSTableData::RollbackHook(session);
+    return;
+  }
+  const TABSTableReadLock read(*this, session, native::kTableLockedCount);
+  TABSTableData::RollbackHook(session);
+}
+
+bool TABSDiskTableData::LockTable(int32_t session, TABSLockType type, TABSLockWait wait) {
+  return disk_.LockTable(*this, session, type, wait);
+}
+
+void TABSDiskTableData::UnlockTable(int32_t session, TABSLockType type) { disk_.UnlockTable(*this, session, type); }
+
+bool TABSDiskTableData::LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) {
+  return disk_.LockRecord(*this, session, id, wait);
+}
+
+bool TABSDiskTableData::UnlockRecord(int32_t session, const TABSRecordId& id) {
+  return disk_.UnlockRecord(*this, session, id);
+}
+
+bool TABSDiskTableData::HoldsRecordLock(int32_t session, const TABSRecordId& id) {
+  return disk_.HoldsRecordLock(*this, session, id);
 }
 
 bool TABSDiskTableData::Shared() const { return disk_.MultiUser(); }

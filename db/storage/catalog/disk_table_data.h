@@ -28,6 +28,8 @@ class TABSDiskTableData : public TABSTableData {
   ~TABSDiskTableData() override;
 
   int32_t ObjectId() const { return object_id_; }
+  // The start page of the table's locks file, by which its locks are known.
+  int32_t LocksPage() const { return files_.LocksPage(); }
   // The table-list entry of the table's files.
   TABSTableListEntry Entry() const;
   bool Exclusive() const { return exclusive_; }
@@ -49,8 +51,9 @@ class TABSDiskTableData : public TABSTableData {
   // gets a fresh object number), in the session.
   void CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                      const TABSConstraintDefs& constraints);
-  // Opens the table's files and reads its definitions and state.
-  void Load(int32_t session);
+  // Opens the table's files and reads its definitions and state in the page
+  // session, under the read lock of the lock session (its connection slot).
+  void Load(int32_t session, int32_t lock_session);
   // Drops the indexes and both page-index trees and deletes the three files.
   void DeleteStorage(int32_t session);
 
@@ -58,6 +61,15 @@ class TABSDiskTableData : public TABSTableData {
   void WriteMetadata(int32_t session);
   void ReadState(int32_t session) override;
   void WriteState(int32_t session) override;
+
+  // Rereads the state under a read lock: another process may be writing.
+  void RollbackHook(int32_t session) override;
+
+  bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait) override;
+  void UnlockTable(int32_t session, TABSLockType type) override;
+  bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) override;
+  bool UnlockRecord(int32_t session, const TABSRecordId& id) override;
+  bool HoldsRecordLock(int32_t session, const TABSRecordId& id) override;
 
  protected:
   // Forgets what the managers cache about the table's pages: a rollback may
@@ -80,6 +92,7 @@ class TABSDiskTableData : public TABSTableData {
   TABSPageIndexRootSection blob_index_;
   int32_t records_per_page_ = 0;
   bool exclusive_ = false;
+  bool locks_attached_ = false;
   std::unique_ptr<TABSDiskRecordManager> record_manager_;
   // Refers to the record manager: declared after it, destroyed before it.
   std::unique_ptr<TABSDiskBlobManager> blob_manager_;

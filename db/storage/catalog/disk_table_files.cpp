@@ -3,6 +3,7 @@
 #include "db/storage/catalog/catalog_errors.h"
 #include "db/storage/compression/compression.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/locks/lock_errors.h"
 #include "db/tables/values/field_types.h"
 
 namespace kelvorin {
@@ -35,11 +36,12 @@ void TABSDiskTableFiles::Create(int32_t session, int32_t max_connections) {
   most_updated_file_.Create(session);
 }
 
-void TABSDiskTableFiles::OpenLocks(int32_t max_connections, std::string_view table_name) {
+void TABSDiskTableFiles::OpenLocks(int32_t max_connections) {
+  if (locks_file_.IsOpen()) return;
   locks_file_.Open(locks_page_);
-  if (locks_file_.GetSize() != kLockBytesPerConnection * max_connections) {
+  if (locks_file_.GetSize() != int64_t{kLockBytesPerConnection} * max_connections) {
     locks_file_.Close();
-    throw EABSException(native::kInvalidTableMetadata, {table_name});
+    throw EABSException(native::kInvalidLocksFileSize);
   }
 }
 

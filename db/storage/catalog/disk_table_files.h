@@ -46,8 +46,9 @@ class TABSDiskTableFiles {
   TABSInternalDBDirectAccessFile& LocksFile() { return locks_file_; }
 
   void Create(int32_t session, int32_t max_connections);
-  // Opens the locks file from disk; it must have the connections' size.
-  void OpenLocks(int32_t max_connections, std::string_view table_name);
+  // Opens the locks file from disk (once); it must have 12 bytes per
+  // connection, else "Invalid database format".
+  void OpenLocks(int32_t max_connections);
   // Removes the three files (the locks file through the system session).
   void Delete(int32_t session);
 

@@ -393,7 +393,9 @@ void TABSDiskPageManager::AcquireHeader(int32_t locked_code) {
 int32_t TABSDiskPageManager::PageCount() {
   CheckOpened(kNotOpen);
   if (header_lock_count_ > 0) return header_.total_page_count;
-  if (!file_.LockByte(1, kHeaderLockOffset)) throw EABSException(kPageCountLocked, "Database is locked");
+  // Waits like every other take of the header lock: another process's
+  // commit holds it for moments, and is no reason to fail.
+  if (!file_.LockByteWithRetry(1, kHeaderLockOffset)) throw EABSException(kPageCountLocked, "Database is locked");
   header_lock_count_ = 1;
   HeaderLockGuard guard(*this);
   ReadHeader();
@@ -436,11 +438,9 @@ void TABSDiskPageManager::WritePartOfPage(const void* buffer, int32_t page_no, i
     throw EABSException(kWritePartOffset, "Error - invalid page offset = %d, page size = %d",
                         {int64_t{offset} + count, PageSize()});
   }
-  if (in_commit_) {
-    JournalPage(page_no);
-  } else {
-    unsynced_pages_.insert(page_no);
-  }
+  // Lock state of live processes, meaningless after a crash: never journalled
+  // (putting an old image back would write stale record ids over live ones)
+  // and never part of what a commit must make durable.
   file_.WriteBuffer(buffer, kWritePartOfPage, PageOffset(page_no) + offset, count);
 }
 
@@ -613,7 +613,15 @@ void TABSDiskPageManager::ReadPage(TABSPage& page) {
     page.SetWriteCounter(kUnreadablePage);
     throw;
   }
-  if (Encrypted() && !IsSystemPage(page.PageNo())) DecryptPage(page);
+  if (Encrypted() && !IsSystemPage(page.PageNo()) && !IsPlainDirectPage(page)) DecryptPage(page);
+}
+
+bool TABSDiskPageManager::IsPlainDirectPage(const TABSPage& page) {
+  // Direct-access files are written in place, unencrypted, behind the
+  // checksum of their creation: their data is neither decrypted nor checked.
+  const uint16_t type = page.PageType();
+  return (type == ptActiveSessionList || type == ptTableLocks) &&
+         page.Buffer()[page_field::kCipherId] == kPlainPageCipher;
 }
 
 void TABSDiskPageManager::WritePage(TABSPage& page) {

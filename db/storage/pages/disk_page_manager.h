@@ -54,6 +54,9 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   int64_t PageOffset(int32_t page_no) const;
 
   void ReadPartOfPage(void* buffer, int32_t page_no, int32_t count, int32_t offset);
+  // Writes in place, outside any commit: for the lock state of direct-access
+  // internal files, which bypasses the rollback journal and never has to be
+  // made durable.
   void WritePartOfPage(const void* buffer, int32_t page_no, int32_t count, int32_t offset);
   int32_t ReadDiskWriteCounter(int32_t page_no);
   void WriteDiskWriteCounter(int32_t page_no, int32_t value);
@@ -140,6 +143,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // (duplicates allowed; the list is sorted in place).
   void JournalOldImages(std::vector<int32_t>& pages);
   void DecryptPage(TABSPage& page);
+  static bool IsPlainDirectPage(const TABSPage& page);
   int64_t FileSizeForTotal() const;
 
   TABSDatabaseFile file_;

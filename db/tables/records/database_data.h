@@ -83,7 +83,7 @@ class TABSDatabaseData {
   bool multi_user_ = false;
   std::vector<TABSBaseSession*> sessions_;
   std::vector<std::unique_ptr<TABSTableData>> tables_;
-  std::vector<int32_t> transactions_;
+  std::vector<int32_t> transactions_;  // page sessions in an explicit transaction
 };
 
 // Keeps a session connected to a database for the object's life.

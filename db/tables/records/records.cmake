@@ -7,6 +7,7 @@ vestrum_add_library(kelvorin_table_data SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/database_data.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_data.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_state.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_lock_guards.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_fields.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field_access.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field_manager.cpp

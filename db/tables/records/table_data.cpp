@@ -7,6 +7,7 @@
 #include "db/storage/records/base_record_manager.h"
 #include "db/tables/records/database_data.h"
 #include "db/tables/records/table_data_errors.h"
+#include "db/tables/records/table_lock_guards.h"
 
 namespace kelvorin {
 
@@ -49,11 +50,14 @@ void TABSTableData::InitRecord(TABSBaseSession& session, uint8_t* record, bool a
 
 bool TABSTableData::ReadRecord(int32_t session, TABSRecordId id, uint8_t* record) {
   std::lock_guard lock(critical_section_);
+  // A lock that cannot be had is an error, never a missing record.
+  const TABSTableReadLock read(*this, session, native::kTableLocked20214);
   return Records().ReadRecord(session, id, record);
 }
 
 void TABSTableData::ForEachRecord(int32_t session, const std::function<void(TABSRecordId, const uint8_t*)>& visit) {
   std::lock_guard lock(critical_section_);
+  const TABSTableReadLock read(*this, session, native::kTableLocked20214);
   TABSMemoryBlock record(RecordFields().MemorySize());
   TABSNavigateRequest request;
   request.direction = TABSNavigateDirection::kNext;
@@ -172,7 +176,10 @@ void TABSTableData::DeleteAllRecords(int32_t session) {
 void TABSTableData::DeleteAllBlobs(int32_t session) {
   if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteAll(session);
 }
-bool TABSTableData::LockTableForWrite(int32_t) { return true; }
-bool TABSTableData::LockRecord(int32_t, TABSRecordId) { return true; }
+bool TABSTableData::LockTable(int32_t, TABSLockType, TABSLockWait) { return true; }
+void TABSTableData::UnlockTable(int32_t, TABSLockType) {}
+bool TABSTableData::LockRecord(int32_t, const TABSRecordId&, TABSLockWait) { return true; }
+bool TABSTableData::UnlockRecord(int32_t, const TABSRecordId&) { return true; }
+bool TABSTableData::HoldsRecordLock(int32_t, const TABSRecordId&) { return false; }
 
 }  // namespace kelvorin

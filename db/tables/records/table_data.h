@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "db/storage/locks/lock_types.h"
+#include "db/tables/btree/record_id.h"
 #include "db/tables/metadata/table_metadata.h"
 #include "db/tables/records/constraint_manager.h"
 #include "db/tables/records/cursor.h"
@@ -29,6 +31,7 @@ namespace kelvorin {
 
 class TABSDatabaseData;
 class TABSPageManager;
+class TABSTableLockHold;
 class TABSBaseRecordManager;
 class TABSBlobManager;
 struct TABSBlobStore;
@@ -107,6 +110,17 @@ class TABSTableData {
   // what is cached about them returns to the committed values.
   virtual void RollbackHook(int32_t session);
 
+  // Table and record locks between processes, held by a session. A disk
+  // table of a multi-user database takes them in its locks file; every
+  // other table grants them at once. A lock that cannot be had within the
+  // wait reports false; releasing one that is not held raises.
+  virtual bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait);
+  virtual void UnlockTable(int32_t session, TABSLockType type);
+  virtual bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait);
+  virtual bool UnlockRecord(int32_t session, const TABSRecordId& id);
+  // Whether the session holds the lock of that record (its edit took it).
+  virtual bool HoldsRecordLock(int32_t session, const TABSRecordId& id);
+
  protected:
   void SetName(std::string name) { name_ = std::move(name); }
   TABSTableState& MutableState() { return state_; }
@@ -136,15 +150,12 @@ class TABSTableData {
   virtual void DeleteAllRecords(int32_t session);
   virtual void DeleteAllBlobs(int32_t session);
 
-  // Locks of a shared table: false when the lock cannot be had.
-  virtual bool LockTableForWrite(int32_t session);
-  virtual bool LockRecord(int32_t session, TABSRecordId id);
 
  private:
   class PostScope;
 
-  // The refusals of an update or delete before anything changes (locks, the
-  // record gone or changed since it was read); reads the stored version.
+  // The refusals of an update or delete once its locks are held (the record
+  // gone or changed since it was read); reads the stored version.
   TABSPostCode ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image, uint8_t* old_record,
                              TABSPostCode deleted, TABSPostCode modified);
   // A post that changed everything it had to: the state is written, the
@@ -155,6 +166,10 @@ class TABSTableData {
   // ones they replace deleted after it is written): an update keeps no
   // reference to a value that is not its own.
   void CheckBlobReferences(const uint8_t* record, const uint8_t* old_record, const TABSBlobStore& store) const;
+  // The write lock of a post: in a transaction the transaction's own, kept
+  // until it ends; outside one a write lock for the post.
+  TABSLockType WriteLockType(int32_t session) const;
+  void KeepTransactionLock(int32_t session, TABSTableLockHold& hold) const;
   void DeleteReplacedBlobs(int32_t session, const uint8_t* old_record, const uint8_t* new_record);
   // Takes the record manager's counters into the state and writes it.
   void SaveState(int32_t session);

@@ -11,6 +11,7 @@
 #include "db/tables/records/database_data.h"
 #include "db/tables/records/table_data.h"
 #include "db/tables/records/table_data_errors.h"
+#include "db/tables/records/table_lock_guards.h"
 
 namespace kelvorin {
 namespace {
@@ -155,8 +156,6 @@ void TABSTableData::DeleteReplacedBlobs(int32_t session, const uint8_t* old_reco
 
 TABSPostCode TABSTableData::ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image,
                                           uint8_t* old_record, TABSPostCode deleted, TABSPostCode modified) {
-  if (!LockTableForWrite(session)) return TABSPostCode::kTableLocked;
-  if (!LockRecord(session, id)) return TABSPostCode::kRecordLocked;
   if (Shared()) ReadState(session);
   if (!Records().ReadRecord(session, id, old_record)) return deleted;
   if (before_image != nullptr && !RecordFields().SameStoredForm(old_record, before_image)) return modified;
@@ -170,10 +169,22 @@ void TABSTableData::Posted(PostScope& scope, uint8_t* record, const TABSBlobStor
   index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
 }
 
+TABSLockType TABSTableData::WriteLockType(int32_t session) const {
+  return database_->InTransaction(session) ? TABSLockType::kTransactionWrite : TABSLockType::kWrite;
+}
+
+void TABSTableData::KeepTransactionLock(int32_t session, TABSTableLockHold& hold) const {
+  if (WriteLockType(session) == TABSLockType::kTransactionWrite) hold.Keep();
+}
+
 TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* record) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
-  if (!LockTableForWrite(session_no)) return Refused(TABSPostCode::kTableLocked);
+  // Held through the commit of a post outside a transaction, and released
+  // only after a failed one was rolled back.
+  TABSTableLockHold write(*this, session_no, WriteLockType(session_no), lock_wait::kPost);
+  if (!write.Granted()) return Refused(TABSPostCode::kTableLocked);
+  KeepTransactionLock(session_no, write);
   if (Shared()) ReadState(session_no);
   PostScope scope(*this, session, record);
   TABSBaseRecordManager& records = Records();
@@ -205,6 +216,12 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
                                            const uint8_t* before_image) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
+  TABSTableLockHold write(*this, session_no, WriteLockType(session_no), lock_wait::kPost);
+  if (!write.Granted()) return Refused(TABSPostCode::kTableLocked);
+  KeepTransactionLock(session_no, write);
+  // The edit's own record lock, or one for the post.
+  TABSRecordLockHold record_lock(*this, session_no, id, lock_wait::kRecord);
+  if (!record_lock.Granted()) return Refused(TABSPostCode::kRecordLocked);
   TABSMemoryBlock old_record(RecordFields().MemorySize());
   const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
                                              TABSPostCode::kUpdateDeleted, TABSPostCode::kUpdateModified);
@@ -236,6 +253,11 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
 TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordId id, const uint8_t* before_image) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
+  TABSTableLockHold write(*this, session_no, WriteLockType(session_no), lock_wait::kDelete);
+  if (!write.Granted()) return Refused(TABSPostCode::kTableLocked);
+  KeepTransactionLock(session_no, write);
+  TABSRecordLockHold record_lock(*this, session_no, id, lock_wait::kRecord);
+  if (!record_lock.Granted()) return Refused(TABSPostCode::kRecordLocked);
   TABSMemoryBlock old_record(RecordFields().MemorySize());
   const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
                                              TABSPostCode::kDeleteDeleted, TABSPostCode::kDeleteModified);

@@ -226,6 +226,7 @@ TEST_F(CatalogTest, EmptyingRaisesTheChangeCounterAndIsRefusedInATransaction) {
   EXPECT_EQ(ErrorOf([&] { db_->EmptyTable(cursor); }),
             "Cannot perform 'EmptyTable' operation on a database in transaction - Native error: 10709");
   db_->RollbackTransaction(session_->SessionNumber());
+  EXPECT_FALSE(db_->InTransaction(session_->SessionNumber()));
   TABSCursor other(*session_, "hraci");
   db_->OpenTable(other);
   EXPECT_EQ(ErrorCode([&] { db_->EmptyTable(cursor); }), 20242);
@@ -422,7 +423,7 @@ TEST_F(CatalogTest, CraftedCatalogueFilesGiveEngineErrors) {
       {"state longer than its table allows", param.most_updated_page, 41, sizes(200), 0, 20164},
       {"state of another field count", param.most_updated_page, content, I32(2), 0, 10712},
       {"state with a negative record count", param.most_updated_page, content + 16, I32(-1), 0, 10712},
-      {"locks file of another size", param.locks_page, 41, I32(5999), 0, 10713},
+      {"locks file of another size", param.locks_page, 41, I32(5999), 0, 10780},
       {"locks file of another type", param.locks_page, 8, {ptTableList, 0}, 0, 20155},
   };
   for (const Case& c : cases) {

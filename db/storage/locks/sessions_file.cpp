@@ -1,4 +1,4 @@
-#include "db/storage/catalog/sessions_file.h"
+#include "db/storage/locks/sessions_file.h"
 
 #include "db/storage/catalog/catalog_errors.h"
 #include "db/storage/errors/abs_exception.h"
@@ -71,9 +71,13 @@ int32_t TABSActiveSessionsFile::Connect() {
 }
 
 void TABSActiveSessionsFile::Disconnect(int32_t slot) {
-  FileLock lock(file_, native::kCannotUnlockSessionsFile20096);
-  if (!file_.UnlockByte(slot)) throw EABSException(native::kCannotDisconnectSession20095);
-  lock.Release();
+  // The slot is freed even when the file lock cannot be had: giving a byte
+  // back never lets two connections take one slot.
+  const bool locked = file_.LockFileWithRetry();
+  const bool freed = file_.UnlockByte(slot);
+  const bool released = locked && file_.UnlockFile();
+  if (!freed) throw EABSException(native::kCannotDisconnectSession20095);
+  if (!released) throw EABSException(native::kCannotUnlockSessionsFile20096);
 }
 
 bool TABSActiveSessionsFile::LockSingleUser() {
@@ -89,9 +93,10 @@ bool TABSActiveSessionsFile::LockSingleUser() {
 }
 
 void TABSActiveSessionsFile::UnlockSingleUser() {
-  FileLock lock(file_, native::kCannotUnlockSessionsFile20241);
+  const bool locked = file_.LockFileWithRetry();
   file_.UnlockRegion(0, max_connections_);
-  lock.Release();
+  const bool released = locked && file_.UnlockFile();
+  if (!released) throw EABSException(native::kCannotUnlockSessionsFile20241);
 }
 
 }  // namespace kelvorin

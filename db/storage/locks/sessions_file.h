@@ -5,7 +5,8 @@
 //
 // In multi-user mode each session takes one slot; in single-user mode the
 // first session of a process locks every slot, so that a second process
-// sees the database in use.
+// sees the database in use. Nothing is changed without the file lock, but a
+// slot is given back even when the file lock cannot be had.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +40,8 @@ class TABSActiveSessionsFile {
   // Takes the first free slot and keeps its byte locked; the slot number.
   int32_t Connect();
   void Disconnect(int32_t slot);
+  // Whether anyone (this open included) holds the slot's byte.
+  bool IsSlotTaken(int32_t slot) { return file_.IsByteLocked(slot); }
   // Locks every slot unless another process holds one.
   bool LockSingleUser();
   void UnlockSingleUser();
