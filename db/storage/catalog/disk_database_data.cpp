@@ -175,6 +175,9 @@ void TABSDiskDatabaseData::CloseStorage() noexcept {
   table_list_.Close();
   sessions_file_.Close();
   system_directory_.Close();
+  // Changes never committed are rolled back: the pages they allocated must
+  // not stay taken in the file.
+  if (page_manager_.IsOpened() && !ReadOnly()) page_manager_.RollbackAllSessions();
   page_manager_.CloseDiscarding();
 }
 

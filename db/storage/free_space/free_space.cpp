@@ -130,6 +130,7 @@ int32_t TABSDatabaseFreeSpaceManager::SearchGroup(int64_t group) {
 
 int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
   HeaderHold hold(host_, kAllocateLocked);
+  RetryAbandoned();
   int32_t result = -1;
   if (header_.last_used_page != -1) {
     const int64_t group = header_.last_used_page / pages_per_group_;
@@ -158,16 +159,58 @@ int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
 
 void TABSDatabaseFreeSpaceManager::UndoAllocation(int32_t page_no, bool marked, int32_t old_total) noexcept {
   // A failed allocation gives back what it took, so that it leaves no page
-  // marked used that nobody owns. (Should this fail too, the next extension
-  // takes such a page again.)
+  // marked used that nobody owns. Should this fail too, the page is given
+  // back by a later allocation or free.
+  bool unmarked = !marked;
   try {
-    if (marked && page_no < old_total) MarkPage(page_no, false, false);
+    if (marked && page_no < old_total) {
+      MarkPage(page_no, false, false);
+      unmarked = true;
+    }
     if (header_.total_page_count > old_total) {
       const int32_t grown = header_.total_page_count - old_total;
       ClearBitsFrom(old_total, header_.total_page_count);
+      unmarked = true;
       host_.ShrinkFile(grown);
     }
   } catch (...) {
+  }
+  if (unmarked) return;
+  try {
+    abandoned_.push_back({page_no, page_no > header_.last_used_page});
+  } catch (...) {
+    // Without memory the page stays a leak, which the checker reports.
+  }
+}
+
+void TABSDatabaseFreeSpaceManager::RetryAbandoned() noexcept {
+  while (!abandoned_.empty()) {
+    const Abandoned page = abandoned_.back();
+    try {
+      if (!page.above_last_used) {
+        MarkPage(page.page_no, false, false);
+        if (page.page_no >= header_.last_used_page) {
+          header_.last_used_page = RecomputeLastUsed(std::max(page.page_no, header_.last_used_page));
+        }
+        ShrinkTail();
+        host_.WriteSharedHeader();
+      } else if (page.page_no > header_.last_used_page) {
+        MarkPage(page.page_no, false, false);
+      }
+    } catch (...) {
+      return;
+    }
+    abandoned_.pop_back();
+  }
+}
+
+void TABSDatabaseFreeSpaceManager::ReleaseAbandoned() noexcept {
+  if (abandoned_.empty()) return;
+  try {
+    HeaderHold hold(host_, kAllocateLocked);
+    RetryAbandoned();
+  } catch (...) {
+    // The header is locked by another process: the next try.
   }
 }
 
@@ -378,6 +421,7 @@ void TABSDatabaseFreeSpaceManager::ClearBitsFrom(int64_t first, int64_t end) {
 
 void TABSDatabaseFreeSpaceManager::FreePage(int32_t page_no) {
   HeaderHold hold(host_, kFreeLocked);
+  RetryAbandoned();
   CheckRemovable(page_no);
   MarkPage(page_no, false, true);
   if (page_no >= header_.last_used_page) {

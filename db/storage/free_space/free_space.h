@@ -41,6 +41,11 @@ class TABSDatabaseFreeSpaceManager {
 
   int32_t AllocatePage();
   void FreePage(int32_t page_no);
+  // Gives back the pages that failed allocations could not unmark (the
+  // writes that would have undone them failed too); every allocation and
+  // free tries first. Never raises: what still fails waits for the next try.
+  void ReleaseAbandoned() noexcept;
+  bool HasAbandoned() const { return !abandoned_.empty(); }
   // Raises "Cannot delete PFS or EAM page. PageNo=%d" for a system page.
   void CheckRemovable(int32_t page_no) const;
   bool IsSystemPage(int64_t page_no) const;
@@ -78,6 +83,8 @@ class TABSDatabaseFreeSpaceManager {
   // Takes back what a failed allocation did: the page's bit (when set by
   // it) and the growth of the file. Never raises.
   void UndoAllocation(int32_t page_no, bool marked, int32_t old_total) noexcept;
+  // The caller holds the header lock.
+  void RetryAbandoned() noexcept;
   // freed_page counts as free whatever its PFS bit says (it is about to be
   // cleared).
   void UpdateEamEntry(int32_t page_no, int32_t freed_page = -1);
@@ -94,6 +101,14 @@ class TABSDatabaseFreeSpaceManager {
   int64_t extents_per_eam_;
   int64_t pages_per_group_;
   bool groups_fill_pfs_ranges_;  // even pages per extent
+  // Pages still marked used by an allocation that failed. One above the
+  // last used page when it was abandoned is nobody's only while it stays
+  // above it: an extension (of any process) may take it over.
+  struct Abandoned {
+    int32_t page_no;
+    bool above_last_used;
+  };
+  std::vector<Abandoned> abandoned_;
 };
 
 }  // namespace kelvorin

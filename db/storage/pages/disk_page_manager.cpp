@@ -759,6 +759,10 @@ void TABSDiskPageManager::FinishCommitWrites() {
   UnlockHeader();
 }
 
+void TABSDiskPageManager::ReleaseAbandonedPages() noexcept {
+  if (IsOpened() && free_space_ != nullptr) free_space_->ReleaseAbandoned();
+}
+
 void TABSDiskPageManager::AbortCommitWrites() noexcept {
   in_commit_ = false;
   try {

@@ -100,6 +100,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void BeginCommitWrites(const TABSCommitPlan& plan) override;
   void FinishCommitWrites() override;
   void AbortCommitWrites() noexcept override;
+  void ReleaseAbandonedPages() noexcept override;
   void RevalidateCachedPage(TABSPage& page) override;
   bool StoresPageOwners() const override;
 

@@ -267,6 +267,7 @@ TABSCommitPlan TABSPageManager::PlanCommit(int32_t session_id, Session& session)
 }
 
 void TABSPageManager::CommitSession(int32_t session_id) {
+  ReleaseAbandonedPages();
   for (int32_t i = 0; i < cache_.Count(); ++i) {
     const TABSPage* page = cache_.At(i);
     if (page->owner_session == session_id && page->use_count > 0) {
@@ -316,6 +317,7 @@ void TABSPageManager::ApplyCommit(Session& session, const TABSCommitPlan& plan) 
 }
 
 void TABSPageManager::RollbackSession(int32_t session_id) {
+  ReleaseAbandonedPages();
   Session* session = FindSession(session_id);
   if (session == nullptr) return;
   for (int32_t i = 0; i < session->dirty.Count(); ++i) {
@@ -337,6 +339,17 @@ void TABSPageManager::RollbackSession(int32_t session_id) {
       throw;
     }
     session->added.pop_back();
+  }
+}
+
+void TABSPageManager::RollbackAllSessions() noexcept {
+  ReleaseAbandonedPages();
+  for (const auto& session : sessions_) {
+    try {
+      RollbackSession(session->id);
+    } catch (...) {
+      // What cannot be given back stays allocated: a leak, never damage.
+    }
   }
 }
 

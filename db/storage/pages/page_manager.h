@@ -80,6 +80,9 @@ class TABSPageManager {
   TABSPage* AddPage(int32_t session, uint16_t page_type);
   void PutPage(TABSPage* page);
   void RollbackSession(int32_t session);
+  // Rolls every session back as far as it can (the storage is closing: the
+  // page numbers the sessions allocated go back to storage).
+  void RollbackAllSessions() noexcept;
 
   // One statement savepoint per session at a time; a second one raises.
   // Committing or rolling back the session ends it.
@@ -119,6 +122,10 @@ class TABSPageManager {
   virtual void BeginCommitWrites(const TABSCommitPlan& plan);
   virtual void FinishCommitWrites();
   virtual void AbortCommitWrites() noexcept;
+  // Gives back page numbers that storage could not take back when they were
+  // handed out by an allocation that failed (the disk refused every write).
+  // Commits and rollbacks try it first.
+  virtual void ReleaseAbandonedPages() noexcept {}
   // Brings a clean cached page up to date with storage (multi-user disk).
   virtual void RevalidateCachedPage(TABSPage& page);
   // Whether the owner field of page headers is kept (and so checked).

@@ -154,8 +154,8 @@ class TABSTableData {
  private:
   class PostScope;
 
-  // The refusals of an update or delete before anything changes (locks, the
-  // record gone or changed since it was read); reads the stored version.
+  // The refusals of an update or delete once its locks are held (the record
+  // gone or changed since it was read); reads the stored version.
   TABSPostCode ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image, uint8_t* old_record,
                              TABSPostCode deleted, TABSPostCode modified);
   // A post that changed everything it had to: the state is written, the

@@ -154,15 +154,6 @@ void TABSTableData::DeleteReplacedBlobs(int32_t session, const uint8_t* old_reco
   if (any) BlobManager()->DeleteRecordBlobs(session, replaced.bytes());
 }
 
-TABSLockType TABSTableData::WriteLockType(int32_t session) const {
-  return database_->InTransaction(session) ? TABSLockType::kTransactionWrite : TABSLockType::kWrite;
-}
-
-void TABSTableData::KeepTransactionLock(int32_t session, TABSTableLockHold& hold) const {
-  if (WriteLockType(session) == TABSLockType::kTransactionWrite) hold.Keep();
-}
-
-// The caller holds the write and record locks.
 TABSPostCode TABSTableData::ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image,
                                           uint8_t* old_record, TABSPostCode deleted, TABSPostCode modified) {
   if (Shared()) ReadState(session);
@@ -176,6 +167,14 @@ void TABSTableData::Posted(PostScope& scope, uint8_t* record, const TABSBlobStor
   scope.Finish();
   if (store != nullptr) BlobManager()->ReleaseStored(record, *store);
   index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+}
+
+TABSLockType TABSTableData::WriteLockType(int32_t session) const {
+  return database_->InTransaction(session) ? TABSLockType::kTransactionWrite : TABSLockType::kWrite;
+}
+
+void TABSTableData::KeepTransactionLock(int32_t session, TABSTableLockHold& hold) const {
+  if (WriteLockType(session) == TABSLockType::kTransactionWrite) hold.Keep();
 }
 
 TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* record) {

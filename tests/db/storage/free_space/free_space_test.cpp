@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "db/storage/pages/disk_page_manager.h"
+#include "tests/db/storage/write_faults.h"
 #include "tests/db/storage/storage_test_util.h"
 
 namespace kelvorin {
@@ -130,6 +131,45 @@ TEST_F(FreeSpaceTest, LeftoverBitAboveTheLastUsedPageDoesNotBlockGrowth) {
   EXPECT_FALSE(report.HasCorruption()) << report.Describe();
   EXPECT_NE(report.Describe().find("page 3: allocated but never written"), std::string::npos);
 }
+
+// An allocation whose writes fail part-way, and whose undo fails as well
+// (the disk refuses every write from then on), leaves its page marked used;
+// once the disk writes again the page is given back, not lost.
+struct AbandonedCase {
+  const char* name;
+  int32_t allocate_first;  // pages 2 .. this one are allocated first
+  int32_t free_first;      // and this one freed again (-1: none)
+  int32_t abandoned;       // the page the failing allocation takes
+};
+
+class FreeSpaceAbandonedTest : public FreeSpaceTest, public ::testing::WithParamInterface<AbandonedCase> {};
+
+TEST_P(FreeSpaceAbandonedTest, PageOfAFailedUndoIsGivenBackLater) {
+  const AbandonedCase c = GetParam();
+  // Pages 0 to 7 make the first extent: the allocation that fills it
+  // writes the EAM page after the PFS page.
+  TABSDatabaseFreeSpaceManager& fsm = Create(8, 4096);
+  int32_t page = -1;
+  while (page < c.allocate_first) page = fsm.AllocatePage();
+  if (c.free_first >= 0) fsm.FreePage(c.free_first);
+  {
+    testing::WriteFaults faults(Path());
+    faults.fail_at = 2;  // the PFS bit is written, the EAM entry is not
+    faults.keep_failing = true;
+    EXPECT_THROW(fsm.AllocatePage(), EABSException);
+  }
+  EXPECT_TRUE(fsm.IsPageUsed(c.abandoned));
+  fsm.ReleaseAbandoned();
+  EXPECT_FALSE(fsm.IsPageUsed(c.abandoned));
+  EXPECT_EQ(fsm.AllocatePage(), c.abandoned);
+  CloseAndCheck();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages4096, FreeSpaceAbandonedTest,
+    ::testing::Values(AbandonedCase{"free_page_below_the_last", 7, 4, 4},
+                      AbandonedCase{"page_above_the_last", 6, -1, 7}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FreeSpaceTest, RandomAllocateAndFreeStaysConsistent) {
   TABSDatabaseFreeSpaceManager& fsm = Create(3);
