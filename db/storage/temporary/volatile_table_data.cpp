@@ -39,8 +39,12 @@ void TABSVolatileTableData::CreateStorage(int32_t session, const TABSFieldDefs& 
   metadata.AttachConstraints(Name(), next_id);
   metadata.ComputeLayout();
   CheckIndexLayouts();
+  // The layout is checked before a record of it is written: sizes beyond
+  // what a record can hold are clamped, and the defaults' record would be
+  // written past its end.
+  const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
   TABSBaseFieldManager::CheckDefaults(metadata.Fields());
-  CreateManagers(TABSRecordLayout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize()));
+  CreateManagers(layout);
   MutableState() = {};
   MutableState().ResetAutoInc(metadata.Fields());
   for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {

@@ -1,7 +1,9 @@
 #include "db/tables/records/field_access.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/little_endian.h"
@@ -98,9 +100,17 @@ void SetFieldData(const TABSRecordFields& fields, int32_t field_no, const void* 
   }
   uint8_t* slot = fields.Slot(record, field_no);
   switch (field.storage_type) {
-    case TABSStorageType::Single:
-      StoreLE<float>(slot, static_cast<float>(LoadLE<double>(data)));
+    case TABSStorageType::Single: {
+      // The caller's double may be beyond what a float holds; casting it
+      // would be undefined.
+      const double value = LoadLE<double>(data);
+      if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
+        throw EABSException(native::kConversionFailed,
+                            {StorageTypeName(TABSStorageType::Float), StorageTypeName(TABSStorageType::Single)});
+      }
+      StoreLE<float>(slot, static_cast<float>(value));
       break;
+    }
     case TABSStorageType::Extended:
       EncodeExtended(slot, LoadLE<double>(data));
       break;

@@ -105,6 +105,25 @@ TEST_F(TemporaryTableTest, TablesAreCreatedOnlyWithAFreeValidNameAndFields) {
   EXPECT_EQ(TemporaryDatabase().NextObjectNumber(), first + 1);
 }
 
+// Fields whose sizes add up past what a record can hold are refused before
+// the defaults are tried on a record of them (which would be written past
+// its end).
+TEST_F(TemporaryTableTest, RecordsTooLargeToHoldAreRefusedBeforeTheirDefaults) {
+  TABSDatasetFieldDef last = Field("c", C::String, 1000000000);
+  last.default_value.SetString("x");
+  const auto defs = Definitions({Field("a", C::String, 1000000000), Field("b", C::String, 1000000000), last});
+  TABSCursor temporary(*session_, "HUGE");
+  EXPECT_EQ(testing::ErrorCode([&] {
+              TemporaryDatabase().CreateTable(temporary, defs->Fields(), defs->Indexes(), defs->Constraints());
+            }),
+            10740);
+  EXPECT_EQ(testing::ErrorCode([&] {
+              MemoryDatabase().CreateTable("HUGE", defs->Fields(), defs->Indexes(), defs->Constraints());
+            }),
+            10740);
+  EXPECT_EQ(MemoryDatabase().FindTable("HUGE"), nullptr);
+}
+
 // Closes the cursor when it goes, as a statement's cleanup does while an
 // error unwinds it.
 struct CursorGuard {

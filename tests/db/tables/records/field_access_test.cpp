@@ -73,6 +73,15 @@ TEST_F(FieldAccessTest, RawValuesRoundTrip) {
     EXPECT_EQ(back, value) << field;
   }
   EXPECT_EQ(LoadLE<float>(fields.Slot(Record(), 2)), 2.25f);
+  // A double beyond what a SINGLE holds is refused and changes nothing;
+  // infinities are kept.
+  const std::vector<uint8_t> before = t.record;
+  const double too_large = 1e39;
+  EXPECT_EQ(ErrorCode([&] { SetFieldData(fields, 2, &too_large, Record()); }), 30051);
+  EXPECT_EQ(t.record, before);
+  const double infinite = -std::numeric_limits<double>::infinity();
+  SetFieldData(fields, 2, &infinite, Record());
+  EXPECT_EQ(LoadLE<float>(fields.Slot(Record(), 2)), -std::numeric_limits<float>::infinity());
   EXPECT_TRUE(GetFieldData(fields, 1, nullptr, Record())) << "no buffer: the null test alone";
   EXPECT_FALSE(GetFieldData(fields, 0, &read, Record()));
 }

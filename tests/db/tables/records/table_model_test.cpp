@@ -346,7 +346,7 @@ class TableModelSeedTest : public TableModelTest, public ::testing::WithParamInt
 
 TEST_P(TableModelSeedTest, RandomPostsMatchTheModel) {
   const int64_t seed = EnvOr("KELVORIN_MODEL_SEED", GetParam());
-  const int64_t steps = EnvOr("KELVORIN_MODEL_STEPS", 300);
+  const int64_t steps = EnvOr("KELVORIN_MODEL_STEPS", 800);
   random_.seed(static_cast<uint64_t>(seed));
   CreateModelTable();
   for (int64_t step = 0; step < steps; ++step) {
