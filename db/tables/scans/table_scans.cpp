@@ -754,7 +754,11 @@ std::string Search::Explain() {
   text += "\n";
   if (plan_.lower != nullptr) text += "from\t" + ConditionText(*plan_.lower) + "\n";
   if (plan_.upper != nullptr) text += "to\t" + ConditionText(*plan_.upper) + "\n";
-  for (const TABSScanCondition* c : plan_.residual) text += "test\t" + ConditionText(*c) + "\n";
+  for (const TABSScanCondition* c : plan_.residual) {
+    // An expression whose every comparison became an index condition.
+    if (!c->IsIndexCondition() && !HasRemainder(*c)) continue;
+    text += "test\t" + ConditionText(*c) + "\n";
+  }
   if (cursor_.Callback()) text += "test\tthe filter callback\n";
   return text;
 }
