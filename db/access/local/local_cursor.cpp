@@ -371,6 +371,8 @@ bool TABSLocalCursor::Post(uint8_t* buffer, bool inserting) {
     result = table.UpdateRecord(*session_, PositionOf(buffer), buffer, editing_ ? edit_copy_.data() : nullptr);
   }
   SetStatus(result);
+  // The cursor stands on the record it posted.
+  if (result.Succeeded()) SetCurrent(PositionOf(buffer), buffer, fields_end_);
   // A record refused by a constraint keeps its edit, to be corrected and
   // posted again; every other outcome ends it.
   if (editing_ && result.code != TABSPostCode::kConstraintViolated) EndEdit();
