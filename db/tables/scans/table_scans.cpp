@@ -521,11 +521,15 @@ void Search::Choose() {
     if (std::find(candidates.begin(), candidates.end(), position) == candidates.end()) candidates.push_back(position);
   }
   if (candidates.empty()) return;
-  const auto index_conditions = std::count_if(conditions_.Items().begin(), conditions_.Items().end(),
-                                              [](const TABSScanCondition& c) { return c.IsIndexCondition(); });
-  if (index_conditions == 1 && candidates[0] == own_) {
-    plan_ = FormRange(own_);
-    return;
+  // One range on the cursor's own index (a derived bound and the bound that
+  // shuts NULL out count as one).
+  if (candidates.size() == 1 && candidates[0] == own_) {
+    Plan own = FormRange(own_);
+    if (std::none_of(own.residual.begin(), own.residual.end(),
+                     [](const TABSScanCondition* c) { return c->IsIndexCondition(); })) {
+      plan_ = std::move(own);
+      return;
+    }
   }
   const int64_t total = table_.RecordManager()->RecordCount();
   std::optional<Plan> best;
