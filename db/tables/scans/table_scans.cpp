@@ -238,6 +238,12 @@ class Search {
 
   bool Run(TABSRecordId& id, uint8_t* record);
   std::string Explain();
+  // Whether a step onward would visit every entry of the chosen range (an
+  // index other than the cursor's order, whose entries are not in that
+  // order): the cursor then steps through its filter bitmap instead.
+  bool VisitsWholeRangePerStep() const {
+    return onward_ && !none_ && plan_.index >= 0 && plan_.index != own_ && !IdOrdered();
+  }
 
  private:
   struct Plan {
@@ -273,6 +279,12 @@ class Search {
   bool ChecksRemain(const Plan& plan) const;
   bool IndexCheaper(const Plan& plan, int64_t estimate, int64_t total);
 
+  // Under an equality on every column of the chosen index its entries lie
+  // in identifier order, which is storage order.
+  bool IdOrdered() const {
+    return own_ < 0 && plan_.index >= 0 && plan_.lower != nullptr && plan_.lower->Kind() == Kind::kEqual &&
+           plan_.lower->Columns() == indexes_.Index(plan_.index).KeyLayout().ColumnCount();
+  }
   bool Passes(const Conditions& conditions, const uint8_t* record);
   bool RunStorage(TABSRecordId& id, uint8_t* record);
   bool RunOwnIndex(TABSRecordId& id, uint8_t* record);
@@ -509,11 +521,15 @@ void Search::Choose() {
     if (std::find(candidates.begin(), candidates.end(), position) == candidates.end()) candidates.push_back(position);
   }
   if (candidates.empty()) return;
-  const auto index_conditions = std::count_if(conditions_.Items().begin(), conditions_.Items().end(),
-                                              [](const TABSScanCondition& c) { return c.IsIndexCondition(); });
-  if (index_conditions == 1 && candidates[0] == own_) {
-    plan_ = FormRange(own_);
-    return;
+  // One range on the cursor's own index (a derived bound and the bound that
+  // shuts NULL out count as one).
+  if (candidates.size() == 1 && candidates[0] == own_) {
+    Plan own = FormRange(own_);
+    if (std::none_of(own.residual.begin(), own.residual.end(),
+                     [](const TABSScanCondition* c) { return c->IsIndexCondition(); })) {
+      plan_ = std::move(own);
+      return;
+    }
   }
   const int64_t total = table_.RecordManager()->RecordCount();
   std::optional<Plan> best;
@@ -642,10 +658,8 @@ bool Search::RunNearest(TABSRecordId& id, uint8_t* record) {
   TABSBaseRecordManager& records = *table_.RecordManager();
   const bool forward = request_.forward;
   const bool storage = own_ < 0;
-  // Under an equality on every column, entries lie in identifier order,
-  // which is storage order: the first one past the current record is it.
-  const bool id_order = storage && plan_.lower != nullptr && plan_.lower->Kind() == Kind::kEqual &&
-                        plan_.lower->Columns() == index.KeyLayout().ColumnCount();
+  // In identifier order the first entry past the current record is it.
+  const bool id_order = IdOrdered();
   const auto order_to = [&](const uint8_t* a, TABSRecordId a_id, const uint8_t* b, TABSRecordId b_id) {
     return storage ? records.CompareRecordIds(a_id, b_id) : CompareInOwnOrder(a, a_id, b, b_id);
   };
@@ -814,6 +828,27 @@ void BuildBitmapLocked(TABSTableData& table, TABSScanCursor& cursor) {
   bitmap.MarkBuilt(StampOf(table));
 }
 
+// One step of a restricted cursor whose bitmap is built: the next record in
+// its order whose bit is set (one per key group under a distinct count).
+bool StepThroughBitmap(TABSTableData& table, TABSScanCursor& cursor, int32_t own, bool forward, TABSRecordId& id,
+                       uint8_t* record) {
+  TABSRecordBitmap& bitmap = cursor.Bitmap();
+  TABSBaseRecordManager& records = *table.RecordManager();
+  const int32_t session = cursor.SessionNumber();
+  if (own < 0) {
+    for (TABSRecordId from = cursor.CurrentId(); bitmap.Step(from, forward, id); from = id) {
+      if (records.ReadRecord(session, id, record)) return true;
+    }
+    return false;
+  }
+  TABSBTreeRecordIndex& index = table.IndexManager().Index(own);
+  std::unique_ptr<TABSIndexScanState> state = ResumeAfter(index, cursor.Record().data(), cursor.CurrentId(), forward);
+  while (index.ScanStep(session, false, state.get(), id, nullptr, nullptr, nullptr, forward)) {
+    if (bitmap.IsSet(id) && records.ReadRecord(session, id, record)) return true;
+  }
+  return false;
+}
+
 int64_t CountLocked(TABSTableData& table, TABSScanCursor& cursor) {
   if (!cursor.IsRestricted()) return table.RecordManager()->RecordCount();
   if (!BitmapCurrent(table, cursor)) BuildBitmapLocked(table, cursor);
@@ -904,21 +939,35 @@ TABSGetRecordResult TABSTableScans::GetRecord(TABSScanCursor& cursor, TABSGetRec
     found = request.result == TABSGetRecordResult::kFound;
     id = request.found_id;
   }
-  if (!searched && own < 0 && cursor.IsRestricted() && BitmapCurrent(table, cursor)) {
-    // In storage order the built bitmap lists the records in their order.
-    searched = true;
-    TABSRecordId from = from_start ? TABSRecordId() : cursor.CurrentId();
-    while ((found = cursor.Bitmap().Step(from, forward, id))) {
-      if (table.RecordManager()->ReadRecord(session, id, record.data())) break;
-      from = id;
+  if (!searched && cursor.IsRestricted() && !from_start) {
+    bool through_bitmap = BitmapCurrent(table, cursor);
+    if (!through_bitmap) {
+      TABSFindRequest request;
+      request.forward = forward;
+      request.from_start = false;
+      {
+        Search search(table, cursor, request);
+        through_bitmap = search.VisitsWholeRangePerStep();
+        if (!through_bitmap) {
+          found = search.Run(id, record.data());
+          searched = true;
+        }
+      }
+      if (through_bitmap) BuildBitmapLocked(table, cursor);
     }
+    if (through_bitmap) {
+      found = StepThroughBitmap(table, cursor, own, forward, id, record.data());
+    } else if (found && !forward && cursor.DistinctCount() > 0) {
+      // Under a distinct count a group shows its first record.
+      FirstOfGroup(table, cursor, id, record);
+    }
+    searched = true;
   }
   if (!searched) {
     TABSFindRequest request;
     request.forward = forward;
     request.from_start = from_start;
     found = FindLocked(table, cursor, request, id, record.data());
-    // Under a distinct count a group shows its first record.
     if (found && !forward && cursor.DistinctCount() > 0) FirstOfGroup(table, cursor, id, record);
   }
   if (!found) {
