@@ -59,7 +59,8 @@ TABSDatasetFieldDef Field(const char* name, C type, int32_t size = 0) {
 
 class EngineRun {
  public:
-  explicit EngineRun(const std::string& path) : settings_{path} {
+  explicit EngineRun(const std::string& path) {
+    settings_.file_name = path;
     std::filesystem::remove(path);
     TABSLocalSession::CreateDatabase(settings_);
     session_ = std::make_unique<TABSLocalSession>(settings_);
