@@ -17,6 +17,7 @@
 
 #include "db/storage/catalog/catalog_check.h"
 #include "db/storage/catalog/disk_database_data.h"
+#include "bench/sqlite_peer.h"
 #include "db/tables/metadata/table_metadata.h"
 
 namespace {
@@ -93,20 +94,8 @@ Figures Engine(const std::string& path) {
   return f;
 }
 
-void Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", error);
-    sqlite3_free(error);
-  }
-}
-
-sqlite3* OpenSqlite(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  Exec(db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
-  return db;
-}
+using bench::Exec;
+using bench::OpenSqlite;
 
 Figures Sqlite(const std::string& path) {
   Figures f;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sqlite_peer.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/streams/memory_stream.h"
 #include "db/tables/metadata/table_metadata.h"
@@ -171,20 +172,12 @@ Figures Engine(const std::string& path) {
   return f;
 }
 
-void Exec(sqlite3* db, const char* sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", error);
-    sqlite3_free(error);
-  }
-}
+using bench::Exec;
 
 Figures Sqlite(const std::string& path) {
   Figures f;
   std::filesystem::remove(path);
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  Exec(db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+  sqlite3* db = bench::OpenSqlite(path);
   Exec(db, "CREATE TABLE seskupeni (id INTEGER, Kolo INTEGER, Jmeno VARCHAR(20), Body INTEGER)");
   sqlite3_stmt* insert = nullptr;
   auto start = Clock::now();

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sqlite_peer.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/storage/streams/memory_stream.h"
 #include "db/tables/metadata/table_metadata.h"
@@ -300,13 +301,7 @@ Figures Engine(const std::string& path, const std::vector<std::string>& names) {
 
 // --- SQLite ---
 
-void Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", error);
-    sqlite3_free(error);
-  }
-}
+using bench::Exec;
 
 // The engine's collation of 8-bit strings, for SQLite's index on Jmeno.
 int CzechCollation(void*, int left_size, const void* left, int right_size, const void* right) {
@@ -320,9 +315,7 @@ int CzechCollation(void*, int left_size, const void* left, int right_size, const
 }
 
 sqlite3* OpenSqlite(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  Exec(db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+  sqlite3* db = bench::OpenSqlite(path);
   sqlite3_create_collation(db, "CZ", SQLITE_UTF8, nullptr, CzechCollation);
   return db;
 }

@@ -16,5 +16,5 @@ vestrum_add_library(kelvorin_catalog SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/table_content_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/catalog_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disk_database_data.cpp
-  LIBS kelvorin_locks kelvorin_direct_file kelvorin_table_data kelvorin_blobs kelvorin_records kelvorin_btree
-       kelvorin_pages kelvorin_compression kelvorin_metadata)
+  LIBS kelvorin_locks kelvorin_direct_file kelvorin_temporary kelvorin_table_data kelvorin_blobs kelvorin_records
+       kelvorin_btree kelvorin_pages kelvorin_compression kelvorin_metadata)

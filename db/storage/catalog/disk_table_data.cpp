@@ -159,7 +159,7 @@ void TABSDiskTableData::PagesRolledBack(int32_t session) {
 }
 
 TABSPageManager* TABSDiskTableData::TemporaryIndexPages() {
-  if (!temporary_index_pages_) temporary_index_pages_ = std::make_unique<TABSMemoryPageManager>();
+  if (!temporary_index_pages_) temporary_index_pages_ = std::make_unique<TABSTemporaryPageManager>();
   return temporary_index_pages_.get();
 }
 

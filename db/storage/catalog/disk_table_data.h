@@ -13,8 +13,8 @@
 #include "db/storage/catalog/disk_table_files.h"
 #include "db/storage/catalog/table_trees.h"
 #include "db/storage/blobs/disk_blob_manager.h"
-#include "db/storage/pages/memory_page_manager.h"
 #include "db/storage/records/disk_record_manager.h"
+#include "db/storage/temporary/temporary_page_manager.h"
 #include "db/tables/records/table_data.h"
 
 namespace kelvorin {
@@ -107,7 +107,7 @@ class TABSDiskTableData : public TABSTableData {
   std::unique_ptr<TABSDiskRecordManager> record_manager_;
   // Refers to the record manager: declared after it, destroyed before it.
   std::unique_ptr<TABSDiskBlobManager> blob_manager_;
-  std::unique_ptr<TABSMemoryPageManager> temporary_index_pages_;
+  std::unique_ptr<TABSTemporaryPageManager> temporary_index_pages_;
 };
 
 }  // namespace kelvorin

@@ -73,6 +73,16 @@ bool TABSPageManager::HasUncommittedPages() const {
                      [](const auto& s) { return s->dirty.Count() > 0; });
 }
 
+bool TABSPageManager::HasHeldPages() const {
+  const auto held = [](const TABSSortedPageList& list) {
+    for (int32_t i = 0; i < list.Count(); ++i) {
+      if (list.At(i)->use_count > 0) return true;
+    }
+    return false;
+  };
+  return held(cache_) || std::any_of(sessions_.begin(), sessions_.end(), [&](const auto& s) { return held(s->dirty); });
+}
+
 void TABSPageManager::CheckCommitted() const {
   if (HasUncommittedPages()) throw EABSException(kNotCommitted, "Cannot free not commited pages");
 }
@@ -317,9 +327,15 @@ void TABSPageManager::RollbackSession(int32_t session_id) {
   session->removed.clear();
   EndStatement(*session);
   // Each number leaves the list as it is given back, so a failure part-way
-  // leaves exactly the numbers still owed.
+  // leaves exactly the numbers still owed: to the next rollback, which frees
+  // what is added, and to the next commit, which frees what is removed.
   while (!session->added.empty()) {
-    FreePageNumber(session->added.back());
+    try {
+      FreePageNumber(session->added.back());
+    } catch (...) {
+      session->removed = session->added;
+      throw;
+    }
     session->added.pop_back();
   }
 }

@@ -97,6 +97,8 @@ class TABSPageManager {
   }
 
   bool HasUncommittedPages() const;
+  // Whether any page is held (between GetPage or AddPage and PutPage).
+  bool HasHeldPages() const;
   // Raises "Cannot free not commited pages" when a session has changes.
   void CheckCommitted() const;
   // Pages changed by the session and not yet committed (tests, checks).

@@ -54,7 +54,7 @@ class TABSDatabaseData {
   // Explicit transactions, per session number: sessions that share a number
   // (single-user mode) share the transaction. A commit or rollback that
   // succeeds ends it; a failed one keeps it open.
-  void StartTransaction(int32_t session);
+  virtual void StartTransaction(int32_t session);
   bool InTransaction(int32_t session) const;
   virtual void CommitTransaction(int32_t session, bool flush);
   // Rolls the session's pages back, then lets every open table reread what

@@ -162,6 +162,14 @@ class TABSTableData {
  private:
   class PostScope;
 
+  // The refusals of an update or delete before anything changes (locks, the
+  // record gone or changed since it was read); reads the stored version.
+  TABSPostCode ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image, uint8_t* old_record,
+                             TABSPostCode deleted, TABSPostCode modified);
+  // A post that changed everything it had to: the state is written, the
+  // post kept or committed, the record's written BLOB values stored.
+  void Posted(PostScope& scope, uint8_t* record, const TABSBlobStore* store, int32_t old_counter);
+
   // BLOB values of a post (new values are stored before the record, the
   // ones they replace deleted after it is written): an update keeps no
   // reference to a value that is not its own.

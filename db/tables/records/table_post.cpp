@@ -162,6 +162,22 @@ void TABSTableData::KeepTransactionLock(int32_t session, TABSTableLockHold& hold
   if (WriteLockType(session) == TABSLockType::kTransactionWrite) hold.Keep();
 }
 
+// The caller holds the write and record locks.
+TABSPostCode TABSTableData::ReadForChange(int32_t session, TABSRecordId id, const uint8_t* before_image,
+                                          uint8_t* old_record, TABSPostCode deleted, TABSPostCode modified) {
+  if (Shared()) ReadState(session);
+  if (!Records().ReadRecord(session, id, old_record)) return deleted;
+  if (before_image != nullptr && !RecordFields().SameStoredForm(old_record, before_image)) return modified;
+  return TABSPostCode::kSuccess;
+}
+
+void TABSTableData::Posted(PostScope& scope, uint8_t* record, const TABSBlobStore* store, int32_t old_counter) {
+  SaveState(scope.Session());
+  scope.Finish();
+  if (store != nullptr) BlobManager()->ReleaseStored(record, *store);
+  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+}
+
 TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* record) {
   std::lock_guard lock(critical_section_);
   const int32_t session_no = session.SessionNumber();
@@ -193,10 +209,7 @@ TABSPostResult TABSTableData::InsertRecord(TABSBaseSession& session, uint8_t* re
     return Refused(TABSPostCode::kInsertFailed);
   }
   index_manager_->InsertKeys(session_no, record, result.id, old_counter);
-  SaveState(session_no);
-  scope.Finish();
-  if (blobs != nullptr) blobs->ReleaseStored(record, store);
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, record, blobs != nullptr ? &store : nullptr, old_counter);
   return result;
 }
 
@@ -210,14 +223,11 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
   // The edit's own record lock, or one for the post.
   TABSRecordLockHold record_lock(*this, session_no, id, lock_wait::kRecord);
   if (!record_lock.Granted()) return Refused(TABSPostCode::kRecordLocked);
-  if (Shared()) ReadState(session_no);
+  TABSMemoryBlock old_record(RecordFields().MemorySize());
+  const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
+                                             TABSPostCode::kUpdateDeleted, TABSPostCode::kUpdateModified);
+  if (refused != TABSPostCode::kSuccess) return Refused(refused);
   TABSBaseRecordManager& records = Records();
-  const TABSRecordFields& fields = RecordFields();
-  TABSMemoryBlock old_record(fields.MemorySize());
-  if (!records.ReadRecord(session_no, id, old_record.bytes())) return Refused(TABSPostCode::kUpdateDeleted);
-  if (before_image != nullptr && !fields.SameStoredForm(old_record.bytes(), before_image)) {
-    return Refused(TABSPostCode::kUpdateModified);
-  }
   PostScope scope(*this, session, record);
   try {
     constraint_manager_->CheckConstraints(session_no, record, id, false, old_record.bytes(), records.RecordCount());
@@ -237,10 +247,7 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
     return Refused(TABSPostCode::kUpdateFailed);
   }
   if (blobs != nullptr) DeleteReplacedBlobs(session_no, old_record.bytes(), record);
-  SaveState(session_no);
-  scope.Finish();
-  if (blobs != nullptr) blobs->ReleaseStored(record, store);
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, record, blobs != nullptr ? &store : nullptr, old_counter);
   return {};
 }
 
@@ -252,14 +259,11 @@ TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordI
   KeepTransactionLock(session_no, write);
   TABSRecordLockHold record_lock(*this, session_no, id, lock_wait::kRecord);
   if (!record_lock.Granted()) return Refused(TABSPostCode::kRecordLocked);
-  if (Shared()) ReadState(session_no);
+  TABSMemoryBlock old_record(RecordFields().MemorySize());
+  const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
+                                             TABSPostCode::kDeleteDeleted, TABSPostCode::kDeleteModified);
+  if (refused != TABSPostCode::kSuccess) return Refused(refused);
   TABSBaseRecordManager& records = Records();
-  const TABSRecordFields& fields = RecordFields();
-  TABSMemoryBlock old_record(fields.MemorySize());
-  if (!records.ReadRecord(session_no, id, old_record.bytes())) return Refused(TABSPostCode::kDeleteDeleted);
-  if (before_image != nullptr && !fields.SameStoredForm(old_record.bytes(), before_image)) {
-    return Refused(TABSPostCode::kDeleteModified);
-  }
   PostScope scope(*this, session, nullptr);
   const int32_t old_counter = state_.change_counter;
   scope.BeginChanges();
@@ -270,9 +274,7 @@ TABSPostResult TABSTableData::DeleteRecord(TABSBaseSession& session, TABSRecordI
     return Refused(TABSPostCode::kDeleteFailed);
   }
   if (TABSBlobManager* blobs = BlobManager()) blobs->DeleteRecordBlobs(session_no, old_record.bytes());
-  SaveState(session_no);
-  scope.Finish();
-  index_manager_->KeepTemporaryIndexesCurrent(old_counter, state_.change_counter);
+  Posted(scope, nullptr, nullptr, old_counter);
   return {};
 }
 

@@ -127,6 +127,34 @@ TEST_F(PageManagerTest, RollbackGivesAddedPagesBack) {
   ExpectClean(Path());
 }
 
+// Page numbers a rollback cannot give back at once are given back by
+// whichever ends the session's next transaction.
+TEST_F(PageManagerTest, PagesARollbackCannotFreeAreOwedToTheNextTransaction) {
+  for (const bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    std::vector<int32_t> added;
+    for (int i = 0; i < 3; ++i) {
+      TABSPage* page = m_.AddPage(4, ptTableRecord);
+      added.push_back(page->PageNo());
+      m_.PutPage(page);
+    }
+    {
+      testing::WriteFaults writes(Path());
+      writes.fail_at = 2;
+      writes.keep_failing = true;
+      EXPECT_EQ(ErrorOf([&] { m_.RollbackSession(4); }), "injected write failure - Native error: 99999");
+    }
+    if (commit) {
+      m_.CommitSession(4);
+    } else {
+      m_.RollbackSession(4);
+    }
+    for (const int32_t no : added) EXPECT_FALSE(m_.FreeSpace()->IsPageUsed(no)) << no;
+  }
+  m_.Close();
+  ExpectClean(Path());
+}
+
 TEST_F(PageManagerTest, CommitAndRollbackRefuseHeldPages) {
   const int32_t no = Committed(1);
   TABSPage* page = m_.GetPage(1, no, ptTableRecord);

@@ -190,6 +190,9 @@ class TableModelTest : public testing::TableTest {
     } catch (const EABSException&) {
       raised = true;
     }
+    // Writes that keep failing may stop a rollback from giving its page
+    // numbers back; the session owes them to its next commit or rollback.
+    pages_owed_ = raised && faults && faults->keep_failing;
     MemoryManager().SetMemoryLimit(0);
     return !raised;
   }
@@ -314,12 +317,17 @@ class TableModelTest : public testing::TableTest {
     // yet; the file is checked between transactions.
     if (db_->InTransaction(0)) return;
     const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
-    ASSERT_TRUE(report.Clean()) << "step " << step << "\n" << report.Describe();
+    if (pages_owed_) {
+      ASSERT_FALSE(report.HasCorruption()) << "step " << step << "\n" << report.Describe();
+    } else {
+      ASSERT_TRUE(report.Clean()) << "step " << step << "\n" << report.Describe();
+    }
   }
 
   std::mt19937_64 random_;
   Model model_, committed_;
   int fault_ = 0;  // 0 none, 1 memory limit, 2 file fault
+  bool pages_owed_ = false;
 };
 
 TEST_F(TableModelTest, RandomPostsMatchTheModel) {
@@ -330,6 +338,7 @@ TEST_F(TableModelTest, RandomPostsMatchTheModel) {
   for (int64_t step = 0; step < steps; ++step) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
     fault_ = Chance(1) ? static_cast<int>(Between(1, 2)) : 0;
+    pages_owed_ = false;
     const int64_t op = Between(0, 99);
     const char* what = op < 45 ? "insert" : op < 68 ? "update" : op < 85 ? "delete" : op < 97 ? "transaction" : "reopen";
     try {

@@ -343,5 +343,34 @@ TEST_F(TablePostTest, LimitsOfTablesAreRefused) {
   EXPECT_TRUE(Contents().empty());
 }
 
+// A temporary index is kept in step with the table while it is current,
+// rebuilt once a rollback left it behind, and dropped with the last cursor.
+TEST_F(TablePostTest, TemporaryIndexesFollowTheTableUntilTheLastCursorCloses) {
+  CreatePlayers();
+  OpenTable("hraci");
+  for (const char* name : {"Novak", "Svoboda"}) {
+    MemoryRecord record = Player(name, 1500);
+    ASSERT_TRUE(Insert(record).Succeeded());
+  }
+  TABSIndexDef* temporary = table_->AddTemporaryIndex(0, {"Rating", "Jmeno"}, {"DESC", ""}, {"", "NO_CASE"});
+  EXPECT_EQ(temporary->Name().rfind("TEMPORARY_INDEX_", 0), 0u);
+  EXPECT_EQ(table_->IndexManager().Count(), 4);
+  MemoryRecord record = Player("Dvorak", 1400);
+  ASSERT_TRUE(Insert(record).Succeeded());
+  ExpectIndexesMatchTheRecords();
+  db_->StartTransaction(0);
+  MemoryRecord undone = Player("Cerny", 1300);
+  ASSERT_TRUE(Insert(undone).Succeeded());
+  db_->RollbackTransaction(0);
+  EXPECT_FALSE(table_->IndexManager().IsCurrent(3, table_->ChangeCounter()));
+  table_->RefreshTemporaryIndex(0, *table_->Metadata().Indexes().Items(3));
+  ExpectIndexesMatchTheRecords();
+  CloseCursor();
+  OpenTable("hraci");
+  EXPECT_EQ(table_->Metadata().Indexes().Count(), 3) << "the last cursor took the temporary index along";
+  CloseCursor();
+  ExpectCatalogueCleanAfterClose();
+}
+
 }  // namespace
 }  // namespace kelvorin
