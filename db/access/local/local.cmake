@@ -6,4 +6,4 @@ vestrum_add_library(kelvorin_local_access SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/local_blob_stream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/local_cursor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/local_session.cpp
-  LIBS kelvorin_scans kelvorin_catalog kelvorin_locks platform_file)
+  LIBS kelvorin_scans kelvorin_catalog kelvorin_temporary kelvorin_locks platform_file)

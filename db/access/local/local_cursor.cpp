@@ -8,6 +8,9 @@
 #include "db/storage/blobs/blob_manager.h"
 #include "db/storage/catalog/table_list_file.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/memory_database_data.h"
+#include "db/storage/temporary/temporary_database_data.h"
+#include "db/tables/records/table_data_errors.h"
 #include "db/tables/records/table_lock_guards.h"
 #include "db/tables/scans/table_scans.h"
 
@@ -64,6 +67,8 @@ TABSTableData& TABSLocalCursor::OpenTable() const {
   return *Table();
 }
 
+bool TABSLocalCursor::TemporaryTable() const { return dynamic_cast<TABSTemporaryTableData*>(Table()) != nullptr; }
+
 bool TABSLocalCursor::MultiUserDisk() const {
   return session_->MultiUser() && dynamic_cast<TABSDiskTableData*>(Table()) != nullptr;
 }
@@ -76,49 +81,132 @@ void TABSLocalCursor::CloseForMaintenance() { Close(); }
 
 void TABSLocalCursor::CreateTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                                   const TABSConstraintDefs& constraints) {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
   CloseForMaintenance();
+  if (dynamic_cast<TABSMemoryDatabaseData*>(&database) != nullptr) {
+    ReplaceMemoryTable(fields, indexes, constraints);
+    return;
+  }
+  if (auto* temporary = dynamic_cast<TABSTemporaryDatabaseData*>(&database)) {
+    // A temporary table lives while a cursor has it: this one keeps it.
+    // A name another cursor's table still has is refused.
+    temporary->CreateTable(*this, fields, indexes, constraints);
+    try {
+      AfterOpen();
+    } catch (...) {
+      CloseQuietly(database);
+      throw;
+    }
+    return;
+  }
+  TABSDiskDatabaseData& disk = Disk();
   // Definitions that cannot make a table must not cost the table they replace.
   disk.CheckTableDefinitions(TableName(), fields, indexes, constraints);
   if (disk.TableExists(TableName())) disk.DeleteTable(*session_, TableName());
   disk.CreateTable(TableName(), fields, indexes, constraints);
 }
 
+void TABSLocalCursor::ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                         const TABSConstraintDefs& constraints) {
+  TABSMemoryDatabaseData& memory = MemoryDatabase();
+  TABSVolatileTableData* old = memory.FindTable(TableName());
+  if (old == nullptr) {
+    memory.CreateTable(TableName(), fields, indexes, constraints);
+    return;
+  }
+  if (!old->Cursors().empty()) throw EABSException(native::kDeleteOpenTable, {old->Name()});
+  std::string scratch = "~";
+  while (memory.FindTable(scratch) != nullptr) scratch += '~';
+  memory.CreateTable(scratch, fields, indexes, constraints);
+  try {
+    memory.DeleteTable(TableName());
+  } catch (...) {
+    try {
+      memory.DeleteTable(scratch);
+    } catch (...) {
+    }
+    throw;
+  }
+  memory.RenameTable(scratch, TableName());
+}
+
 void TABSLocalCursor::DeleteTable() {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
   CloseForMaintenance();
-  if (!disk.TableExists(TableName())) throw EABSException(native::kDeleteTableNotFound, {TableName()});
-  disk.DeleteTable(*session_, TableName());
+  if (!database.TableExists(TableName())) throw EABSException(native::kDeleteTableNotFound, {TableName()});
+  if (dynamic_cast<TABSMemoryDatabaseData*>(&database) != nullptr) {
+    MemoryDatabase().DeleteTable(TableName());
+  } else if (dynamic_cast<TABSTemporaryDatabaseData*>(&database) != nullptr) {
+    // Still there: another cursor has it, and it goes with that cursor.
+    throw EABSException(native::kDeleteOpenTable, {TableName()});
+  } else {
+    Disk().DeleteTable(*session_, TableName());
+  }
 }
 
 void TABSLocalCursor::EmptyTable() {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
+  if (auto* volatile_database = session_->VolatileDatabase()) {
+    EmptyVolatileTable(*volatile_database);
+    return;
+  }
   CloseForMaintenance();
+  TABSDiskDatabaseData& disk = Disk();
   if (!disk.TableExists(TableName())) throw EABSException(native::kEmptyTableNotFound, {TableName()});
   disk.EmptyTable(*this);
 }
 
+void TABSLocalCursor::EmptyVolatileTable(TABSVolatileDatabaseData& database) {
+  // Closing a temporary table's last cursor would free the table: the
+  // cursor empties it where it stands instead.
+  if (dynamic_cast<TABSTemporaryDatabaseData*>(&database) == nullptr) CloseForMaintenance();
+  if (!database.TableExists(TableName())) throw EABSException(native::kEmptyTableNotFound, {TableName()});
+  if (IsOpen()) {
+    if (editing_) EndEdit();
+    DetachStreams();
+    database.EmptyTable(*this);
+    SetBeforeFirst();
+    return;
+  }
+  database.OpenTable(*this);
+  FirstFailure failure;
+  failure.Run([&] { database.EmptyTable(*this); });
+  failure.Run([&] { database.CloseTable(*this); });
+  failure.Raise();
+}
+
 void TABSLocalCursor::RenameTable(std::string_view new_name) {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
   CloseForMaintenance();
-  if (!disk.TableExists(TableName())) throw EABSException(native::kRenameTableNotFound, {TableName()});
+  if (!database.TableExists(TableName())) throw EABSException(native::kRenameTableNotFound, {TableName()});
   if (SameObjectName(TableName(), new_name)) throw EABSException(native::kRenameTableIntoItself, {TableName()});
-  if (disk.TableExists(new_name)) throw EABSException(native::kRenameTableTaken, {new_name});
-  disk.RenameTable(*session_, TableName(), new_name);
+  if (database.TableExists(new_name)) throw EABSException(native::kRenameTableTaken, {new_name});
+  if (dynamic_cast<TABSMemoryDatabaseData*>(&database) != nullptr) {
+    MemoryDatabase().RenameTable(TableName(), new_name);
+  } else if (dynamic_cast<TABSTemporaryDatabaseData*>(&database) != nullptr) {
+    // Still there: another cursor has it open.
+    throw EABSException(native::kRenameOpenTable, {TableName()});
+  } else {
+    Disk().RenameTable(*session_, TableName(), new_name);
+  }
 }
 
 void TABSLocalCursor::AddIndex(std::unique_ptr<TABSIndexDef> index) {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
   TABSTableData& table = OpenTable();
   if (table.Metadata().Indexes().Find(index->Name()) != nullptr) {
     throw EABSException(native::kIndexAlreadyExists, {index->Name()});
   }
-  disk.AddIndex(*this, std::move(index));
+  if (auto* volatile_database = session_->VolatileDatabase()) {
+    volatile_database->AddIndex(*this, std::move(index));
+  } else {
+    Disk().AddIndex(*this, std::move(index));
+  }
   ReadDefinitions();
 }
 
@@ -130,28 +218,32 @@ void TABSLocalCursor::MoveOffDroppedIndexes(TABSTableData& table, int32_t index_
   }
 }
 
+void TABSLocalCursor::DropIndex(TABSDatabaseData& database, int32_t index_id) {
+  if (auto* volatile_database = dynamic_cast<TABSVolatileDatabaseData*>(&database)) {
+    volatile_database->DeleteIndex(*this, index_id);
+  } else {
+    Disk().DeleteIndex(*this, index_id);
+  }
+  MoveOffDroppedIndexes(OpenTable(), index_id);
+}
+
 void TABSLocalCursor::DeleteIndex(std::string_view name) {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
   TABSTableData& table = OpenTable();
   const TABSIndexDef* index = table.Metadata().Indexes().Find(name);
   if (index == nullptr || index->Temporary()) throw EABSException(native::kIndexNotFound, {name});
-  const int32_t index_id = index->ObjectId();
-  disk.DeleteIndex(*this, index_id);
-  MoveOffDroppedIndexes(table, index_id);
+  DropIndex(database, index->ObjectId());
   ReadDefinitions();
 }
 
 void TABSLocalCursor::DeleteAllIndexes() {
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
   TABSTableData& table = OpenTable();
   for (int32_t i = table.Metadata().Indexes().Count() - 1; i >= 0; --i) {
     const TABSIndexDef* index = table.Metadata().Indexes().Items(i);
-    if (index->Temporary()) continue;
-    const int32_t index_id = index->ObjectId();
-    disk.DeleteIndex(*this, index_id);
-    MoveOffDroppedIndexes(table, index_id);
+    if (!index->Temporary()) DropIndex(database, index->ObjectId());
   }
   ReadDefinitions();
 }
@@ -168,23 +260,70 @@ void TABSLocalCursor::UnlockTable(TABSLockType type) {
 
 // --- Opening ---
 
+void TABSLocalCursor::SetTableDefinitions(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                          const TABSConstraintDefs& constraints) {
+  auto definitions = std::make_unique<TABSTableMetadata>();
+  definitions->Fields().Assign(fields);
+  definitions->Indexes().Assign(indexes);
+  definitions->Constraints().Assign(constraints);
+  create_definitions_ = std::move(definitions);
+}
+
+TABSTableData* TABSLocalCursor::OpenIn(TABSDatabaseData& database) {
+  const bool can_create = options_.create_missing && create_definitions_ != nullptr;
+  if (auto* temporary = dynamic_cast<TABSTemporaryDatabaseData*>(&database)) {
+    if (temporary->FindTable(TableName()) != nullptr) return temporary->OpenTable(*this);
+    if (!can_create) throw EABSException(native::kOpenTableNotFound, {TableName()});
+    return temporary->CreateTable(*this, create_definitions_->Fields(), create_definitions_->Indexes(),
+                                  create_definitions_->Constraints());
+  }
+  if (auto* memory = dynamic_cast<TABSMemoryDatabaseData*>(&database)) {
+    if (memory->FindTable(TableName()) == nullptr) {
+      if (!can_create) throw EABSException(native::kOpenTableNotFound, {TableName()});
+      memory->CreateTable(TableName(), create_definitions_->Fields(), create_definitions_->Indexes(),
+                          create_definitions_->Constraints());
+    }
+    return memory->OpenTable(*this);
+  }
+  TABSDiskDatabaseData& disk = Disk();
+  if (!disk.TableExists(TableName())) throw EABSException(native::kOpenTableNotFound, {TableName()});
+  return disk.OpenTable(*this);
+}
+
+void TABSLocalCursor::CloseIn(TABSDatabaseData& database) {
+  // The temporary database frees a table with its last cursor.
+  if (auto* volatile_database = dynamic_cast<TABSVolatileDatabaseData*>(&database)) {
+    volatile_database->CloseTable(*this);
+  } else {
+    Disk().CloseTable(*this);
+  }
+}
+
+void TABSLocalCursor::CloseQuietly(TABSDatabaseData& database) noexcept {
+  try {
+    CloseIn(database);
+  } catch (...) {
+  }
+}
+
+void TABSLocalCursor::AfterOpen() {
+  TABSTableData& table = OpenTable();
+  ReadDefinitions();
+  streams_ = std::make_shared<TABSBlobStreamList>(table.BlobManager());
+  ledger_.Bind(&table, SessionNumber());
+  SetBeforeFirst();
+}
+
 void TABSLocalCursor::Open() {
   if (IsOpen()) return;
-  TABSDiskDatabaseData& disk = Disk();
-  std::lock_guard lock(disk.CriticalSection());
-  if (!disk.TableExists(TableName())) throw EABSException(native::kOpenTableNotFound, {TableName()});
-  TABSTableData* table = disk.OpenTable(*this);
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
+  OpenIn(database);
   try {
-    ReadDefinitions();
-    streams_ = std::make_shared<TABSBlobStreamList>(table->BlobManager());
-    ledger_.Bind(table, SessionNumber());
-    SetBeforeFirst();
+    AfterOpen();
   } catch (...) {
     // A cursor that failed to open is not left registered with the table.
-    try {
-      disk.CloseTable(*this);
-    } catch (...) {
-    }
+    CloseQuietly(database);
     throw;
   }
 }
@@ -205,7 +344,7 @@ void TABSLocalCursor::Close() {
   TABSScanCursor::SetFilter(nullptr);
   filter_.reset();
   filter_text_.clear();
-  failure.Run([&] { Disk().CloseTable(*this); });
+  failure.Run([&] { CloseIn(session_->Database()); });
   ledger_.Bind(nullptr, -1);
   failure.Raise();
 }
@@ -223,7 +362,7 @@ int32_t TABSLocalCursor::FieldsEnd() const {
 void TABSLocalCursor::InitRecordBuffer(uint8_t* buffer, bool apply_defaults) {
   TABSTableData& table = OpenTable();
   std::memset(buffer, 0, static_cast<size_t>(RecordBufferSize()));
-  table.InitRecord(*session_, buffer, apply_defaults && !options_.temporary);
+  table.InitRecord(*session_, buffer, apply_defaults && !TemporaryTable());
   WritePosition(buffer, TABSRecordId(), TABSRecordFlag::kCurrent);
 }
 
@@ -314,7 +453,7 @@ void TABSLocalCursor::EndEdit() {
 bool TABSLocalCursor::BeginEdit(uint8_t* buffer) {
   ResetStatus();
   TABSTableData& table = OpenTable();
-  if (options_.temporary) {
+  if (TemporaryTable()) {
     status_ = static_cast<int32_t>(TABSPostCode::kUpdateTemporary);
     return false;
   }
@@ -382,7 +521,7 @@ bool TABSLocalCursor::Post(uint8_t* buffer, bool inserting) {
 bool TABSLocalCursor::Delete(uint8_t* buffer) {
   ResetStatus();
   TABSTableData& table = OpenTable();
-  if (options_.temporary) {
+  if (TemporaryTable()) {
     status_ = static_cast<int32_t>(TABSPostCode::kDeleteTemporary);
     return false;
   }

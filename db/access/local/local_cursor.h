@@ -35,7 +35,9 @@ namespace kelvorin {
 struct TABSCursorOptions {
   bool read_only = false;
   bool exclusive = false;
-  bool temporary = false;
+  // A memory or temporary table that does not exist is created on open
+  // from the definitions given to the cursor (SetTableDefinitions).
+  bool create_missing = false;
 };
 
 enum class TABSRecordFlag : uint8_t { kCurrent = 0, kBeforeFirst = 1, kAfterLast = 2, kInserted = 3 };
@@ -65,10 +67,16 @@ class TABSLocalCursor : public TABSScanCursor {
   void UnlockTable(TABSLockType type);
 
   // --- Opening ---
+  // The definitions a missing memory or temporary table is created from.
+  void SetTableDefinitions(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                           const TABSConstraintDefs& constraints);
   void Open();
   void Close();
   bool IsOpen() const { return Table() != nullptr; }
   TABSTableData& OpenTable() const;
+  // A table of the "TEMP" database: it holds a statement's result, and its
+  // records are neither edited nor deleted.
+  bool TemporaryTable() const;
 
   // Record layout figures: where the fields start, where they end (the
   // position and the flag follow), and the sizes of both kinds of buffer.
@@ -138,6 +146,17 @@ class TABSLocalCursor : public TABSScanCursor {
   void EndEdit();
   void DetachStreams();
   void CloseForMaintenance();
+  TABSTableData* OpenIn(TABSDatabaseData& database);
+  void CloseIn(TABSDatabaseData& database);
+  void CloseQuietly(TABSDatabaseData& database) noexcept;
+  // Reads what the cursor keeps of the table it was just registered with.
+  void AfterOpen();
+  // The memory table replaced by a create: the new one is made first under
+  // another name, so that a failure leaves the old one.
+  void ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                          const TABSConstraintDefs& constraints);
+  void EmptyVolatileTable(TABSVolatileDatabaseData& database);
+  void DropIndex(TABSDatabaseData& database, int32_t index_id);
   void ReadDefinitions();
   void MoveOffDroppedIndexes(TABSTableData& table, int32_t index_id);
   TABSDiskDatabaseData& Disk() const;
@@ -146,6 +165,7 @@ class TABSLocalCursor : public TABSScanCursor {
 
   TABSLocalSession* session_;
   TABSCursorOptions options_;
+  std::unique_ptr<TABSTableMetadata> create_definitions_;
   int32_t first_field_offset_ = 0;
   int32_t fields_end_ = 0;
   std::unique_ptr<TABSExpression> filter_;

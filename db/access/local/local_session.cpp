@@ -4,6 +4,9 @@
 
 #include "db/access/local/access_errors.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/memory_database_data.h"
+#include "db/storage/temporary/temporary_database_data.h"
+#include "db/tables/metadata/meta_object_def.h"
 
 namespace kelvorin {
 
@@ -22,8 +25,18 @@ TABSOpenDatabases::Entry* TABSOpenDatabases::Find(const platform::FileIdentity& 
   return it == entries_.end() ? nullptr : &*it;
 }
 
+TABSVolatileDatabaseData* TABSOpenDatabases::FindAlias(std::string_view name) {
+  if (SameObjectName(name, TABSMemoryDatabaseData::kName)) return &MemoryDatabase();
+  if (SameObjectName(name, TABSTemporaryDatabaseData::kName)) return &TemporaryDatabase();
+  return nullptr;
+}
+
 TABSDatabaseData& TABSOpenDatabases::Connect(TABSBaseSession& session, const TABSSessionSettings& settings) {
   std::lock_guard lock(mutex_);
+  if (TABSVolatileDatabaseData* alias = FindAlias(settings.file_name)) {
+    alias->ConnectSession(session);
+    return *alias;
+  }
   return ConnectFile(session, settings);
 }
 
@@ -72,6 +85,7 @@ void TABSOpenDatabases::Disconnect(TABSDatabaseData& database, TABSBaseSession& 
 }
 
 bool TABSOpenDatabases::IsOpen(const std::string& file_name) {
+  if (FindAlias(file_name) != nullptr) return true;
   std::lock_guard lock(mutex_);
   platform::FileIdentity identity;
   return platform::IdentifyFile(file_name, &identity) == 0 && Find(identity) != nullptr;
@@ -109,6 +123,7 @@ void TABSLocalSession::Disconnect() {
   if (database_ == nullptr) return;
   TABSDatabaseData* database = database_;
   database_ = nullptr;
+  volatile_transaction_ = false;
   list_->Disconnect(*database, *this);
 }
 
@@ -118,6 +133,10 @@ TABSDatabaseData& TABSLocalSession::Database() const {
 }
 
 TABSDiskDatabaseData* TABSLocalSession::DiskDatabase() const { return dynamic_cast<TABSDiskDatabaseData*>(database_); }
+
+TABSVolatileDatabaseData* TABSLocalSession::VolatileDatabase() const {
+  return dynamic_cast<TABSVolatileDatabaseData*>(database_);
+}
 
 void TABSLocalSession::CreateDatabase(const TABSSessionSettings& settings, TABSOpenDatabases& list) {
   if (list.IsOpen(settings.file_name)) throw EABSException(native::kCreateDatabaseOpen);
@@ -147,26 +166,31 @@ void TABSLocalSession::SetRecordPageCheck(bool on) {
 void TABSLocalSession::StartTransaction() {
   TABSDatabaseData& database = Database();
   std::lock_guard lock(database.CriticalSection());
-  if (database.InTransaction(SessionNumber())) throw EABSException(native::kAlreadyInTransaction);
+  if (InTransaction()) throw EABSException(native::kAlreadyInTransaction);
   database.StartTransaction(SessionNumber());
+  if (VolatileDatabase() != nullptr) volatile_transaction_ = true;
 }
 
 void TABSLocalSession::Commit(bool flush) {
   TABSDatabaseData& database = Database();
-  if (!database.InTransaction(SessionNumber())) throw EABSException(native::kCommitNotInTransaction);
+  if (!InTransaction()) throw EABSException(native::kCommitNotInTransaction);
   // A commit that fails leaves the transaction open, to be retried or
   // rolled back.
   database.CommitTransaction(SessionNumber(), flush);
+  volatile_transaction_ = false;
 }
 
 void TABSLocalSession::Rollback() {
   TABSDatabaseData& database = Database();
-  if (!database.InTransaction(SessionNumber())) throw EABSException(native::kRollbackNotInTransaction);
+  if (!InTransaction()) throw EABSException(native::kRollbackNotInTransaction);
   database.RollbackTransaction(SessionNumber());
+  volatile_transaction_ = false;
 }
 
 bool TABSLocalSession::InTransaction() const {
-  return database_ != nullptr && database_->InTransaction(SessionNumber());
+  if (database_ == nullptr) return false;
+  if (VolatileDatabase() != nullptr) return volatile_transaction_;
+  return database_->InTransaction(SessionNumber());
 }
 
 }  // namespace kelvorin

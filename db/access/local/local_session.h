@@ -7,7 +7,9 @@
 // TABSOpenDatabases: the process-wide, thread-safe list of open databases
 // that sessions share. A database file is known by its device and inode,
 // so that two spellings of one path give one object and two different
-// files never share one.
+// files never share one. The aliases "MEMORY" and "TEMP" name the
+// process's memory and temporary databases, which live as long as the
+// process and so are never closed by the list.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "db/storage/catalog/disk_database_data.h"
+#include "db/storage/temporary/volatile_database_data.h"
 #include "platform/file.h"
 
 namespace kelvorin {
@@ -53,8 +56,11 @@ class TABSOpenDatabases {
   // Disconnects the session; the last session's leaving closes the database
   // and takes it off the list. The session is gone from it whatever happens.
   void Disconnect(TABSDatabaseData& database, TABSBaseSession& session);
-  // Whether the file is open in this list.
+  // Whether the file is open in this list (the memory and temporary
+  // databases always are).
   bool IsOpen(const std::string& file_name);
+  // The memory or temporary database the name is the alias of, if any.
+  static TABSVolatileDatabaseData* FindAlias(std::string_view name);
   int32_t Count();
 
  private:
@@ -85,6 +91,8 @@ class TABSLocalSession : public TABSBaseSession {
   TABSDatabaseData& Database() const;
   // The database file, or none for "MEMORY" and "TEMP".
   TABSDiskDatabaseData* DiskDatabase() const;
+  // The memory or temporary database, or none for a file.
+  TABSVolatileDatabaseData* VolatileDatabase() const;
   bool ReadOnly() const { return settings_.read_only; }
 
   // Creates the settings' database file; refused when this process has it
@@ -103,6 +111,9 @@ class TABSLocalSession : public TABSBaseSession {
 
   // Explicit transactions of the session's page session: the flag lives on
   // the open database, so that sessions sharing a page session share it.
+  // The memory and temporary databases keep every operation when it ends,
+  // so a transaction there is the session's own flag: its commit and
+  // rollback find nothing left to keep or undo.
   void StartTransaction();
   void Commit(bool flush = false);
   void Rollback();
@@ -115,6 +126,7 @@ class TABSLocalSession : public TABSBaseSession {
   TABSSessionSettings settings_;
   TABSOpenDatabases* list_;
   TABSDatabaseData* database_ = nullptr;
+  bool volatile_transaction_ = false;
 };
 
 }  // namespace kelvorin
