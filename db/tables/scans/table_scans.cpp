@@ -790,6 +790,15 @@ bool FindLocked(TABSTableData& table, TABSScanCursor& cursor, const TABSFindRequ
   return search.Run(id, record);
 }
 
+// A search from the start; on success the cursor moves to the record found.
+bool FindAndMove(TABSTableData& table, TABSScanCursor& cursor, const TABSFindRequest& request) {
+  std::vector<uint8_t> record(static_cast<size_t>(table.RecordFields().MemorySize()));
+  TABSRecordId id;
+  if (!FindLocked(table, cursor, request, id, record.data())) return false;
+  cursor.SetCurrent(id, record.data(), static_cast<int32_t>(record.size()));
+  return true;
+}
+
 // With a distinct count, the first record of the key group of a found one.
 void FirstOfGroup(TABSTableData& table, TABSScanCursor& cursor, TABSRecordId& id, std::vector<uint8_t>& record) {
   const int32_t own = OwnIndex(table, cursor);
@@ -1038,11 +1047,7 @@ bool TABSTableScans::FindByExpression(TABSScanCursor& cursor, TABSExpression& ex
   TABSTableData& table = operation.Table();
   TABSFindRequest request;
   request.extra_expression = &expression;
-  std::vector<uint8_t> record(static_cast<size_t>(table.RecordFields().MemorySize()));
-  TABSRecordId id;
-  if (!FindLocked(table, cursor, request, id, record.data())) return false;
-  cursor.SetCurrent(id, record.data(), static_cast<int32_t>(record.size()));
-  return true;
+  return FindAndMove(table, cursor, request);
 }
 
 bool TABSTableScans::FindByCondition(TABSScanCursor& cursor, TABSScanConditionKind kind) {
@@ -1055,11 +1060,7 @@ bool TABSTableScans::FindByCondition(TABSScanCursor& cursor, TABSScanConditionKi
   const TABSScanCondition condition = TABSScanCondition::ForIndex(kind, cursor.SearchRecord(), count, cursor.IndexId());
   TABSFindRequest request;
   request.extra_condition = &condition;
-  std::vector<uint8_t> record(static_cast<size_t>(table.RecordFields().MemorySize()));
-  TABSRecordId id;
-  if (!FindLocked(table, cursor, request, id, record.data())) return false;
-  cursor.SetCurrent(id, record.data(), static_cast<int32_t>(record.size()));
-  return true;
+  return FindAndMove(table, cursor, request);
 }
 
 std::string TABSTableScans::Explain(TABSScanCursor& cursor) {
