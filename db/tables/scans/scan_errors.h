@@ -19,9 +19,5 @@ inline constexpr TABSNativeError kRangeWithoutIndex{10792, "A range needs an ind
 // A forced access path naming an index the table does not have.
 inline constexpr TABSNativeError kForcedIndexMissing{10793, "Index '%s' not found"};
 inline constexpr TABSNativeError kCursorIndexMissing{10794, "Index #%d of the cursor not found"};
-// Reads of a restricted cursor under the table's read lock.
-inline constexpr TABSNativeError kScanTableLocked = kTableLocked20215;
-inline constexpr TABSNativeError kCountTableLocked = kTableLocked20216;
-inline constexpr TABSNativeError kRecordNumberTableLocked = kTableLocked20217;
 
 }  // namespace kelvorin::native

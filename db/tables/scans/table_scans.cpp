@@ -12,6 +12,7 @@
 #include "db/query/parser/expression.h"
 #include "db/storage/blobs/blob_manager.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/locks/lock_errors.h"
 #include "db/storage/pages/page_manager.h"
 #include "db/storage/records/base_record_manager.h"
 #include "db/tables/records/table_data.h"
@@ -789,6 +790,15 @@ bool FindLocked(TABSTableData& table, TABSScanCursor& cursor, const TABSFindRequ
   return search.Run(id, record);
 }
 
+// A search from the start; on success the cursor moves to the record found.
+bool FindAndMove(TABSTableData& table, TABSScanCursor& cursor, const TABSFindRequest& request) {
+  std::vector<uint8_t> record(static_cast<size_t>(table.RecordFields().MemorySize()));
+  TABSRecordId id;
+  if (!FindLocked(table, cursor, request, id, record.data())) return false;
+  cursor.SetCurrent(id, record.data(), static_cast<int32_t>(record.size()));
+  return true;
+}
+
 // With a distinct count, the first record of the key group of a found one.
 void FirstOfGroup(TABSTableData& table, TABSScanCursor& cursor, TABSRecordId& id, std::vector<uint8_t>& record) {
   const int32_t own = OwnIndex(table, cursor);
@@ -877,12 +887,12 @@ bool RangePasses(TABSTableData& table, TABSScanCursor& cursor, const uint8_t* re
 }  // namespace
 
 bool TABSTableScans::PassesRange(TABSScanCursor& cursor, const uint8_t* record) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFilter);
   return RangePasses(operation.Table(), cursor, record);
 }
 
 bool TABSTableScans::PassesFilter(TABSScanCursor& cursor, const uint8_t* record) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFilter);
   if (!RangePasses(operation.Table(), cursor, record)) return false;
   for (TABSExpression* expression : {cursor.Filter(), cursor.SecondExpression()}) {
     if (expression == nullptr || expression->IsEmpty()) continue;
@@ -896,12 +906,12 @@ bool TABSTableScans::PassesFilter(TABSScanCursor& cursor, const uint8_t* record)
 
 bool TABSTableScans::FindRecord(TABSScanCursor& cursor, const TABSFindRequest& request, TABSRecordId& id,
                                 uint8_t* record) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFetch);
   return FindLocked(operation.Table(), cursor, request, id, record);
 }
 
 TABSGetRecordResult TABSTableScans::GetRecord(TABSScanCursor& cursor, TABSGetRecordMode mode) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFetch);
   TABSTableData& table = operation.Table();
   const int32_t session = cursor.SessionNumber();
   bool forward = mode == TABSGetRecordMode::kFirst || mode == TABSGetRecordMode::kNext;
@@ -979,17 +989,17 @@ TABSGetRecordResult TABSTableScans::GetRecord(TABSScanCursor& cursor, TABSGetRec
 }
 
 void TABSTableScans::BuildFilterBitmap(TABSScanCursor& cursor) {
-  const Operation operation(cursor, native::kCountTableLocked);
+  const Operation operation(cursor, native::kTableLockedFilter);
   BuildBitmapLocked(operation.Table(), cursor);
 }
 
 int64_t TABSTableScans::RecordCount(TABSScanCursor& cursor) {
-  const Operation operation(cursor, native::kCountTableLocked);
+  const Operation operation(cursor, native::kTableLockedCount);
   return CountLocked(operation.Table(), cursor);
 }
 
 int64_t TABSTableScans::RecordNumber(TABSScanCursor& cursor) {
-  const Operation operation(cursor, native::kRecordNumberTableLocked);
+  const Operation operation(cursor, native::kTableLockedRecordNumber);
   TABSTableData& table = operation.Table();
   const int32_t session = cursor.SessionNumber();
   if (!cursor.OnRecord() || table.RecordManager()->RecordCount() == 0) return -1;
@@ -1005,7 +1015,7 @@ int64_t TABSTableScans::RecordNumber(TABSScanCursor& cursor) {
 }
 
 void TABSTableScans::GoToRecordNumber(TABSScanCursor& cursor, int64_t number) {
-  const Operation operation(cursor, native::kRecordNumberTableLocked);
+  const Operation operation(cursor, native::kTableLockedRecordNumber);
   TABSTableData& table = operation.Table();
   const int32_t session = cursor.SessionNumber();
   const int64_t count = CountLocked(table, cursor);
@@ -1033,19 +1043,15 @@ void TABSTableScans::GoToRecordNumber(TABSScanCursor& cursor, int64_t number) {
 }
 
 bool TABSTableScans::FindByExpression(TABSScanCursor& cursor, TABSExpression& expression) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFetch);
   TABSTableData& table = operation.Table();
   TABSFindRequest request;
   request.extra_expression = &expression;
-  std::vector<uint8_t> record(static_cast<size_t>(table.RecordFields().MemorySize()));
-  TABSRecordId id;
-  if (!FindLocked(table, cursor, request, id, record.data())) return false;
-  cursor.SetCurrent(id, record.data(), static_cast<int32_t>(record.size()));
-  return true;
+  return FindAndMove(table, cursor, request);
 }
 
 bool TABSTableScans::FindByCondition(TABSScanCursor& cursor, TABSScanConditionKind kind) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFetch);
   TABSTableData& table = operation.Table();
   const int32_t own = OwnIndex(table, cursor);
   if (own < 0) throw EABSException(native::kRangeWithoutIndex);
@@ -1054,15 +1060,11 @@ bool TABSTableScans::FindByCondition(TABSScanCursor& cursor, TABSScanConditionKi
   const TABSScanCondition condition = TABSScanCondition::ForIndex(kind, cursor.SearchRecord(), count, cursor.IndexId());
   TABSFindRequest request;
   request.extra_condition = &condition;
-  std::vector<uint8_t> record(static_cast<size_t>(table.RecordFields().MemorySize()));
-  TABSRecordId id;
-  if (!FindLocked(table, cursor, request, id, record.data())) return false;
-  cursor.SetCurrent(id, record.data(), static_cast<int32_t>(record.size()));
-  return true;
+  return FindAndMove(table, cursor, request);
 }
 
 std::string TABSTableScans::Explain(TABSScanCursor& cursor) {
-  const Operation operation(cursor, native::kScanTableLocked);
+  const Operation operation(cursor, native::kTableLockedFetch);
   TABSFindRequest request;
   Search search(operation.Table(), cursor, request);
   return search.Explain();

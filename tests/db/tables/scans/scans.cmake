@@ -8,4 +8,5 @@ vestrum_add_test(kelvorin_table_scans_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/table_scans_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scans_model_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scans_locks_test.cpp
   LIBS kelvorin_scans kelvorin_catalog SQLite::SQLite3)

@@ -109,25 +109,19 @@ class ScanTableTest : public CatalogTest {
     return filter;
   }
 
-  // The ids of the records the cursor visits from first to the end.
-  std::vector<int64_t> Forward(TABSScanCursor& cursor) {
+  // The ids of the records the cursor visits from first to the end, or
+  // from last to the beginning.
+  std::vector<int64_t> Walk(TABSScanCursor& cursor, bool forward) {
     std::vector<int64_t> ids;
-    for (auto r = TABSTableScans::GetRecord(cursor, TABSGetRecordMode::kFirst); r == TABSGetRecordResult::kFound;
-         r = TABSTableScans::GetRecord(cursor, TABSGetRecordMode::kNext)) {
+    const auto step = forward ? TABSGetRecordMode::kNext : TABSGetRecordMode::kPrior;
+    for (auto r = TABSTableScans::GetRecord(cursor, forward ? TABSGetRecordMode::kFirst : TABSGetRecordMode::kLast);
+         r == TABSGetRecordResult::kFound && ids.size() <= 100000; r = TABSTableScans::GetRecord(cursor, step)) {
       ids.push_back(Id(cursor.Record().data()));
-      if (ids.size() > 100000) break;
     }
     return ids;
   }
-  std::vector<int64_t> Backward(TABSScanCursor& cursor) {
-    std::vector<int64_t> ids;
-    for (auto r = TABSTableScans::GetRecord(cursor, TABSGetRecordMode::kLast); r == TABSGetRecordResult::kFound;
-         r = TABSTableScans::GetRecord(cursor, TABSGetRecordMode::kPrior)) {
-      ids.push_back(Id(cursor.Record().data()));
-      if (ids.size() > 100000) break;
-    }
-    return ids;
-  }
+  std::vector<int64_t> Forward(TABSScanCursor& cursor) { return Walk(cursor, true); }
+  std::vector<int64_t> Backward(TABSScanCursor& cursor) { return Walk(cursor, false); }
 
   std::unique_ptr<TABSScanCursor> cursor_;
   TABSDiskTableData* table_ = nullptr;
