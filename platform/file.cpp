@@ -36,6 +36,14 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+int IdentifyFile(const std::string& path, FileIdentity* identity) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  identity->device = static_cast<uint64_t>(st.st_dev);
+  identity->inode = static_cast<uint64_t>(st.st_ino);
+  return 0;
+}
+
 bool FileIsWritable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
 
 int RemoveFile(const std::string& path) {

@@ -13,6 +13,7 @@
 // every write, sync, truncation, removal and directory sync of this layer.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,6 +40,16 @@ void SetFileObserver(FileObserver* observer);
 std::string ErrorText(int code);
 
 bool FileExists(const std::string& path);
+// What names one file whatever the path that reaches it: its device and
+// inode numbers.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+// 0 or the error code (a missing file: ENOENT).
+int IdentifyFile(const std::string& path, FileIdentity* identity);
 bool FileIsWritable(const std::string& path);
 // 0 or the error code; a missing file is not an error.
 int RemoveFile(const std::string& path);

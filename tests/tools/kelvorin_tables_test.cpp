@@ -155,3 +155,86 @@ TEST_F(KelvorinTablesTest, TwoMultiUserLoadsIntoOneTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// dump through an index, under a filter and a range, with the access path
+// forced or explained.
+class KelvorinDumpScanTest : public testing_support::ScratchDirTest {
+ protected:
+  void SetUp() override {
+    testing_support::ScratchDirTest::SetUp();
+    ASSERT_EQ(RunProgram("kelvorin", "create t.db").status, 0);
+    ASSERT_EQ(RunProgram("kelvorin", "create-table t.db s Kolo:INTEGER Stul:INTEGER Jmeno:STRING:20 "
+                                     "--index I_Kolo:Kolo --index I_KS:Kolo,Stul --index I_Stul:Stul:desc")
+                  .status,
+              0);
+    std::string rows = "Kolo\tStul\tJmeno\n";
+    for (int i = 0; i < 12; ++i) {
+      rows += (i == 11 ? std::string() : std::to_string(i % 4)) + "\t" + std::to_string(1 + i / 4) + "\tH" +
+              std::to_string(i) + "\n";
+    }
+    WriteFile("in.tsv", rows);
+    ASSERT_EQ(RunProgram("kelvorin", "load t.db s in.tsv").status, 0);
+  }
+  std::string Names(const std::string& options) {
+    const auto dumped = RunProgram("kelvorin", "dump t.db s --blobs length " + options);
+    EXPECT_EQ(dumped.status, 0) << dumped.err;
+    std::string names;
+    std::istringstream lines(dumped.out);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) names += line.substr(line.rfind('\t') + 1) + " ";
+    return names;
+  }
+};
+
+TEST_F(KelvorinDumpScanTest, EveryPathGivesTheSameRows) {
+  struct Case {
+    std::string options;
+    std::string names;
+  };
+  const std::vector<Case> cases{
+      {"--filter \"Kolo = 2\"", "H2 H6 H10 "},
+      {"--index I_Stul --filter \"Kolo < 2\"", "H8 H9 H4 H5 H0 H1 "},
+      {"--index I_KS --range 1..2", "H1 H5 H9 H2 H6 H10 "},
+      {"--index I_KS --range 1,2..", "H5 H9 H2 H6 H10 H3 H7 "},
+      {"--index I_Kolo --range ..0", "H11 H0 H4 H8 "},
+      {"--filter \"Kolo = 3 AND Kolo > 5\"", ""},
+  };
+  for (const Case& c : cases) {
+    for (const char* plan : {"", " --plan auto", " --plan storage", " --plan I_Kolo", " --plan I_KS", " --plan I_Stul"}) {
+      SCOPED_TRACE(c.options + plan);
+      EXPECT_EQ(Names(c.options + plan), c.names);
+    }
+  }
+}
+
+TEST_F(KelvorinDumpScanTest, ExplainShowsThePathAndErrorsGoToStandardError) {
+  const auto explained = RunProgram("kelvorin", "dump t.db s --filter \"Kolo = 2 AND Stul > 1\" --explain");
+  ASSERT_EQ(explained.status, 0) << explained.err;
+  EXPECT_NE(explained.out.find("from\tI_Kolo: Kolo = 2"), std::string::npos) << explained.out;
+  EXPECT_NE(explained.out.find("test\tI_Stul: Stul < 1"), std::string::npos) << explained.out;
+  const auto storage = RunProgram("kelvorin", "dump t.db s --filter \"Kolo = 2\" --plan storage --explain");
+  EXPECT_EQ(storage.out, "access\tstorage order\ntest\tI_Kolo: Kolo = 2\n");
+  struct Case {
+    std::string options;
+    std::string error;
+  };
+  const std::vector<Case> errors{
+      {"--index I_Nic", "kelvorin: table 's' has no index 'I_Nic'\n"},
+      {"--range 1..2", "kelvorin: --range needs --index\n"},
+      {"--index I_Kolo --range 1", "kelvorin: --range takes LOW..HIGH\n"},
+      {"--plan I_Nic", "kelvorin: table 's' has no index 'I_Nic'\n"},
+  };
+  for (const Case& c : errors) {
+    const auto failed = RunProgram("kelvorin", "dump t.db s " + c.options);
+    EXPECT_EQ(failed.status, 1) << c.options;
+    EXPECT_EQ(failed.err, c.error);
+  }
+  const auto bad_filter = RunProgram("kelvorin", "dump t.db s --filter \"Kolo = \"");
+  EXPECT_EQ(bad_filter.status, 1);
+  EXPECT_NE(bad_filter.err.find("Native error"), std::string::npos) << bad_filter.err;
+}
+
+}  // namespace

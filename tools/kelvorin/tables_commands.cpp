@@ -15,7 +15,9 @@
 
 #include "db/storage/blobs/blob_manager.h"
 #include "db/storage/catalog/disk_database_data.h"
+#include "db/query/parser/expression.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/tables/scans/table_scans.h"
 #include "platform/locale_code_page.h"
 #include "tools/kelvorin/command.h"
 #include "tools/kelvorin/table_text.h"
@@ -31,6 +33,10 @@ struct TableArgs {
   std::vector<std::string> indexes;
   TABSPassword password;
   std::optional<std::string> blobs;
+  std::optional<std::string> filter;
+  std::optional<std::string> range;
+  std::optional<std::string> plan;
+  bool explain = false;
   bool autocommit = false;
   bool multi_user = false;
 };
@@ -62,6 +68,8 @@ std::optional<TableArgs> Parse(const std::vector<std::string>& args, const std::
       parsed.autocommit = true;
     } else if (arg == "--multi-user") {
       parsed.multi_user = true;
+    } else if (arg == "--explain" && takes(arg)) {
+      parsed.explain = true;
     } else if (i + 1 >= args.size()) {
       Fail("option " + arg + " needs a value");
       return std::nullopt;
@@ -71,6 +79,12 @@ std::optional<TableArgs> Parse(const std::vector<std::string>& args, const std::
       parsed.indexes.push_back(args[++i]);
     } else if (arg == "--blobs" && takes(arg)) {
       parsed.blobs = args[++i];
+    } else if (arg == "--filter" && takes(arg)) {
+      parsed.filter = platform::Utf8ToAnsi(args[++i]);
+    } else if (arg == "--range" && takes(arg)) {
+      parsed.range = platform::Utf8ToAnsi(args[++i]);
+    } else if (arg == "--plan" && takes(arg)) {
+      parsed.plan = args[++i];
     } else {
       Fail("unknown option " + arg);
       return std::nullopt;
@@ -221,10 +235,11 @@ class OpenCursor {
     }
   }
   TABSDiskTableData& Table() { return table_; }
+  TABSScanCursor& Cursor() { return cursor_; }
 
  private:
   TABSDiskDatabaseData& database_;
-  TABSCursor cursor_;
+  TABSScanCursor cursor_;
   TABSDiskTableData& table_;
 };
 
@@ -306,30 +321,104 @@ int Load(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The object number of an index of the table named on the command line;
+// none (reported) when the table has no such index.
+std::optional<int32_t> IndexNamed(TABSDiskTableData& table, const std::string& name) {
+  const std::optional<std::string> engine_name = EngineName(name);
+  const TABSIndexDef* index = engine_name ? table.Metadata().Indexes().Find(*engine_name) : nullptr;
+  if (index == nullptr) {
+    Fail("table '" + platform::AnsiToUtf8(table.Name()) + "' has no index '" + name + "'");
+    return std::nullopt;
+  }
+  return index->ObjectId();
+}
+
+// LOW..HIGH over the cursor's index: each side the values of its leading
+// columns separated by commas, either side empty for an open end.
+bool SetRange(TABSDiskTableData& table, TABSScanCursor& cursor, const std::string& text) {
+  const size_t dots = text.find("..");
+  if (dots == std::string::npos) return Fail("--range takes LOW..HIGH") == 0;
+  const auto& index = static_cast<const TABSIndexDef&>(*table.Metadata().Indexes().FindByNumber(cursor.IndexId()));
+  std::vector<uint8_t> low(static_cast<size_t>(table.RecordFields().MemorySize()));
+  std::vector<uint8_t> high(low.size());
+  const auto bound = [&](const std::string& side, std::vector<uint8_t>& record) -> int32_t {
+    if (side.empty()) return -1;
+    table.InitRecord(cursor.Session(), record.data(), false);
+    const std::vector<std::string> values = Split(side, ',');
+    if (values.size() > index.Columns().size()) {
+      throw ECellError("the index has " + std::to_string(index.Columns().size()) + " columns");
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+      const int32_t field = table.Metadata().Fields().IndexOfName(index.Columns()[i].field_name);
+      SetCellText(table, record.data(), field, values[i], TABSBlobText::kText);
+    }
+    return static_cast<int32_t>(values.size());
+  };
+  try {
+    const int32_t low_columns = bound(text.substr(0, dots), low);
+    const int32_t high_columns = bound(text.substr(dots + 2), high);
+    cursor.SetRange(low_columns < 0 ? nullptr : low.data(), low_columns, false,
+                    high_columns < 0 ? nullptr : high.data(), high_columns, false,
+                    static_cast<int32_t>(low.size()));
+  } catch (const ECellError& e) {
+    return Fail("--range: " + platform::AnsiToUtf8(e.what())) == 0;
+  }
+  return true;
+}
+
 int Dump(const std::vector<std::string>& args) {
-  const std::optional<TableArgs> parsed = Parse(args, {"--blobs"});
+  const std::optional<TableArgs> parsed =
+      Parse(args, {"--blobs", "--index", "--filter", "--range", "--plan", "--explain"});
   if (!parsed) return 1;
   const std::optional<TABSBlobText> blobs = BlobForm(parsed->blobs, TABSBlobText::kLength, "length");
   if (!blobs) return 1;
   if (!parsed->words.empty()) return Fail("unexpected '" + parsed->words[0] + "'");
+  if (parsed->indexes.size() > 1) return Fail("--index is given once");
+  if (parsed->range && parsed->indexes.empty()) return Fail("--range needs --index");
   TABSDiskDatabaseData database(parsed->file, parsed->password, true);
   TABSBaseSession session(parsed->multi_user, false);
   const TABSSessionConnection connection(database, session);
-  OpenCursor cursor(database, session, parsed->table);
-  TABSDiskTableData& table = cursor.Table();
+  OpenCursor open(database, session, parsed->table);
+  TABSDiskTableData& table = open.Table();
+  TABSScanCursor& cursor = open.Cursor();
+  if (!parsed->indexes.empty()) {
+    const std::optional<int32_t> index = IndexNamed(table, parsed->indexes[0]);
+    if (!index) return 1;
+    cursor.SetIndexId(*index);
+  }
+  if (parsed->range && !SetRange(table, cursor, *parsed->range)) return 1;
+  TABSExpression filter;
+  if (parsed->filter) {
+    filter.ParseForFilter(&cursor, *parsed->filter, /*partial_key=*/true, /*case_insensitive=*/false);
+    cursor.SetFilter(&filter);
+  }
+  if (parsed->plan && *parsed->plan == "storage") {
+    cursor.ForceAccessPath(TABSAccessPath::kStorage);
+  } else if (parsed->plan && *parsed->plan != "auto") {
+    const std::optional<int32_t> index = IndexNamed(table, *parsed->plan);
+    if (!index) return 1;
+    cursor.ForceAccessPath(TABSAccessPath::kIndex, *index);
+  }
+  if (parsed->explain) {
+    const std::string plan = platform::AnsiToUtf8(TABSTableScans::Explain(cursor));
+    std::fwrite(plan.data(), 1, plan.size(), stdout);
+    return 0;
+  }
   const TABSFieldDefs& fields = table.Metadata().Fields();
   std::string out;
   for (int32_t i = 0; i < fields.Count(); ++i) out += (i > 0 ? "\t" : "") + fields.Items(i)->Name();
   out += "\n";
-  table.ForEachRecord(session.SessionNumber(), [&](TABSRecordId, const uint8_t* stored) {
-    std::vector<uint8_t> record(stored, stored + table.RecordFields().MemorySize());
+  std::vector<uint8_t> record;
+  for (TABSGetRecordResult r = TABSTableScans::GetRecord(cursor, TABSGetRecordMode::kFirst);
+       r == TABSGetRecordResult::kFound; r = TABSTableScans::GetRecord(cursor, TABSGetRecordMode::kNext)) {
+    record = cursor.Record();
     for (int32_t i = 0; i < fields.Count(); ++i) {
       if (i > 0) out += '\t';
       out += CellText(table, session.SessionNumber(), record.data(), i, *blobs);
     }
     out += '\n';
     table.BlobManager()->ReleaseDescriptors(record.data());
-  });
+  }
   std::fwrite(out.data(), 1, out.size(), stdout);
   return 0;
 }
@@ -341,7 +430,11 @@ const KelvorinCommand kCreateTable(
     CreateTable);
 const KelvorinCommand kLoad("load", "FILE TABLE [TSV] [--autocommit] [--blobs text|hex] [--password P] [--multi-user]",
                             Load);
-const KelvorinCommand kDump("dump", "FILE TABLE [--blobs length|hex] [--password P] [--multi-user]", Dump);
+const KelvorinCommand kDump("dump",
+                            "FILE TABLE [--index NAME] [--filter TEXT] [--range LOW..HIGH] "
+                            "[--plan auto|storage|INDEX] [--explain] [--blobs length|hex] [--password P] "
+                            "[--multi-user]",
+                            Dump);
 const KelvorinCommand kDropTable("drop-table", "FILE TABLE [--password P] [--multi-user]", DropTable);
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "db/storage/catalog/catalog_errors.h"
+#include "db/storage/catalog/table_trees.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/journal.h"
 
@@ -445,6 +446,18 @@ void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDef
   table_list_.Replace(std::move(list));
 }
 
+void TABSDiskDatabaseData::CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields,
+                                                 const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("CreateTable");
+  if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
+  CheckTableName(name);
+  int32_t scratch_id = 0;
+  TABSTableMetadata scratch;
+  TABSDiskTableData::DefineTable(scratch, name, fields, indexes, constraints, [&] { return ++scratch_id; },
+                                 page_manager_.DataSize());
+}
+
 void TABSDiskDatabaseData::DeleteTable(TABSBaseSession& session, std::string_view name) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("DeleteTable");
@@ -564,6 +577,38 @@ TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr
     throw;
   }
   return added;
+}
+
+void TABSDiskDatabaseData::DeleteIndex(TABSCursor& cursor, int32_t index_object_id) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("DeleteIndex");
+  if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"DeleteIndex"});
+  auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
+  if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
+  const auto* index = static_cast<const TABSIndexDef*>(table->Metadata().Indexes().FindByNumber(index_object_id));
+  if (index == nullptr) return;
+  ExclusiveTableLock exclusive(*this, *table, cursor.SessionNumber());
+  SystemChange change(*this);
+  try {
+    if (!index->Temporary()) table_trees::DropIndex(page_manager_, kSystemSessionId, *index, table->Metadata().Fields());
+    table->ForgetIndex(index_object_id);
+    table->WriteMetadata(kSystemSessionId);
+    change.Commit();
+  } catch (...) {
+    // The definitions and the open trees go back to what the file has.
+    try {
+      table->ReadMetadata(kSystemSessionId);
+      table->IndexManager().OpenIndexes();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TABSDiskDatabaseData::SetRecordPageCheckOff(bool off) {
+  std::lock_guard lock(CriticalSection());
+  record_page_check_off_ = off;
+  for (const auto& table : Tables()) static_cast<TABSDiskTableData&>(*table).ApplyRecordPageCheck();
 }
 
 namespace {

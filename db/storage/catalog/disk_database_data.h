@@ -84,6 +84,10 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // transaction.
   void CreateTable(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                    const TABSConstraintDefs& constraints);
+  // Raises what CreateTable would raise for the definitions, changing
+  // nothing (so that a table about to be replaced goes only for a sound one).
+  void CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                             const TABSConstraintDefs& constraints);
   // The session takes the table's exclusive lock while it works on it.
   void DeleteTable(TABSBaseSession& session, std::string_view name);
   void RenameTable(TABSBaseSession& session, std::string_view old_name, std::string_view new_name);
@@ -95,6 +99,16 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // records and commits it with the definitions; refused inside a
   // transaction. A failure leaves the table as it was.
   TABSIndexDef* AddIndex(TABSCursor& cursor, std::unique_ptr<TABSIndexDef> index);
+  // Drops an index of the cursor's open table (its tree, its definition
+  // and the constraint it carries) and commits the definitions; refused
+  // inside a transaction. A failure leaves the table as it was.
+  void DeleteIndex(TABSCursor& cursor, int32_t index_object_id);
+
+  // Whether record pages are checked for their owner and type before use
+  // (multi-user files that keep page owners). Compacting a file switches
+  // the check off while it copies every table.
+  void SetRecordPageCheckOff(bool off);
+  bool RecordPageCheckOff() const { return record_page_check_off_; }
 
   // Opens the cursor's table (the first cursor loads it); closing the last
   // cursor frees the table object.
@@ -145,6 +159,7 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   TABSTableListFile table_list_;
   bool needs_repair_ = false;
   bool holds_single_user_lock_ = false;
+  bool record_page_check_off_ = false;
   TABSLockPacing pacing_;
   std::unique_ptr<TABSDatabaseTableLockManager> lock_manager_;
 };

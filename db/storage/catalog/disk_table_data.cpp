@@ -23,11 +23,9 @@ TABSTableListEntry TABSDiskTableData::Entry() const {
   return {Name(), object_id_, files_.MetadataPage(), files_.MostUpdatedPage(), files_.LocksPage()};
 }
 
-void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
-                                      const TABSConstraintDefs& constraints) {
-  TABSTableMetadata& metadata = Metadata();
-  const TABSObjectIdSource next_id = [this] { return disk_.NextObjectNumber(); };
-  // The definitions first: a table that cannot exist gets no page.
+int32_t TABSDiskTableData::DefineTable(TABSTableMetadata& metadata, std::string_view name, const TABSFieldDefs& fields,
+                                       const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints,
+                                       const TABSObjectIdSource& next_id, int32_t page_data_size) {
   metadata.Fields().Assign(fields);
   for (int32_t i = 0; i < metadata.Fields().Count(); ++i) metadata.Fields().Items(i)->SetObjectId(next_id());
   metadata.Indexes().Assign(indexes);
@@ -36,13 +34,22 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   }
   for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) metadata.Indexes().Items(i)->SetObjectId(next_id());
   metadata.Constraints().Assign(constraints);
-  metadata.AttachConstraints(Name(), next_id);
+  metadata.AttachConstraints(name, next_id);
   metadata.ComputeLayout();
-  TABSPageManager& pages = disk_.DiskPageManager();
-  records_per_page_ = kelvorin::RecordsPerPage(pages.DataSize(), metadata.StoredRecordSize());
-  if (records_per_page_ <= 0) throw EABSException(native::kRecordTooLarge20174);
-  CheckIndexLayouts();
+  const int32_t records_per_page = kelvorin::RecordsPerPage(page_data_size, metadata.StoredRecordSize());
+  if (records_per_page <= 0) throw EABSException(native::kRecordTooLarge20174);
+  CheckIndexLayouts(metadata, page_data_size);
   TABSBaseFieldManager::CheckDefaults(metadata.Fields());
+  return records_per_page;
+}
+
+void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                      const TABSConstraintDefs& constraints) {
+  TABSTableMetadata& metadata = Metadata();
+  // The definitions first: a table that cannot exist gets no page.
+  TABSPageManager& pages = disk_.DiskPageManager();
+  records_per_page_ = DefineTable(metadata, Name(), fields, indexes, constraints,
+                                  [this] { return disk_.NextObjectNumber(); }, pages.DataSize());
 
   files_.Create(session, disk_.MaxConnections());
   record_index_.root = TABSDiskRecordManager::CreateIndex(pages, session);
@@ -58,10 +65,9 @@ void TABSDiskTableData::CreateStorage(int32_t session, const TABSFieldDefs& fiel
   InitManagers();
 }
 
-void TABSDiskTableData::CheckIndexLayouts() const {
-  for (int32_t i = 0; i < Metadata().Indexes().Count(); ++i) {
-    table_trees::CheckIndexLayout(*Metadata().Indexes().Items(i), Metadata().Fields(),
-                                  disk_.DiskPageManager().DataSize());
+void TABSDiskTableData::CheckIndexLayouts(const TABSTableMetadata& metadata, int32_t page_data_size) {
+  for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
+    table_trees::CheckIndexLayout(*metadata.Indexes().Items(i), metadata.Fields(), page_data_size);
   }
 }
 
@@ -73,7 +79,7 @@ void TABSDiskTableData::Load(int32_t session, int32_t lock_session) {
   }
   const TABSTableReadLock read(*this, lock_session, native::kTableOpenLocked20209);
   ReadMetadata(session);
-  CheckIndexLayouts();
+  CheckIndexLayouts(Metadata(), disk_.DiskPageManager().DataSize());
   CreateManagers();
   ReadState(session);
   InitManagers();
@@ -85,11 +91,16 @@ void TABSDiskTableData::CreateManagers() {
   const TABSRecordLayout layout(metadata.Fields(), metadata.MemoryRecordSize(), metadata.StoredRecordSize());
   blob_manager_.reset();
   record_manager_ = std::make_unique<TABSDiskRecordManager>(pages, layout, object_id_, record_index_.root);
+  ApplyRecordPageCheck();
+  blob_manager_ = std::make_unique<TABSDiskBlobManager>(pages, *record_manager_, blob_index_.root);
+}
+
+void TABSDiskTableData::ApplyRecordPageCheck() {
+  if (!record_manager_) return;
   // Between processes a record page read from the index may have been freed
   // or reused since; files that keep page owners tell.
-  record_manager_->SetAcceptanceCheck(disk_.MultiUser() &&
-                                      pages.Header().version >= kFirstVersionWithPageOwners);
-  blob_manager_ = std::make_unique<TABSDiskBlobManager>(pages, *record_manager_, blob_index_.root);
+  record_manager_->SetAcceptanceCheck(disk_.MultiUser() && !disk_.RecordPageCheckOff() &&
+                                      disk_.DiskPageManager().Header().version >= kFirstVersionWithPageOwners);
 }
 
 void TABSDiskTableData::ReadMetadata(int32_t session) {

@@ -47,6 +47,13 @@ class TABSDiskTableData : public TABSTableData {
   TABSBlobManager* BlobManager() override { return blob_manager_.get(); }
   TABSDiskBlobManager& DiskBlobManager() { return *blob_manager_; }
 
+  // Fills the metadata from a new table's definitions (each gets a number
+  // from `next_id`) and raises for a table that cannot exist: no record
+  // fits a page, an index key does not, a default is invalid. Returns the
+  // records per page.
+  static int32_t DefineTable(TABSTableMetadata& metadata, std::string_view name, const TABSFieldDefs& fields,
+                             const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints,
+                             const TABSObjectIdSource& next_id, int32_t page_data_size);
   // Creates the files and trees of a new table from the definitions (each
   // gets a fresh object number), in the session.
   void CreateStorage(int32_t session, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
@@ -65,6 +72,10 @@ class TABSDiskTableData : public TABSTableData {
   // Rereads the state under a read lock: another process may be writing.
   void RollbackHook(int32_t session) override;
 
+  // Turns the record manager's acceptance check of record pages on or off
+  // as the database's use of the file asks.
+  void ApplyRecordPageCheck();
+
   bool LockTable(int32_t session, TABSLockType type, TABSLockWait wait) override;
   void UnlockTable(int32_t session, TABSLockType type) override;
   bool LockRecord(int32_t session, const TABSRecordId& id, TABSLockWait wait) override;
@@ -81,7 +92,7 @@ class TABSDiskTableData : public TABSTableData {
 
  private:
   // Raises for an index whose key layout cannot be used.
-  void CheckIndexLayouts() const;
+  static void CheckIndexLayouts(const TABSTableMetadata& metadata, int32_t page_data_size);
   // The managers of the table's records and BLOBs, for its definitions.
   void CreateManagers();
 

@@ -83,6 +83,36 @@ class TABSBaseRecordManager : public TABSIndexRecordReader {
   // unknown (an estimate for choosing an index).
   virtual int64_t EstimatedPosition(int32_t session, TABSRecordId id) = 0;
 
+  // The most slots a record identifier's page can have.
+  virtual int32_t SlotsPerPage() const { return 0x10000; }
+  // The exact position of a record in storage order, counted from 1; -1
+  // when the table has no such record. Storage keeps no ranks by default, so
+  // the records before it are walked.
+  virtual int64_t StoragePosition(int32_t session, TABSRecordId id) {
+    TABSNavigateRequest request;
+    request.go_to_first = true;
+    for (int64_t position = 1;; ++position) {
+      Navigate(session, request);
+      if (request.status != TABSNavigateStatus::kFound) return -1;
+      if (request.record_id == id) return position;
+    }
+  }
+  // The record at a position in storage order (1 .. the record count);
+  // false when there is none.
+  virtual bool RecordAtPosition(int32_t session, int64_t position, TABSRecordId& id) {
+    if (position < 1) return false;
+    TABSNavigateRequest request;
+    request.go_to_first = true;
+    for (int64_t at = 1;; ++at) {
+      Navigate(session, request);
+      if (request.status != TABSNavigateStatus::kFound) return false;
+      if (at == position) {
+        id = request.record_id;
+        return true;
+      }
+    }
+  }
+
   // TABSIndexRecordReader: the record's memory form, read as the session
   // sees it; false when there is none.
   bool ReadRecord(int32_t session, TABSRecordId id, uint8_t* record) override {

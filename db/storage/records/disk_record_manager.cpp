@@ -306,6 +306,37 @@ void TABSDiskRecordManager::ReadCurrent(int32_t session, TABSNavigateRequest& re
 
 int64_t TABSDiskRecordManager::EstimatedPosition(int32_t, TABSRecordId) { return RecordCount() / 2; }
 
+int64_t TABSDiskRecordManager::StoragePosition(int32_t session, TABSRecordId id) {
+  CheckRecordId(id);
+  if (!IsListed(session, id.page_no)) return -1;
+  const TABSPageHold page = GetRecordPage(session, id.page_no);
+  if (!page) return -1;
+  const TABSSmallRecordPage view = View(page);
+  if (!view.IsUsed(id.slot)) return -1;
+  int32_t position = 0;
+  for (int32_t slot = view.FirstUsed(); slot >= 0 && slot < id.slot; slot = view.NextUsed(slot)) ++position;
+  return index_.NumberOfPosition(session, id.page_no, position);
+}
+
+bool TABSDiskRecordManager::RecordAtPosition(int32_t session, int64_t position, TABSRecordId& id) {
+  if (position < 1) return false;
+  const int64_t total = index_.TotalAmount(session);
+  if (position > total) return false;
+  const TABSBTreePageIndex::Position at = index_.PositionOfNumber(session, position);
+  if (at.page_no < 0 || at.page_no >= pages_.PageCount()) {
+    throw EABSException(native::kRecordPageListDamaged, {at.page_no});
+  }
+  const TABSPageHold page = GetRecordPage(session, at.page_no);
+  if (!page) return false;
+  const TABSSmallRecordPage view = View(page);
+  int32_t slot = view.FirstUsed();
+  for (int32_t i = 0; i < at.position && slot >= 0; ++i) slot = view.NextUsed(slot);
+  // The page holds fewer records than its index entry says.
+  if (slot < 0) throw EABSException(native::kRecordPageMismatch, {at.page_no, view.UsedCount(), at.position + 1});
+  id = {at.page_no, static_cast<uint16_t>(slot)};
+  return true;
+}
+
 void TABSDiskRecordManager::ForEachStoredRecord(
     int32_t session, const std::function<bool(TABSRecordId id, const uint8_t* stored)>& visit) {
   for (int32_t page_no = FirstListed(session, false); page_no >= 0;

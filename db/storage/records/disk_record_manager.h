@@ -38,6 +38,7 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   const TABSRecordLayout& Layout() const { return layout_; }
   int32_t TableId() const { return table_id_; }
   int32_t RecordsPerPage() const { return records_per_page_; }
+  int32_t SlotsPerPage() const override { return records_per_page_; }
   int32_t IndexRoot() const { return index_.RootPage(); }
   // Removes the record-page index (the records must be gone).
   void DropIndex(int32_t session);
@@ -72,6 +73,9 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   int CompareRecordIds(TABSRecordId a, TABSRecordId b) const override { return kelvorin::CompareRecordIds(a, b); }
   // Half the record count, whatever the record.
   int64_t EstimatedPosition(int32_t session, TABSRecordId id) override;
+  // Exact, from the amounts of the record-page index and one page's slots.
+  int64_t StoragePosition(int32_t session, TABSRecordId id) override;
+  bool RecordAtPosition(int32_t session, int64_t position, TABSRecordId& id) override;
 
  private:
   // Raises for an identifier no record of the table can have.

@@ -4,6 +4,7 @@
 
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/temporary/temporary_errors.h"
+#include "db/tables/btree/record_index.h"
 #include "db/tables/metadata/meta_object_def.h"
 
 namespace kelvorin {
@@ -121,6 +122,26 @@ TABSIndexDef* TABSVolatileDatabaseData::AddIndex(TABSCursor& cursor, std::unique
   if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
   const int32_t session = cursor.SessionNumber();
   return RunOperation(*table, session, [&] { return table->AddIndex(session, std::move(index)); });
+}
+
+void TABSVolatileDatabaseData::DeleteIndex(TABSCursor& cursor, int32_t index_object_id) {
+  std::lock_guard lock(CriticalSection());
+  auto* table = static_cast<TABSVolatileTableData*>(cursor.Table());
+  if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
+  const int32_t session = cursor.SessionNumber();
+  TABSBaseIndexManager& indexes = table->IndexManager();
+  for (int32_t i = 0; i < indexes.Count(); ++i) {
+    TABSIndexDef& definition = indexes.Definition(i);
+    if (definition.ObjectId() != index_object_id) continue;
+    RunOperation(*table, session, [&] {
+      // The tree goes first: a failure there leaves the definition in place
+      // for the rolled back pages.
+      if (!definition.Temporary() && definition.RootPage() >= 0) indexes.Index(i).Drop(session);
+      table->ForgetIndex(index_object_id);
+      return true;
+    });
+    return;
+  }
 }
 
 }  // namespace kelvorin

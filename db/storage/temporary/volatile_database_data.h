@@ -51,6 +51,9 @@ class TABSVolatileDatabaseData : public TABSDatabaseData {
   void EmptyTable(TABSCursor& cursor);
   // Adds an index to the cursor's table and builds it (whole or not at all).
   TABSIndexDef* AddIndex(TABSCursor& cursor, std::unique_ptr<TABSIndexDef> index);
+  // Drops an index of the cursor's table: its tree, its definition and the
+  // constraint it carries (whole or not at all).
+  void DeleteIndex(TABSCursor& cursor, int32_t index_object_id);
 
   TABSVolatileTableData* FindTable(std::string_view name);
 

@@ -109,7 +109,9 @@ class TABSIndex {
                                const uint8_t* record) = 0;
   virtual void GoToRecordNumber(int32_t session, const TABSFilterBitmap* filter, TABSRecordId& id,
                                 int64_t number) = 0;
-  virtual void KeepFirstOfEqualKeys(int32_t session, TABSFilterBitmap& filter) = 0;
+  // Clears the bit of every set record whose first `columns` columns (all
+  // when 0) equal, on full values, those of an earlier set record.
+  virtual void KeepFirstOfEqualKeys(int32_t session, TABSFilterBitmap& filter, int32_t columns = 0) = 0;
   virtual std::unique_ptr<TABSIndexScanState> NewScanState() = 0;
   virtual void FreeScanState(std::unique_ptr<TABSIndexScanState>& state) = 0;
   // One step of a scan between two bounds (either may be none); false when

@@ -301,9 +301,9 @@ void TABSBTreeRecordIndex::GoToRecordNumber(int32_t session, const TABSFilterBit
   if (!found) throw EABSException(native::kGoToRecordBeyondCount);
 }
 
-void TABSBTreeRecordIndex::KeepFirstOfEqualKeys(int32_t session, TABSFilterBitmap& filter) {
+void TABSBTreeRecordIndex::KeepFirstOfEqualKeys(int32_t session, TABSFilterBitmap& filter, int32_t columns) {
   RequireRoot(native::kKeepFirstNoRoot);
-  const int32_t columns = layout_->ColumnCount();
+  if (columns <= 0 || columns > layout_->ColumnCount()) columns = layout_->ColumnCount();
   bool have_kept = false;
   TABSRecordId kept;
   std::vector<TABSRecordId> cleared;

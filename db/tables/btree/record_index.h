@@ -49,7 +49,7 @@ class TABSBTreeRecordIndex : public TABSIndex {
                        const uint8_t* record) override;
   void GoToRecordNumber(int32_t session, const TABSFilterBitmap* filter, TABSRecordId& id,
                         int64_t number) override;
-  void KeepFirstOfEqualKeys(int32_t session, TABSFilterBitmap& filter) override;
+  void KeepFirstOfEqualKeys(int32_t session, TABSFilterBitmap& filter, int32_t columns = 0) override;
   std::unique_ptr<TABSIndexScanState> NewScanState() override { return std::make_unique<TABSIndexScanState>(); }
   void FreeScanState(std::unique_ptr<TABSIndexScanState>& state) override { state.reset(); }
   bool ScanStep(int32_t session, bool restart, TABSIndexScanState* state, TABSRecordId& id, uint8_t* record,

@@ -159,6 +159,7 @@ void TABSTableData::DropTemporaryIndexes() noexcept {
 
 void TABSTableData::RollbackHook(int32_t session) {
   std::lock_guard lock(critical_section_);
+  ++state_generation_;
   PagesRolledBack(session);
   ReadState(session);
 }

@@ -54,6 +54,14 @@ class TABSTableData {
   const TABSTableState& State() const { return state_; }
   int64_t RecordCount() const { return state_.record_count; }
   int32_t ChangeCounter() const { return state_.change_counter; }
+  // Raised whenever the state is taken back to an earlier version (a
+  // rollback), so that with the change counter it tells whether what a
+  // cursor keeps about the table (filter bitmaps, positions) is current.
+  uint32_t StateGeneration() const { return state_generation_; }
+  // Rereads the state block when another process may have changed it.
+  void RefreshSharedState(int32_t session) {
+    if (Shared()) ReadState(session);
+  }
 
   // The storage's record manager; none while the table holds no storage.
   virtual TABSBaseRecordManager* RecordManager() { return nullptr; }
@@ -181,6 +189,7 @@ class TABSTableData {
   TABSPageManager* page_manager_;
   TABSTableMetadata metadata_;
   TABSTableState state_;
+  uint32_t state_generation_ = 0;
   std::vector<TABSCursor*> cursors_;
   std::unique_ptr<TABSBaseFieldManager> field_manager_;
   std::unique_ptr<TABSBaseIndexManager> index_manager_;
