@@ -73,11 +73,55 @@ void TABSDatabaseFreeSpaceManager::CheckRemovable(int32_t page_no) const {
   }
 }
 
+void TABSDatabaseFreeSpaceManager::BeginRun() { ++run_depth_; }
+
+void TABSDatabaseFreeSpaceManager::EndRun() noexcept {
+  if (run_depth_ > 0 && --run_depth_ == 0) ForgetRunPages();
+}
+
 void TABSDatabaseFreeSpaceManager::ReadBitmap(int32_t page_no, uint16_t type, int32_t wrong_type_code,
                                               std::vector<uint8_t>& buffer) {
-  buffer.resize(header_.page_size);
-  host_.ReadRawPage(page_no, buffer.data());
+  const auto kept = run_depth_ > 0 ? run_pages_.find(page_no) : run_pages_.end();
+  if (kept != run_pages_.end()) {
+    buffer = kept->second;
+  } else {
+    buffer.resize(header_.page_size);
+    host_.ReadRawPage(page_no, buffer.data());
+    if (run_depth_ > 0) {
+      try {
+        run_pages_[page_no] = buffer;
+      } catch (...) {
+        // Not kept: read again next time.
+      }
+    }
+  }
+  // Checked on every use, kept or not: a kept page is the file's bytes.
   CheckPageType(LoadU16(buffer.data() + page_field::kPageType), type, wrong_type_code);
+}
+
+void TABSDatabaseFreeSpaceManager::WriteBitmap(int32_t page_no, const uint8_t* buffer, int32_t offset,
+                                               int32_t count) {
+  // A bit changes one byte: writing only it spares copying a whole page
+  // into the file for every page allocated.
+  const auto write = [&] {
+    if (count < 0) {
+      host_.WriteRawPage(page_no, buffer);
+    } else {
+      host_.WriteRawBytes(page_no, offset, buffer + offset, count);
+    }
+  };
+  if (run_depth_ == 0) {
+    write();
+    return;
+  }
+  // A failed write leaves the page unknown: it is read again.
+  run_pages_.erase(page_no);
+  write();
+  try {
+    run_pages_[page_no].assign(buffer, buffer + header_.page_size);
+  } catch (...) {
+    // The write happened; only the copy is missing.
+  }
 }
 
 bool TABSDatabaseFreeSpaceManager::IsPageUsed(int32_t page_no) {
@@ -161,6 +205,7 @@ void TABSDatabaseFreeSpaceManager::UndoAllocation(int32_t page_no, bool marked, 
   // A failed allocation gives back what it took, so that it leaves no page
   // marked used that nobody owns. Should this fail too, the page is given
   // back by a later allocation or free.
+  ForgetRunPages();
   bool unmarked = !marked;
   try {
     if (marked && page_no < old_total) {
@@ -175,6 +220,7 @@ void TABSDatabaseFreeSpaceManager::UndoAllocation(int32_t page_no, bool marked, 
     }
   } catch (...) {
   }
+  ForgetRunPages();
   if (unmarked) return;
   try {
     abandoned_.push_back({page_no, page_no > header_.last_used_page});
@@ -262,7 +308,7 @@ void TABSDatabaseFreeSpaceManager::CreatePfsPage(int64_t index) {
     if (eam >= first) buffer[kPageHeaderSize + (eam - first) / 8] |= 1 << ((eam - first) % 8);
   }
   buffer[kPageHeaderSize] |= 1;
-  host_.WriteRawPage(static_cast<int32_t>(first), buffer.data());
+  WriteBitmap(static_cast<int32_t>(first), buffer.data());
 }
 
 void TABSDatabaseFreeSpaceManager::CreateEamPage(int64_t index) {
@@ -270,7 +316,7 @@ void TABSDatabaseFreeSpaceManager::CreateEamPage(int64_t index) {
   InitPageHeader(buffer.data());
   StoreU16(buffer.data() + page_field::kPageType, ptEAM);
   buffer[kPageHeaderSize] = 1;
-  host_.WriteRawPage(static_cast<int32_t>(EamPageOfIndex(index)), buffer.data());
+  WriteBitmap(static_cast<int32_t>(EamPageOfIndex(index)), buffer.data());
 }
 
 void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool strict, bool* changed) {
@@ -291,16 +337,17 @@ void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool str
     throw EABSException(kAlreadyFree, "Page: %d already free", {page_no});
   }
   byte = used ? (byte | mask) : (byte & ~mask);
+  const int32_t byte_offset = static_cast<int32_t>(kPageHeaderSize + bit / 8);
   // The EAM entry only ever claims "full" after the PFS bits say so: a
   // process stopped between the two writes leaves a hint that is too
   // hopeful, never one that hides a free page.
   if (used) {
-    host_.WriteRawPage(pfs_no, pfs.data());
+    WriteBitmap(pfs_no, pfs.data(), byte_offset, 1);
     if (changed != nullptr) *changed = true;
     UpdateEamEntry(page_no);
   } else {
     UpdateEamEntry(page_no, page_no);
-    host_.WriteRawPage(pfs_no, pfs.data());
+    WriteBitmap(pfs_no, pfs.data(), byte_offset, 1);
   }
 }
 
@@ -335,12 +382,13 @@ void TABSDatabaseFreeSpaceManager::UpdateEamEntry(int32_t page_no, int32_t freed
   }
   const uint8_t value = end <= first ? 0 : (used > 0 && free == 0 ? 3 : 1);
   const int64_t slot = extent - group * extents_per_eam_;
-  uint8_t& byte = eam[kPageHeaderSize + slot / 4];
+  const int32_t byte_offset = static_cast<int32_t>(kPageHeaderSize + slot / 4);
+  uint8_t& byte = eam[byte_offset];
   const int shift = static_cast<int>(2 * (slot % 4));
   const uint8_t updated = static_cast<uint8_t>((byte & ~(3 << shift)) | (value << shift));
   if (updated == byte) return;
   byte = updated;
-  host_.WriteRawPage(static_cast<int32_t>(eam_no), eam.data());
+  WriteBitmap(static_cast<int32_t>(eam_no), eam.data(), byte_offset, 1);
 }
 
 int32_t TABSDatabaseFreeSpaceManager::RecomputeLastUsed(int32_t from) {
@@ -369,6 +417,8 @@ void TABSDatabaseFreeSpaceManager::DropTail(int32_t count) {
   count = std::min(count, header_.total_page_count);
   const int64_t new_total = header_.total_page_count - count;
   ClearBitsFrom(new_total, header_.total_page_count);
+  // Pages past the new end are gone from the file.
+  ForgetRunPages();
   host_.ShrinkFile(count);
 }
 
@@ -416,7 +466,7 @@ void TABSDatabaseFreeSpaceManager::ClearBitsFrom(int64_t first, int64_t end) {
     changed = changed || (byte & mask);
     byte &= static_cast<uint8_t>(~mask);
   }
-  if (changed) host_.WriteRawPage(static_cast<int32_t>(pfs_first), pfs.data());
+  if (changed) WriteBitmap(static_cast<int32_t>(pfs_first), pfs.data());
 }
 
 void TABSDatabaseFreeSpaceManager::FreePage(int32_t page_no) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "db/storage/file/database_file_layout.h"
@@ -28,6 +29,8 @@ class TABSFreeSpaceHost {
   virtual void WriteSharedHeader() = 0;
   virtual void ReadRawPage(int32_t page_no, uint8_t* buffer) = 0;
   virtual void WriteRawPage(int32_t page_no, const uint8_t* buffer) = 0;
+  // Writes count bytes at offset of a page, the rest of it unchanged.
+  virtual void WriteRawBytes(int32_t page_no, int32_t offset, const uint8_t* bytes, int32_t count) = 0;
   // Extends the file by count pages and adds them to the header's total.
   virtual void GrowFile(int32_t count) = 0;
   // Lowers the header's total by count pages and shortens the file.
@@ -40,6 +43,13 @@ class TABSDatabaseFreeSpaceManager {
   explicit TABSDatabaseFreeSpaceManager(TABSFreeSpaceHost& host);
 
   int32_t AllocatePage();
+  // A run of allocations under one take of the header lock (the caller
+  // holds it from before BeginRun until after EndRun): no other process can
+  // change the bitmaps meanwhile, so the bitmap pages read are kept for the
+  // next allocations of the run instead of being read again for each page.
+  // Writes still go straight to the file. Runs may nest.
+  void BeginRun();
+  void EndRun() noexcept;
   void FreePage(int32_t page_no);
   // Gives back the pages that failed allocations could not unmark (the
   // writes that would have undone them failed too); every allocation and
@@ -92,6 +102,11 @@ class TABSDatabaseFreeSpaceManager {
   bool IsBlankPage(int64_t page_no);
   void ShrinkTail();
   void ReadBitmap(int32_t page_no, uint16_t type, int32_t wrong_type_code, std::vector<uint8_t>& buffer);
+  // count bytes from offset (the whole page by default) of a bitmap page
+  // changed in buffer, the page's image.
+  void WriteBitmap(int32_t page_no, const uint8_t* buffer, int32_t offset = 0, int32_t count = -1);
+  // Forgets the bitmap pages kept by a run (the file may differ from them).
+  void ForgetRunPages() noexcept { run_pages_.clear(); }
 
   TABSFreeSpaceHost& host_;
   TABSDatabaseHeader& header_;
@@ -109,6 +124,9 @@ class TABSDatabaseFreeSpaceManager {
     bool above_last_used;
   };
   std::vector<Abandoned> abandoned_;
+  int32_t run_depth_ = 0;
+  // Bitmap pages as the file holds them, while a run lasts.
+  std::unordered_map<int32_t, std::vector<uint8_t>> run_pages_;
 };
 
 }  // namespace kelvorin

@@ -557,17 +557,23 @@ void TABSDiskPageManager::JournalOldImages(std::vector<int32_t>& pages) {
   }
 }
 
-void TABSDiskPageManager::WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code) {
+void TABSDiskPageManager::WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code, int32_t offset,
+                                        int32_t count) {
+  if (count < 0) count = PageSize();
   if (in_commit_) {
     JournalPage(page_no);
   } else {
     unsynced_pages_.insert(page_no);
   }
-  file_.WriteBuffer(buffer, native_code, PageOffset(page_no), PageSize());
+  file_.WriteBuffer(buffer, native_code, PageOffset(page_no) + offset, count);
 }
 
 void TABSDiskPageManager::WriteRawPage(int32_t page_no, const uint8_t* buffer) {
   WriteOverPage(page_no, buffer, kWritePage);
+}
+
+void TABSDiskPageManager::WriteRawBytes(int32_t page_no, int32_t offset, const uint8_t* bytes, int32_t count) {
+  WriteOverPage(page_no, bytes, kWritePage, offset, count);
 }
 
 void TABSDiskPageManager::AllocatePageNumber(TABSPage& page) {
@@ -575,6 +581,17 @@ void TABSDiskPageManager::AllocatePageNumber(TABSPage& page) {
   // The buffer first: a number is taken only for a page that can hold it.
   page.AllocateBuffer();
   page.SetPageNo(free_space_->AllocatePage());
+}
+
+void TABSDiskPageManager::BeginAllocationRun() {
+  CheckOpened(kNotOpen);
+  AcquireHeader(kAllocateLocked);
+  free_space_->BeginRun();
+}
+
+void TABSDiskPageManager::EndAllocationRun() noexcept {
+  if (free_space_) free_space_->EndRun();
+  UnlockHeader();
 }
 
 void TABSDiskPageManager::FreePageNumber(int32_t page_no) {

@@ -88,6 +88,10 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void TrimTail();
 
   void AllocatePageNumber(TABSPage& page) override;
+  // Holds the header lock for the run, so that the free space map may keep
+  // the bitmap pages it reads.
+  void BeginAllocationRun() override;
+  void EndAllocationRun() noexcept override;
   void FreePageNumber(int32_t page_no) override;
   void ReadPage(TABSPage& page) override;
   void WritePage(TABSPage& page) override;
@@ -112,6 +116,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void WriteSharedHeader() override { WriteHeader(); }
   void ReadRawPage(int32_t page_no, uint8_t* buffer) override;
   void WriteRawPage(int32_t page_no, const uint8_t* buffer) override;
+  void WriteRawBytes(int32_t page_no, int32_t offset, const uint8_t* bytes, int32_t count) override;
   void GrowFile(int32_t count) override;
   void ShrinkFile(int32_t count) override;
   int64_t RandomBetween(int64_t low, int64_t high) override { return Random().Between(low, high); }
@@ -136,7 +141,8 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   bool IsSystemPage(int32_t page_no) const;
   // Writes bytes over a page, first saving its old image in the journal
   // when a commit is being written.
-  void WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code);
+  void WriteOverPage(int32_t page_no, const void* buffer, int32_t native_code, int32_t offset = 0,
+                     int32_t count = -1);
   void JournalPage(int32_t page_no);
   bool NeedsOldImage(int32_t page_no) const;
   // Journals the old image of every page below the commit's starting total

@@ -78,6 +78,11 @@ class TABSPageManager {
   virtual void CommitSession(int32_t session);
 
   TABSPage* AddPage(int32_t session, uint16_t page_type);
+  // Many pages are about to be added one after another (the pages of a
+  // large value): storage may keep what it learns about its free space from
+  // one allocation to the next until the run ends. Runs may nest.
+  virtual void BeginAllocationRun() {}
+  virtual void EndAllocationRun() noexcept {}
   void PutPage(TABSPage* page);
   void RollbackSession(int32_t session);
   // Rolls every session back as far as it can (the storage is closing: the
@@ -176,6 +181,18 @@ class TABSPageManager {
   uint64_t statement_counter_ = 0;
   // Page images of ended statements, kept for the next ones.
   std::vector<TABSMemoryBlock> spare_images_;
+};
+
+// Holds an allocation run of a page manager for a scope.
+class TABSAllocationRun {
+ public:
+  explicit TABSAllocationRun(TABSPageManager& manager) : manager_(manager) { manager_.BeginAllocationRun(); }
+  ~TABSAllocationRun() { manager_.EndAllocationRun(); }
+  TABSAllocationRun(const TABSAllocationRun&) = delete;
+  TABSAllocationRun& operator=(const TABSAllocationRun&) = delete;
+
+ private:
+  TABSPageManager& manager_;
 };
 
 }  // namespace kelvorin

@@ -3,6 +3,8 @@
 // reach the boundaries cheaply (3776 pages per PFS page).
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "db/storage/pages/disk_page_manager.h"
 #include "tests/db/storage/write_faults.h"
 #include "tests/db/storage/storage_test_util.h"
@@ -170,6 +172,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AbandonedCase{"free_page_below_the_last", 7, 4, 4},
                       AbandonedCase{"page_above_the_last", 6, -1, 7}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A run keeps the bitmap pages it reads: what it hands out and what it
+// leaves in the file must be what the same calls one by one give, across
+// new PFS and EAM pages and with freed pages found again.
+TEST_F(FreeSpaceTest, AllocationsInARunMatchSingleOnes) {
+  const auto allocate = [&](bool in_run) {
+    TABSDatabaseFreeSpaceManager& fsm = Create(3);
+    std::vector<int32_t> pages;
+    {
+      std::optional<TABSAllocationRun> run;
+      if (in_run) run.emplace(m_);
+      for (int i = 0; i < 4000; ++i) pages.push_back(fsm.AllocatePage());
+      for (size_t i = 5; i < pages.size(); i += 7) fsm.FreePage(pages[i]);
+      for (int i = 0; i < 700; ++i) pages.push_back(fsm.AllocatePage());
+    }
+    CloseAndCheck();
+    return std::pair{pages, ReadAll(Path())};
+  };
+  const auto one_by_one = allocate(false);
+  const auto in_run = allocate(true);
+  EXPECT_EQ(in_run.first, one_by_one.first);
+  EXPECT_TRUE(in_run.second == one_by_one.second) << "the files differ";
+}
 
 TEST_F(FreeSpaceTest, RandomAllocateAndFreeStaysConsistent) {
   TABSDatabaseFreeSpaceManager& fsm = Create(3);
