@@ -32,6 +32,7 @@ namespace native {
 // 10761..10766, 10768..10779 the table data layer (db/tables/records/table_data_errors.h);
 // 10780..10789 sessions and locks (db/storage/locks/lock_errors.h);
 // 10790..10799 temporary and in-memory storage (db/storage/temporary/temporary_errors.h);
+// 10800..10809 table scans (db/tables/scans/scan_errors.h);
 // 10810..10819 the local session and cursor (db/access/local/access_errors.h);
 // 30700..30719 the SQL lexer and the date format strings (db/query/lexer/lexer_errors.h,
 //   db/query/dates/date_format_errors.h);
