@@ -11,12 +11,12 @@
 // comparison loses updates, so the test can fail.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
