@@ -104,7 +104,7 @@ TEST_F(KelvorinTablesTest, BadDefinitionsAndNamesFail) {
     const char* arguments;
     const char* error;
   } cases[] = {
-      {"create-table t.db x a:NOTYPE", "kelvorin: 'a:NOTYPE' is not FIELD:TYPE[:SIZE] with a type of the SQL type table\n"},
+      {"create-table t.db x a:NOTYPE", "kelvorin: 'a:NOTYPE' is not FIELD:TYPE[:SIZE] with an SQL type name such as INTEGER or STRING\n"},
       {"create-table t.db x a:STRING", "kelvorin: field 'a' of type STRING needs a size\n"},
       {"create-table t.db x a:INTEGER --index I:a:sideways", "kelvorin: 'I:a:sideways': unknown index option 'sideways'\n"},
       {"create-table t.db x a:INTEGER --index I:b", "Cannot find index field 'b' - Native error: 20043\n"},

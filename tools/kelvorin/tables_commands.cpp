@@ -106,12 +106,12 @@ std::optional<TableArgs> Parse(const std::vector<std::string>& args, const std::
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
+  std::vector<std::string> pieces;
   size_t start = 0;
   for (;;) {
     const size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
+    pieces.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return pieces;
     start = end + 1;
   }
 }
@@ -122,26 +122,26 @@ std::string Upper(std::string text) {
 }
 
 // FIELD:TYPE[:SIZE]; false (reported) when it is not one.
-bool AddField(TABSTableMetadata& defs, const std::string& spec) {
-  const std::vector<std::string> parts = Split(spec, ':');
-  const std::optional<std::string> name = EngineName(parts[0]);
-  const TSQLFieldType* type = parts.size() >= 2 ? FindSQLFieldType(Upper(parts[1])) : nullptr;
-  if (parts.size() < 2 || parts.size() > 3 || !name || name->empty() || type == nullptr) {
-    Fail("'" + spec + "' is not FIELD:TYPE[:SIZE] with a type of the SQL type table");
+bool AddField(TABSTableMetadata& defs, const std::string& definition) {
+  const std::vector<std::string> pieces = Split(definition, ':');
+  const std::optional<std::string> name = EngineName(pieces[0]);
+  const TSQLFieldType* type = pieces.size() >= 2 ? FindSQLFieldType(Upper(pieces[1])) : nullptr;
+  if (pieces.size() < 2 || pieces.size() > 3 || !name || name->empty() || type == nullptr) {
+    Fail("'" + definition + "' is not FIELD:TYPE[:SIZE] with an SQL type name such as INTEGER or STRING");
     return false;
   }
   int32_t size = 0;
-  if (parts.size() == 3) {
+  if (pieces.size() == 3) {
     try {
       size_t used = 0;
-      size = std::stoi(parts[2], &used);
-      if (used != parts[2].size() || size <= 0) throw std::invalid_argument(parts[2]);
+      size = std::stoi(pieces[2], &used);
+      if (used != pieces[2].size() || size <= 0) throw std::invalid_argument(pieces[2]);
     } catch (const std::exception&) {
-      Fail("'" + spec + "' has no valid size");
+      Fail("'" + definition + "' has no valid size");
       return false;
     }
   } else if (IsStringColumn(type->column_type) || IsByteArrayColumn(type->column_type)) {
-    Fail("field '" + parts[0] + "' of type " + parts[1] + " needs a size");
+    Fail("field '" + pieces[0] + "' of type " + pieces[1] + " needs a size");
     return false;
   } else if (type->column_type == TABSColumnType::Guid) {
     size = 38;
@@ -155,34 +155,38 @@ bool AddField(TABSTableMetadata& defs, const std::string& spec) {
 }
 
 // NAME:FIELD[,FIELD…][:unique|:primary][:desc][:nocase]
-bool AddIndex(TABSTableMetadata& defs, const std::string& spec) {
-  const std::vector<std::string> parts = Split(spec, ':');
-  const std::optional<std::string> name = EngineName(parts[0]);
-  if (parts.size() < 2 || !name || name->empty() || parts[1].empty()) {
-    Fail("'" + spec + "' is not NAME:FIELD[,FIELD...][:unique|:primary][:desc][:nocase]");
+bool AddIndex(TABSTableMetadata& defs, const std::string& definition) {
+  const std::vector<std::string> pieces = Split(definition, ':');
+  const std::optional<std::string> name = EngineName(pieces[0]);
+  if (pieces.size() < 2 || !name || name->empty() || pieces[1].empty()) {
+    Fail("'" + definition + "' is not NAME:FIELD[,FIELD...][:unique|:primary][:desc][:nocase]");
     return false;
   }
   auto index = std::make_unique<TABSIndexDef>();
   index->SetName(*name);
   std::vector<std::string> fields;
-  for (const std::string& field : Split(parts[1], ',')) {
+  for (const std::string& field : Split(pieces[1], ',')) {
     const std::optional<std::string> field_name = EngineName(field);
-    if (!field_name || field_name->empty()) return Fail("'" + spec + "' names an invalid field") == 0;
+    if (!field_name || field_name->empty()) {
+      Fail("'" + definition + "' names an invalid field");
+      return false;
+    }
     fields.push_back(*field_name);
   }
   std::string direction, case_option;
-  for (size_t i = 2; i < parts.size(); ++i) {
-    if (parts[i] == "unique") {
+  for (size_t i = 2; i < pieces.size(); ++i) {
+    if (pieces[i] == "unique") {
       index->SetUnique(true);
-    } else if (parts[i] == "primary") {
+    } else if (pieces[i] == "primary") {
       index->SetUnique(true);
       index->SetPrimary(true);
-    } else if (parts[i] == "desc") {
+    } else if (pieces[i] == "desc") {
       direction = "DESC";
-    } else if (parts[i] == "nocase") {
+    } else if (pieces[i] == "nocase") {
       case_option = "NO_CASE";
     } else {
-      return Fail("'" + spec + "': unknown index option '" + parts[i] + "'") == 0;
+      Fail("'" + definition + "': unknown index option '" + pieces[i] + "'");
+      return false;
     }
   }
   index->SetColumns(fields, std::vector<std::string>(fields.size(), direction),
@@ -196,11 +200,11 @@ int CreateTable(const std::vector<std::string>& args) {
   if (!parsed) return 1;
   if (parsed->words.empty()) return Fail("no fields given");
   TABSTableMetadata defs;
-  for (const std::string& spec : parsed->words) {
-    if (!AddField(defs, spec)) return 1;
+  for (const std::string& field : parsed->words) {
+    if (!AddField(defs, field)) return 1;
   }
-  for (const std::string& spec : parsed->indexes) {
-    if (!AddIndex(defs, spec)) return 1;
+  for (const std::string& index : parsed->indexes) {
+    if (!AddIndex(defs, index)) return 1;
   }
   defs.DeriveIndexConstraints();
   TABSDiskDatabaseData database(parsed->file, parsed->password);

@@ -25,7 +25,7 @@ class TABSTemporaryBudget {
   // memory, read on first use.
   int64_t Limit();
   // Sets the limit (tests, or a host with other plans for its memory);
-  // 0 goes back to a tenth of the memory available now. Parts already
+  // 0 goes back to a tenth of the memory available now. Bytes already
   // held are kept; new ones are refused until the total is below it.
   void SetLimit(int64_t bytes);
   int64_t Used();
