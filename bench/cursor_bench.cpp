@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sqlite_peer.h"
 #include "db/access/local/local_cursor.h"
 #include "platform/locale_profile.h"
 
@@ -112,17 +113,13 @@ class EngineRun {
 
 // --- SQLite ---
 
-void Exec(sqlite3* db, const char* sql) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) std::abort();
-}
+using bench::Exec;
 
 class SqliteRun {
  public:
   explicit SqliteRun(const std::string& path) {
     std::filesystem::remove(path);
-    sqlite3_open(path.c_str(), &db_);
-    Exec(db_, "PRAGMA synchronous = FULL");
-    Exec(db_, "PRAGMA journal_mode = DELETE");
+    db_ = bench::OpenSqlite(path);
     Exec(db_, "CREATE TABLE hraci (id INTEGER PRIMARY KEY AUTOINCREMENT, Jmeno TEXT, Body INTEGER)");
     sqlite3_prepare_v2(db_, "INSERT INTO hraci (Jmeno, Body) VALUES (?, ?)", -1, &insert_, nullptr);
     sqlite3_prepare_v2(db_, "SELECT id, Jmeno, Body FROM hraci WHERE id = ?", -1, &select_, nullptr);

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sqlite_peer.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/tables/metadata/table_metadata.h"
 #include "db/tables/records/table_lock_guards.h"
@@ -114,19 +115,11 @@ double EngineReads(const std::string& path) {
   return seconds;
 }
 
-void Exec(sqlite3* db, const char* sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", error);
-    sqlite3_free(error);
-  }
-}
+using bench::Exec;
 
 void MakeSqliteFile(const std::string& path, int rows) {
   std::filesystem::remove(path);
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  Exec(db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+  sqlite3* db = bench::OpenSqlite(path);
   Exec(db, "CREATE TABLE t(k INTEGER, n INTEGER, pad TEXT)");
   Exec(db, "BEGIN");
   for (int k = 0; k < rows; ++k) Exec(db, ("INSERT INTO t VALUES(" + std::to_string(k) + ", 0, NULL)").c_str());
@@ -138,9 +131,7 @@ double SqliteReads(const std::string& path) {
   MakeSqliteFile(path, kReadRows);
   sqlite3* other = nullptr;
   sqlite3_open(path.c_str(), &other);
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  Exec(db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+  sqlite3* db = bench::OpenSqlite(path);
   sqlite3_stmt* read = nullptr;
   sqlite3_prepare_v2(db, "SELECT k, n, pad FROM t WHERE rowid=?", -1, &read, nullptr);
   std::mt19937 random(7);

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sqlite_peer.h"
 #include "db/query/parser/expression.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "db/tables/metadata/table_metadata.h"
@@ -152,13 +153,7 @@ int64_t Walk(TABSScanCursor& cursor, const std::string& filter_text, bool count)
 
 // --- SQLite ---
 
-void Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", error);
-    sqlite3_free(error);
-  }
-}
+using bench::Exec;
 
 void CreateSqlite(sqlite3* db, const std::string& name, const std::vector<std::string>& indexed,
                   const std::vector<Row>& rows) {
@@ -213,10 +208,8 @@ int main() {
   const std::vector<Row> rows = Rows();
   {
     EngineRun engine(dir + "/kelvorin.db");
-    sqlite3* sqlite = nullptr;
     std::filesystem::remove(dir + "/sqlite.db");
-    sqlite3_open((dir + "/sqlite.db").c_str(), &sqlite);
-    Exec(sqlite, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;");
+    sqlite3* sqlite = bench::OpenSqlite(dir + "/sqlite.db");
     TABSScanCursor& indexed = engine.Create("indexed", {"Kolo"}, rows);
     TABSScanCursor& plain = engine.Create("plain", {}, rows);
     CreateSqlite(sqlite, "indexed", {"Kolo"}, rows);
