@@ -187,12 +187,15 @@ TABSDatabaseTableLockManager::Try TABSDatabaseTableLockManager::TryLockTable(int
     if (!LockCompatible(held_type, type) && file.OtherSlotHolds(held_type, slot)) return Try::kBusy;
   }
   if (type == TABSLockType::kExclusive) {
+    pages_.SettleCommitOfDeadWriter();
     AddEntry(slot, {type, table, 1, true, {}});
     file_lock.Keep();
     return Try::kGranted;
   }
   if (!file.Lock(type, slot)) throw EABSException(native::kCannotSetTableLock20203);
   try {
+    // The writer this lock had to wait for may have died inside its commit.
+    pages_.SettleCommitOfDeadWriter();
     AddEntry(slot, {type, table, 1, true, {}});
   } catch (...) {
     file.Unlock(type, slot);

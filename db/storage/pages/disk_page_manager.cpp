@@ -353,6 +353,15 @@ bool TABSDiskPageManager::LockHeader() {
   return true;
 }
 
+void TABSDiskPageManager::SettleCommitOfDeadWriter() {
+  // Under the header lock this open has settled it already.
+  if (!MultiUser() || header_lock_count_ > 0 || !file_.IsOpened()) return;
+  uint8_t state = kStateConsistent;
+  if (!file_.ReadBuffer(&state, kStateFieldOffset, 1) || state != kStateCommitting) return;
+  if (!LockHeader()) throw EABSException(kReadLocked, "Database is locked");
+  UnlockHeader();
+}
+
 void TABSDiskPageManager::UnlockHeader() {
   if (header_lock_count_ <= 0) return;
   if (--header_lock_count_ == 0) file_.UnlockByte(1, kHeaderLockOffset);
@@ -366,6 +375,12 @@ bool TABSDiskPageManager::LockTableList() {
   }
   if (!file_.LockByteWithRetry(1, kTableListLockOffset)) return false;
   table_list_lock_count_ = 1;
+  try {
+    SettleCommitOfDeadWriter();
+  } catch (...) {
+    UnlockTableList();
+    throw;
+  }
   return true;
 }
 

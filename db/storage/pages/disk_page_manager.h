@@ -70,6 +70,13 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   // journal another process left behind.
   bool LockHeader();
   void UnlockHeader();
+  // Called once a lock that kept other writers off some pages was taken
+  // (a table lock in the file, the table-list lock), before those pages are
+  // read: a writer killed inside its commit freed its locks with its death
+  // but left its pages half written beside the journal. In multi-user mode
+  // such a commit is rolled back first, under the header lock (which waits
+  // for a live commit to end); nothing is read or built on its pages.
+  void SettleCommitOfDeadWriter();
   // Nested within this object like the header lock, so that a table opened
   // while a catalogue change holds the lock takes it again at once.
   bool LockTableList();

@@ -10,3 +10,6 @@ vestrum_add_test(kelvorin_database_locks_test
 vestrum_add_test(kelvorin_lost_update_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/lost_update_test.cpp
   LIBS kelvorin_catalog)
+vestrum_add_test(kelvorin_killed_committer_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/killed_committer_test.cpp
+  LIBS kelvorin_catalog)
