@@ -583,10 +583,10 @@ void TABSDiskPageManager::AllocatePageNumber(TABSPage& page) {
   page.SetPageNo(free_space_->AllocatePage());
 }
 
-void TABSDiskPageManager::BeginAllocationRun() {
+void TABSDiskPageManager::BeginAllocationRun(int32_t pages) {
   CheckOpened(kNotOpen);
   AcquireHeader(kAllocateLocked);
-  free_space_->BeginRun();
+  free_space_->BeginRun(pages);
 }
 
 void TABSDiskPageManager::EndAllocationRun() noexcept {
