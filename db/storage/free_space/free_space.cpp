@@ -23,6 +23,20 @@ class HeaderHold {
   TABSFreeSpaceHost& host_;
 };
 
+// One operation as a run of its own: the header lock it holds keeps the
+// bitmap pages it reads valid until it ends, so that the search, the mark
+// and the extent entry read each of them once.
+class OperationRun {
+ public:
+  explicit OperationRun(TABSDatabaseFreeSpaceManager& map) : map_(map) { map_.BeginRun(); }
+  ~OperationRun() { map_.EndRun(); }
+  OperationRun(const OperationRun&) = delete;
+  OperationRun& operator=(const OperationRun&) = delete;
+
+ private:
+  TABSDatabaseFreeSpaceManager& map_;
+};
+
 }  // namespace
 
 TABSDatabaseFreeSpaceManager::TABSDatabaseFreeSpaceManager(TABSFreeSpaceHost& host)
@@ -201,6 +215,7 @@ int32_t TABSDatabaseFreeSpaceManager::SearchGroup(int64_t group) {
 
 int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
   HeaderHold hold(host_, kAllocateLocked);
+  const OperationRun run(*this);
   const int32_t wanted = run_wanted_;
   if (run_wanted_ > 0) --run_wanted_;
   if (reserved_next_ < reserved_.size()) return reserved_[reserved_next_++];
@@ -577,6 +592,7 @@ void TABSDatabaseFreeSpaceManager::ClearBitsFrom(int64_t first, int64_t end) {
 
 void TABSDatabaseFreeSpaceManager::FreePage(int32_t page_no) {
   HeaderHold hold(host_, kFreeLocked);
+  const OperationRun run(*this);
   RetryAbandoned();
   CheckRemovable(page_no);
   MarkPage(page_no, false, true);
