@@ -42,7 +42,7 @@ int32_t TABSLargeBlobStore::Store(const TABSBlobValue& value) {
   const uint8_t* source = value.bytes.bytes();
   std::vector<int32_t> added;
   added.reserve(static_cast<size_t>(layout.data_pages + layout.extra_list_pages));
-  const TABSAllocationRun run(pages_);
+  const TABSAllocationRun run(pages_, static_cast<int32_t>(layout.data_pages + layout.extra_list_pages));
   try {
     TABSPageHold first = AddBlobPage(pages_, session_, owner_, added);
     int64_t done = std::min<int64_t>(stored_size, data_size - TABSLargeBlobLayout::kFirstDataOffset);

@@ -23,6 +23,20 @@ class HeaderHold {
   TABSFreeSpaceHost& host_;
 };
 
+// One operation as a run of its own: the header lock it holds keeps the
+// bitmap pages it reads valid until it ends, so that the search, the mark
+// and the extent entry read each of them once.
+class OperationRun {
+ public:
+  explicit OperationRun(TABSDatabaseFreeSpaceManager& map) : map_(map) { map_.BeginRun(); }
+  ~OperationRun() { map_.EndRun(); }
+  OperationRun(const OperationRun&) = delete;
+  OperationRun& operator=(const OperationRun&) = delete;
+
+ private:
+  TABSDatabaseFreeSpaceManager& map_;
+};
+
 }  // namespace
 
 TABSDatabaseFreeSpaceManager::TABSDatabaseFreeSpaceManager(TABSFreeSpaceHost& host)
@@ -73,10 +87,37 @@ void TABSDatabaseFreeSpaceManager::CheckRemovable(int32_t page_no) const {
   }
 }
 
-void TABSDatabaseFreeSpaceManager::BeginRun() { ++run_depth_; }
+void TABSDatabaseFreeSpaceManager::BeginRun(int32_t pages) {
+  if (run_depth_++ == 0) run_wanted_ = pages;
+}
 
 void TABSDatabaseFreeSpaceManager::EndRun() noexcept {
-  if (run_depth_ > 0 && --run_depth_ == 0) ForgetRunPages();
+  if (run_depth_ > 0 && --run_depth_ == 0) {
+    ReleaseReserved();
+    run_wanted_ = 0;
+    ForgetRunPages();
+  }
+}
+
+void TABSDatabaseFreeSpaceManager::ReleaseReserved() noexcept {
+  if (reserved_next_ >= reserved_.size()) return;
+  const std::vector<int32_t> left(reserved_.begin() + static_cast<std::ptrdiff_t>(reserved_next_), reserved_.end());
+  reserved_.clear();
+  reserved_next_ = 0;
+  try {
+    // Highest first: the last used page comes down with each.
+    for (auto page = left.rbegin(); page != left.rend(); ++page) MarkPage(*page, false, false);
+    header_.last_used_page = RecomputeLastUsed(header_.last_used_page);
+    ShrinkTail();
+    host_.WriteSharedHeader();
+  } catch (...) {
+    ForgetRunPages();
+    try {
+      for (const int32_t page : left) abandoned_.push_back({page, false});
+    } catch (...) {
+      // Without memory the pages stay leaks, which the checker reports.
+    }
+  }
 }
 
 void TABSDatabaseFreeSpaceManager::ReadBitmap(int32_t page_no, uint16_t type, int32_t wrong_type_code,
@@ -174,6 +215,10 @@ int32_t TABSDatabaseFreeSpaceManager::SearchGroup(int64_t group) {
 
 int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
   HeaderHold hold(host_, kAllocateLocked);
+  const OperationRun run(*this);
+  const int32_t wanted = run_wanted_;
+  if (run_wanted_ > 0) --run_wanted_;
+  if (reserved_next_ < reserved_.size()) return reserved_[reserved_next_++];
   RetryAbandoned();
   int32_t result = -1;
   if (header_.last_used_page != -1) {
@@ -184,7 +229,9 @@ int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
       result = SearchGroup(pick);
     }
   }
-  if (result < 0) return Extend();
+  // The pages after the last used one are free: a run that wants more than
+  // one takes them together.
+  if (result < 0 || (wanted > 1 && result > header_.last_used_page)) return Extend(std::max(wanted, 1));
   const int32_t last_used = header_.last_used_page;
   bool marked = false;
   try {
@@ -195,25 +242,32 @@ int32_t TABSDatabaseFreeSpaceManager::AllocatePage() {
     }
   } catch (...) {
     header_.last_used_page = last_used;
-    UndoAllocation(result, marked, header_.total_page_count);
+    UndoAllocation({&result, 1}, marked, header_.total_page_count);
     throw;
   }
   return result;
 }
 
-void TABSDatabaseFreeSpaceManager::UndoAllocation(int32_t page_no, bool marked, int32_t old_total) noexcept {
+void TABSDatabaseFreeSpaceManager::UndoAllocation(std::span<const int32_t> pages, bool marked,
+                                                  int32_t old_total) noexcept {
   // A failed allocation gives back what it took, so that it leaves no page
-  // marked used that nobody owns. Should this fail too, the page is given
+  // marked used that nobody owns. Should this fail too, the pages are given
   // back by a later allocation or free.
   ForgetRunPages();
   bool unmarked = !marked;
   try {
-    if (marked && page_no < old_total) {
-      MarkPage(page_no, false, false);
+    if (marked) {
+      for (const int32_t page_no : pages) {
+        if (page_no < old_total) MarkPage(page_no, false, false);
+      }
       unmarked = true;
     }
     if (header_.total_page_count > old_total) {
       const int32_t grown = header_.total_page_count - old_total;
+      // Pages of the growth are unmarked only by clearing its bits.
+      if (marked && std::any_of(pages.begin(), pages.end(), [&](int32_t page_no) { return page_no >= old_total; })) {
+        unmarked = false;
+      }
       ClearBitsFrom(old_total, header_.total_page_count);
       unmarked = true;
       host_.ShrinkFile(grown);
@@ -223,9 +277,9 @@ void TABSDatabaseFreeSpaceManager::UndoAllocation(int32_t page_no, bool marked, 
   ForgetRunPages();
   if (unmarked) return;
   try {
-    abandoned_.push_back({page_no, page_no > header_.last_used_page});
+    for (const int32_t page_no : pages) abandoned_.push_back({page_no, page_no > header_.last_used_page});
   } catch (...) {
-    // Without memory the page stays a leak, which the checker reports.
+    // Without memory the pages stay leaks, which the checker reports.
   }
 }
 
@@ -233,7 +287,11 @@ void TABSDatabaseFreeSpaceManager::RetryAbandoned() noexcept {
   while (!abandoned_.empty()) {
     const Abandoned page = abandoned_.back();
     try {
-      if (!page.above_last_used) {
+      if (page.page_no >= header_.total_page_count) {
+        // Beyond the file as its header tells (the growth that took the page
+        // was undone): only its bit in a PFS page that stays is left over.
+        ClearBitsFrom(page.page_no, int64_t{page.page_no} + 1);
+      } else if (!page.above_last_used) {
         MarkPage(page.page_no, false, false);
         if (page.page_no >= header_.last_used_page) {
           header_.last_used_page = RecomputeLastUsed(std::max(page.page_no, header_.last_used_page));
@@ -260,22 +318,28 @@ void TABSDatabaseFreeSpaceManager::ReleaseAbandoned() noexcept {
   }
 }
 
-int32_t TABSDatabaseFreeSpaceManager::Extend() {
+int32_t TABSDatabaseFreeSpaceManager::Extend(int32_t count) {
   const int64_t last_used = header_.last_used_page;
   const int64_t old_pfs = last_used < 0 ? -1 : last_used / pages_per_pfs_;
   const int64_t old_group = last_used < 0 ? -1 : last_used / pages_per_group_;
-  int64_t page = last_used + 1;
-  while (IsSystemPage(page)) ++page;
-  if (page > INT32_MAX - 1) {
-    throw EABSException(kPfsNotAddressed, "Page: %d cannot be addressed. TotalPageCount=%d",
-                        {page, header_.total_page_count});
+  std::vector<int32_t> pages;
+  pages.reserve(static_cast<size_t>(count));
+  for (int64_t page = last_used + 1; static_cast<int32_t>(pages.size()) < count; ++page) {
+    while (IsSystemPage(page)) ++page;
+    if (page > INT32_MAX - 1) {
+      if (!pages.empty()) break;  // as many as can be addressed
+      throw EABSException(kPfsNotAddressed, "Page: %d cannot be addressed. TotalPageCount=%d",
+                          {page, header_.total_page_count});
+    }
+    pages.push_back(static_cast<int32_t>(page));
   }
+  const int32_t top = pages.back();
   const int32_t old_total = header_.total_page_count;
   bool marked = false;
   try {
-    while (page >= header_.total_page_count) host_.GrowFile(GrowthStep());
-    const int64_t new_pfs = page / pages_per_pfs_;
-    const int64_t new_group = page / pages_per_group_;
+    while (top >= header_.total_page_count) host_.GrowFile(GrowthStep());
+    const int64_t new_pfs = top / pages_per_pfs_;
+    const int64_t new_group = top / pages_per_group_;
     for (int64_t k = old_pfs + 1; k <= new_pfs; ++k) CreatePfsPage(k);
     for (int64_t i = old_group + 1; i <= new_group; ++i) CreateEamPage(i);
     for (int64_t i = old_group + 1; i <= new_group; ++i) {
@@ -284,15 +348,58 @@ int32_t TABSDatabaseFreeSpaceManager::Extend() {
     for (int64_t k = old_pfs + 1; k <= new_pfs; ++k) UpdateEamEntry(static_cast<int32_t>(PfsPageOfIndex(k)));
     // Pages above the last used one are nobody's: a bit already set there
     // was left by an allocation that failed before its header was written.
-    MarkPage(static_cast<int32_t>(page), true, false, &marked);
-    header_.last_used_page = static_cast<int32_t>(page);
+    if (pages.size() == 1) {
+      MarkPage(top, true, false, &marked);
+    } else {
+      MarkFreshPages(pages, &marked);
+    }
+    header_.last_used_page = top;
     host_.WriteSharedHeader();
   } catch (...) {
     header_.last_used_page = static_cast<int32_t>(last_used);
-    UndoAllocation(static_cast<int32_t>(page), marked, old_total);
+    UndoAllocation(pages, marked, old_total);
     throw;
   }
-  return static_cast<int32_t>(page);
+  if (pages.size() > 1) {
+    reserved_ = std::move(pages);
+    reserved_next_ = 1;
+    return reserved_.front();
+  }
+  return top;
+}
+
+void TABSDatabaseFreeSpaceManager::MarkFreshPages(const std::vector<int32_t>& pages, bool* changed) {
+  // The PFS bits first, so that an EAM entry never claims "full" before
+  // they say so (see MarkPage).
+  std::vector<uint8_t> pfs;
+  for (size_t i = 0; i < pages.size();) {
+    const int32_t pfs_no = PfsPageFor(pages[i]);
+    ReadBitmap(pfs_no, ptPFS, kWrongPfsType, pfs);
+    const int64_t first_byte = (pages[i] - pfs_no) / 8;
+    int64_t last_byte = first_byte;
+    for (; i < pages.size() && PfsPageFor(pages[i]) == pfs_no; ++i) {
+      const int64_t bit = pages[i] - pfs_no;
+      pfs[kPageHeaderSize + bit / 8] |= static_cast<uint8_t>(1 << (bit % 8));
+      last_byte = bit / 8;
+    }
+    *changed = true;
+    WriteBitmap(pfs_no, pfs.data(), static_cast<int32_t>(kPageHeaderSize + first_byte),
+                static_cast<int32_t>(last_byte - first_byte + 1));
+  }
+  // The entries of the extents holding the pages, a run of neighbouring
+  // extents of one group at a time (an extent of system pages only is
+  // left as it is).
+  for (size_t i = 0; i < pages.size();) {
+    const int64_t first = pages[i] / pages_per_extent_;
+    int64_t last = first;
+    for (++i; i < pages.size(); ++i) {
+      const int64_t extent = pages[i] / pages_per_extent_;
+      if (extent == last) continue;
+      if (extent != last + 1 || extent / extents_per_eam_ != first / extents_per_eam_) break;
+      last = extent;
+    }
+    UpdateEamEntries(first, last, pages.back());
+  }
 }
 
 void TABSDatabaseFreeSpaceManager::CreatePfsPage(int64_t index) {
@@ -353,42 +460,56 @@ void TABSDatabaseFreeSpaceManager::MarkPage(int32_t page_no, bool used, bool str
 
 void TABSDatabaseFreeSpaceManager::UpdateEamEntry(int32_t page_no, int32_t freed_page) {
   const int64_t extent = page_no / pages_per_extent_;
-  const int64_t group = extent / extents_per_eam_;
+  UpdateEamEntries(extent, extent, page_no, freed_page);
+}
+
+void TABSDatabaseFreeSpaceManager::UpdateEamEntries(int64_t first, int64_t last, int64_t top_page,
+                                                    int32_t freed_page) {
+  const int64_t group = first / extents_per_eam_;
   const int64_t eam_no = EamPageOfIndex(group);
   if (eam_no >= header_.total_page_count) {
     throw EABSException(kEamNotAddressed, "Page: %d cannot be addressed. TotalPageCount=%d",
-                        {page_no, header_.total_page_count});
+                        {top_page, header_.total_page_count});
   }
   std::vector<uint8_t> eam;
   ReadBitmap(static_cast<int32_t>(eam_no), ptEAM, kWrongEamTypeMark, eam);
-  int64_t used = 0;
-  int64_t free = 0;
-  const int64_t first = extent * pages_per_extent_;
-  const int64_t end = std::min<int64_t>(first + pages_per_extent_, header_.total_page_count);
+  const int64_t top_pfs = top_page / pages_per_pfs_ * pages_per_pfs_;
   std::vector<uint8_t> pfs;
   int64_t loaded_pfs = -1;
-  for (int64_t p = first; p < end && (used == 0 || free == 0); ++p) {
-    const int64_t pfs_no = p / pages_per_pfs_ * pages_per_pfs_;
-    if (pfs_no > header_.last_used_page && pfs_no != page_no / pages_per_pfs_ * pages_per_pfs_) {
-      ++free;  // its PFS page may not exist yet: free without reading
-      continue;
+  int64_t changed_first = -1;
+  int64_t changed_last = -1;
+  for (int64_t extent = first; extent <= last; ++extent) {
+    int64_t used = 0;
+    int64_t free = 0;
+    const int64_t start = extent * pages_per_extent_;
+    const int64_t end = std::min<int64_t>(start + pages_per_extent_, header_.total_page_count);
+    for (int64_t p = start; p < end && (used == 0 || free == 0); ++p) {
+      const int64_t pfs_no = p / pages_per_pfs_ * pages_per_pfs_;
+      if (pfs_no > header_.last_used_page && pfs_no > top_pfs) {
+        ++free;  // its PFS page may not exist yet: free without reading
+        continue;
+      }
+      if (pfs_no != loaded_pfs) {
+        ReadBitmap(static_cast<int32_t>(pfs_no), ptPFS, kWrongPfsType, pfs);
+        loaded_pfs = pfs_no;
+      }
+      const int64_t bit = p - pfs_no;
+      (p != freed_page && ((pfs[kPageHeaderSize + bit / 8] >> (bit % 8)) & 1)) ? ++used : ++free;
     }
-    if (pfs_no != loaded_pfs) {
-      ReadBitmap(static_cast<int32_t>(pfs_no), ptPFS, kWrongPfsType, pfs);
-      loaded_pfs = pfs_no;
-    }
-    const int64_t bit = p - pfs_no;
-    (p != freed_page && ((pfs[kPageHeaderSize + bit / 8] >> (bit % 8)) & 1)) ? ++used : ++free;
+    const uint8_t value = end <= start ? 0 : (used > 0 && free == 0 ? 3 : 1);
+    const int64_t slot = extent - group * extents_per_eam_;
+    const int64_t byte_offset = kPageHeaderSize + slot / 4;
+    uint8_t& byte = eam[byte_offset];
+    const int shift = static_cast<int>(2 * (slot % 4));
+    const uint8_t updated = static_cast<uint8_t>((byte & ~(3 << shift)) | (value << shift));
+    if (updated == byte) continue;
+    byte = updated;
+    if (changed_first < 0) changed_first = byte_offset;
+    changed_last = byte_offset;
   }
-  const uint8_t value = end <= first ? 0 : (used > 0 && free == 0 ? 3 : 1);
-  const int64_t slot = extent - group * extents_per_eam_;
-  const int32_t byte_offset = static_cast<int32_t>(kPageHeaderSize + slot / 4);
-  uint8_t& byte = eam[byte_offset];
-  const int shift = static_cast<int>(2 * (slot % 4));
-  const uint8_t updated = static_cast<uint8_t>((byte & ~(3 << shift)) | (value << shift));
-  if (updated == byte) return;
-  byte = updated;
-  WriteBitmap(static_cast<int32_t>(eam_no), eam.data(), byte_offset, 1);
+  if (changed_first < 0) return;
+  WriteBitmap(static_cast<int32_t>(eam_no), eam.data(), static_cast<int32_t>(changed_first),
+              static_cast<int32_t>(changed_last - changed_first + 1));
 }
 
 int32_t TABSDatabaseFreeSpaceManager::RecomputeLastUsed(int32_t from) {
@@ -471,6 +592,7 @@ void TABSDatabaseFreeSpaceManager::ClearBitsFrom(int64_t first, int64_t end) {
 
 void TABSDatabaseFreeSpaceManager::FreePage(int32_t page_no) {
   HeaderHold hold(host_, kFreeLocked);
+  const OperationRun run(*this);
   RetryAbandoned();
   CheckRemovable(page_no);
   MarkPage(page_no, false, true);

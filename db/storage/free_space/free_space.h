@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -48,7 +49,13 @@ class TABSDatabaseFreeSpaceManager {
   // change the bitmaps meanwhile, so the bitmap pages read are kept for the
   // next allocations of the run instead of being read again for each page.
   // Writes still go straight to the file. Runs may nest.
-  void BeginRun();
+  //
+  // `pages` is how many pages the run expects to allocate. Once the map
+  // would hand out the pages after the last used one, it takes that many
+  // there at once (one write per bitmap page and one of the header) and
+  // hands them out one by one; the end of the outermost run gives back any
+  // it did not hand out.
+  void BeginRun(int32_t pages = 0);
   void EndRun() noexcept;
   void FreePage(int32_t page_no);
   // Gives back the pages that failed allocations could not unmark (the
@@ -84,7 +91,16 @@ class TABSDatabaseFreeSpaceManager {
   struct Bitmap;  // one bitmap page read for a change
 
   int32_t SearchGroup(int64_t group);
-  int32_t Extend();
+  // Takes count pages after the last used one (the first is returned, the
+  // others reserved for the run), growing the file and creating the bitmap
+  // pages they need.
+  int32_t Extend(int32_t count = 1);
+  // Marks used pages above the last used one (ascending; bits already set
+  // there are accepted): one write per PFS page, then per EAM page.
+  void MarkFreshPages(const std::vector<int32_t>& pages, bool* changed);
+  // Gives back the pages a run reserved and did not hand out. Never raises:
+  // what cannot be given back now is abandoned.
+  void ReleaseReserved() noexcept;
   void CreatePfsPage(int64_t index);
   void CreateEamPage(int64_t index);
   // strict: raise when the bit already has the value; else accept it.
@@ -92,12 +108,15 @@ class TABSDatabaseFreeSpaceManager {
   void MarkPage(int32_t page_no, bool used, bool strict, bool* changed = nullptr);
   // Takes back what a failed allocation did: the page's bit (when set by
   // it) and the growth of the file. Never raises.
-  void UndoAllocation(int32_t page_no, bool marked, int32_t old_total) noexcept;
+  void UndoAllocation(std::span<const int32_t> pages, bool marked, int32_t old_total) noexcept;
   // The caller holds the header lock.
   void RetryAbandoned() noexcept;
   // freed_page counts as free whatever its PFS bit says (it is about to be
   // cleared).
   void UpdateEamEntry(int32_t page_no, int32_t freed_page = -1);
+  // The same for the extents first .. last of one group, written at once;
+  // top_page is the highest page whose bit just changed (its PFS page exists).
+  void UpdateEamEntries(int64_t first, int64_t last, int64_t top_page, int32_t freed_page = -1);
   int32_t RecomputeLastUsed(int32_t from);
   bool IsBlankPage(int64_t page_no);
   void ShrinkTail();
@@ -127,6 +146,11 @@ class TABSDatabaseFreeSpaceManager {
   int32_t run_depth_ = 0;
   // Bitmap pages as the file holds them, while a run lasts.
   std::unordered_map<int32_t, std::vector<uint8_t>> run_pages_;
+  // Pages the run still expects to allocate, and those it took at once and
+  // has not handed out yet (from reserved_next_ on; marked used).
+  int32_t run_wanted_ = 0;
+  std::vector<int32_t> reserved_;
+  size_t reserved_next_ = 0;
 };
 
 }  // namespace kelvorin

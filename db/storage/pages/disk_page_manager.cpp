@@ -598,10 +598,10 @@ void TABSDiskPageManager::AllocatePageNumber(TABSPage& page) {
   page.SetPageNo(free_space_->AllocatePage());
 }
 
-void TABSDiskPageManager::BeginAllocationRun() {
+void TABSDiskPageManager::BeginAllocationRun(int32_t pages) {
   CheckOpened(kNotOpen);
   AcquireHeader(kAllocateLocked);
-  free_space_->BeginRun();
+  free_space_->BeginRun(pages);
 }
 
 void TABSDiskPageManager::EndAllocationRun() noexcept {
@@ -658,23 +658,34 @@ bool TABSDiskPageManager::IsPlainDirectPage(const TABSPage& page) {
 
 void TABSDiskPageManager::WritePage(TABSPage& page) {
   CheckOpened(kNotOpen);
+  if (!Encrypted() || IsSystemPage(page.PageNo())) {
+    // A plain page is written as it is but for its new write counter:
+    // stamped in place, and put back should the write fail.
+    const int32_t counter = page.WriteCounter();
+    page.SetWriteCounter(NextWriteCounter(counter));
+    try {
+      WriteOverPage(page.PageNo(), page.Buffer(), kWritePage);
+    } catch (...) {
+      page.SetWriteCounter(counter);
+      throw;
+    }
+    return;
+  }
   if (scratch_.size() != PageSize()) scratch_.Allocate(PageSize());
   uint8_t* out = scratch_.bytes();
   // The page is stamped and encrypted in a scratch copy: the cached buffer
   // stays plain, and a failed write leaves it as it was.
   std::memcpy(out, page.Buffer(), PageSize());
   StoreI32(out + page_field::kWriteCounter, NextWriteCounter(page.WriteCounter()));
-  if (Encrypted() && !IsSystemPage(page.PageNo())) {
-    uint8_t* data = out + kPageHeaderSize;
-    StoreU32(out + page_field::kDataCrc, AbsCrc32(data, DataSize()));
-    if (page.encrypt) {
-      out[page_field::kCipherId] = password_.cipher_id;
-      if (!EncryptBuffer(data, DataSize(), password_.password, password_.cipher_id)) {
-        throw EABSException(kWritePage, "Encrypt page error. PageNo: %d", {page.PageNo()});
-      }
-    } else {
-      out[page_field::kCipherId] = kPlainPageCipher;
+  uint8_t* data = out + kPageHeaderSize;
+  StoreU32(out + page_field::kDataCrc, AbsCrc32(data, DataSize()));
+  if (page.encrypt) {
+    out[page_field::kCipherId] = password_.cipher_id;
+    if (!EncryptBuffer(data, DataSize(), password_.password, password_.cipher_id)) {
+      throw EABSException(kWritePage, "Encrypt page error. PageNo: %d", {page.PageNo()});
     }
+  } else {
+    out[page_field::kCipherId] = kPlainPageCipher;
   }
   WriteOverPage(page.PageNo(), out, kWritePage);
   std::memcpy(page.Buffer(), out, kPageHeaderSize);

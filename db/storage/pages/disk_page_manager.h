@@ -97,7 +97,7 @@ class TABSDiskPageManager : public TABSPageManager, private TABSFreeSpaceHost {
   void AllocatePageNumber(TABSPage& page) override;
   // Holds the header lock for the run, so that the free space map may keep
   // the bitmap pages it reads.
-  void BeginAllocationRun() override;
+  void BeginAllocationRun(int32_t pages) override;
   void EndAllocationRun() noexcept override;
   void FreePageNumber(int32_t page_no) override;
   void ReadPage(TABSPage& page) override;

@@ -27,8 +27,12 @@ int32_t TABSSortedPageList::IndexOf(int32_t page_no) const {
 }
 
 TABSPage* TABSSortedPageList::Find(int32_t page_no) const {
+  Recent& recent = RecentSlot(page_no);
+  if (recent.page != nullptr && recent.page_no == page_no) return recent.page;
   const int32_t index = IndexOf(page_no);
-  return index < 0 ? nullptr : pages_[index].get();
+  if (index < 0) return nullptr;
+  recent = {page_no, pages_[index].get()};
+  return recent.page;
 }
 
 void TABSSortedPageList::Reserve() {
@@ -70,6 +74,7 @@ std::unique_ptr<TABSPage> TABSSortedPageList::Take(int32_t page_no) {
   const int32_t index = IndexOf(page_no);
   if (index < 0) return nullptr;
   std::unique_ptr<TABSPage> page = std::move(pages_[index]);
+  if (RecentSlot(page_no).page_no == page_no) RecentSlot(page_no) = Recent{};
   Unlink(page.get());
   numbers_.erase(numbers_.begin() + index);
   pages_.erase(pages_.begin() + index);
@@ -108,6 +113,7 @@ void TABSSortedPageList::Touch(TABSPage* page) {
 }
 
 void TABSSortedPageList::Clear() {
+  ForgetRecent();
   std::vector<int32_t>().swap(numbers_);
   std::vector<std::unique_ptr<TABSPage>>().swap(pages_);
   lru_head_ = lru_tail_ = nullptr;

@@ -5,6 +5,7 @@
 // The list owns its page objects.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -50,6 +51,18 @@ class TABSSortedPageList {
   void Link(TABSPage* page);
   void Unlink(TABSPage* page);
 
+  // Pages found lately, by page number modulo the size: a descent of a tree
+  // asks for the same upper pages again and again. An entry lives as long
+  // as its page stays in the list.
+  struct Recent {
+    int32_t page_no = -1;
+    TABSPage* page = nullptr;
+  };
+  static constexpr size_t kRecentSlots = 64;
+  Recent& RecentSlot(int32_t page_no) const { return recent_[static_cast<uint32_t>(page_no) % kRecentSlots]; }
+  void ForgetRecent() { recent_.fill(Recent{}); }
+
+  mutable std::array<Recent, kRecentSlots> recent_{};
   std::vector<int32_t> numbers_;
   std::vector<std::unique_ptr<TABSPage>> pages_;
   TABSPage* lru_head_ = nullptr;

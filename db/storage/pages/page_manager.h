@@ -80,8 +80,9 @@ class TABSPageManager {
   TABSPage* AddPage(int32_t session, uint16_t page_type);
   // Many pages are about to be added one after another (the pages of a
   // large value): storage may keep what it learns about its free space from
-  // one allocation to the next until the run ends. Runs may nest.
-  virtual void BeginAllocationRun() {}
+  // one allocation to the next until the run ends, and may take the `pages`
+  // the run expects at once. Runs may nest.
+  virtual void BeginAllocationRun(int32_t pages) { (void)pages; }
   virtual void EndAllocationRun() noexcept {}
   void PutPage(TABSPage* page);
   void RollbackSession(int32_t session);
@@ -186,7 +187,9 @@ class TABSPageManager {
 // Holds an allocation run of a page manager for a scope.
 class TABSAllocationRun {
  public:
-  explicit TABSAllocationRun(TABSPageManager& manager) : manager_(manager) { manager_.BeginAllocationRun(); }
+  explicit TABSAllocationRun(TABSPageManager& manager, int32_t pages = 0) : manager_(manager) {
+    manager_.BeginAllocationRun(pages);
+  }
   ~TABSAllocationRun() { manager_.EndAllocationRun(); }
   TABSAllocationRun(const TABSAllocationRun&) = delete;
   TABSAllocationRun& operator=(const TABSAllocationRun&) = delete;

@@ -112,6 +112,14 @@ TABSCompareResult CompareValues(const void* left, const void* right, TABSStorage
                         {StorageTypeName(left_type), StorageTypeName(right_type)});
   }
   if (left == nullptr || right == nullptr) throw EABSException(native::kCompareValueIsNull);
+  if (left_type == right_type) {
+    // Nothing to convert: the common case of index searches, kept free of
+    // the conversion blocks.
+    CheckFixedValueSize(left_size, common);
+    CheckFixedValueSize(right_size, common);
+    return CompareSameType(static_cast<const uint8_t*>(left), static_cast<const uint8_t*>(right), common,
+                           case_insensitive, length_limit, left_size, right_size);
+  }
   // Converted sides live in blocks that free themselves on every path.
   TABSMemoryBlock left_converted;
   TABSMemoryBlock right_converted;

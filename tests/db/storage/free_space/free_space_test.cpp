@@ -196,6 +196,89 @@ TEST_F(FreeSpaceTest, AllocationsInARunMatchSingleOnes) {
   EXPECT_TRUE(in_run.second == one_by_one.second) << "the files differ";
 }
 
+// A run that says how many pages it wants takes them at the end of the
+// file at once: it must hand out the pages, and leave the file, that the
+// same allocations one by one give, across new PFS and EAM pages.
+struct ReservedRunCase {
+  const char* name;
+  int32_t extent;
+  int32_t last_before;  // allocated one by one first
+  int32_t pages;        // then this many in the run
+};
+
+class FreeSpaceReservedRunTest : public FreeSpaceTest, public ::testing::WithParamInterface<ReservedRunCase> {};
+
+TEST_P(FreeSpaceReservedRunTest, MatchesSingleAllocations) {
+  const ReservedRunCase c = GetParam();
+  const auto allocate = [&](int32_t expected) {
+    TABSDatabaseFreeSpaceManager& fsm = Create(c.extent);
+    int32_t page = -1;
+    while (page < c.last_before) page = fsm.AllocatePage();
+    std::vector<int32_t> pages;
+    {
+      const TABSAllocationRun run(m_, expected);
+      for (int i = 0; i < c.pages; ++i) pages.push_back(fsm.AllocatePage());
+    }
+    CloseAndCheck();
+    return std::pair{pages, ReadAll(Path())};
+  };
+  const auto one_by_one = allocate(0);
+  const auto at_once = allocate(c.pages);
+  EXPECT_EQ(at_once.first, one_by_one.first);
+  EXPECT_TRUE(at_once.second == one_by_one.second) << "the files differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages512, FreeSpaceReservedRunTest,
+    ::testing::Values(ReservedRunCase{"first_pages", 8, -1, 300},
+                      ReservedRunCase{"across_a_pfs_page", 8, 3700, 200},
+                      ReservedRunCase{"across_an_eam_page", 3, 5600, 200},
+                      // pages per extent 1: PFS page 1 at 3776, EAM page 2 right after it
+                      ReservedRunCase{"across_both", 1, 3700, 200}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FreeSpaceTest, PagesARunDidNotUseAreGivenBack) {
+  TABSDatabaseFreeSpaceManager& fsm = Create(8);
+  std::vector<int32_t> pages;
+  {
+    const TABSAllocationRun run(m_, 500);
+    for (int i = 0; i < 100; ++i) pages.push_back(fsm.AllocatePage());
+  }
+  EXPECT_EQ(m_.Header().last_used_page, pages.back());
+  for (int32_t p = pages.back() + 1; p < Total(); ++p) EXPECT_FALSE(fsm.IsPageUsed(p)) << p;
+  EXPECT_EQ(fsm.AllocatePage(), pages.back() + 1);
+  CloseAndCheck();
+}
+
+// The bitmap write of a run's pages fails: the allocation raises and the
+// pages are free again at once, or (when the disk keeps refusing writes)
+// once it writes again.
+class FreeSpaceReservedFaultTest : public FreeSpaceTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FreeSpaceReservedFaultTest, FailedRunLeavesNoPageUsed) {
+  const bool keep_failing = GetParam();
+  TABSDatabaseFreeSpaceManager& fsm = Create(8);
+  const int32_t first = fsm.AllocatePage();
+  const int32_t total = Total();
+  {
+    const TABSAllocationRun run(m_, 300);
+    testing::WriteFaults faults(Path());
+    faults.fail_at = 2;  // the PFS bits are written, the EAM entries are not
+    faults.keep_failing = keep_failing;
+    EXPECT_THROW(fsm.AllocatePage(), EABSException);
+  }
+  EXPECT_EQ(fsm.HasAbandoned(), keep_failing);
+  fsm.ReleaseAbandoned();
+  EXPECT_FALSE(fsm.HasAbandoned());
+  EXPECT_EQ(m_.Header().last_used_page, first);
+  for (int32_t p = first + 1; p < std::max(total, Total()); ++p) EXPECT_FALSE(fsm.IsPageUsed(p)) << p;
+  EXPECT_EQ(fsm.AllocatePage(), first + 1);
+  CloseAndCheck();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages512, FreeSpaceReservedFaultTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "undo_fails_too" : "undone"; });
+
 TEST_F(FreeSpaceTest, RandomAllocateAndFreeStaysConsistent) {
   TABSDatabaseFreeSpaceManager& fsm = Create(3);
   TABSRandomSource random(99);
