@@ -503,11 +503,17 @@ bool TABSLocalCursor::Post(uint8_t* buffer, bool inserting) {
   TABSTableData& table = OpenTable();
   DetachStreams();
   TABSPostResult result;
-  if (inserting) {
-    result = table.InsertRecord(*session_, buffer);
-    if (result.Succeeded()) WritePosition(buffer, result.id, TABSRecordFlag::kInserted);
-  } else {
-    result = table.UpdateRecord(*session_, PositionOf(buffer), buffer, editing_ ? edit_copy_.data() : nullptr);
+  try {
+    if (inserting) {
+      result = table.InsertRecord(*session_, buffer);
+      if (result.Succeeded()) WritePosition(buffer, result.id, TABSRecordFlag::kInserted);
+    } else {
+      result = table.UpdateRecord(*session_, PositionOf(buffer), buffer, editing_ ? edit_copy_.data() : nullptr);
+    }
+  } catch (...) {
+    // The post was undone; an edit stays open for a retry or a cancel.
+    status_ = static_cast<int32_t>(inserting ? TABSPostCode::kInsertFailed : TABSPostCode::kUpdateFailed);
+    throw;
   }
   SetStatus(result);
   // The cursor stands on the record it posted.
@@ -526,7 +532,13 @@ bool TABSLocalCursor::Delete(uint8_t* buffer) {
     return false;
   }
   DetachStreams();
-  const TABSPostResult result = table.DeleteRecord(*session_, PositionOf(buffer), buffer);
+  TABSPostResult result;
+  try {
+    result = table.DeleteRecord(*session_, PositionOf(buffer), buffer);
+  } catch (...) {
+    status_ = static_cast<int32_t>(TABSPostCode::kDeleteFailed);
+    throw;
+  }
   SetStatus(result);
   // The record is gone: so is an edit of it.
   if (result.Succeeded() && editing_) EndEdit();
