@@ -337,8 +337,9 @@ void TABSLocalCursor::ReadDefinitions() {
 void TABSLocalCursor::Close() {
   if (!IsOpen()) return;
   FirstFailure failure;
-  // An open edit is cancelled: its locks go before the cursor does.
-  if (editing_) failure.Run([&] { EndEdit(); });
+  // An open edit is cancelled: its locks (and any the ledger still lists)
+  // go before the cursor does.
+  failure.Run([&] { EndEdit(); });
   DetachStreams();
   streams_.reset();
   TABSScanCursor::SetFilter(nullptr);
@@ -450,6 +451,32 @@ void TABSLocalCursor::EndEdit() {
   ReleaseEditLocks();
 }
 
+int32_t TABSLocalCursor::RereadForEdit(TABSTableData& table, const TABSRecordId& id, const uint8_t* buffer) {
+  // The values the read keeps in memory for the stored record go with it.
+  struct StoredRecord {
+    TABSMemoryBlock bytes;
+    TABSBlobManager* blobs;
+    ~StoredRecord() {
+      if (blobs != nullptr) blobs->ReleaseDescriptors(bytes.bytes());
+    }
+  } stored{TABSMemoryBlock(fields_end_, true), table.BlobManager()};
+  if (!table.ReadRecord(SessionNumber(), id, stored.bytes.bytes())) {
+    return static_cast<int32_t>(TABSPostCode::kUpdateDeleted);
+  }
+  if (!table.RecordFields().SameStoredForm(stored.bytes.bytes(), buffer)) {
+    return static_cast<int32_t>(TABSPostCode::kUpdateModified);
+  }
+  return 0;
+}
+
+void TABSLocalCursor::ReleaseEditLocksQuietly() noexcept {
+  try {
+    ReleaseEditLocks();
+  } catch (...) {
+    // The session's disconnect releases what the lock manager still lists.
+  }
+}
+
 bool TABSLocalCursor::BeginEdit(uint8_t* buffer) {
   ResetStatus();
   TABSTableData& table = OpenTable();
@@ -469,14 +496,14 @@ bool TABSLocalCursor::BeginEdit(uint8_t* buffer) {
       return false;
     }
     // Another process may have changed or deleted it since it was read.
-    std::vector<uint8_t> stored(static_cast<size_t>(fields_end_));
     int32_t refused = 0;
-    if (!table.ReadRecord(SessionNumber(), id, stored.data())) {
-      refused = static_cast<int32_t>(TABSPostCode::kUpdateDeleted);
-    } else if (!table.RecordFields().SameStoredForm(stored.data(), buffer)) {
-      refused = static_cast<int32_t>(TABSPostCode::kUpdateModified);
+    try {
+      refused = RereadForEdit(table, id, buffer);
+    } catch (...) {
+      // The edit does not begin: neither do its locks stay.
+      ReleaseEditLocksQuietly();
+      throw;
     }
-    if (TABSBlobManager* blobs = table.BlobManager()) blobs->ReleaseDescriptors(stored.data());
     if (refused != 0) {
       ReleaseEditLocks();
       status_ = refused;

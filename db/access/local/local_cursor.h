@@ -143,6 +143,10 @@ class TABSLocalCursor : public TABSScanCursor {
   void ResetStatus();
   void SetStatus(const TABSPostResult& result);
   void ReleaseEditLocks();
+  void ReleaseEditLocksQuietly() noexcept;
+  // The stored record against the buffer an edit begins from: 0, or the
+  // status of a record deleted or changed since it was read.
+  int32_t RereadForEdit(TABSTableData& table, const TABSRecordId& id, const uint8_t* buffer);
   void EndEdit();
   void DetachStreams();
   void CloseForMaintenance();

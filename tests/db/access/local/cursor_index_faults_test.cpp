@@ -10,43 +10,14 @@
 #include <vector>
 
 #include "db/storage/catalog/catalog_check.h"
-#include "db/storage/pages/page_manager.h"
 #include "tests/db/access/local/local_test_util.h"
 #include "tests/db/engine_error_capture.h"
+#include "tests/db/storage/page_faults.h"
 
 namespace kelvorin::testing {
 namespace {
 
-constexpr int32_t kInjected = 99999;
-
-// Fails the chosen page operation, counted from the first one on a given
-// page: the root of the index whose change is to fail (every change of a
-// tree starts at its root).
-class IndexPageFaults : public TABSPageObserver {
- public:
-  IndexPageFaults(int32_t root, int32_t fail_at) : root_(root), fail_at_(fail_at) { SetPageObserver(this); }
-  ~IndexPageFaults() override { SetPageObserver(nullptr); }
-  IndexPageFaults(const IndexPageFaults&) = delete;
-  IndexPageFaults& operator=(const IndexPageFaults&) = delete;
-
-  void BeforePageOperation(Operation operation, int32_t, int32_t page_no, uint16_t) override {
-    if (!started_) {
-      if (operation != Operation::kGet || page_no != root_) return;
-      started_ = true;
-    }
-    if (++count_ != fail_at_) return;
-    failed = operation;
-    throw EABSException(kInjected, "injected page failure");
-  }
-
-  std::optional<Operation> failed;
-
- private:
-  int32_t root_;
-  int32_t fail_at_;
-  bool started_ = false;
-  int32_t count_ = 0;
-};
+constexpr int32_t kInjected = PageFaults::kInjected;
 
 enum class Change { kInsert, kUpdate, kDelete };
 
@@ -206,8 +177,8 @@ TEST_P(CursorIndexFaultsCaseTest, AFailureInsideAnIndexChangeUndoesTheWholeOpera
       for (;; ++fail_at) {
         ASSERT_LT(fail_at, 200) << "the fault never leaves the operation";
         SCOPED_TRACE("page operation " + std::to_string(fail_at));
-        std::optional<IndexPageFaults> faults;
-        faults.emplace(RootOf(index), fail_at);
+        std::optional<PageFaults> faults;
+        faults.emplace(fail_at, RootOf(index));
         const int32_t code = ErrorCode([&] {
           if (c.change == Change::kDelete) {
             EXPECT_TRUE(cursor_->Delete(buffer.data()));
