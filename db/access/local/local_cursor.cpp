@@ -409,28 +409,33 @@ TABSGetRecordResult TABSLocalCursor::GetRecord(uint8_t* buffer, TABSGetRecordMod
 }
 
 void TABSLocalCursor::First() {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   SetBeforeFirst();
 }
 
 void TABSLocalCursor::Last() {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   SetAfterLast();
 }
 
 int64_t TABSLocalCursor::RecordCount() {
+  ResetStatus();
   OpenTable();
   return TABSTableScans::RecordCount(*this);
 }
 
 int64_t TABSLocalCursor::RecordNumber() {
+  ResetStatus();
   OpenTable();
   return TABSTableScans::RecordNumber(*this);
 }
 
 void TABSLocalCursor::SetRecordNumber(int64_t number) {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   TABSTableScans::GoToRecordNumber(*this, number);
@@ -595,6 +600,7 @@ void TABSLocalCursor::CancelBatch() {
 // --- Restrictions ---
 
 void TABSLocalCursor::SetFilterText(std::string_view text, bool case_insensitive, bool partial_key) {
+  ResetStatus();
   OpenTable();
   auto filter = std::make_unique<TABSExpression>();
   filter->ParseForFilter(this, text, partial_key, case_insensitive);
@@ -606,6 +612,7 @@ void TABSLocalCursor::SetFilterText(std::string_view text, bool case_insensitive
 }
 
 void TABSLocalCursor::ClearFilter() {
+  ResetStatus();
   DetachStreams();
   TABSScanCursor::SetFilter(nullptr);
   filter_.reset();
@@ -626,6 +633,7 @@ bool TABSLocalCursor::Locate(uint8_t* buffer, std::string_view field_names, std:
 }
 
 void TABSLocalCursor::SwitchIndex(std::string_view name) {
+  ResetStatus();
   TABSTableData& table = OpenTable();
   DetachStreams();
   if (name.empty()) {
@@ -645,6 +653,7 @@ void TABSLocalCursor::SetKeyTrailer(uint8_t* key, bool assigned, bool exclusive,
 }
 
 void TABSLocalCursor::SetKeyRange(const uint8_t* start_key, const uint8_t* end_key) {
+  ResetStatus();
   OpenTable();
   const int32_t end = fields_end_;
   const auto assigned = [&](const uint8_t* key) { return key != nullptr && key[end + kKeyAssignedOffset] != 0; };
@@ -657,6 +666,7 @@ void TABSLocalCursor::SetKeyRange(const uint8_t* start_key, const uint8_t* end_k
 }
 
 void TABSLocalCursor::CancelRange() {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   ClearRange();

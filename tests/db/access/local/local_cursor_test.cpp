@@ -2,6 +2,8 @@
 // errors of each maintenance operation, a table replaced by create, edits
 // of one record through two cursors, constraint refusals, navigation and
 // the index a cursor is ordered by going away.
+#include <functional>
+
 #include "db/access/local/access_errors.h"
 #include "tests/db/access/local/local_test_util.h"
 
@@ -183,6 +185,50 @@ TEST_F(LocalAccessTest, NavigationFiltersLocateAndRanges) {
   EXPECT_EQ(Get(*cursor, buffer, "Body"), "9");
   const TABSVariant nobody[] = {Text("X")};
   EXPECT_FALSE(cursor->Locate(buffer.data(), "Jmeno", nobody, false, false));
+}
+
+// A status tells of the operation just run: every operation starts from 0.
+TEST_F(LocalAccessTest, EveryOperationResetsTheStatus) {
+  TABSLocalSession* session = NewSession(list_, false);
+  auto cursor = OpenCursor(*session);
+  Insert(*cursor, "Novak", 1);
+  Insert(*cursor, "Dvorak", 2);
+  const auto refuse = [&] {
+    std::vector<uint8_t> repeated = cursor->NewRecordBuffer();
+    cursor->InitRecordBuffer(repeated.data(), true);
+    SetInt(*cursor, repeated, "id", 1);
+    ASSERT_FALSE(cursor->Post(repeated.data(), true));
+    ASSERT_EQ(cursor->Status(), -8);
+    ASSERT_FALSE(cursor->StatusMessage().empty());
+  };
+  std::vector<uint8_t> low(static_cast<size_t>(cursor->KeyBufferSize()));
+  cursor->InitRecordBuffer(low.data(), false);
+  SetInt(*cursor, low, "id", 1);
+  cursor->SetKeyTrailer(low.data(), true, false, 0);
+  struct Case {
+    const char* what;
+    std::function<void()> run;
+  };
+  const std::vector<Case> cases = {
+      {"first", [&] { cursor->First(); }},
+      {"last", [&] { cursor->Last(); }},
+      {"record count", [&] { cursor->RecordCount(); }},
+      {"record number", [&] { cursor->RecordNumber(); }},
+      {"go to a record number", [&] { cursor->SetRecordNumber(1); }},
+      {"filter", [&] { cursor->SetFilterText("Body >= 0", false, false); }},
+      {"no filter", [&] { cursor->ClearFilter(); }},
+      {"index", [&] { cursor->SwitchIndex("I_id"); }},
+      {"range", [&] { cursor->SetKeyRange(low.data(), nullptr); }},
+      {"no range", [&] { cursor->CancelRange(); }},
+      {"storage order", [&] { cursor->SwitchIndex(""); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    refuse();
+    c.run();
+    EXPECT_EQ(cursor->Status(), 0);
+    EXPECT_EQ(cursor->StatusMessage(), "");
+  }
 }
 
 TEST_F(LocalAccessTest, DroppingTheIndexOfACursorMovesItToStorageOrder) {
