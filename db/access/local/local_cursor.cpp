@@ -218,13 +218,13 @@ void TABSLocalCursor::MoveOffDroppedIndexes(TABSTableData& table, int32_t index_
   }
 }
 
-void TABSLocalCursor::DropIndex(TABSDatabaseData& database, int32_t index_id) {
+void TABSLocalCursor::DropIndexes(TABSDatabaseData& database, const std::vector<int32_t>& index_ids) {
   if (auto* volatile_database = dynamic_cast<TABSVolatileDatabaseData*>(&database)) {
-    volatile_database->DeleteIndex(*this, index_id);
+    volatile_database->DeleteIndexes(*this, index_ids);
   } else {
-    Disk().DeleteIndex(*this, index_id);
+    Disk().DeleteIndexes(*this, index_ids);
   }
-  MoveOffDroppedIndexes(OpenTable(), index_id);
+  for (const int32_t index_id : index_ids) MoveOffDroppedIndexes(OpenTable(), index_id);
 }
 
 void TABSLocalCursor::DeleteIndex(std::string_view name) {
@@ -233,7 +233,7 @@ void TABSLocalCursor::DeleteIndex(std::string_view name) {
   TABSTableData& table = OpenTable();
   const TABSIndexDef* index = table.Metadata().Indexes().Find(name);
   if (index == nullptr || index->Temporary()) throw EABSException(native::kIndexNotFound, {name});
-  DropIndex(database, index->ObjectId());
+  DropIndexes(database, {index->ObjectId()});
   ReadDefinitions();
 }
 
@@ -241,10 +241,13 @@ void TABSLocalCursor::DeleteAllIndexes() {
   TABSDatabaseData& database = session_->Database();
   std::lock_guard lock(database.CriticalSection());
   TABSTableData& table = OpenTable();
+  std::vector<int32_t> index_ids;
   for (int32_t i = table.Metadata().Indexes().Count() - 1; i >= 0; --i) {
     const TABSIndexDef* index = table.Metadata().Indexes().Items(i);
-    if (!index->Temporary()) DropIndex(database, index->ObjectId());
+    if (!index->Temporary()) index_ids.push_back(index->ObjectId());
   }
+  // One change: a failure part way keeps every index.
+  DropIndexes(database, index_ids);
   ReadDefinitions();
 }
 

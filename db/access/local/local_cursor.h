@@ -160,7 +160,7 @@ class TABSLocalCursor : public TABSScanCursor {
   void ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                           const TABSConstraintDefs& constraints);
   void EmptyVolatileTable(TABSVolatileDatabaseData& database);
-  void DropIndex(TABSDatabaseData& database, int32_t index_id);
+  void DropIndexes(TABSDatabaseData& database, const std::vector<int32_t>& index_ids);
   void ReadDefinitions();
   void MoveOffDroppedIndexes(TABSTableData& table, int32_t index_id);
   TABSDiskDatabaseData& Disk() const;

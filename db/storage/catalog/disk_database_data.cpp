@@ -580,18 +580,26 @@ TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr
 }
 
 void TABSDiskDatabaseData::DeleteIndex(TABSCursor& cursor, int32_t index_object_id) {
+  DeleteIndexes(cursor, {index_object_id});
+}
+
+void TABSDiskDatabaseData::DeleteIndexes(TABSCursor& cursor, const std::vector<int32_t>& index_object_ids) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("DeleteIndex");
   if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"DeleteIndex"});
   auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
   if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
-  const auto* index = static_cast<const TABSIndexDef*>(table->Metadata().Indexes().FindByNumber(index_object_id));
-  if (index == nullptr) return;
   ExclusiveTableLock exclusive(*this, *table, cursor.SessionNumber());
   SystemChange change(*this);
   try {
-    if (!index->Temporary()) table_trees::DropIndex(page_manager_, kSystemSessionId, *index, table->Metadata().Fields());
-    table->ForgetIndex(index_object_id);
+    for (const int32_t index_object_id : index_object_ids) {
+      const auto* index = static_cast<const TABSIndexDef*>(table->Metadata().Indexes().FindByNumber(index_object_id));
+      if (index == nullptr) continue;
+      if (!index->Temporary()) {
+        table_trees::DropIndex(page_manager_, kSystemSessionId, *index, table->Metadata().Fields());
+      }
+      table->ForgetIndex(index_object_id);
+    }
     table->WriteMetadata(kSystemSessionId);
     change.Commit();
   } catch (...) {

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/storage/catalog/disk_table_data.h"
 #include "db/storage/locks/sessions_file.h"
@@ -103,6 +104,8 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // and the constraint it carries) and commits the definitions; refused
   // inside a transaction. A failure leaves the table as it was.
   void DeleteIndex(TABSCursor& cursor, int32_t index_object_id);
+  // Drops several indexes of the cursor's open table as one change.
+  void DeleteIndexes(TABSCursor& cursor, const std::vector<int32_t>& index_object_ids);
 
   // Whether record pages are checked for their owner and type before use
   // (multi-user files that keep page owners). Compacting a file switches

@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "db/access/local/access_errors.h"
+#include "db/storage/catalog/catalog_check.h"
 #include "tests/db/access/local/local_test_util.h"
+#include "tests/db/storage/write_faults.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -229,6 +231,66 @@ TEST_F(LocalAccessTest, EveryOperationResetsTheStatus) {
     EXPECT_EQ(cursor->Status(), 0);
     EXPECT_EQ(cursor->StatusMessage(), "");
   }
+}
+
+// Dropping every index is one change: a write failing anywhere in it
+// leaves every index in place, and one that does not stop it (a failure
+// after the change is safe) leaves none.
+TEST_F(LocalAccessTest, DeletingAllIndexesHappensWholeOrNotAtAll) {
+  TABSLocalSession* session = NewSession(list_, false);
+  auto cursor = OpenCursor(*session);
+  for (int i = 0; i < 5; ++i) Insert(*cursor, "H" + std::to_string(i), 5 - i);
+  const auto names = [&] {
+    std::vector<std::string> found;
+    const TABSIndexDefs& indexes = cursor->OpenTable().Metadata().Indexes();
+    for (int32_t i = 0; i < indexes.Count(); ++i) found.push_back(indexes.Items(i)->Name());
+    return found;
+  };
+  const std::vector<std::string> all = {"I_id", "I_Body", "I_Jmeno"};
+  cursor->AddIndex(IndexOn("I_Body", "Body"));
+  cursor->AddIndex(IndexOn("I_Jmeno", "Jmeno"));
+  int32_t failures = 0;
+  for (int32_t step = 1;; ++step) {
+    SCOPED_TRACE("write " + std::to_string(step));
+    ASSERT_LT(step, 200);
+    if (names().empty()) {
+      auto primary = IndexOn("I_id", "id");
+      primary->SetPrimary(true);
+      primary->SetUnique(true);
+      cursor->AddIndex(std::move(primary));
+      cursor->AddIndex(IndexOn("I_Body", "Body"));
+      cursor->AddIndex(IndexOn("I_Jmeno", "Jmeno"));
+    }
+    ASSERT_EQ(names(), all);
+    int32_t code = 0;
+    int32_t writes = 0;
+    {
+      WriteFaults faults(Path(), WriteFaults::Scope::kFileAndJournal);
+      faults.fail_at = step;
+      code = ErrorCode([&] { cursor->DeleteAllIndexes(); });
+      writes = faults.writes;
+    }
+    if (writes < step) break;  // the fault fell beyond the change
+    if (code != 0) {
+      ++failures;
+      EXPECT_EQ(names(), all);
+      cursor->SwitchIndex("I_Jmeno");
+      EXPECT_EQ(Get(*cursor, FirstRecord(*cursor), "Jmeno"), "H0");
+      cursor->SwitchIndex("");
+      ExpectCatalogueClean(Path());
+    } else {
+      EXPECT_TRUE(names().empty());
+      // A write failing after the change was made safe may leave space
+      // unaccounted for until the next commit, never damage.
+      const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+      EXPECT_FALSE(report.HasCorruption()) << report.Describe();
+    }
+    auto reopened = OpenCursor(*session);
+    EXPECT_EQ(reopened->OpenTable().Metadata().Indexes().Count(), static_cast<int32_t>(names().size()));
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(cursor->RecordCount(), 5);
 }
 
 TEST_F(LocalAccessTest, DroppingTheIndexOfACursorMovesItToStorageOrder) {
