@@ -100,11 +100,8 @@ void TABSLocalCursor::CreateTable(const TABSFieldDefs& fields, const TABSIndexDe
     }
     return;
   }
-  TABSDiskDatabaseData& disk = Disk();
-  // Definitions that cannot make a table must not cost the table they replace.
-  disk.CheckTableDefinitions(TableName(), fields, indexes, constraints);
-  if (disk.TableExists(TableName())) disk.DeleteTable(*session_, TableName());
-  disk.CreateTable(TableName(), fields, indexes, constraints);
+  // The table it replaces goes in the same change as the new one comes.
+  Disk().ReplaceTable(*session_, TableName(), fields, indexes, constraints);
 }
 
 void TABSLocalCursor::ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,

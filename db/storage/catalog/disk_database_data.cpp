@@ -446,6 +446,42 @@ void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDef
   table_list_.Replace(std::move(list));
 }
 
+void TABSDiskDatabaseData::ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,
+                                        const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("CreateTable");
+  if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
+  CheckTableName(name);
+  const int32_t object_id = NextObjectNumber();
+  TableListLock list_lock(page_manager_);
+  TABSTableList list = CurrentTableList();
+  const int32_t index = FindTableEntry(list, name);
+  std::optional<TABSDiskTableData> old;
+  std::optional<ExclusiveTableLock> exclusive;
+  if (index >= 0) {
+    if (FindTableObject(list[static_cast<size_t>(index)].name) != nullptr) {
+      throw EABSException(native::kTableExclusiveByCursors20242, {list[static_cast<size_t>(index)].name});
+    }
+    old.emplace(*this, list[static_cast<size_t>(index)]);
+    exclusive.emplace(*this, *old, session.SessionNumber());
+  }
+  SystemChange change(*this);
+  if (old) {
+    old->Load(kSystemSessionId, session.SessionNumber());
+    old->DeleteStorage(kSystemSessionId);
+  }
+  TABSDiskTableData table(*this, {std::string(name), object_id, -1, -1, -1});
+  table.CreateStorage(kSystemSessionId, fields, indexes, constraints);
+  if (old) {
+    list[static_cast<size_t>(index)] = table.Entry();
+  } else {
+    list.push_back(table.Entry());
+  }
+  table_list_.Write(kSystemSessionId, list);
+  change.Commit();
+  table_list_.Replace(std::move(list));
+}
+
 void TABSDiskDatabaseData::CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields,
                                                  const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
   std::lock_guard lock(CriticalSection());

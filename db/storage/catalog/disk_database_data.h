@@ -89,6 +89,11 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // nothing (so that a table about to be replaced goes only for a sound one).
   void CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                              const TABSConstraintDefs& constraints);
+  // Creates the table, or replaces the one of that name in the same change,
+  // so that the old table goes only with its replacement written. The
+  // session takes the old table's exclusive lock while it works on it.
+  void ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,
+                    const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints);
   // The session takes the table's exclusive lock while it works on it.
   void DeleteTable(TABSBaseSession& session, std::string_view name);
   void RenameTable(TABSBaseSession& session, std::string_view old_name, std::string_view new_name);

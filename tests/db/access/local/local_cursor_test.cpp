@@ -75,6 +75,55 @@ TEST_F(LocalAccessTest, CreateReplacesAnExistingTableOnlyWithASoundOne) {
   EXPECT_EQ(cursor->KeyBufferSize(), cursor->FieldsEnd() + 12);
 }
 
+// The table a create replaces goes only with its replacement: a write
+// failing anywhere in the change keeps the old table and its records.
+TEST_F(LocalAccessTest, CreateReplacesAnExistingTableWholeOrNotAtAll) {
+  TABSLocalSession* session = NewSession(list_, false);
+  const auto defs = Definitions({Field("Kolo", TABSColumnType::Integer)}, {"Kolo"});
+  int32_t failures = 0;
+  for (int32_t step = 1;; ++step) {
+    SCOPED_TRACE("write " + std::to_string(step));
+    ASSERT_LT(step, 200);
+    TABSLocalCursor cursor(*session, kTable);
+    cursor.Open();
+    if (cursor.OpenTable().Metadata().Fields().Count() == 1) {
+      // The last step replaced it: the players' table comes back.
+      const auto players = Definitions({Field("id", TABSColumnType::AutoInc), Field("Jmeno", TABSColumnType::String, 20),
+                                        Field("Body", TABSColumnType::Integer), Field("Foto", TABSColumnType::Blob)},
+                                       {"id"});
+      cursor.CreateTable(players->Fields(), players->Indexes(), players->Constraints());
+      cursor.Open();
+    }
+    if (cursor.RecordCount() == 0) {
+      Insert(cursor, "Novak", 1);
+      Insert(cursor, "Dvorak", 2);
+    }
+    int32_t code = 0;
+    int32_t writes = 0;
+    {
+      WriteFaults faults(Path(), WriteFaults::Scope::kFileAndJournal);
+      faults.fail_at = step;
+      code = ErrorCode([&] { cursor.CreateTable(defs->Fields(), defs->Indexes(), defs->Constraints()); });
+      writes = faults.writes;
+    }
+    if (writes < step) break;  // the fault fell beyond the change
+    cursor.Open();
+    if (code != 0) {
+      ++failures;
+      EXPECT_EQ(cursor.OpenTable().Metadata().Fields().Count(), 4);
+      EXPECT_EQ(cursor.RecordCount(), 2);
+      ExpectCatalogueClean(Path());
+    } else {
+      EXPECT_EQ(cursor.OpenTable().Metadata().Fields().Count(), 1);
+      EXPECT_EQ(cursor.RecordCount(), 0);
+      const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+      EXPECT_FALSE(report.HasCorruption()) << report.Describe();
+    }
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(failures, 0);
+}
+
 TEST_F(LocalAccessTest, CreatingATableThatIsOpenElsewhereIsRefused) {
   TABSLocalSession* session = NewSession(list_, false);
   auto open = OpenCursor(*session);
