@@ -482,18 +482,6 @@ void TABSDiskDatabaseData::ReplaceTable(TABSBaseSession& session, std::string_vi
   table_list_.Replace(std::move(list));
 }
 
-void TABSDiskDatabaseData::CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields,
-                                                 const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
-  std::lock_guard lock(CriticalSection());
-  CheckWritable("CreateTable");
-  if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
-  CheckTableName(name);
-  int32_t scratch_id = 0;
-  TABSTableMetadata scratch;
-  TABSDiskTableData::DefineTable(scratch, name, fields, indexes, constraints, [&] { return ++scratch_id; },
-                                 page_manager_.DataSize());
-}
-
 void TABSDiskDatabaseData::DeleteTable(TABSBaseSession& session, std::string_view name) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("DeleteTable");

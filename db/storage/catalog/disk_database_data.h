@@ -85,10 +85,6 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // transaction.
   void CreateTable(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                    const TABSConstraintDefs& constraints);
-  // Raises what CreateTable would raise for the definitions, changing
-  // nothing (so that a table about to be replaced goes only for a sound one).
-  void CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
-                             const TABSConstraintDefs& constraints);
   // Creates the table, or replaces the one of that name in the same change,
   // so that the old table goes only with its replacement written. The
   // session takes the old table's exclusive lock while it works on it.
