@@ -342,6 +342,47 @@ TEST_F(LocalAccessTest, DeletingAllIndexesHappensWholeOrNotAtAll) {
   EXPECT_EQ(cursor->RecordCount(), 5);
 }
 
+// The position a record buffer carries is the caller's: one that names no
+// record of the table (a foreign page, a slot past the page, a page beyond
+// the file) is refused as a record no longer there, or with an engine
+// error, and nothing changes.
+TEST_F(LocalAccessTest, APositionNamingNoRecordIsRefused) {
+  for (const bool multi_user : {false, true}) {
+    SCOPED_TRACE(multi_user ? "multi-user" : "single-user");
+    TABSOpenDatabases list;
+    TABSLocalSession* session = NewSession(list, multi_user);
+    auto cursor = OpenCursor(*session);
+    if (cursor->RecordCount() == 0) {
+      Insert(*cursor, "Novak", 1);
+      Insert(*cursor, "Dvorak", 2);
+    }
+    const TABSRecordId real = cursor->PositionOf(FirstRecord(*cursor).data());
+    const std::vector<TABSRecordId> positions = {
+        {-7, 0}, {0, 0}, {2, 0}, {real.page_no, 65535}, {real.page_no, 300}, {1 << 30, 0}, {0x7FFFFFFF, 65535}};
+    for (const TABSRecordId& position : positions) {
+      SCOPED_TRACE(std::to_string(position.page_no) + ":" + std::to_string(position.slot));
+      std::vector<uint8_t> buffer = FirstRecord(*cursor);
+      position.Store(buffer.data() + cursor->FieldsEnd());
+      const auto refused = [&](auto operation, int32_t status) {
+        bool done = true;
+        const int32_t code = ErrorCode([&] { done = operation(); });
+        if (code == 0) {
+          EXPECT_FALSE(done);
+          EXPECT_EQ(cursor->Status(), status);
+        }
+        EXPECT_FALSE(cursor->Editing());
+      };
+      refused([&] { return cursor->Delete(buffer.data()); }, -7);
+      refused([&] { return cursor->Post(buffer.data(), false); }, -6);
+      if (multi_user) refused([&] { return cursor->BeginEdit(buffer.data()); }, -6);
+      EXPECT_EQ(cursor->RecordCount(), 2);
+    }
+    ExpectCatalogueClean(Path());
+    cursor.reset();
+    sessions_.clear();
+  }
+}
+
 TEST_F(LocalAccessTest, DroppingTheIndexOfACursorMovesItToStorageOrder) {
   TABSLocalSession* session = NewSession(list_, false);
   auto cursor = OpenCursor(*session);
