@@ -36,7 +36,9 @@ class CursorIndexFaultsTest : public LocalAccessTest {
       auto defs = Definitions({Field("id", C::AutoInc), Field("Jmeno", C::String, 400), Field("Klub", C::String, 400),
                                Field("Body", C::Integer)},
                               {"id", "Jmeno", "Klub"});
-      for (int32_t i = 1; i < defs->Indexes().Count(); ++i) defs->Indexes().Items(i)->Columns()[0].max_indexed_size = 400;
+      for (int32_t i = 1; i < defs->Indexes().Count(); ++i) {
+        defs->Indexes().Items(i)->Columns()[0].max_indexed_size = 400;
+      }
       creating.CreateTable(defs->Fields(), defs->Indexes(), defs->Constraints());
     }
     cursor_ = OpenCursor(*session_, kPlayers);

@@ -88,9 +88,10 @@ TEST_F(LocalAccessTest, CreateReplacesAnExistingTableWholeOrNotAtAll) {
     cursor.Open();
     if (cursor.OpenTable().Metadata().Fields().Count() == 1) {
       // The last step replaced it: the players' table comes back.
-      const auto players = Definitions({Field("id", TABSColumnType::AutoInc), Field("Jmeno", TABSColumnType::String, 20),
-                                        Field("Body", TABSColumnType::Integer), Field("Foto", TABSColumnType::Blob)},
-                                       {"id"});
+      using C = TABSColumnType;
+      const auto players = Definitions(
+          {Field("id", C::AutoInc), Field("Jmeno", C::String, 20), Field("Body", C::Integer), Field("Foto", C::Blob)},
+          {"id"});
       cursor.CreateTable(players->Fields(), players->Indexes(), players->Constraints());
       cursor.Open();
     }
