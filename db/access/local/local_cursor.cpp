@@ -100,11 +100,8 @@ void TABSLocalCursor::CreateTable(const TABSFieldDefs& fields, const TABSIndexDe
     }
     return;
   }
-  TABSDiskDatabaseData& disk = Disk();
-  // Definitions that cannot make a table must not cost the table they replace.
-  disk.CheckTableDefinitions(TableName(), fields, indexes, constraints);
-  if (disk.TableExists(TableName())) disk.DeleteTable(*session_, TableName());
-  disk.CreateTable(TableName(), fields, indexes, constraints);
+  // The table it replaces goes in the same change as the new one comes.
+  Disk().ReplaceTable(*session_, TableName(), fields, indexes, constraints);
 }
 
 void TABSLocalCursor::ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
@@ -218,13 +215,13 @@ void TABSLocalCursor::MoveOffDroppedIndexes(TABSTableData& table, int32_t index_
   }
 }
 
-void TABSLocalCursor::DropIndex(TABSDatabaseData& database, int32_t index_id) {
+void TABSLocalCursor::DropIndexes(TABSDatabaseData& database, const std::vector<int32_t>& index_ids) {
   if (auto* volatile_database = dynamic_cast<TABSVolatileDatabaseData*>(&database)) {
-    volatile_database->DeleteIndex(*this, index_id);
+    volatile_database->DeleteIndexes(*this, index_ids);
   } else {
-    Disk().DeleteIndex(*this, index_id);
+    Disk().DeleteIndexes(*this, index_ids);
   }
-  MoveOffDroppedIndexes(OpenTable(), index_id);
+  for (const int32_t index_id : index_ids) MoveOffDroppedIndexes(OpenTable(), index_id);
 }
 
 void TABSLocalCursor::DeleteIndex(std::string_view name) {
@@ -233,7 +230,7 @@ void TABSLocalCursor::DeleteIndex(std::string_view name) {
   TABSTableData& table = OpenTable();
   const TABSIndexDef* index = table.Metadata().Indexes().Find(name);
   if (index == nullptr || index->Temporary()) throw EABSException(native::kIndexNotFound, {name});
-  DropIndex(database, index->ObjectId());
+  DropIndexes(database, {index->ObjectId()});
   ReadDefinitions();
 }
 
@@ -241,10 +238,13 @@ void TABSLocalCursor::DeleteAllIndexes() {
   TABSDatabaseData& database = session_->Database();
   std::lock_guard lock(database.CriticalSection());
   TABSTableData& table = OpenTable();
+  std::vector<int32_t> index_ids;
   for (int32_t i = table.Metadata().Indexes().Count() - 1; i >= 0; --i) {
     const TABSIndexDef* index = table.Metadata().Indexes().Items(i);
-    if (!index->Temporary()) DropIndex(database, index->ObjectId());
+    if (!index->Temporary()) index_ids.push_back(index->ObjectId());
   }
+  // One change: a failure part way keeps every index.
+  DropIndexes(database, index_ids);
   ReadDefinitions();
 }
 
@@ -337,8 +337,9 @@ void TABSLocalCursor::ReadDefinitions() {
 void TABSLocalCursor::Close() {
   if (!IsOpen()) return;
   FirstFailure failure;
-  // An open edit is cancelled: its locks go before the cursor does.
-  if (editing_) failure.Run([&] { EndEdit(); });
+  // An open edit is cancelled: its locks (and any the ledger still lists)
+  // go before the cursor does.
+  failure.Run([&] { EndEdit(); });
   DetachStreams();
   streams_.reset();
   TABSScanCursor::SetFilter(nullptr);
@@ -408,28 +409,33 @@ TABSGetRecordResult TABSLocalCursor::GetRecord(uint8_t* buffer, TABSGetRecordMod
 }
 
 void TABSLocalCursor::First() {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   SetBeforeFirst();
 }
 
 void TABSLocalCursor::Last() {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   SetAfterLast();
 }
 
 int64_t TABSLocalCursor::RecordCount() {
+  ResetStatus();
   OpenTable();
   return TABSTableScans::RecordCount(*this);
 }
 
 int64_t TABSLocalCursor::RecordNumber() {
+  ResetStatus();
   OpenTable();
   return TABSTableScans::RecordNumber(*this);
 }
 
 void TABSLocalCursor::SetRecordNumber(int64_t number) {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   TABSTableScans::GoToRecordNumber(*this, number);
@@ -448,6 +454,32 @@ void TABSLocalCursor::EndEdit() {
   editing_ = false;
   edit_copy_.clear();
   ReleaseEditLocks();
+}
+
+int32_t TABSLocalCursor::RereadForEdit(TABSTableData& table, const TABSRecordId& id, const uint8_t* buffer) {
+  // The values the read keeps in memory for the stored record go with it.
+  struct StoredRecord {
+    TABSMemoryBlock bytes;
+    TABSBlobManager* blobs;
+    ~StoredRecord() {
+      if (blobs != nullptr) blobs->ReleaseDescriptors(bytes.bytes());
+    }
+  } stored{TABSMemoryBlock(fields_end_, true), table.BlobManager()};
+  if (!table.ReadRecord(SessionNumber(), id, stored.bytes.bytes())) {
+    return static_cast<int32_t>(TABSPostCode::kUpdateDeleted);
+  }
+  if (!table.RecordFields().SameStoredForm(stored.bytes.bytes(), buffer)) {
+    return static_cast<int32_t>(TABSPostCode::kUpdateModified);
+  }
+  return 0;
+}
+
+void TABSLocalCursor::ReleaseEditLocksQuietly() noexcept {
+  try {
+    ReleaseEditLocks();
+  } catch (...) {
+    // The session's disconnect releases what the lock manager still lists.
+  }
 }
 
 bool TABSLocalCursor::BeginEdit(uint8_t* buffer) {
@@ -469,14 +501,14 @@ bool TABSLocalCursor::BeginEdit(uint8_t* buffer) {
       return false;
     }
     // Another process may have changed or deleted it since it was read.
-    std::vector<uint8_t> stored(static_cast<size_t>(fields_end_));
     int32_t refused = 0;
-    if (!table.ReadRecord(SessionNumber(), id, stored.data())) {
-      refused = static_cast<int32_t>(TABSPostCode::kUpdateDeleted);
-    } else if (!table.RecordFields().SameStoredForm(stored.data(), buffer)) {
-      refused = static_cast<int32_t>(TABSPostCode::kUpdateModified);
+    try {
+      refused = RereadForEdit(table, id, buffer);
+    } catch (...) {
+      // The edit does not begin: neither do its locks stay.
+      ReleaseEditLocksQuietly();
+      throw;
     }
-    if (TABSBlobManager* blobs = table.BlobManager()) blobs->ReleaseDescriptors(stored.data());
     if (refused != 0) {
       ReleaseEditLocks();
       status_ = refused;
@@ -503,11 +535,17 @@ bool TABSLocalCursor::Post(uint8_t* buffer, bool inserting) {
   TABSTableData& table = OpenTable();
   DetachStreams();
   TABSPostResult result;
-  if (inserting) {
-    result = table.InsertRecord(*session_, buffer);
-    if (result.Succeeded()) WritePosition(buffer, result.id, TABSRecordFlag::kInserted);
-  } else {
-    result = table.UpdateRecord(*session_, PositionOf(buffer), buffer, editing_ ? edit_copy_.data() : nullptr);
+  try {
+    if (inserting) {
+      result = table.InsertRecord(*session_, buffer);
+      if (result.Succeeded()) WritePosition(buffer, result.id, TABSRecordFlag::kInserted);
+    } else {
+      result = table.UpdateRecord(*session_, PositionOf(buffer), buffer, editing_ ? edit_copy_.data() : nullptr);
+    }
+  } catch (...) {
+    // The post was undone; an edit stays open for a retry or a cancel.
+    status_ = static_cast<int32_t>(inserting ? TABSPostCode::kInsertFailed : TABSPostCode::kUpdateFailed);
+    throw;
   }
   SetStatus(result);
   // The cursor stands on the record it posted.
@@ -526,7 +564,13 @@ bool TABSLocalCursor::Delete(uint8_t* buffer) {
     return false;
   }
   DetachStreams();
-  const TABSPostResult result = table.DeleteRecord(*session_, PositionOf(buffer), buffer);
+  TABSPostResult result;
+  try {
+    result = table.DeleteRecord(*session_, PositionOf(buffer), buffer);
+  } catch (...) {
+    status_ = static_cast<int32_t>(TABSPostCode::kDeleteFailed);
+    throw;
+  }
   SetStatus(result);
   // The record is gone: so is an edit of it.
   if (result.Succeeded() && editing_) EndEdit();
@@ -556,6 +600,7 @@ void TABSLocalCursor::CancelBatch() {
 // --- Restrictions ---
 
 void TABSLocalCursor::SetFilterText(std::string_view text, bool case_insensitive, bool partial_key) {
+  ResetStatus();
   OpenTable();
   auto filter = std::make_unique<TABSExpression>();
   filter->ParseForFilter(this, text, partial_key, case_insensitive);
@@ -567,6 +612,7 @@ void TABSLocalCursor::SetFilterText(std::string_view text, bool case_insensitive
 }
 
 void TABSLocalCursor::ClearFilter() {
+  ResetStatus();
   DetachStreams();
   TABSScanCursor::SetFilter(nullptr);
   filter_.reset();
@@ -587,6 +633,7 @@ bool TABSLocalCursor::Locate(uint8_t* buffer, std::string_view field_names, std:
 }
 
 void TABSLocalCursor::SwitchIndex(std::string_view name) {
+  ResetStatus();
   TABSTableData& table = OpenTable();
   DetachStreams();
   if (name.empty()) {
@@ -606,6 +653,7 @@ void TABSLocalCursor::SetKeyTrailer(uint8_t* key, bool assigned, bool exclusive,
 }
 
 void TABSLocalCursor::SetKeyRange(const uint8_t* start_key, const uint8_t* end_key) {
+  ResetStatus();
   OpenTable();
   const int32_t end = fields_end_;
   const auto assigned = [&](const uint8_t* key) { return key != nullptr && key[end + kKeyAssignedOffset] != 0; };
@@ -618,6 +666,7 @@ void TABSLocalCursor::SetKeyRange(const uint8_t* start_key, const uint8_t* end_k
 }
 
 void TABSLocalCursor::CancelRange() {
+  ResetStatus();
   OpenTable();
   DetachStreams();
   ClearRange();

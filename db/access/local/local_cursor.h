@@ -143,6 +143,10 @@ class TABSLocalCursor : public TABSScanCursor {
   void ResetStatus();
   void SetStatus(const TABSPostResult& result);
   void ReleaseEditLocks();
+  void ReleaseEditLocksQuietly() noexcept;
+  // The stored record against the buffer an edit begins from: 0, or the
+  // status of a record deleted or changed since it was read.
+  int32_t RereadForEdit(TABSTableData& table, const TABSRecordId& id, const uint8_t* buffer);
   void EndEdit();
   void DetachStreams();
   void CloseForMaintenance();
@@ -156,7 +160,7 @@ class TABSLocalCursor : public TABSScanCursor {
   void ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                           const TABSConstraintDefs& constraints);
   void EmptyVolatileTable(TABSVolatileDatabaseData& database);
-  void DropIndex(TABSDatabaseData& database, int32_t index_id);
+  void DropIndexes(TABSDatabaseData& database, const std::vector<int32_t>& index_ids);
   void ReadDefinitions();
   void MoveOffDroppedIndexes(TABSTableData& table, int32_t index_id);
   TABSDiskDatabaseData& Disk() const;

@@ -446,16 +446,40 @@ void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDef
   table_list_.Replace(std::move(list));
 }
 
-void TABSDiskDatabaseData::CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields,
-                                                 const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
+void TABSDiskDatabaseData::ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,
+                                        const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("CreateTable");
   if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
   CheckTableName(name);
-  int32_t scratch_id = 0;
-  TABSTableMetadata scratch;
-  TABSDiskTableData::DefineTable(scratch, name, fields, indexes, constraints, [&] { return ++scratch_id; },
-                                 page_manager_.DataSize());
+  const int32_t object_id = NextObjectNumber();
+  TableListLock list_lock(page_manager_);
+  TABSTableList list = CurrentTableList();
+  const int32_t index = FindTableEntry(list, name);
+  std::optional<TABSDiskTableData> old;
+  std::optional<ExclusiveTableLock> exclusive;
+  if (index >= 0) {
+    if (FindTableObject(list[static_cast<size_t>(index)].name) != nullptr) {
+      throw EABSException(native::kTableExclusiveByCursors20242, {list[static_cast<size_t>(index)].name});
+    }
+    old.emplace(*this, list[static_cast<size_t>(index)]);
+    exclusive.emplace(*this, *old, session.SessionNumber());
+  }
+  SystemChange change(*this);
+  if (old) {
+    old->Load(kSystemSessionId, session.SessionNumber());
+    old->DeleteStorage(kSystemSessionId);
+  }
+  TABSDiskTableData table(*this, {std::string(name), object_id, -1, -1, -1});
+  table.CreateStorage(kSystemSessionId, fields, indexes, constraints);
+  if (old) {
+    list[static_cast<size_t>(index)] = table.Entry();
+  } else {
+    list.push_back(table.Entry());
+  }
+  table_list_.Write(kSystemSessionId, list);
+  change.Commit();
+  table_list_.Replace(std::move(list));
 }
 
 void TABSDiskDatabaseData::DeleteTable(TABSBaseSession& session, std::string_view name) {
@@ -580,18 +604,26 @@ TABSIndexDef* TABSDiskDatabaseData::AddIndex(TABSCursor& cursor, std::unique_ptr
 }
 
 void TABSDiskDatabaseData::DeleteIndex(TABSCursor& cursor, int32_t index_object_id) {
+  DeleteIndexes(cursor, {index_object_id});
+}
+
+void TABSDiskDatabaseData::DeleteIndexes(TABSCursor& cursor, const std::vector<int32_t>& index_object_ids) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("DeleteIndex");
   if (InTransaction(cursor.SessionNumber())) throw EABSException(native::kEmptyTableInTransaction, {"DeleteIndex"});
   auto* table = static_cast<TABSDiskTableData*>(cursor.Table());
   if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
-  const auto* index = static_cast<const TABSIndexDef*>(table->Metadata().Indexes().FindByNumber(index_object_id));
-  if (index == nullptr) return;
   ExclusiveTableLock exclusive(*this, *table, cursor.SessionNumber());
   SystemChange change(*this);
   try {
-    if (!index->Temporary()) table_trees::DropIndex(page_manager_, kSystemSessionId, *index, table->Metadata().Fields());
-    table->ForgetIndex(index_object_id);
+    for (const int32_t index_object_id : index_object_ids) {
+      const auto* index = static_cast<const TABSIndexDef*>(table->Metadata().Indexes().FindByNumber(index_object_id));
+      if (index == nullptr) continue;
+      if (!index->Temporary()) {
+        table_trees::DropIndex(page_manager_, kSystemSessionId, *index, table->Metadata().Fields());
+      }
+      table->ForgetIndex(index_object_id);
+    }
     table->WriteMetadata(kSystemSessionId);
     change.Commit();
   } catch (...) {

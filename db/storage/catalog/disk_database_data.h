@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/storage/catalog/disk_table_data.h"
 #include "db/storage/locks/sessions_file.h"
@@ -84,10 +85,11 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // transaction.
   void CreateTable(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                    const TABSConstraintDefs& constraints);
-  // Raises what CreateTable would raise for the definitions, changing
-  // nothing (so that a table about to be replaced goes only for a sound one).
-  void CheckTableDefinitions(std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
-                             const TABSConstraintDefs& constraints);
+  // Creates the table, or replaces the one of that name in the same change,
+  // so that the old table goes only with its replacement written. The
+  // session takes the old table's exclusive lock while it works on it.
+  void ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,
+                    const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints);
   // The session takes the table's exclusive lock while it works on it.
   void DeleteTable(TABSBaseSession& session, std::string_view name);
   void RenameTable(TABSBaseSession& session, std::string_view old_name, std::string_view new_name);
@@ -103,6 +105,8 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // and the constraint it carries) and commits the definitions; refused
   // inside a transaction. A failure leaves the table as it was.
   void DeleteIndex(TABSCursor& cursor, int32_t index_object_id);
+  // Drops several indexes of the cursor's open table as one change.
+  void DeleteIndexes(TABSCursor& cursor, const std::vector<int32_t>& index_object_ids);
 
   // Whether record pages are checked for their owner and type before use
   // (multi-user files that keep page owners). Compacting a file switches

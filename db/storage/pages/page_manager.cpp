@@ -20,7 +20,15 @@ int32_t CacheCapacityFor(int64_t available_memory) {
   return static_cast<int32_t>(std::min<int64_t>(1000, available_memory / 65536));
 }
 
+TABSPageObserver* g_page_observer = nullptr;
+
+void Observe(TABSPageObserver::Operation operation, int32_t session, int32_t page_no, uint16_t page_type) {
+  if (g_page_observer != nullptr) g_page_observer->BeforePageOperation(operation, session, page_no, page_type);
+}
+
 }  // namespace
+
+void SetPageObserver(TABSPageObserver* observer) { g_page_observer = observer; }
 
 TABSPageManager::TABSPageManager(int32_t page_size, int32_t page_header_size)
     : page_size_(page_size),
@@ -99,6 +107,7 @@ void TABSPageManager::AbortCommitWrites() noexcept {}
 void TABSPageManager::RevalidateCachedPage(TABSPage&) {}
 
 TABSPage* TABSPageManager::AddPage(int32_t session_id, uint16_t page_type) {
+  Observe(TABSPageObserver::Operation::kAdd, session_id, -1, page_type);
   Session& session = FindOrAddSession(session_id);
   auto page = std::make_unique<TABSPage>(this, -1);
   AllocatePageNumber(*page);
@@ -169,6 +178,7 @@ void TABSPageManager::CheckPageIdentity(const TABSPage& page, uint16_t page_type
 TABSPage* TABSPageManager::GetPage(int32_t session_id, int32_t page_no, uint16_t page_type, int32_t owner,
                                    bool defer_image) {
   if (session_id == kInvalidSessionId) throw EABSException(kInvalidSession, "Invalid Session ID");
+  Observe(TABSPageObserver::Operation::kGet, session_id, page_no, page_type);
   Session& session = FindOrAddSession(session_id);
   TABSPage* page = session.dirty.Find(page_no);
   const bool changed_before = page != nullptr;
@@ -223,6 +233,7 @@ void TABSPageManager::PutPage(TABSPage* page) {
 }
 
 void TABSPageManager::RemovePage(int32_t session_id, int32_t page_no) {
+  Observe(TABSPageObserver::Operation::kRemove, session_id, page_no, kAnyPageType);
   Session& session = FindOrAddSession(session_id);
   // A page removed twice is freed once.
   if (std::find(session.removed.begin(), session.removed.end(), page_no) == session.removed.end()) {

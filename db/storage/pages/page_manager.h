@@ -35,6 +35,19 @@ inline constexpr int32_t kInvalidSessionId = -1;
 // A GetPage that names no owner accepts any.
 inline constexpr int32_t kAnyPageOwner = -1;
 
+// Sees the page operations of every page manager before they happen and may
+// throw to fail one: tests inject a failure at any page of a structure's
+// change through it. Not thread-safe: set while no page manager is in use.
+class TABSPageObserver {
+ public:
+  enum class Operation { kGet, kAdd, kRemove };
+  virtual ~TABSPageObserver() = default;
+  // `page_no` is -1 for an added page (its number is not known yet).
+  virtual void BeforePageOperation(Operation operation, int32_t session, int32_t page_no, uint16_t page_type) = 0;
+};
+// nullptr removes it.
+void SetPageObserver(TABSPageObserver* observer);
+
 // What one commit changes, checked before anything is written.
 struct TABSCommitPlan {
   int32_t session = kInvalidSessionId;

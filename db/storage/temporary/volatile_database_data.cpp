@@ -125,23 +125,28 @@ TABSIndexDef* TABSVolatileDatabaseData::AddIndex(TABSCursor& cursor, std::unique
 }
 
 void TABSVolatileDatabaseData::DeleteIndex(TABSCursor& cursor, int32_t index_object_id) {
+  DeleteIndexes(cursor, {index_object_id});
+}
+
+void TABSVolatileDatabaseData::DeleteIndexes(TABSCursor& cursor, const std::vector<int32_t>& index_object_ids) {
   std::lock_guard lock(CriticalSection());
   auto* table = static_cast<TABSVolatileTableData*>(cursor.Table());
   if (table == nullptr) throw EABSException(native::kTableNotExists30396, {cursor.TableName()});
   const int32_t session = cursor.SessionNumber();
   TABSBaseIndexManager& indexes = table->IndexManager();
-  for (int32_t i = 0; i < indexes.Count(); ++i) {
-    TABSIndexDef& definition = indexes.Definition(i);
-    if (definition.ObjectId() != index_object_id) continue;
-    RunOperation(*table, session, [&] {
-      // The tree goes first: a failure there leaves the definition in place
-      // for the rolled back pages.
-      if (!definition.Temporary() && definition.RootPage() >= 0) indexes.Index(i).Drop(session);
-      table->ForgetIndex(index_object_id);
-      return true;
-    });
-    return;
-  }
+  RunOperation(*table, session, [&] {
+    // The trees go first: a failure there leaves the definitions in place
+    // for the rolled back pages.
+    for (const int32_t index_object_id : index_object_ids) {
+      for (int32_t i = 0; i < indexes.Count(); ++i) {
+        const TABSIndexDef& definition = indexes.Definition(i);
+        if (definition.ObjectId() != index_object_id) continue;
+        if (!definition.Temporary() && definition.RootPage() >= 0) indexes.Index(i).Drop(session);
+      }
+    }
+    for (const int32_t index_object_id : index_object_ids) table->ForgetIndex(index_object_id);
+    return true;
+  });
 }
 
 }  // namespace kelvorin

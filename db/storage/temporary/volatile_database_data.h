@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/storage/temporary/volatile_table_data.h"
 #include "db/tables/records/database_data.h"
@@ -54,6 +55,8 @@ class TABSVolatileDatabaseData : public TABSDatabaseData {
   // Drops an index of the cursor's table: its tree, its definition and the
   // constraint it carries (whole or not at all).
   void DeleteIndex(TABSCursor& cursor, int32_t index_object_id);
+  // Drops several indexes of the cursor's table as one operation.
+  void DeleteIndexes(TABSCursor& cursor, const std::vector<int32_t>& index_object_ids);
 
   TABSVolatileTableData* FindTable(std::string_view name);
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "tests/db/access/local/local_test_util.h"
+#include "tests/db/engine_error_capture.h"
+#include "tests/db/storage/page_faults.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -94,6 +96,45 @@ TEST_F(CursorLocksTest, EachOperationLeavesTheLedgerItsLocks) {
   EXPECT_TRUE(ours->BeginEdit(rec.data()));
 
   // Closing during an edit lets every lock go.
+  ours->Close();
+  EXPECT_TRUE(Held(*a).empty());
+}
+
+// A begin edit whose reread fails after it took its locks lets them go:
+// nothing is left for a cancel or a close to miss, and another process can
+// edit the record.
+TEST_F(CursorLocksTest, ABeginEditFailingAfterItsLocksLetsThemGo) {
+  TABSLocalSession* a = NewSession(list_, true);
+  TABSLocalSession* b = NewSession(other_process_, true);
+  auto ours = OpenCursor(*a);
+  auto theirs = OpenCursor(*b);
+  Insert(*ours, "Novak", 1);
+  const std::vector<T> open = {T::kShared};
+  int32_t failures = 0;
+  for (int32_t fail_at = 1;; ++fail_at) {
+    SCOPED_TRACE("page operation " + std::to_string(fail_at));
+    ASSERT_LT(fail_at, 50);
+    std::vector<uint8_t> rec = FirstRecord(*ours);
+    bool failed = false;
+    int32_t code = 0;
+    {
+      PageFaults faults(fail_at);
+      code = ErrorCode([&] { ours->BeginEdit(rec.data()); });
+      failed = faults.failed.has_value();
+    }
+    if (!failed) break;
+    ++failures;
+    EXPECT_EQ(code, PageFaults::kInjected);
+    EXPECT_FALSE(ours->Editing());
+    EXPECT_EQ(Held(*a), open);
+    ours->Cancel(rec.data(), false);
+    EXPECT_EQ(Held(*a), open);
+    std::vector<uint8_t> their_rec = FirstRecord(*theirs);
+    ASSERT_TRUE(theirs->BeginEdit(their_rec.data())) << theirs->Status();
+    theirs->Cancel(their_rec.data(), false);
+  }
+  EXPECT_GT(failures, 0);
+  EXPECT_TRUE(ours->Editing());
   ours->Close();
   EXPECT_TRUE(Held(*a).empty());
 }
