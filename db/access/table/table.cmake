@@ -1,0 +1,6 @@
+# The table dataset: table maintenance, indexes, ranges and master/detail;
+# the record copy shared by the copying operations, and the table copy
+# that compacting a database uses.
+vestrum_add_library(kelvorin_table SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/table.cpp
+  LIBS kelvorin_dataset)

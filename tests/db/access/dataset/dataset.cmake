@@ -1,0 +1,4 @@
+vestrum_add_test(kelvorin_dataset_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/dataset_test.cpp
+  LIBS kelvorin_table)
