@@ -3,6 +3,8 @@
 // password retry, the repair question), disconnecting and transactions.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "db/access/session/access_error.h"
 #include "tests/db/access/session/session_test_util.h"
 #include "tests/db/storage/write_faults.h"
@@ -188,6 +190,42 @@ TEST_F(DatabaseTest, DisconnectClosesQueriesFirstThenOthersLastToFirst) {
   database->Close();
   EXPECT_EQ(log, (std::vector<std::string>{"q1", "q2", "t2", "t1"}));
   EXPECT_EQ(database->UseCount(), 0);
+}
+
+// A dataset closed by Disconnect releases its database on the way out.
+class ReleasingUser : public TABSDatabaseUser {
+ public:
+  ReleasingUser(TABSSession& session, TABSDatabase& database) : session_(session), database_(&database) {
+    database.AddUser(*this);
+  }
+  void CloseForDisconnect() override {
+    if (database_ == nullptr) return;
+    database_->RemoveUser(*this);
+    session_.CloseDatabase(*std::exchange(database_, nullptr));
+    ++closed;
+  }
+  bool IsQuery() const override { return false; }
+  const void* Owner() const override { return nullptr; }
+  int closed = 0;
+
+ private:
+  TABSSession& session_;
+  TABSDatabase* database_;
+};
+
+TEST_F(DatabaseTest, UsersReleasingTheDatabaseWhileItDisconnects) {
+  TABSSession session(nullptr, "S");
+  session.SetSessionName("Releasing");
+  auto component = NewDatabase("players");
+  component->SetSessionName("Releasing");
+  component->SetKeepConnection(false);
+  ReleasingUser on_component(session, session.OpenDatabase("players"));
+  ReleasingUser on_temporary(session, session.OpenDatabase(Path()));
+  session.Close();
+  EXPECT_EQ(on_component.closed, 1);
+  EXPECT_EQ(on_temporary.closed, 1);
+  EXPECT_FALSE(component->Connected());
+  EXPECT_EQ(session.FindDatabase(Path()), nullptr);
 }
 
 TEST_F(DatabaseTest, TransactionsAndTheirRefusals) {
