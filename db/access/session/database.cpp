@@ -264,9 +264,11 @@ void TABSDatabase::RollbackOwnTransaction() noexcept {
 }
 
 void TABSDatabase::Disconnect() {
-  if (!Connected()) return;
+  if (!Connected() || disconnecting_) return;
   std::lock_guard lock(AccessCriticalSection());
+  disconnecting_ = true;
   CloseUsers();
+  disconnecting_ = false;
   RollbackOwnTransaction();
   std::shared_ptr<TABSLocalSession> connection = std::move(connection_);
   connection_.reset();

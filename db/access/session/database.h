@@ -204,6 +204,9 @@ class TABSDatabase {
   bool compacting_ = false;
   bool repairing_ = false;
   bool progress_window_ = false;
+  // Datasets closed by Disconnect release the database meanwhile: that
+  // must neither disconnect it again nor free it.
+  bool disconnecting_ = false;
 };
 
 }  // namespace kelvorin

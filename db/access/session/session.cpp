@@ -290,7 +290,7 @@ TABSDatabase& TABSSession::OpenDatabase(std::string_view alias, const void* owne
 void TABSSession::CloseDatabase(TABSDatabase& database) {
   std::lock_guard lock(AccessCriticalSection());
   if (database.use_count_ > 0) --database.use_count_;
-  if (database.use_count_ > 0) return;
+  if (database.use_count_ > 0 || database.disconnecting_) return;
   if (database.Temporary()) {
     FreeTemporary(database);
   } else if (!database.KeepConnection()) {
