@@ -108,9 +108,13 @@ class DatasetModelTest : public DatasetTest, public ::testing::WithParamInterfac
     }
     const TDataVariant looked_up = t.Lookup("Jmeno", {TDataVariant::String(name)}, "id");
     ASSERT_EQ(looked_up.IsNull(), !first.has_value()) << step << " lookup " << name;
-    if (first) ASSERT_EQ(looked_up.AsInt(), *first) << step;
+    if (first) {
+      ASSERT_EQ(looked_up.AsInt(), *first) << step;
+    }
     ASSERT_EQ(t.Locate("Jmeno", {TDataVariant::String(name)}), first.has_value()) << step << " locate " << name;
-    if (first) ASSERT_EQ(t.FieldByName("id").AsInteger(), *first) << step;
+    if (first) {
+      ASSERT_EQ(t.FieldByName("id").AsInteger(), *first) << step;
+    }
   }
 
   // Goes to a visible record; its id.
