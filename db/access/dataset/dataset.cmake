@@ -7,6 +7,7 @@ vestrum_add_library(kelvorin_dataset SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/caught_errors.cpp
   ${CMAKE_CURRENT_LIST_DIR}/data_link.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dataset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/date_forms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_error.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field.cpp
   ${CMAKE_CURRENT_LIST_DIR}/field_defs.cpp

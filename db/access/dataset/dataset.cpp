@@ -125,7 +125,7 @@ void TDataSet::DoOpen() {
     BindFields();
     active_ = NewBuffer();
     state_ = TDataSetState::dsBrowse;
-    LoadFirst();
+    LoadEdge(false);
   } catch (...) {
     state_ = TDataSetState::dsInactive;
     active_.clear();
@@ -189,17 +189,17 @@ void TDataSet::CheckActive() const {
 
 // --- Navigation ---
 
-void TDataSet::LoadFirst() {
+void TDataSet::LoadEdge(bool last) {
   std::vector<uint8_t> buffer = NewBuffer();
-  const bool found = FetchRecord(Fetch::kFirst, buffer);
+  const bool found = FetchRecord(last ? Fetch::kLast : Fetch::kFirst, buffer);
   if (found) {
     CalculateFields(buffer);
     ReplaceActive(std::move(buffer));
   } else {
     ReplaceActive(NewBuffer());
   }
-  bof_ = true;
-  eof_ = !found;
+  bof_ = !last || !found;
+  eof_ = last || !found;
 }
 
 void TDataSet::ReplaceActive(std::vector<uint8_t>&& buffer) {
@@ -214,61 +214,28 @@ void TDataSet::ScrollTo(std::vector<uint8_t>&& buffer, TDataEvent event) {
   DataEvent(event);
 }
 
-void TDataSet::First() {
+void TDataSet::MoveToEdge(bool last) {
   CheckActive();
   CheckBrowseMode();
   RunEvent(BeforeScroll);
-  LoadFirst();
+  LoadEdge(last);
   RunEvent(AfterScroll);
   DataEvent(TDataEvent::deDataSetChange);
 }
 
-void TDataSet::Last() {
+void TDataSet::Step(bool forward) {
   CheckActive();
   CheckBrowseMode();
-  RunEvent(BeforeScroll);
-  std::vector<uint8_t> buffer = NewBuffer();
-  const bool found = FetchRecord(Fetch::kLast, buffer);
-  if (found) {
-    CalculateFields(buffer);
-    ReplaceActive(std::move(buffer));
-  } else {
-    ReplaceActive(NewBuffer());
-  }
-  bof_ = !found;
-  eof_ = true;
-  RunEvent(AfterScroll);
-  DataEvent(TDataEvent::deDataSetChange);
-}
-
-void TDataSet::Next() {
-  CheckActive();
-  CheckBrowseMode();
-  if (eof_) return;
+  bool& edge = forward ? eof_ : bof_;
+  if (edge) return;
   RunEvent(BeforeScroll);
   std::vector<uint8_t> buffer = active_;
-  if (FetchRecord(Fetch::kNext, buffer)) {
-    bof_ = false;
+  if (FetchRecord(forward ? Fetch::kNext : Fetch::kPrior, buffer)) {
+    (forward ? bof_ : eof_) = false;
     ScrollTo(std::move(buffer));
     return;
   }
-  eof_ = true;
-  RunEvent(AfterScroll);
-  DataEvent(TDataEvent::deDataSetScroll);
-}
-
-void TDataSet::Prior() {
-  CheckActive();
-  CheckBrowseMode();
-  if (bof_) return;
-  RunEvent(BeforeScroll);
-  std::vector<uint8_t> buffer = active_;
-  if (FetchRecord(Fetch::kPrior, buffer)) {
-    eof_ = false;
-    ScrollTo(std::move(buffer));
-    return;
-  }
-  bof_ = true;
+  edge = true;
   RunEvent(AfterScroll);
   DataEvent(TDataEvent::deDataSetScroll);
 }
@@ -506,7 +473,7 @@ void TDataSet::Resync() {
     ReplaceActive(std::move(buffer));
     bof_ = eof_ = false;
   } else {
-    LoadFirst();
+    LoadEdge(false);
   }
   DataEvent(TDataEvent::deDataSetChange);
 }

@@ -87,10 +87,10 @@ class TDataSet {
   TDataSetState State() const { return state_; }
 
   // --- Navigation ---
-  void First();
-  void Last();
-  void Next();
-  void Prior();
+  void First() { MoveToEdge(false); }
+  void Last() { MoveToEdge(true); }
+  void Next() { Step(true); }
+  void Prior() { Step(false); }
   // Moves up to `distance` records; returns how many it moved (signed).
   int32_t MoveBy(int32_t distance);
   bool Bof() const { return bof_; }
@@ -209,8 +209,8 @@ class TDataSet {
   // Creates the default fields from the definitions and binds every field.
   void BindFields();
   void UnbindFields();
-  // The first record (or none) as the current one, without events.
-  void LoadFirst();
+  // The first or last record (or none) as the current one, without events.
+  void LoadEdge(bool last);
   // Frees what a buffer that is dropped holds beside its bytes.
   virtual void ReleaseBufferValues(std::vector<uint8_t>& /*buffer*/) noexcept {}
   // Makes a buffer the current record, releasing the one it replaces.
@@ -234,6 +234,8 @@ class TDataSet {
 
   void DoOpen();
   void DoClose();
+  void MoveToEdge(bool last);
+  void Step(bool forward);
   // Runs a record operation; its error handler may retry, abort or fail.
   void WithErrorHandler(const ErrorEvent& handler, const std::function<void()>& operation);
   bool CalcValue(const TField& field, const uint8_t* buffer, TABSVariant& value) const;

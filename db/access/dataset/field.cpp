@@ -69,6 +69,17 @@ TDataVariant TField::AsVariant() const {
   return value.IsNull() ? TDataVariant::Null() : value.ToDataVariant();
 }
 
+double TField::AsDateTime() const {
+  const TABSVariant value = Value();
+  return value.IsNull() ? 0 : value.AsCalendarDateTime();
+}
+
+void TField::SetAsDateTime(double calendar_value) {
+  TABSVariant value;
+  value.SetDateTimeFromCalendar(calendar_value);
+  SetValue(value);
+}
+
 void TField::SetValue(const TABSVariant& value) {
   if (dataset_ == nullptr) throw EABSException(native::kNilPointer10009);
   dataset_->WriteField(*this, value);

@@ -65,6 +65,9 @@ class TField {
   bool AsBoolean() const;
   // Null for NULL.
   TDataVariant AsVariant() const;
+  // A date, time or date-and-time as the calendar value (days since
+  // 1899-12-30 plus the fraction of the day); 0 for NULL.
+  double AsDateTime() const;
   // The engine's value (NULL of the field's type for NULL).
   TABSVariant Value() const;
 
@@ -75,6 +78,7 @@ class TField {
   void SetAsFloat(double value);
   void SetAsBoolean(bool value);
   void SetAsVariant(const TDataVariant& value);
+  void SetAsDateTime(double calendar_value);
   void SetValue(const TABSVariant& value);
   void Clear();
 

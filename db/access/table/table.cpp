@@ -274,6 +274,8 @@ void TABSTable::CreateTable() {
     CheckNotInTransaction(native::kCreateTableInTransaction, "CreateTable");
     AddPersistentFieldDefs();
     const auto definitions = CreateDefinitions();
+    // Engine definitions given: the plain ones follow them.
+    if (advanced_.Fields().Count() > 0) FieldDefsOf(advanced_.Fields(), declared_fields_);
     TABSCursorOptions options;
     options.exclusive = true;
     TABSLocalCursor cursor(Connection(), table_name_, options);

@@ -1,5 +1,6 @@
 // The dataset over a table: opening, navigation, editing with its states
 // and events, field values, record numbers and bookmarks, notifications.
+#include "db/access/dataset/date_forms.h"
 #include "db/access/dataset/engine_error.h"
 #include "db/access/dataset/blob_stream.h"
 #include "tests/db/access/dataset/dataset_test_util.h"
@@ -388,6 +389,51 @@ TEST_F(DatasetTest, BlobFieldsThroughStreams) {
   EXPECT_EQ(read, "picture");
   EXPECT_NE(Raised([&] { photos.CreateBlobStream(photos.FieldByName("Foto"), TABSBlobStreamMode::kWrite); }), "")
       << "writing needs edit state";
+}
+
+TEST_F(DatasetTest, DatesAndTimesInTheirForms) {
+  TABSTable& rounds = NewTable("kola");
+  rounds.DeclaredFieldDefs().Add("Den", ftDate);
+  rounds.DeclaredFieldDefs().Add("Cas", ftTime);
+  rounds.DeclaredFieldDefs().Add("Zacatek", ftDateTime);
+  rounds.CreateTable();
+  rounds.Open();
+  rounds.Insert();
+  const double start = 46366 + 49545250 / 86400000.0;  // 2026-12-10 13:45:45.250
+  rounds.FieldByName("Den").SetAsDateTime(start);
+  rounds.FieldByName("Cas").SetAsDateTime(start);
+  rounds.FieldByName("Zacatek").SetAsDateTime(start);
+  rounds.Post();
+  EXPECT_EQ(rounds.FieldByName("Den").AsDateTime(), 46366.0);
+  EXPECT_NEAR(rounds.FieldByName("Cas").AsDateTime(), 49545250 / 86400000.0, 1e-9);
+  EXPECT_NEAR(rounds.FieldByName("Zacatek").AsDateTime(), start, 1e-9);
+  EXPECT_EQ(rounds.FieldByName("Zacatek").AsVariant().type(), varDate);
+
+  struct Case {
+    int32_t day, ms;
+    int64_t date_time;
+  };
+  for (const Case& c : std::vector<Case>{{1, 0, 0}, {2, 1, 86400001}, {739960, 49545250, 63932507145250}}) {
+    EXPECT_EQ(DataSetDateTime(c.day, c.ms), c.date_time);
+    int32_t day = 0, ms = 0;
+    ASSERT_TRUE(StoredDateTime(c.date_time, &day, &ms));
+    EXPECT_EQ(day, c.day);
+    EXPECT_EQ(ms, c.ms);
+  }
+  int32_t day = 0, ms = 0;
+  EXPECT_FALSE(StoredDateTime(-1, &day, &ms));
+  EXPECT_EQ(DataSetTime(1000.5), 1001);
+  EXPECT_EQ(DataSetTime(999.4), 999);
+
+  const TSQLTimeStamp stamp = SQLTimeStampOf(739960, 49545250);
+  EXPECT_EQ(stamp, (TSQLTimeStamp{2026, 12, 10, 13, 45, 45, 250}));
+  ASSERT_TRUE(StoredTimeStamp(stamp, &day, &ms));
+  EXPECT_EQ(day, 739960);
+  EXPECT_EQ(ms, 49545250);
+  for (const TSQLTimeStamp& bad : {TSQLTimeStamp{2026, 13, 1, 0, 0, 0, 0}, TSQLTimeStamp{2026, 2, 30, 0, 0, 0, 0},
+                                   TSQLTimeStamp{2026, 1, 1, 24, 0, 0, 0}, TSQLTimeStamp{2026, 1, 1, 0, 0, 0, 1000}}) {
+    EXPECT_FALSE(StoredTimeStamp(bad, &day, &ms));
+  }
 }
 
 }  // namespace

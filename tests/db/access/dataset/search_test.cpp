@@ -48,6 +48,21 @@ TEST_F(SearchTest, RoundFilterAndItsChanges) {
   EXPECT_EQ(s.RecordCount(), 6);
 }
 
+TEST_F(SearchTest, APostedRecordStaysUntilTheNextMove) {
+  TABSTable& s = *seatings_;
+  s.SetFilter("Kolo = 3");
+  s.SetFiltered(true);
+  s.Next();
+  EXPECT_EQ(s.FieldByName("id_hrace").AsInteger(), 1);
+  s.Edit();
+  s.FieldByName("Kolo").SetAsInteger(2);
+  s.Post();
+  EXPECT_EQ(s.FieldByName("id_hrace").AsInteger(), 1) << "the filter no longer admits it";
+  s.Next();
+  EXPECT_EQ(s.FieldByName("id_hrace").AsInteger(), 2);
+  EXPECT_EQ(Column(s, "id_hrace"), (Names{"3", "2", "4"}));
+}
+
 TEST_F(SearchTest, OnFilterRecordDecidesAndItsErrorsAreCaught) {
   TABSTable& s = *seatings_;
   s.SetFiltered(true);

@@ -121,6 +121,15 @@ TEST_F(DatasetTest, IndexesOrderTheRecords) {
   EXPECT_EQ(players.IndexDefs().Find("I_Jmeno")->options, ixCaseInsensitive);
   EXPECT_EQ(players.IndexDefs().Find("i_rating")->options, ixDescending);
 
+  players.AddIndex("I_obe", "Rating;Jmeno", 0, "Rating", "jmeno");
+  players.UpdateIndexDefs();
+  const TIndexDef* both = players.IndexDefs().Find("I_obe");
+  ASSERT_NE(both, nullptr);
+  EXPECT_EQ(both->desc_fields, "Rating");
+  EXPECT_EQ(both->case_ins_fields, "Jmeno");
+  EXPECT_EQ(both->options, 0u);
+  players.DeleteIndex("I_obe");
+
   players.SetIndexName("I_Jmeno");
   EXPECT_EQ(Column(players, "Jmeno"), (Names{"Adam", "Cerny", "novak"}));
   players.SetIndexFieldNames("RATING");
