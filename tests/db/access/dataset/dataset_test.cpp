@@ -177,6 +177,64 @@ TEST_F(DatasetTest, FailedPostKeepsStateRecordAndEditForARetry) {
   EXPECT_EQ(Column(players, "Jmeno"), (Names{"Novakova"}));
 }
 
+TEST_F(DatasetTest, ARecordChangedSinceItsEditIsNotOverwritten) {
+  TABSTable& first = Players();
+  first.Open();
+  AddPlayer(first, "Novak", 1);
+  TABSTable& second = NewTable("hraci");
+  second.Open();
+  first.Edit();
+  first.FieldByName("Rating").SetAsInteger(2);
+  second.Edit();
+  second.FieldByName("Rating").SetAsInteger(3);
+  second.Post();
+  int32_t code = 0;
+  try {
+    first.Post();
+  } catch (const EABSEngineError& e) {
+    code = e.ErrorCode();
+    EXPECT_STREQ(e.what(), "Kelvorin Engine Error # -4 Error updating record - record was modified by other process");
+  }
+  EXPECT_EQ(code, -4);
+  first.Cancel();
+  EXPECT_EQ(first.FieldByName("Rating").AsInteger(), 3);
+}
+
+TEST_F(DatasetTest, PostErrorHandlerMayMendAndRetry) {
+  TABSTable& players = NewTable("hraci");
+  players.DeclaredFieldDefs().Add("Jmeno", ftString, 20, /*required=*/true);
+  players.CreateTable();
+  players.Open();
+  int calls = 0;
+  players.OnPostError = [&](TDataSet& d, const std::exception&, TDataAction& action) {
+    ++calls;
+    d.FieldByName("Jmeno").SetAsString("Doplneno");
+    action = TDataAction::daRetry;
+  };
+  players.Insert();
+  players.Post();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(Column(players, "Jmeno"), (Names{"Doplneno"}));
+  players.OnPostError = [](TDataSet&, const std::exception&, TDataAction& action) { action = TDataAction::daAbort; };
+  players.Insert();
+  EXPECT_THROW(players.Post(), EAbort);
+  EXPECT_EQ(players.State(), TDataSetState::dsInsert);
+}
+
+TEST_F(DatasetTest, DisconnectClosesTheDatasetsOfTheDatabase) {
+  TABSTable& players = Players();
+  players.Open();
+  players.Insert();
+  players.FieldByName("Jmeno").SetAsString("Novak");
+  database_->Close();
+  EXPECT_FALSE(players.Active());
+  EXPECT_FALSE(players.HasCursor());
+  EXPECT_EQ(players.Database(), nullptr);
+  database_->Open();
+  players.Open();
+  EXPECT_TRUE(players.IsEmpty()) << "closing cancels";
+}
+
 TEST_F(DatasetTest, DeleteGoesToTheNeighbourAndDeleteInInsertCancels) {
   TABSTable& players = Players();
   players.Open();
