@@ -154,8 +154,14 @@ void TDataSet::DoClose() {
   try {
     InternalClose();
   } catch (...) {
-    failure = std::current_exception();
+    if (!failure) failure = std::current_exception();
   }
+  ForgetRecords();
+  if (failure) std::rethrow_exception(failure);
+  RunEvent(AfterClose);
+}
+
+void TDataSet::ForgetRecords() noexcept {
   UnbindFields();
   active_.clear();
   saved_.clear();
@@ -163,8 +169,6 @@ void TDataSet::DoClose() {
   modified_ = false;
   DataEvent(TDataEvent::deUpdateState);
   for (TDataSource* source : std::vector<TDataSource*>(sources_)) source->NotifyActive();
-  if (failure) std::rethrow_exception(failure);
-  RunEvent(AfterClose);
 }
 
 void TDataSet::CloseQuietly() noexcept {
@@ -174,13 +178,7 @@ void TDataSet::CloseQuietly() noexcept {
   });
   state_ = TDataSetState::dsInactive;
   RunCaught([this] { InternalClose(); });
-  UnbindFields();
-  active_.clear();
-  saved_.clear();
-  bof_ = eof_ = true;
-  modified_ = false;
-  DataEvent(TDataEvent::deUpdateState);
-  for (TDataSource* source : std::vector<TDataSource*>(sources_)) source->NotifyActive();
+  ForgetRecords();
 }
 
 void TDataSet::CheckActive() const {

@@ -234,6 +234,9 @@ class TDataSet {
 
   void DoOpen();
   void DoClose();
+  // What a closed dataset no longer has: its default fields, its buffers;
+  // the views are told.
+  void ForgetRecords() noexcept;
   void MoveToEdge(bool last);
   void Step(bool forward);
   // Runs a record operation; its error handler may retry, abort or fail.

@@ -51,7 +51,8 @@ class TField {
   void SetLookup(TDataSet* dataset, std::string lookup_key_fields, std::string lookup_result_field,
                  std::string key_fields);
 
-  // Runs before a value is written (it raises to refuse it), and after.
+  // OnValidate runs before a value is written (it raises to refuse it);
+  // OnChange after (whatever it raises goes to the error hook).
   std::function<void(TField&)> OnValidate;
   std::function<void(TField&)> OnChange;
 
