@@ -92,6 +92,21 @@ TEST_F(DatasetTest, ExistsConnectsADisconnectedDatabase) {
   EXPECT_FALSE(NewTable("nikdo").Exists());
 }
 
+TEST_F(DatasetTest, DefinitionsOfAClosedTableAndTheRestructureCopy) {
+  Players();
+  TABSTable& players = NewTable("hraci");
+  players.InitFieldDefs();
+  EXPECT_EQ(players.Database(), nullptr) << "held only while it reads";
+  ASSERT_EQ(players.DeclaredFieldDefs().Count(), 3);
+  EXPECT_EQ(players.DeclaredFieldDefs().Items(0).name, "Jmeno");
+  EXPECT_EQ(players.DeclaredFieldDefs().Items(0).size, 20);
+  EXPECT_EQ(players.DeclaredFieldDefs().Items(2).data_type, ftAutoInc);
+  EXPECT_EQ(players.RestructureDefs().Fields().Count(), 3);
+  EXPECT_EQ(players.RestructureDefs().Indexes().Count(), 1);
+  ASSERT_EQ(players.IndexDefs().Count(), 1);
+  EXPECT_EQ(players.IndexDefs().Items(0).options, ixPrimary | ixUnique);
+}
+
 TEST_F(DatasetTest, EmptyRenameAndDeleteTable) {
   TABSTable& players = Players();
   players.Open();
