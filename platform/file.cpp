@@ -2,6 +2,7 @@
 #include "platform/file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,6 +51,11 @@ int RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return errno;
   if (g_observer) g_observer->AfterRemove(path);
   return 0;
+}
+
+int RenameFile(const std::string& from, const std::string& to) {
+  if (g_observer) g_observer->BeforeRename(from, to);
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 int SyncDirectoryOf(const std::string& path) {

@@ -30,6 +30,8 @@ class FileObserver {
   virtual void BeforeTruncate(const std::string& path, int64_t size) = 0;
   virtual void AfterRemove(const std::string& path) = 0;
   virtual void AfterDirectorySync(const std::string& directory) = 0;
+  // Called before a file is renamed; may throw to fail the rename.
+  virtual void BeforeRename(const std::string& /*from*/, const std::string& /*to*/) {}
 };
 
 // Installs the observer for all files (nullptr removes it). Not thread-safe:
@@ -53,6 +55,9 @@ int IdentifyFile(const std::string& path, FileIdentity* identity);
 bool FileIsWritable(const std::string& path);
 // 0 or the error code; a missing file is not an error.
 int RemoveFile(const std::string& path);
+// Gives the file the new name, atomically replacing a file of that name
+// (rename(2)); 0 or the error code.
+int RenameFile(const std::string& from, const std::string& to);
 // Makes creations and removals of entries of the file's directory durable.
 int SyncDirectoryOf(const std::string& path);
 
