@@ -542,4 +542,8 @@ void TABSDataSet::RecordsChanged() {
   Resync();
 }
 
+void TABSDataSet::RecordsRolledBack() noexcept {
+  RunCaught([this] { RecordsChanged(); });
+}
+
 }  // namespace kelvorin

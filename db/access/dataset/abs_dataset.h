@@ -111,6 +111,7 @@ class TABSDataSet : public TDataSet, public TABSDatabaseUser {
   void CloseForDisconnect() noexcept override;
   bool IsQuery() const override { return false; }
   const void* Owner() const override { return owner_; }
+  void RecordsRolledBack() noexcept override;
 
  protected:
   friend class TABSBLOBStream;

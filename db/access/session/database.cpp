@@ -120,6 +120,7 @@ TABSSessionSettings TABSDatabase::ConnectionSettings() const {
   settings.exclusive = exclusive_;
   settings.multi_user = multi_user_;
   settings.file = file_settings_;
+  settings.lock_pacing = lock_pacing_;
   return settings;
 }
 
@@ -351,6 +352,18 @@ void TABSDatabase::Rollback() {
   if (!Connected() || !connection_->InTransaction()) Fail("Database is not in transaction. Cannot perform operation");
   connection_->Rollback();
   owns_transaction_ = false;
+  NotifyRollback();
+}
+
+void TABSDatabase::NotifyRollback() noexcept {
+  const TABSDatabaseData* rolled_back = &connection_->Database();
+  for (TABSDatabase* database : TABSSessions::Instance().AllDatabases()) {
+    if (!database->Connected() || !database->connection_->Connected()) continue;
+    if (&database->connection_->Database() != rolled_back) continue;
+    // A copy: a user may close itself while it resynchronises.
+    const std::vector<TABSDatabaseUser*> users = database->users_;
+    for (TABSDatabaseUser* user : users) user->RecordsRolledBack();
+  }
 }
 
 bool TABSDatabase::InTransaction() const { return Connected() && connection_->InTransaction(); }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "db/access/local/local_session.h"
@@ -33,6 +34,9 @@ class TABSDatabaseUser {
   // The owner (form or data module) the dataset belongs to, for the
   // preference among databases that handle sharing; may be null.
   virtual const void* Owner() const = 0;
+  // The records of the database went back to an earlier state (a
+  // rollback): the user must not stay on what is gone. Must not raise.
+  virtual void RecordsRolledBack() noexcept {}
 };
 
 // The part of a progress display that one step of a longer operation uses:
@@ -91,6 +95,9 @@ class TABSDatabase {
   void SetReadOnly(bool value) { read_only_ = value; }
   bool MultiUser() const { return multi_user_; }
   void SetMultiUser(bool value) { multi_user_ = value; }
+  // How lock requests of a later connection wait (tests count the sleeps
+  // instead of sleeping).
+  void SetLockPacing(TABSLockPacing pacing) { lock_pacing_ = std::move(pacing); }
   int32_t MaxConnections() const { return file_settings_.max_connections; }
   void SetMaxConnections(int32_t value) { file_settings_.max_connections = value; }
   bool KeepConnection() const { return keep_connection_; }
@@ -171,6 +178,9 @@ class TABSDatabase {
   TABSSessionSettings ConnectionSettings() const;
   void CloseUsers() noexcept;
   void RollbackOwnTransaction() noexcept;
+  // Tells the users of every component standing on the same open database
+  // (a rollback undoes the pages of all of them) that records went back.
+  void NotifyRollback() noexcept;
   void CheckCreateDelete(const char* operation);
   void CheckFileNotOpen(bool compacting) const;
   [[noreturn]] void Fail(std::string_view text) const;
@@ -187,6 +197,7 @@ class TABSDatabase {
   bool exclusive_ = false;
   bool read_only_ = false;
   bool multi_user_ = false;
+  TABSLockPacing lock_pacing_;
   bool keep_connection_ = true;
   bool handle_shared_ = false;
   bool silent_mode_ = false;

@@ -664,7 +664,9 @@ std::optional<TABSLockType> ReaderLockType(TABSLockType type) {
 bool TABSDiskDatabaseData::LockTable(TABSDiskTableData& table, int32_t session, TABSLockType type,
                                      TABSLockWait wait) {
   // The lock manager's own critical section is left while a request sleeps.
-  if (!lock_manager_) return true;
+  // The system session holds no connection slot: its work (building an
+  // index, say) runs under the exclusive lock of the session that asked.
+  if (!lock_manager_ || session == kSystemSessionId) return true;
   if (ReadOnly()) {
     const std::optional<TABSLockType> reader_type = ReaderLockType(type);
     if (!reader_type) return false;
@@ -674,7 +676,7 @@ bool TABSDiskDatabaseData::LockTable(TABSDiskTableData& table, int32_t session, 
 }
 
 void TABSDiskDatabaseData::UnlockTable(TABSDiskTableData& table, int32_t session, TABSLockType type) {
-  if (!lock_manager_) return;
+  if (!lock_manager_ || session == kSystemSessionId) return;
   if (ReadOnly()) {
     const std::optional<TABSLockType> reader_type = ReaderLockType(type);
     if (!reader_type) throw EABSException(native::kTableLockNotFound20202);
