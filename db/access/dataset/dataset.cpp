@@ -388,16 +388,19 @@ void TDataSet::Delete() {
   DataEvent(TDataEvent::deCheckBrowseMode);
   RunEvent(BeforeDelete);
   RunEvent(BeforeScroll);
+  // A record being edited is deleted as it is stored: its changed values
+  // would neither match the stored record nor place it among its neighbours.
+  std::vector<uint8_t>& stored = state_ == TDataSetState::dsEdit && !saved_.empty() ? saved_ : active_;
   // The neighbour the dataset goes to, noted while the record is there.
-  std::vector<uint8_t> neighbour = active_;
+  std::vector<uint8_t> neighbour = stored;
   bool after_last = false;
   bool found = FetchRecord(Fetch::kNext, neighbour);
   if (!found) {
-    neighbour = active_;
+    neighbour = stored;
     found = FetchRecord(Fetch::kPrior, neighbour);
     after_last = found;
   }
-  WithErrorHandler(OnDeleteError, [this] { InternalDelete(active_); });
+  WithErrorHandler(OnDeleteError, [&] { InternalDelete(stored); });
   saved_.clear();
   modified_ = false;
   SetState(TDataSetState::dsBrowse);

@@ -190,20 +190,25 @@ void TABSDatabase::CheckNeedsRepair() {
   if (silent_mode_ || compacting_ || !connection_->NeedsRepair()) return;
   TABSDiskDatabaseData* disk = connection_->DiskDatabase();
   if (disk == nullptr) return;
+  // Users counted before this connect (a dataset opening the database)
+  // still hold it when the file has been closed and opened again here.
+  const int32_t use_count = use_count_;
   const bool old_format = !(disk->DiskPageManager().Header().version >= kOldestCleanVersion);
   if (old_format) {
     DisconnectQuietly();
     AccessQuestions().Inform("Database file '" + file_name_ +
                              "' has an old format and will be converted to the new format.");
+    Repair();
   } else {
     // The question waits for the user: the file is closed meanwhile.
     DisconnectQuietly();
-    if (!DecideRepair()) {
+    if (DecideRepair()) {
+      Repair();
+    } else {
       OpenConnection();
-      return;
     }
   }
-  Repair();
+  use_count_ = use_count;
 }
 
 bool TABSDatabase::DecideRepair() {

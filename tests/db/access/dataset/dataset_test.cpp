@@ -253,6 +253,29 @@ TEST_F(DatasetTest, DeleteGoesToTheNeighbourAndDeleteInInsertCancels) {
   EXPECT_TRUE(players.IsEmpty());
 }
 
+TEST_F(DatasetTest, DeletingTheRecordBeingEditedDeletesItAsStored) {
+  TABSTable& players = Players();
+  players.Open();
+  for (const char* name : {"A", "B", "C", "D", "E"}) AddPlayer(players, name, 1);
+  players.AddIndex("I_Jmeno", "Jmeno");
+  players.SetIndexName("I_Jmeno");
+  struct Case {
+    bool change_key;
+    Names left;
+  };
+  for (const Case& c : std::vector<Case>{{false, {"A", "C", "D", "E"}}, {true, {"A", "D", "E"}}}) {
+    SCOPED_TRACE(c.change_key ? "key changed" : "unchanged");
+    players.First();
+    players.Next();
+    players.Edit();
+    if (c.change_key) players.FieldByName("Jmeno").SetAsString("Z");
+    EXPECT_EQ(Raised([&] { players.Delete(); }), "");
+    EXPECT_EQ(players.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(players.FieldByName("Jmeno").AsString(), c.left[1]) << "on the stored record's neighbour";
+    EXPECT_EQ(Column(players, "Jmeno"), c.left);
+  }
+}
+
 TEST_F(DatasetTest, CancelRereadsTheRecord) {
   TABSTable& players = Players();
   players.Open();

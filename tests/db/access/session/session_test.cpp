@@ -426,6 +426,24 @@ TEST_F(RepairTest, AHandlerAnsweringYesDoesNotRecurse) {
   EXPECT_EQ(asked, 1) << "a repaired file asks no more";
 }
 
+TEST_F(RepairTest, TheQuestionWhileADatasetOpensTheDatabaseKeepsItsUseCount) {
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "yes" : "no");
+    MarkNotClosedProperly();
+    auto database = NewDatabase("players");
+    database->SetKeepConnection(false);
+    database->OnNeedRepair = [yes](TABSDatabase&) { return yes; };
+    TABSSession& session = TABSSessions::Default();
+    EXPECT_EQ(&session.OpenDatabase("players"), database.get());
+    EXPECT_EQ(database->UseCount(), 1);
+    session.OpenDatabase("players");
+    session.CloseDatabase(*database);
+    EXPECT_TRUE(database->Connected()) << "one user is left";
+    session.CloseDatabase(*database);
+    EXPECT_FALSE(database->Connected());
+  }
+}
+
 TEST_F(RepairTest, SilentModeAndAFailedRebuild) {
   ScriptedQuestions questions;
   questions.answer_yes = true;
