@@ -256,6 +256,7 @@ void TABSTable::CursorOpened() {
 
 void TABSTable::CursorClosing() {
   for (std::vector<uint8_t>& key : keys_) key.clear();
+  master_range_ = false;
   index_fields_.clear();
 }
 
@@ -424,6 +425,7 @@ void TABSTable::SelectIndex(std::string_view name) {
   // The cursor drops its range with the old order: the keys were of its columns.
   Cursor().SwitchIndex(name);
   for (size_t k = kRangeStart; k <= kCurRangeEnd; ++k) ClearKey(keys_[k]);
+  master_range_ = false;
   ReadIndexFields();
 }
 
@@ -551,12 +553,14 @@ void TABSTable::ApplyRange() {
   CheckActive();
   CheckBrowseMode();
   ApplyKeys(true);
+  master_range_ = false;
 }
 
 void TABSTable::CancelRange() {
   CheckActive();
   CheckBrowseMode();
   if (!RangeApplied()) return;
+  master_range_ = false;
   Cursor().CancelRange();
   ClearKey(keys_[kCurRangeStart]);
   ClearKey(keys_[kCurRangeEnd]);
@@ -619,10 +623,24 @@ void TABSTable::ApplyMasterRange() {
     Cursor().SetKeyTrailer(key.data(), true, false, static_cast<int32_t>(count));
   }
   ApplyKeys(false);
+  master_range_ = true;
+}
+
+void TABSTable::DropMasterRange() {
+  master_range_ = false;
+  for (size_t k = kRangeStart; k <= kCurRangeEnd; ++k) ClearKey(keys_[k]);
+  Cursor().CancelRange();
+  First();
 }
 
 void TABSTable::MasterChanged() {
-  if (!Active() || master_fields_.empty() || !master_link_.Active() || State() == TDataSetState::dsSetKey) return;
+  if (!Active() || State() == TDataSetState::dsSetKey) return;
+  if (master_fields_.empty() || !master_link_.Active()) {
+    if (!master_range_) return;
+    CheckBrowseMode();
+    DropMasterRange();
+    return;
+  }
   CheckBrowseMode();
   const std::vector<uint8_t> start = keys_[kCurRangeStart];
   const std::vector<uint8_t> end = keys_[kCurRangeEnd];

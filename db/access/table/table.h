@@ -151,6 +151,8 @@ class TABSTable : public TABSDataSet {
   bool KeyAssigned(const std::vector<uint8_t>& key) const;
   void ApplyKeys(bool move_first);
   void MasterChanged();
+  // The master's range is lifted: every record shows again.
+  void DropMasterRange();
   void ApplyMasterRange();
   std::vector<TDataVariant> MasterValues() const;
 
@@ -169,6 +171,8 @@ class TABSTable : public TABSDataSet {
   KeyIndex editing_key_ = kRangeStart;
   MasterLink master_link_{*this};
   std::string master_fields_;
+  // The applied range is the master's: letting go of the master lifts it.
+  bool master_range_ = false;
 };
 
 }  // namespace kelvorin

@@ -1,5 +1,7 @@
 // The table dataset: maintenance and its refusals, indexes and the order
 // they give, key ranges, master and detail, the last auto-increment value.
+#include <functional>
+
 #include "tests/db/access/dataset/dataset_test_util.h"
 
 namespace kelvorin::testing {
@@ -309,6 +311,44 @@ TEST_F(DatasetTest, DetailFollowsItsMaster) {
             std::string::npos);
   EXPECT_NE(Raised([&] { seatings.SetMasterSource(&detail); }).find("Circular datalinks are not allowed"),
             std::string::npos);
+}
+
+TEST_F(DatasetTest, ADetailLetGoByItsMasterShowsEveryRecord) {
+  TABSTable& players = Players();
+  players.Open();
+  AddPlayer(players, "Novak", 1);
+  AddPlayer(players, "Svoboda", 2);
+  TABSTable& seatings = Seatings(false);
+  seatings.IndexDefs().Add("I_hrac", "id_hrace;Kolo");
+  seatings.CreateTable();
+  seatings.SetIndexName("I_hrac");
+  seatings.Open();
+  for (int player = 1; player <= 2; ++player) {
+    seatings.Insert();
+    seatings.FieldByName("id_hrace").SetAsInteger(player);
+    seatings.FieldByName("Kolo").SetAsInteger(1);
+    seatings.Post();
+  }
+  TDataSource master(&players);
+  const std::vector<std::function<void()>> let_go = {
+      [&] { seatings.SetMasterSource(nullptr); },
+      [&] { seatings.SetMasterFields(""); },
+      [&] { master.SetDataSet(nullptr); },
+  };
+  for (size_t i = 0; i < let_go.size(); ++i) {
+    SCOPED_TRACE(i);
+    master.SetDataSet(&players);
+    seatings.SetMasterSource(&master);
+    seatings.SetMasterFields("id");
+    players.Last();
+    EXPECT_EQ(Column(seatings, "id_hrace"), (Names{"2"}));
+    let_go[i]();
+    EXPECT_EQ(Column(seatings, "id_hrace"), (Names{"1", "2"}));
+    seatings.SetMasterSource(nullptr);
+  }
+  seatings.SetRange({TDataVariant::Integer(1)}, {TDataVariant::Integer(1)});
+  seatings.SetMasterFields("");
+  EXPECT_EQ(Column(seatings, "id_hrace"), (Names{"1"})) << "a range of its own stays";
 }
 
 TEST_F(DatasetTest, LastAutoIncValue) {
