@@ -1,6 +1,7 @@
 #include "db/access/table/record_copy.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "db/access/table/table.h"
 
@@ -25,7 +26,10 @@ bool CopyRecords(TDataSet& source, TABSTable& destination, const TABSRecordCopyR
   int64_t n = 1;
   source.Refresh();
   const int64_t count = source.RecordCount();
-  const int64_t step = end == start ? 1 : count / (end - start) + 1;
+  // A range may run backwards (a display counting down): its width is what
+  // spaces the reports, never a step of 0 or below.
+  const int64_t width = std::abs(static_cast<int64_t>(end) - start);
+  const int64_t step = width == 0 ? 1 : count / width + 1;
   const TBookmark position = source.GetBookmark();
   source.First();
   bool result = true;

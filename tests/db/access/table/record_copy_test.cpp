@@ -103,6 +103,25 @@ TEST_F(RecordCopyTest, AHandlerStopsTheCopy) {
   EXPECT_EQ(errors, "Terminated by User.\r\n");
 }
 
+TEST_F(RecordCopyTest, AProgressRangeRunningBackwardsCountsDown) {
+  TABSTable& source = Source(100);
+  TABSTable& destination = Destination();
+  std::vector<int32_t> reports;
+  TABSRecordCopyRequest request;
+  request.progress_start = 100;
+  request.progress_end = 0;
+  request.progress = [&](TDataSet&, int32_t percent, bool&) { reports.push_back(percent); };
+  bool go_on = true;
+  std::string errors;
+  database_->StartTransaction();
+  EXPECT_TRUE(CopyRecords(source, destination, request, go_on, errors)) << errors;
+  database_->Commit();
+  EXPECT_EQ(destination.RecordCount(), 100);
+  ASSERT_EQ(reports.size(), 50u) << "after records 1, 3, 5 … 99";
+  EXPECT_EQ(reports.front(), 99);
+  EXPECT_EQ(reports.back(), 1);
+}
+
 TEST_F(DatasetTest, TableCopyKeepsIndexesAndAutoIncrementState) {
   TABSTable& players = Players();
   players.Open();
