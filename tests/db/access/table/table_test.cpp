@@ -278,15 +278,29 @@ TEST_F(DatasetTest, FieldsOutsideTheIndexAreRefusedInKeyState) {
   players.Cancel();
 }
 
-TEST_F(DatasetTest, DetailFollowsItsMaster) {
-  TABSTable& players = Players();
-  players.Open();
-  AddPlayer(players, "Novak", 1);
-  AddPlayer(players, "Svoboda", 2);
-  TABSTable& seatings = Seatings(false);
-  seatings.IndexDefs().Add("I_hrac", "id_hrace;Kolo");
-  seatings.CreateTable();
-  seatings.SetIndexName("I_hrac");
+class MasterDetailTest : public DatasetTest {
+ protected:
+  // Novak (id 1) and Svoboda (id 2), open, and their seatings ordered by
+  // player and round, closed.
+  void SetUp() override {
+    DatasetTest::SetUp();
+    players_ = &Players();
+    players_->Open();
+    AddPlayer(*players_, "Novak", 1);
+    AddPlayer(*players_, "Svoboda", 2);
+    seatings_ = &Seatings(false);
+    seatings_->IndexDefs().Add("I_hrac", "id_hrace;Kolo");
+    seatings_->CreateTable();
+    seatings_->SetIndexName("I_hrac");
+  }
+
+  TABSTable* players_ = nullptr;
+  TABSTable* seatings_ = nullptr;
+};
+
+TEST_F(MasterDetailTest, DetailFollowsItsMaster) {
+  TABSTable& players = *players_;
+  TABSTable& seatings = *seatings_;
   TDataSource master(&players);
   seatings.SetMasterSource(&master);
   seatings.SetMasterFields("id");
@@ -313,15 +327,9 @@ TEST_F(DatasetTest, DetailFollowsItsMaster) {
             std::string::npos);
 }
 
-TEST_F(DatasetTest, ADetailLetGoByItsMasterShowsEveryRecord) {
-  TABSTable& players = Players();
-  players.Open();
-  AddPlayer(players, "Novak", 1);
-  AddPlayer(players, "Svoboda", 2);
-  TABSTable& seatings = Seatings(false);
-  seatings.IndexDefs().Add("I_hrac", "id_hrace;Kolo");
-  seatings.CreateTable();
-  seatings.SetIndexName("I_hrac");
+TEST_F(MasterDetailTest, ADetailLetGoByItsMasterShowsEveryRecord) {
+  TABSTable& players = *players_;
+  TABSTable& seatings = *seatings_;
   seatings.Open();
   for (int player = 1; player <= 2; ++player) {
     seatings.Insert();
