@@ -26,8 +26,11 @@ std::string TField::CutToSize(std::string_view text) const {
   const bool sized = type_ == ftString || type_ == ftFixedChar || type_ == ftWideString;
   if (!sized || size_ <= 0 || text.size() <= static_cast<size_t>(size_)) return std::string(text);
   size_t end = static_cast<size_t>(size_);
-  // A multi-byte character the cut would split goes whole.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  // Code-page text has one byte a character; wide text comes as UTF-8,
+  // whose character the cut would split goes whole.
+  if (type_ == ftWideString) {
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  }
   return std::string(text.substr(0, end));
 }
 

@@ -85,7 +85,8 @@ class TField {
 
   // The engine storage type a value of this field is held in.
   TABSStorageType StorageType() const;
-  // Text cut to the field's size (whole characters of UTF-8 text).
+  // Text cut to the field's size: bytes of code-page text, whole
+  // characters of a wide field's UTF-8 text.
   std::string CutToSize(std::string_view text) const;
 
  private:
