@@ -1,0 +1,116 @@
+// TData: the tournament data module. It owns every database object of the
+// application: the database component of the tournament file, the cursors on
+// its three tables (players `hraci`, seatings `seskupeni` twice, current round
+// `param`), the data sources the windows bind to, and the seating list's round
+// filter and order. There is one instance; the application creates it before
+// any window and destroys it after the last one, so no view ever outlives the
+// datasets it shows. New and Open re-initialise it in place.
+//
+// Strings of the datasets are the engine's Windows-1250 bytes; the captions
+// this module composes are UTF-8 for the widgets.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "db/access/dataset/data_link.h"
+#include "db/access/session/database.h"
+#include "db/access/table/table.h"
+
+namespace records {
+
+class TData {
+ public:
+  static constexpr const char* kFileName = "velinari";
+  static constexpr const char* kAlias = "turnaj";
+  static constexpr const char* kNotConnectedText = "Database neni otevrena, nelze aktivizovat tabulky";
+  // The players' ids are the pairing grid's rows.
+  static constexpr int32_t kMaxPlayerId = 511;
+  static constexpr int32_t kNameLength = 20;
+
+  TData();
+  // Disconnects the database; never raises.
+  ~TData();
+  TData(const TData&) = delete;
+  TData& operator=(const TData&) = delete;
+
+  kelvorin::TABSDatabase& Database() { return database_; }
+  kelvorin::TABSTable& tblHraci() { return hraci_; }
+  kelvorin::TABSTable& tblSeskupeni() { return seskupeni_; }
+  kelvorin::TABSTable& tblSeskupeniWin() { return seskupeni_win_; }
+  kelvorin::TABSTable& tblParam() { return param_; }
+  kelvorin::TDataSource& dsHraci() { return ds_hraci_; }
+  kelvorin::TDataSource& dsSeskupeniWin() { return ds_seskupeni_win_; }
+  kelvorin::TDataSource& dsParam() { return ds_param_; }
+  // The round-transfer query `SQL` (read-only, master source dsParam) has
+  // its place here; it arrives with the round transfer.
+
+  // --- Initialisation ---
+  // Connects `file_name` (creating the file if there is none), creates
+  // whichever of the three tables is missing and opens the four cursors.
+  void InitNew(const std::string& file_name);
+  // Connects `file_name` and opens the cursors only when the file and all
+  // three tables exist; otherwise leaves the database closed, silently.
+  void InitOpen(const std::string& file_name);
+  // Disconnects; the cursors close with it. Never raises.
+  void ShutDatabase() noexcept;
+  bool IsConnected() const { return database_.Connected(); }
+  // Opens the four cursors after checking that every stored table has the
+  // fields the cursors read, with their types; a table that does not is
+  // refused naming its fields, and then no cursor is opened.
+  void ActivateTables();
+
+  // --- The current round and the seating list ---
+  // `Kolo` of the first `param` record; 0 when there is none (or the
+  // cursor is closed).
+  int32_t CurrentRound();
+  // The current round as its field shows it: empty when there is none.
+  std::string CurrentRoundText();
+  // While the seating list is filtered: filters it on the current round, or
+  // clears the filter text when there is no current round (so that another
+  // file's round never stays). Unfiltered: nothing changes.
+  void ApplyRoundFilter();
+  // Filters the seating list or not, then re-applies the round filter.
+  // A pending edit is posted first; a post that fails stops it.
+  void ApplyFilterState(bool filtered);
+  // "Rozesazení - kolo <round text>" while the seating list is filtered,
+  // else "Rozesazení" (UTF-8).
+  std::string SeatingCaption();
+  // Orders the seating list by a stored field through the table's index
+  // "userindex" (every other index of `seskupeni` goes); false, and nothing
+  // happens, for a field that is not stored (the looked-up name). A pending
+  // edit is posted first; when an index operation fails the list is
+  // reopened (in storage order if the index is gone) and the error raised.
+  bool SortSeatingBy(std::string_view field_name);
+
+ private:
+  void DeclareTables();
+  void AddSeatingFields(kelvorin::TABSTable& table);
+  // Puts back the definitions a missing table is created from (reading a
+  // stored table replaces them).
+  void ResetDefinitions();
+  void CreateMissingTables();
+  // Reads the stored definitions of a closed cursor and raises naming the
+  // fields that are missing or of another type.
+  void CheckStoredFields(kelvorin::TABSTable& table);
+  // The seating list's index may name an index of another file.
+  void ForgetMissingSeatingIndex();
+  void CheckPlayerBeforePost(kelvorin::TDataSet& players);
+
+  // Destroyed last: the cursors go before their database, the data sources
+  // before their cursors, and the players before the seatings' lookups.
+  kelvorin::TABSDatabase database_;
+  kelvorin::TABSTable hraci_;
+  kelvorin::TABSTable seskupeni_;
+  kelvorin::TABSTable seskupeni_win_;
+  kelvorin::TABSTable param_;
+  kelvorin::TDataSource ds_hraci_;
+  kelvorin::TDataSource ds_seskupeni_win_;
+  kelvorin::TDataSource ds_param_;
+  // The id of the player record being edited, as it was when the edit began.
+  std::optional<int64_t> edited_id_;
+};
+
+}  // namespace records

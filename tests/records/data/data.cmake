@@ -1,0 +1,4 @@
+vestrum_add_test(vestrum_records_data_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tournament_data_test.cpp
+  LIBS vestrum_records)
