@@ -43,6 +43,8 @@ bool InEditState(const TDataSet& dataset) {
 }  // namespace
 
 class TDBGrid::Delegate : public QStyledItemDelegate {
+  static constexpr const char* kFilled = "filledFromRecord";
+
  public:
   explicit Delegate(TDBGrid& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
 
@@ -70,7 +72,11 @@ class TDBGrid::Delegate : public QStyledItemDelegate {
     return editor;
   }
 
+  // An open editor holds what the user typed: repaints of its record do not
+  // overwrite it.
   void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    if (editor->property(kFilled).toBool()) return;
+    editor->setProperty(kFilled, true);
     const QString text = index.data(Qt::EditRole).toString();
     if (auto* combo = qobject_cast<QComboBox*>(editor)) {
       combo->setCurrentIndex(combo->findText(text));

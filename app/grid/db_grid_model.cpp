@@ -304,8 +304,6 @@ void TDBGridModel::Refresh() {
   // dataset to come back to browsing.
   if (dataset != nullptr && InEditState(*dataset)) {
     refresh_pending_ = true;
-    const int row = CurrentRow();
-    if (row >= 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     return;
   }
   refresh_pending_ = false;
