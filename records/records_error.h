@@ -2,6 +2,7 @@
 // sees in the message box: the data module's refusals, the players list
 // file's errors (naming the line) and the players' post checks (naming the
 // id or the character). Errors of the database layer pass through unchanged.
+// The text is UTF-8: it may quote a character that the code page lacks.
 #pragma once
 
 #include <stdexcept>

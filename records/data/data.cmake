@@ -3,5 +3,6 @@
 # the round filter, the seating list's order, and the players' checks and
 # list file actions.
 vestrum_add_library(vestrum_records SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/players_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tournament_data.cpp
-  LIBS kelvorin_table platform_locale)
+  LIBS kelvorin_table vestrum_players_list platform_file)

@@ -259,10 +259,69 @@ void TData::CheckPlayerBeforePost(TDataSet& players) {
     throw RecordsError("Cislo hrace " + std::to_string(id) + " neni v rozsahu 1.." + std::to_string(kMaxPlayerId));
   }
   const bool unchanged = players.State() == TDataSetState::dsEdit && edited_id_ == id;
-  if (unchanged) return;
+  if (unchanged || loading_players_) return;
   const kelvorin::TDataVariant other =
       hraci_.Lookup("id", {kelvorin::TDataVariant::Integer(static_cast<int32_t>(id))}, "id");
   if (!other.IsNull()) throw RecordsError("Cislo hrace " + std::to_string(id) + " uz ma jiny hrac");
+}
+
+// --- The players list ---
+
+std::vector<ListedPlayer> TData::ListPlayers() {
+  if (!hraci_.Active()) throw RecordsError(kNotConnectedText);
+  hraci_.CheckBrowseMode();
+  std::vector<ListedPlayer> players;
+  const kelvorin::TBookmark here = hraci_.GetBookmark();
+  hraci_.DisableControls();
+  try {
+    const TField& id = hraci_.FieldByName("id");
+    const TField& name = hraci_.FieldByName("Jmeno");
+    for (hraci_.First(); !hraci_.Eof(); hraci_.Next()) players.push_back({id.AsInteger(), name.AsString()});
+    if (!here.empty() && hraci_.BookmarkValid(here)) hraci_.GotoBookmark(here);
+  } catch (...) {
+    hraci_.EnableControls();
+    throw;
+  }
+  hraci_.EnableControls();
+  return players;
+}
+
+void TData::ReplacePlayers(const std::vector<ListedPlayer>& players) {
+  if (!hraci_.Active()) throw RecordsError(kNotConnectedText);
+  if (hraci_.State() != TDataSetState::dsBrowse) hraci_.Cancel();
+  database_.StartTransaction();
+  hraci_.DisableControls();
+  loading_players_ = true;
+  try {
+    // Emptying the table is refused inside a transaction.
+    hraci_.First();
+    while (!hraci_.IsEmpty()) hraci_.Delete();
+    TField& id = hraci_.FieldByName("id");
+    TField& name = hraci_.FieldByName("Jmeno");
+    for (const ListedPlayer& player : players) {
+      hraci_.Append();
+      id.SetAsInteger(player.id);
+      name.SetAsString(player.name);
+      hraci_.Post();
+    }
+    database_.Commit();
+  } catch (...) {
+    loading_players_ = false;
+    if (hraci_.State() != TDataSetState::dsBrowse) hraci_.Cancel();
+    try {
+      database_.Rollback();
+      hraci_.Refresh();
+    } catch (...) {
+      kelvorin::ReportCaughtError();
+    }
+    hraci_.EnableControls();
+    throw;
+  }
+  loading_players_ = false;
+  hraci_.First();
+  hraci_.EnableControls();
+  // The seating list's names are looked up again.
+  if (seskupeni_win_.Active() && seskupeni_win_.State() == TDataSetState::dsBrowse) seskupeni_win_.Refresh();
 }
 
 }  // namespace records

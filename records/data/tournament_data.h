@@ -14,10 +14,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/access/dataset/data_link.h"
 #include "db/access/session/database.h"
 #include "db/access/table/table.h"
+#include "records/players_list/players_list.h"
 
 namespace records {
 
@@ -85,6 +87,15 @@ class TData {
   // reopened (in storage order if the index is gone) and the error raised.
   bool SortSeatingBy(std::string_view field_name);
 
+  // --- The players list ---
+  // Every player in the players cursor's order, after posting a pending
+  // edit; the cursor stays on its record.
+  std::vector<ListedPlayer> ListPlayers();
+  // Replaces every player by the given ones (checked already) in one
+  // transaction; on any error the players are as before and no record is
+  // left being inserted. A pending edit of the players is dropped.
+  void ReplacePlayers(const std::vector<ListedPlayer>& players);
+
  private:
   void DeclareTables();
   void AddSeatingFields(kelvorin::TABSTable& table);
@@ -111,6 +122,9 @@ class TData {
   kelvorin::TDataSource ds_param_;
   // The id of the player record being edited, as it was when the edit began.
   std::optional<int64_t> edited_id_;
+  // A list being loaded was checked whole: its posts skip the search for
+  // another player with the same id.
+  bool loading_players_ = false;
 };
 
 }  // namespace records
