@@ -393,6 +393,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     Guarded([this] { dialogs_.ShowMessage("konec"); });
+    // What the records windows hold and have not posted goes into the file.
+    if (hraci_win_) hraci_win_->Grid().CommitPending();
+    if (seskupeni_win_) seskupeni_win_->Grid().CommitPending();
     SaveSettings();
   }
   event->accept();

@@ -3,19 +3,22 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <stdexcept>
+#include <QFile>
 
 #include "app/records_windows/grid_widths.h"
+#include "records/data/players_file.h"
 
 namespace app {
 
 namespace {
 
-// Interim until the data module's list actions arrive.
-void SavePlayers(records::TData&, const std::string&) { throw std::runtime_error("SaveAll is not available"); }
-void LoadPlayers(records::TData&, const std::string&) { throw std::runtime_error("LoadAll is not available"); }
+// A typed file name in the system's own encoding of paths.
+std::string SystemPath(const std::string& typed) {
+  return QFile::encodeName(QString::fromStdString(typed)).toStdString();
+}
 
 }  // namespace
+
 
 THraciWin::THraciWin(records::TData& data, pairing::WindowDialogs& dialogs, QWidget* parent)
     : TMDIChild(parent), data_(data), dialogs_(dialogs) {
@@ -69,14 +72,14 @@ void THraciWin::SaveAll1Click() {
   if (!grid_->CommitPending()) return;
   const std::optional<std::string> file = dialogs_.AskText("Save Grid", "Save to filename", "");
   if (!file) return;
-  SavePlayers(data_, *file);
+  records::SaveAll(data_, SystemPath(*file));
 }
 
 void THraciWin::LoadAll1Click() {
   if (!grid_->CommitPending()) return;
   const std::optional<std::string> file = dialogs_.AskText("Load Grid", "Load from filename", "");
   if (!file) return;
-  LoadPlayers(data_, *file);
+  records::LoadAll(data_, SystemPath(*file));
 }
 
 void THraciWin::closeEvent(QCloseEvent* event) {

@@ -82,6 +82,24 @@ TEST_F(PlayersWindowTest, DeletingAPlayerWithSeatingsAsksFirst) {
   EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"Cannot perform this operation on an empty dataset - Native error: 10836"});
 }
 
+TEST_F(PlayersWindowTest, SaveAllAndLoadAllThroughTheMenu) {
+  AddPlayer(3, "Nov\xE1k");
+  AddPlayer(5, "\xD8\xED" "ha");
+  auto window = Open();
+  dialogs_.texts = {"hraci.txt"};
+  window->MenuAction(QStringLiteral("SaveAll1"))->trigger();
+  window->MenuAction(QStringLiteral("SaveAll1"))->trigger();  // cancelled: nothing written
+  EXPECT_EQ(dialogs_.questions, (std::vector<std::string>{"Save to filename", "Save to filename"}));
+  data_->tblHraci().First();
+  data_->tblHraci().Delete();
+  EXPECT_EQ(Column(window->Grid(), 1), (QStringList{"Říha"}));
+  dialogs_.texts = {"hraci.txt"};
+  window->MenuAction(QStringLiteral("LoadAll1"))->trigger();
+  EXPECT_EQ(Column(window->Grid(), 0), (QStringList{"3", "5"}));
+  EXPECT_EQ(Column(window->Grid(), 1), (QStringList{"Novák", "Říha"}));
+  EXPECT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
+}
+
 TEST_F(PlayersWindowTest, PopUpMenuInItsOrder) {
   auto window = Open();
   QStringList texts;
