@@ -68,7 +68,9 @@ TDBGridModel::TDBGridModel(kelvorin::TDataSource& source, std::vector<TDBGridCol
     : QAbstractTableModel(parent), link_(std::make_unique<Link>(*this)), columns_(std::move(columns)) {
   link_->SetDataSource(&source);
   ResolveFields();
-  Refresh();
+  // Read once the window around the grid has been set up (it may filter or
+  // reorder the dataset before it is first shown).
+  ScheduleRefresh();
 }
 
 TDBGridModel::~TDBGridModel() {
@@ -215,7 +217,14 @@ void TDBGridModel::MoveTo(int row) {
 void TDBGridModel::ActiveChanged() {
   if (signalsBlocked()) return;
   ResolveFields();
-  Refresh();
+  TDataSet* dataset = DataSet();
+  // A closed dataset's positions mean nothing: the rows go at once; an
+  // opened one is read when the event loop comes back.
+  if (dataset != nullptr && dataset->Active()) {
+    ScheduleRefresh();
+  } else {
+    Refresh();
+  }
 }
 
 void TDBGridModel::DataSetChanged() {

@@ -223,6 +223,7 @@ TEST_F(DBGridTest, ClosingAndOpeningTheDatasetEmptiesAndRefillsTheGrid) {
   table_->Close();
   EXPECT_EQ(grid_->model()->rowCount(), 0);
   table_->Open();
+  Settle();
   EXPECT_EQ(grid_->model()->rowCount(), 3);
 }
 
