@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -138,6 +139,28 @@ TEST_F(SeatingWindowTest, ColumnsAndTheLookedUpNames) {
   EXPECT_EQ(titles, (QStringList{"id", "Jméno", "Stůl", "Kolo", "Body", "Skóre"}));
   EXPECT_EQ(Column(grid, 1),
             (QStringList{"Novák", "Říha", "Šťastný", "Žák"}));
+}
+
+TEST_F(SeatingWindowTest, TheNameColumnOffersThePlayersAndSetsTheId) {
+  AddTournament();
+  SetRound(1);
+  auto window = Open();
+  app::TDBGrid& grid = window->Grid();
+  grid.setFocus();
+  grid.setCurrentIndex(grid.model()->index(0, 1));
+  grid.edit(grid.currentIndex());
+  auto* combo = qobject_cast<QComboBox*>(grid.OpenEditor());
+  ASSERT_NE(combo, nullptr);
+  QStringList names;
+  for (int i = 0; i < combo->count(); ++i) names << combo->itemText(i);
+  EXPECT_EQ(names, (QStringList{"Novák", "Říha", "Šťastný", "Žák"}));
+  EXPECT_EQ(combo->currentText(), QStringLiteral("Novák"));
+  combo->setCurrentIndex(names.indexOf(QStringLiteral("Žák")));
+  ASSERT_TRUE(grid.CommitPending());
+  grid.Model().Sync();
+  EXPECT_EQ(Cell(grid, 0, 0), QStringLiteral("4"));
+  EXPECT_EQ(Cell(grid, 0, 1), QStringLiteral("Žák"));
+  EXPECT_EQ(data_->tblSeskupeniWin().FieldByName("id_hrace").AsInteger(), 4);
 }
 
 TEST_F(SeatingWindowTest, FilterAndCaptionFollowTheRoundAndTheCheckMark) {
