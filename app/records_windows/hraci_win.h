@@ -5,17 +5,12 @@
 // Its settings section "HraciWin" keeps its placement and column widths.
 #pragma once
 
-#include "app/grid/db_grid.h"
-#include "app/window_settings.h"
-#include "pairing/window_dialogs.h"
-#include "pairing/window_mdi_child.h"
+#include "app/records_windows/records_child.h"
 #include "records/data/tournament_data.h"
-
-class QAction;
 
 namespace app {
 
-class THraciWin : public pairing::TMDIChild {
+class THraciWin : public TRecordsChild {
   Q_OBJECT
 
  public:
@@ -23,25 +18,14 @@ class THraciWin : public pairing::TMDIChild {
 
   THraciWin(records::TData& data, pairing::WindowDialogs& dialogs, QWidget* parent = nullptr);
 
-  TDBGrid& Grid() const { return *grid_; }
-  TJvRegAuto& Settings() const { return *settings_; }
-  QAction* MenuAction(const QString& name) const;
-
   void Delete1Click();
   void SaveAll1Click();
   void LoadAll1Click();
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
-
  private:
   bool HasSeatings(int32_t player_id);
-  void Guarded(const std::function<void()>& command);
 
   records::TData& data_;
-  pairing::WindowDialogs& dialogs_;
-  TDBGrid* grid_;
-  TJvRegAuto* settings_;
 };
 
 }  // namespace app

@@ -2,10 +2,7 @@
 #include "app/records_windows/seskupeni_win.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QVBoxLayout>
-
-#include "app/records_windows/grid_widths.h"
 
 namespace app {
 
@@ -16,9 +13,7 @@ const char* const kSortIndex = "userindex";
 }  // namespace
 
 TSeskupeniWin::TSeskupeniWin(records::TData& data, pairing::WindowDialogs& dialogs, QWidget* parent)
-    : TMDIChild(parent), data_(data), dialogs_(dialogs) {
-  setObjectName(QLatin1String(kName));
-  setAttribute(Qt::WA_DeleteOnClose, true);
+    : TRecordsChild(kName, dialogs, parent), data_(data) {
   setWindowTitle(QStringLiteral("Rozesazení"));
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
@@ -31,7 +26,6 @@ TSeskupeniWin::TSeskupeniWin(records::TData& data, pairing::WindowDialogs& dialo
                        {"Body", {}, -1},
                        {"Skore", QStringLiteral("Skóre"), 40}},
                       dialogs, body);
-  grid_->setObjectName(QStringLiteral("Grid"));
   layout->addWidget(grid_);
   watcher_ = new TDBFieldWatcher(data.dsParam(), "Kolo", body);
   watcher_->setObjectName(QStringLiteral("MainCaptionHlidac"));
@@ -39,26 +33,15 @@ TSeskupeniWin::TSeskupeniWin(records::TData& data, pairing::WindowDialogs& dialo
   connect(watcher_, &QLineEdit::textChanged, this, [this] { MainCaptionHlidacChange(); });
   connect(grid_, &TDBGrid::TitleClicked, this, [this](int column) { GridTitleBtnClick(column); });
 
-  grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
-  auto* remove = new QAction(QStringLiteral("Delete"), grid_);
-  remove->setObjectName(QStringLiteral("Delete1"));
-  connect(remove, &QAction::triggered, this, [this] { Guarded([this] { Delete1Click(); }); });
-  grid_->addAction(remove);
-  filtered_ = new QAction(QStringLiteral("Filtered"), grid_);
-  filtered_->setObjectName(QStringLiteral("Filtered1"));
+  SetGrid(*grid_);
+  AddMenuAction(QStringLiteral("Delete"), [this] { Delete1Click(); });
+  // The check mark toggles by itself; the handler only applies it.
+  filtered_ = AddMenuAction(QStringLiteral("Filtered"), [this] { ApplyFilterState(); });
   filtered_->setCheckable(true);
   filtered_->setChecked(true);
-  // The check mark toggles by itself; the handler only applies it.
-  connect(filtered_, &QAction::triggered, this, [this] { Guarded([this] { ApplyFilterState(); }); });
-  grid_->addAction(filtered_);
   resize(400, 300);
   ShowSortMark();
-  settings_ = &AttachGridWindowSettings(*this, QLatin1String(kName), *grid_);
 }
-
-QAction* TSeskupeniWin::MenuAction(const QString& name) const { return grid_->findChild<QAction*>(name); }
-
-void TSeskupeniWin::Guarded(const std::function<void()>& command) { pairing::RunGuarded(dialogs_, command); }
 
 void TSeskupeniWin::ApplyFilterState() {
   if (!grid_->CommitPending()) return;
@@ -111,15 +94,6 @@ void TSeskupeniWin::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   Guarded([this] { ApplyFilterState(); });
-}
-
-void TSeskupeniWin::closeEvent(QCloseEvent* event) {
-  if (!grid_->CommitPending()) {
-    event->ignore();
-    return;
-  }
-  Guarded([this] { settings_->Save(); });
-  TMDIChild::closeEvent(event);
 }
 
 }  // namespace app

@@ -8,18 +8,13 @@
 // Its settings section "SeskupeniWin" keeps its placement and column widths.
 #pragma once
 
-#include "app/grid/db_grid.h"
 #include "app/records_windows/field_watcher.h"
-#include "app/window_settings.h"
-#include "pairing/window_dialogs.h"
-#include "pairing/window_mdi_child.h"
+#include "app/records_windows/records_child.h"
 #include "records/data/tournament_data.h"
-
-class QAction;
 
 namespace app {
 
-class TSeskupeniWin : public pairing::TMDIChild {
+class TSeskupeniWin : public TRecordsChild {
   Q_OBJECT
 
  public:
@@ -27,10 +22,7 @@ class TSeskupeniWin : public pairing::TMDIChild {
 
   TSeskupeniWin(records::TData& data, pairing::WindowDialogs& dialogs, QWidget* parent = nullptr);
 
-  TDBGrid& Grid() const { return *grid_; }
-  TJvRegAuto& Settings() const { return *settings_; }
   TDBFieldWatcher& MainCaptionHlidac() const { return *watcher_; }
-  QAction* MenuAction(const QString& name) const;
 
   void ApplyFilterState();
   void MainCaptionHlidacChange();
@@ -40,18 +32,14 @@ class TSeskupeniWin : public pairing::TMDIChild {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   void ShowSortMark();
-  void Guarded(const std::function<void()>& command);
 
   records::TData& data_;
-  pairing::WindowDialogs& dialogs_;
   TDBGrid* grid_;
   TDBFieldWatcher* watcher_;
   QAction* filtered_;
-  TJvRegAuto* settings_;
   bool shown_ = false;
 };
 

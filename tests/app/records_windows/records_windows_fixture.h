@@ -1,53 +1,33 @@
-// A data module over "velinari" in a scratch home and working directory,
-// with players and seatings typed in through its cursors, for the records
-// windows' tests.
+// The records tests' data module over "velinari", in a scratch directory
+// that is also the home of the window settings, for the records windows'
+// tests.
 #pragma once
 
 #include <QApplication>
-#include <memory>
+#include <cstdlib>
 #include <string>
 
 #include "app/grid/db_grid.h"
-#include "records/data/tournament_data.h"
 #include "tests/app/scripted_dialogs.h"
+#include "tests/records/data/records_test_util.h"
 
 namespace app_test {
 
-class RecordsWindowsTest : public QtFixture {
+class RecordsWindowsTest : public records::testing::RecordsTest {
  protected:
   void SetUp() override {
-    QtFixture::SetUp();
-    data_ = std::make_unique<records::TData>();
-    data_->InitNew(records::TData::kFileName);
+    RecordsTest::SetUp();
+    const char* home = std::getenv("HOME");
+    previous_home_ = home != nullptr ? home : "";
+    ASSERT_EQ(setenv("HOME", dir_.c_str(), 1), 0);
+    data_->InitNew(FilePath());
   }
   void TearDown() override {
     QApplication::processEvents();
-    data_.reset();
-    QtFixture::TearDown();
+    RecordsTest::TearDown();
+    setenv("HOME", previous_home_.c_str(), 1);
   }
 
-  void AddPlayer(int32_t id, const std::string& name) {
-    kelvorin::TABSTable& players = data_->tblHraci();
-    players.Insert();
-    players.FieldByName("id").SetAsInteger(id);
-    players.FieldByName("Jmeno").SetAsString(name);
-    players.Post();
-  }
-  void AddSeating(int32_t player, int32_t table, int32_t round) {
-    kelvorin::TABSTable& seatings = data_->tblSeskupeni();
-    seatings.Insert();
-    seatings.FieldByName("id_hrace").SetAsInteger(player);
-    seatings.FieldByName("Stul").SetAsInteger(table);
-    seatings.FieldByName("Kolo").SetAsInteger(round);
-    seatings.Post();
-    data_->tblSeskupeniWin().Refresh();
-  }
-  void SetRound(int32_t round) {
-    kelvorin::TABSTable& param = data_->tblParam();
-    param.Edit();
-    param.FieldByName("Kolo").SetAsInteger(round);
-    param.Post();
-  }
   // Players 1..4 ("Novák", "Říha", "Šťastný", "Žák" in the code page),
   // seated in rounds 1 and 2 at tables 2, 1, 1, 2 and 1, 2, 2, 1.
   void AddTournament() {
@@ -55,7 +35,8 @@ class RecordsWindowsTest : public QtFixture {
     for (int32_t id = 1; id <= 4; ++id) AddPlayer(id, names[id - 1]);
     const int32_t tables[2][4] = {{2, 1, 1, 2}, {1, 2, 2, 1}};
     for (int32_t round = 1; round <= 2; ++round)
-      for (int32_t id = 1; id <= 4; ++id) AddSeating(id, tables[round - 1][id - 1], round);
+      for (int32_t id = 1; id <= 4; ++id) AddSeating(id, tables[round - 1][id - 1], round, 0);
+    data_->tblSeskupeniWin().Refresh();
   }
 
   static QString Cell(app::TDBGrid& grid, int row, int column) {
@@ -70,7 +51,9 @@ class RecordsWindowsTest : public QtFixture {
   }
 
   ScriptedDialogs dialogs_;
-  std::unique_ptr<records::TData> data_;
+
+ private:
+  std::string previous_home_;
 };
 
 }  // namespace app_test

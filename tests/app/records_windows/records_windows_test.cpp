@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -58,7 +59,7 @@ TEST_F(PlayersWindowTest, TypingAPlayerAndLeavingTheRowPostsIt) {
 TEST_F(PlayersWindowTest, DeletingAPlayerWithSeatingsAsksFirst) {
   AddPlayer(1, "A");
   AddPlayer(2, "B");
-  AddSeating(1, 1, 1);
+  AddSeating(1, 1, 1, 0);
   auto window = Open();
   struct Case {
     int row;
@@ -249,7 +250,7 @@ TEST_F(SeatingWindowTest, ColumnWidthsAreKeptAcrossARestart) {
   }
   data_.reset();
   data_ = std::make_unique<records::TData>();
-  data_->InitNew(records::TData::kFileName);
+  data_->InitNew(FilePath());
   auto seating = Open();
   THraciWin players(*data_, dialogs_);
   seating->Settings().Load();
