@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/best_of.h"
 #include "bench/sqlite_peer.h"
 #include "db/access/session/database.h"
 #include "db/access/table/table.h"
@@ -33,7 +34,6 @@
 namespace {
 
 using namespace kelvorin;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kPlayers = 510;
 constexpr int kRounds = 15;
@@ -42,14 +42,7 @@ constexpr int kLocates = 10000;
 constexpr int kRuns = 3;
 
 double Best(const std::function<void()>& setup, const std::function<void()>& work) {
-  double best = 1e9;
-  for (int i = 0; i < kRuns; ++i) {
-    setup();
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
+  return bench::BestOf(kRuns, setup, work);
 }
 
 int64_t volatile g_sink = 0;

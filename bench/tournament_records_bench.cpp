@@ -17,13 +17,13 @@
 #include <functional>
 #include <string>
 
+#include "bench/best_of.h"
 #include "platform/locale_profile.h"
 #include "records/data/players_file.h"
 #include "records/data/tournament_data.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using records::TData;
 
 constexpr int kPlayers = 510;
@@ -33,14 +33,7 @@ constexpr int kRuns = 3;
 size_t volatile g_sink = 0;
 
 double Best(const std::function<void()>& setup, const std::function<void()>& work) {
-  double best = 1e9;
-  for (int i = 0; i < kRuns; ++i) {
-    setup();
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
+  return bench::BestOf(kRuns, setup, work);
 }
 
 void StoreTournament(TData& data, const std::string& list_file) {

@@ -194,18 +194,18 @@ std::string TData::CurrentRoundText() {
 }
 
 void TData::ApplyRoundFilter() {
-  if (!seskupeni_win_.Filtered()) return;
+  if (seskupeni_win_.Filtered()) seskupeni_win_.SetFilter(RoundFilterText());
+}
+
+std::string TData::RoundFilterText() {
   const int32_t round = CurrentRound();
-  seskupeni_win_.SetFilter(round > 0 ? "Kolo = " + std::to_string(round) : std::string());
+  return round > 0 ? "Kolo = " + std::to_string(round) : std::string();
 }
 
 void TData::ApplyFilterState(bool filtered) {
   if (seskupeni_win_.Active()) seskupeni_win_.CheckBrowseMode();
-  if (filtered) {
-    // The text first, so that the list is filtered once, on the right round.
-    const int32_t round = CurrentRound();
-    seskupeni_win_.SetFilter(round > 0 ? "Kolo = " + std::to_string(round) : std::string());
-  }
+  // The text first, so that the list is filtered once, on the right round.
+  if (filtered) seskupeni_win_.SetFilter(RoundFilterText());
   seskupeni_win_.SetFiltered(filtered);
 }
 
@@ -263,6 +263,11 @@ void TData::CheckPlayerBeforePost(TDataSet& players) {
   const kelvorin::TDataVariant other =
       hraci_.Lookup("id", {kelvorin::TDataVariant::Integer(static_cast<int32_t>(id))}, "id");
   if (!other.IsNull()) throw RecordsError("Cislo hrace " + std::to_string(id) + " uz ma jiny hrac");
+}
+
+bool TData::PlayerHasSeatings(int32_t id) {
+  if (!seskupeni_.Active()) return false;
+  return !seskupeni_.Lookup("id_hrace", {kelvorin::TDataVariant::Integer(id)}, "id_hrace").IsNull();
 }
 
 // --- The players list ---

@@ -87,6 +87,9 @@ class TData {
   // reopened (in storage order if the index is gone) and the error raised.
   bool SortSeatingBy(std::string_view field_name);
 
+  // Whether a seating names the player: deleting such a player asks first.
+  bool PlayerHasSeatings(int32_t id);
+
   // --- The players list ---
   // Every player in the players cursor's order, after posting a pending
   // edit; the cursor stays on its record.
@@ -109,6 +112,8 @@ class TData {
   // The seating list's index may name an index of another file.
   void ForgetMissingSeatingIndex();
   void CheckPlayerBeforePost(kelvorin::TDataSet& players);
+  // "Kolo = <current round>", or empty when there is none.
+  std::string RoundFilterText();
 
   // Destroyed last: the cursors go before their database, the data sources
   // before their cursors, and the players before the seatings' lookups.

@@ -120,6 +120,13 @@ TEST_F(TournamentDataTest, ASeatingWhosePlayerIsMissingShowsAnEmptyName) {
   EXPECT_EQ(SeatingColumn("Jmeno"), (std::vector<std::string>{"Novák", ""}));
 }
 
+TEST_F(TournamentDataTest, APlayerWithSeatingsIsKnown) {
+  data_->InitNew(FilePath());
+  AddSeating(2, 1, 1, 0);
+  EXPECT_TRUE(data_->PlayerHasSeatings(2));
+  EXPECT_FALSE(data_->PlayerHasSeatings(3));
+}
+
 // --- The round filter and the caption ---
 
 struct RoundFilterCase {
