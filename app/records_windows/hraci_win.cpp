@@ -29,18 +29,12 @@ THraciWin::THraciWin(records::TData& data, pairing::WindowDialogs& dialogs, QWid
   resize(240, 300);
 }
 
-bool THraciWin::HasSeatings(int32_t player_id) {
-  kelvorin::TABSTable& seatings = data_.tblSeskupeni();
-  if (!seatings.Active()) return false;
-  return !seatings.Lookup("id_hrace", {kelvorin::TDataVariant::Integer(player_id)}, "id_hrace").IsNull();
-}
-
 void THraciWin::Delete1Click() {
   if (!Grid().CommitPending()) return;
   kelvorin::TABSTable& players = data_.tblHraci();
   if (players.Active() && !players.IsEmpty()) {
     const int32_t id = players.FieldByName("id").AsInteger();
-    if (HasSeatings(id) &&
+    if (data_.PlayerHasSeatings(id) &&
         !dialogs_.AskYesNo("Player " + std::to_string(id) +
                            " has seatings; they stay without a name. Delete the player?"))
       return;

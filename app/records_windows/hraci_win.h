@@ -23,8 +23,6 @@ class THraciWin : public TRecordsChild {
   void LoadAll1Click();
 
  private:
-  bool HasSeatings(int32_t player_id);
-
   records::TData& data_;
 };
 
