@@ -4,8 +4,8 @@
 namespace app {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // No display name of its own: Qt would append it to every window title.
   setApplicationName(QStringLiteral("Pelmora"));
-  setApplicationDisplayName(QStringLiteral("Pelmora"));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

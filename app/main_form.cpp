@@ -21,6 +21,8 @@
 
 #include "app/about_box.h"
 #include "app/mdi_arrange.h"
+#include "app/records_windows/hraci_win.h"
+#include "app/records_windows/seskupeni_win.h"
 #include "app/tool_icons.h"
 #include "app/window_settings.h"
 #include "pairing/system_win.h"
@@ -44,8 +46,8 @@ void Placeholder(QWidget& widget) { widget.setEnabled(false); }
 
 }  // namespace
 
-TMainForm::TMainForm(pairing::WindowDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs) {
+TMainForm::TMainForm(pairing::WindowDialogs& dialogs, records::TData* data, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), data_(data) {
   setObjectName(QStringLiteral("MainForm"));
   mdi_area_ = new QMdiArea(this);
   mdi_area_->setObjectName(QStringLiteral("MdiArea"));
@@ -284,21 +286,46 @@ void TMainForm::SaveSettings() {
   Guarded([this] { settings_->Save(); });
 }
 
+void TMainForm::AddChild(QMdiSubWindow& window, TJvRegAuto& settings) {
+  mdi_area_->addSubWindow(&window);
+  child_settings_.emplace_back(&settings);
+  LoadSettings(settings);
+  window.show();
+  mdi_area_->setActiveSubWindow(&window);
+}
+
 pairing::TSystemWin* TMainForm::SytemWindowClick() {
   auto* window = new pairing::TSystemWin(dialogs_);
-  mdi_area_->addSubWindow(window);
   TJvRegAuto* settings = &TJvRegAuto::Attach(*window, QLatin1String(pairing::TSystemWin::kName),
                                              QLatin1String(pairing::TSystemWin::kName));
   settings->AddProperty(
       {QStringLiteral("SystemWin.WindowState"),
        [window] { return StoredWindowState(window->windowState()); },
        [window](int state) { window->setWindowState(WindowStateFromStored(state)); }, 0, 2});
-  child_settings_.emplace_back(settings);
-  LoadSettings(*settings);
-  window->show();
-  mdi_area_->setActiveSubWindow(window);
+  AddChild(*window, *settings);
   current_system_win_ = window;
   return window;
+}
+
+void TMainForm::FileNew1Execute() {
+  current_file_name_ = QStringLiteral("velinari");
+  if (data_->IsConnected()) data_->ShutDatabase();
+  data_->InitNew(records::TData::kFileName);
+  RefreshWindows();
+}
+
+void TMainForm::RefreshWindows() {
+  SetTitle();
+  if (hraci_win_) hraci_win_->close();
+  if (seskupeni_win_) seskupeni_win_->close();
+  if (current_system_win_) current_system_win_->close();
+  auto* players = new THraciWin(*data_, dialogs_);
+  hraci_win_ = players;
+  AddChild(*players, players->Settings());
+  auto* seatings = new TSeskupeniWin(*data_, dialogs_);
+  seskupeni_win_ = seatings;
+  AddChild(*seatings, seatings->Settings());
+  SytemWindowClick();
 }
 
 // The active child's own menu ("System" of a pairing window) shows in the
@@ -353,15 +380,22 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  // Until the tournament database is opened here, the first showing only
-  // opens the pairing window.
-  Guarded([this] { SytemWindowClick(); });
+  Guarded([this] {
+    if (data_ != nullptr) {
+      FileNew1Execute();
+    } else {
+      SytemWindowClick();
+    }
+  });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     Guarded([this] { dialogs_.ShowMessage("konec"); });
+    // What the records windows hold and have not posted goes into the file.
+    if (hraci_win_) hraci_win_->Grid().CommitPending();
+    if (seskupeni_win_) seskupeni_win_->Grid().CommitPending();
     SaveSettings();
   }
   event->accept();

@@ -13,8 +13,11 @@
 #include <functional>
 #include <vector>
 
+#include "app/records_windows/hraci_win.h"
+#include "app/records_windows/seskupeni_win.h"
 #include "pairing/system_win.h"
 #include "pairing/window_dialogs.h"
+#include "records/data/tournament_data.h"
 
 class QAction;
 class QMdiArea;
@@ -30,8 +33,10 @@ class TMainForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  // `dialogs` must outlive the window.
-  explicit TMainForm(pairing::WindowDialogs& dialogs, QWidget* parent = nullptr);
+  // `dialogs` and `data` must outlive the window. Without a data module the
+  // first showing opens only a pairing window.
+  explicit TMainForm(pairing::WindowDialogs& dialogs, records::TData* data = nullptr,
+                     QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // The box "&About..." shows; not owned.
@@ -44,6 +49,14 @@ class TMainForm : public QMainWindow {
 
   // "Sytem Window": creates a pairing window that becomes the current one.
   pairing::TSystemWin* SytemWindowClick();
+  // New: the database "velinari" of the working directory (created when
+  // missing), then fresh players, seating and pairing windows.
+  void FileNew1Execute();
+  // Sets the title, closes the windows of the file and opens new ones.
+  void RefreshWindows();
+  // The current players and seating windows (nullptr once closed).
+  THraciWin* HraciWin() const { return hraci_win_; }
+  TSeskupeniWin* SeskupeniWin() const { return seskupeni_win_; }
   // Saves the settings of every window that has any, children first.
   void SaveSettings();
   // Looks an action up by its name ("FileExit1", "WindowCascade1", ...).
@@ -63,13 +76,17 @@ class TMainForm : public QMainWindow {
   void BuildCommandBar();
   void SetTitle();
   void LoadSettings(TJvRegAuto& settings);
+  void AddChild(QMdiSubWindow& window, TJvRegAuto& settings);
   void ChildActivated();
   void FillWindowList();
   void EditCommand(const char* slot);
   void Guarded(const std::function<void()>& handler);
 
   pairing::WindowDialogs& dialogs_;
+  records::TData* data_;
   QString current_file_name_;
+  QPointer<THraciWin> hraci_win_;
+  QPointer<TSeskupeniWin> seskupeni_win_;
   QMdiArea* mdi_area_ = nullptr;
   QMenu* window_menu_ = nullptr;
   QList<QAction*> window_list_;

@@ -1,0 +1,10 @@
+# The players and seating windows, the main window's New and the database
+# layer's hooks, with the real engine and without a display.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+vestrum_add_test(app_records_windows_test
+  SOURCES
+    ${CMAKE_SOURCE_DIR}/tests/app/app_test_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/records_windows_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/access_hooks_test.cpp
+  LIBS app_shell Qt6::Test
+  ENV QT_QPA_PLATFORM=offscreen)
