@@ -33,7 +33,11 @@ const char* TypeText(kelvorin::TFieldType type) {
 
 std::string TypeText(kelvorin::TFieldType type, int32_t size) {
   std::string text = TypeText(type);
-  if (type == kelvorin::ftString) text += "(" + std::to_string(size) + ")";
+  if (type == kelvorin::ftString) {
+    text += '(';
+    text += std::to_string(size);
+    text += ')';
+  }
   return text;
 }
 
