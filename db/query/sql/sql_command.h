@@ -25,9 +25,10 @@ class TABSAutoIncProvider;
 struct TABSSQLQueryContext {
   // The query's database connection; tables are opened through it.
   TABSLocalSession* session = nullptr;
-  // The session of the process's "MEMORY" database, for MEMORY tables
-  // (may be none: then MEMORY tables are refused by the table layer).
-  TABSLocalSession* memory_session = nullptr;
+  // The connection to another database named in the statement (a table
+  // written db.t, or "MEMORY" for MEMORY tables); none: only the query's
+  // own database can be named.
+  std::function<TABSLocalSession&(std::string_view database_name)> open_database;
   bool in_memory = false;
   bool request_live = false;
   TABSAutoIncProvider* auto_inc = nullptr;
