@@ -127,7 +127,7 @@ bool TABSSQLProcessor::LastYieldsRows() const {
   return !statements_.empty() && statements_.back()->YieldsRows();
 }
 
-std::unique_ptr<TABSLocalCursor> TABSSQLProcessor::Run(bool open) {
+void TABSSQLProcessor::RunEach(bool open, const std::function<void(TABSSQLCommand&)>& after) {
   if (!parsed_) Parse();
   // The next run parses again, with the parameters as they are then.
   parsed_ = false;
@@ -137,14 +137,18 @@ std::unique_ptr<TABSLocalCursor> TABSSQLProcessor::Run(bool open) {
     bool read_only = true;
     statements_[i]->Execute(open, &read_only, context_.request_live);
     rows_affected_ += statements_[i]->RowsAffected();
-    if (i + 1 < statements_.size()) {
-      statements_[i].reset();
-    } else {
-      read_only_ = read_only;
-    }
+    read_only_ = read_only;
+    if (after) after(*statements_[i]);
+    if (i + 1 < statements_.size()) statements_[i].reset();
   }
-  if (statements_.empty()) return nullptr;
-  std::unique_ptr<TABSLocalCursor> cursor = statements_.back()->TakeResultCursor();
+}
+
+std::unique_ptr<TABSLocalCursor> TABSSQLProcessor::Run(bool open) {
+  std::unique_ptr<TABSLocalCursor> cursor;
+  RunEach(open, [&](TABSSQLCommand& statement) {
+    cursor.reset();
+    if (&statement == statements_.back().get()) cursor = statement.TakeResultCursor();
+  });
   if (cursor != nullptr) cursor->First();
   return cursor;
 }

@@ -68,6 +68,9 @@ class TABSSQLProcessor {
   // the last one's rows (none for a statement without rows). Every
   // statement but the last is freed right after it ran.
   std::unique_ptr<TABSLocalCursor> Run(bool open = true);
+  // Runs like Run, handing each statement to `after` right after it ran
+  // (its rows can be taken from it there).
+  void RunEach(bool open, const std::function<void(TABSSQLCommand&)>& after);
 
   int64_t RowsAffected() const { return rows_affected_; }
   bool ReadOnly() const { return read_only_; }
