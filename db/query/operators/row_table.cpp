@@ -1,0 +1,141 @@
+#include "db/query/operators/row_table.h"
+
+#include <atomic>
+
+#include "db/storage/temporary/temporary_indexes.h"
+#include "db/query/operators/operator_errors.h"
+#include "db/tables/metadata/table_metadata.h"
+
+namespace kelvorin {
+
+TABSColumnType PlainColumnType(TABSColumnType type) {
+  using C = TABSColumnType;
+  switch (type) {
+    case C::AutoInc:
+    case C::AutoIncInteger:
+      return C::Integer;
+    case C::AutoIncShortInt:
+      return C::ShortInt;
+    case C::AutoIncSmallInt:
+      return C::SmallInt;
+    case C::AutoIncLargeInt:
+      return C::LargeInt;
+    case C::AutoIncByte:
+      return C::Byte;
+    case C::AutoIncWord:
+      return C::Word;
+    case C::AutoIncCardinal:
+      return C::Cardinal;
+    default:
+      return type;
+  }
+}
+
+// ---------------------------------------------------------------- reader
+
+void TABSRowReader::First() {
+  cursor_->First();
+  Next();
+}
+
+void TABSRowReader::Next() {
+  eof_ = cursor_->GetRecord(nullptr, TABSGetRecordMode::kNext) != TABSGetRecordResult::kFound;
+}
+
+void TABSRowReader::Value(int32_t field_no, TABSVariant* value) const {
+  if (eof_) {
+    value->Clear();
+    value->SetNull();
+    return;
+  }
+  cursor_->OpenTable().FieldManager().GetFieldValue(field_no, *value, cursor_->Record().data());
+}
+
+TABSRowReader::Mark TABSRowReader::Position() const {
+  Mark mark;
+  mark.eof = eof_;
+  if (!eof_) {
+    mark.id = cursor_->CurrentId();
+    mark.record = cursor_->Record();
+  }
+  return mark;
+}
+
+void TABSRowReader::Restore(const Mark& mark) {
+  eof_ = mark.eof;
+  if (eof_) {
+    cursor_->SetAfterLast();
+    return;
+  }
+  cursor_->SetCurrent(mark.id, mark.record.data(), static_cast<int32_t>(mark.record.size()));
+}
+
+// ---------------------------------------------------------------- table
+
+std::string NextTemporaryTableName(TABSLocalSession& temp_session) {
+  static std::atomic<uint64_t> counter{0};
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string name = "TEMPORARY_TABLE_" + std::to_string(++counter);
+    if (!temp_session.TableExists(name)) return name;
+  }
+  throw EABSException(native::kTemporaryNameExhausted);
+}
+
+TABSRowTable::TABSRowTable(TABSLocalSession& temp_session, const std::vector<TABSRowColumn>& columns)
+    : columns_(columns), name_(NextTemporaryTableName(temp_session)) {
+  std::vector<TABSDatasetFieldDef> fields;
+  fields.reserve(columns.size());
+  for (const TABSRowColumn& column : columns) {
+    TABSDatasetFieldDef field;
+    field.name = column.name;
+    field.type = PlainColumnType(column.type);
+    field.size = column.size;
+    fields.push_back(std::move(field));
+  }
+  TABSTableMetadata metadata;
+  metadata.DefineFields(fields);
+  TABSCursorOptions options;
+  options.create_missing = true;
+  cursor_ = std::make_unique<TABSLocalCursor>(temp_session, name_, options);
+  cursor_->SetTableDefinitions(metadata.Fields(), metadata.Indexes(), metadata.Constraints());
+  cursor_->Open();
+  buffer_ = cursor_->NewRecordBuffer();
+  reader_ = TABSRowReader(*cursor_);
+}
+
+TABSRowTable::~TABSRowTable() = default;
+
+void TABSRowTable::BeginRow() { cursor_->InitRecordBuffer(buffer_.data(), false); }
+
+void TABSRowTable::SetValue(int32_t column, const TABSVariant& value) {
+  cursor_->OpenTable().FieldManager().SetFieldValue(column, value, buffer_.data());
+}
+
+void TABSRowTable::AppendRow() {
+  if (!cursor_->Post(buffer_.data(), true)) {
+    throw EABSException(cursor_->Status(), cursor_->StatusMessage());
+  }
+}
+
+int64_t TABSRowTable::RowCount() { return cursor_->OpenTable().RecordCount(); }
+
+void TABSRowTable::SortBy(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
+                          const std::vector<bool>& no_case) {
+  if (columns.empty()) {
+    cursor_->SwitchIndex("");
+    return;
+  }
+  std::vector<std::string> names;
+  std::vector<std::string> directions;
+  std::vector<std::string> cases;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    names.push_back(columns_[static_cast<size_t>(columns[i])].name);
+    directions.push_back(i < descending.size() && descending[i] ? "DESC" : "ASC");
+    cases.push_back(i < no_case.size() && no_case[i] ? "NO_CASE" : "CASE");
+  }
+  TABSIndexDef* index =
+      IndexForOrdering(cursor_->OpenTable(), cursor_->SessionNumber(), names, directions, cases);
+  cursor_->SwitchIndex(index->Name());
+}
+
+}  // namespace kelvorin

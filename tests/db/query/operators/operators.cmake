@@ -1,0 +1,4 @@
+vestrum_add_test(kelvorin_operators_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ao_table_test.cpp
+  LIBS kelvorin_operators)
