@@ -123,6 +123,7 @@ void TABSRowTable::SortBy(const std::vector<int32_t>& columns, const std::vector
                           const std::vector<bool>& no_case) {
   if (columns.empty()) {
     cursor_->SwitchIndex("");
+    index_name_.clear();
     return;
   }
   std::vector<std::string> names;
@@ -136,6 +137,7 @@ void TABSRowTable::SortBy(const std::vector<int32_t>& columns, const std::vector
   TABSIndexDef* index =
       IndexForOrdering(cursor_->OpenTable(), cursor_->SessionNumber(), names, directions, cases);
   cursor_->SwitchIndex(index->Name());
+  index_name_ = index->Name();
 }
 
 }  // namespace kelvorin

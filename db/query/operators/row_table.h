@@ -82,6 +82,9 @@ class TABSRowTable {
   void SortBy(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
               const std::vector<bool>& no_case);
   TABSRowReader& Reader() { return reader_; }
+  // The index the rows are read through ("" in storage order), for other
+  // cursors that are to read them in the same order.
+  const std::string& IndexName() const { return index_name_; }
 
  private:
   std::vector<TABSRowColumn> columns_;
@@ -89,6 +92,7 @@ class TABSRowTable {
   std::unique_ptr<TABSLocalCursor> cursor_;
   std::vector<uint8_t> buffer_;
   TABSRowReader reader_;
+  std::string index_name_;
 };
 
 // A fresh name for a temporary table: a process-wide counter, skipping
