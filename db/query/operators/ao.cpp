@@ -128,6 +128,12 @@ int64_t TABSAO::RecordCount() { return result_ != nullptr ? result_->RowCount() 
 
 int64_t TABSAO::OwnRecordCount() { return 0; }
 
+void TABSAO::ForEachRow(const std::function<bool()>& row) {
+  for (OwnFirst(); !OwnEof(); OwnNext()) {
+    if (!row()) return;
+  }
+}
+
 // ---------------------------------------------------------------- columns
 
 int32_t TABSAO::FindColumns(std::string_view qualifier, std::string_view name, std::vector<int32_t>* out) const {
@@ -400,14 +406,15 @@ void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, 
                        int64_t limit) {
   int64_t passed = 0;
   int64_t written = 0;
-  for (First(); !Eof(); Next()) {
+  ForEachRow([&] {
     env_->Step("row");
-    if (check && !PassesCondition()) continue;
-    if (limit >= 0 && written >= limit) break;
-    if (passed++ < skip) continue;
+    if (check && !PassesCondition()) return true;
+    if (limit >= 0 && written >= limit) return false;
+    if (passed++ < skip) return true;
     WriteRow(table, output);
     ++written;
-  }
+    return true;
+  });
 }
 
 void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct) {
@@ -474,9 +481,9 @@ void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& outpu
   std::vector<Entry> rows;
   int64_t sequence = 0;
   if (keep > 0) {
-    for (First(); !Eof(); Next()) {
+    ForEachRow([&] {
       env_->Step("row");
-      if (check && !PassesCondition()) continue;
+      if (check && !PassesCondition()) return true;
       Entry entry{Row(output.size()), sequence++};
       for (size_t i = 0; i < output.size(); ++i) {
         GetColumnValue(output[i], &value_);
@@ -490,7 +497,8 @@ void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& outpu
         rows.back() = std::move(entry);
         std::push_heap(rows.begin(), rows.end(), worse);
       }
-    }
+      return true;
+    });
   }
   std::sort_heap(rows.begin(), rows.end(), worse);
   for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) {

@@ -168,6 +168,9 @@ class TABSAO : public TABSExprOperator {
   explicit TABSAO(std::shared_ptr<TABSAOEnv> env);
   TABSAO(std::unique_ptr<TABSAO> left, std::unique_ptr<TABSAO> right);
 
+  // Calls `row` for each of the operator's rows (before materialization)
+  // until it returns false; by default through OwnFirst/OwnNext/OwnEof.
+  virtual void ForEachRow(const std::function<bool()>& row);
   // Operator-specific iteration (before materialization).
   virtual void OwnFirst() = 0;
   virtual void OwnNext() = 0;

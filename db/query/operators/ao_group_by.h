@@ -1,8 +1,9 @@
 // TABSAOGroupBy: groups the child's rows on the GROUP BY columns (NULLs
 // equal, strings case sensitive) and computes the select list's
-// expressions per group. Bare columns and keys are copied at each group's
+// expressions per group. Keys and bare columns are copied at each group's
 // start, so they read the group's first row; without GROUP BY the whole
-// input is one group (one row, also when the input is empty).
+// input is one group (one row, also when the input is empty, its bare
+// columns NULL). HAVING is its condition.
 #pragma once
 
 #include <memory>
@@ -24,24 +25,23 @@ class TABSAOGroupBy : public TABSAO {
   void GetColumnValue(int32_t column, TABSVariant* value) override;
 
  protected:
-  void OwnFirst() override;
-  void OwnNext() override;
-  bool OwnEof() override;
+  void OwnFirst() override {}
+  void OwnNext() override {}
+  bool OwnEof() override { return true; }
   void Prepare() override;
+  void ForEachRow(const std::function<bool()>& row) override;
 
  private:
-  void ReadGroup();
+  void CopyGroupRow();
   void ResetAggregates();
-  void AccumulateRow();
+  void Accumulate();
   bool SameGroup();
 
   std::vector<int32_t> group_columns_;  // child column numbers
   int32_t child_columns_ = 0;
-  std::vector<TABSVariant> group_row_;  // the group's first row, copied
-  std::vector<TABSVariant> keys_;
+  std::vector<TABSVariant> group_row_;  // the group's first row
+  TABSVariant value_in_child_;
   bool accumulating_ = false;
-  bool eof_ = true;
-  bool single_group_done_ = false;
 };
 
 }  // namespace kelvorin

@@ -50,6 +50,7 @@ class OperatorTest : public CatalogTest {
         if (row[i] == nullptr) continue;
         TABSVariant value(TABSStorageType::String);
         value.SetString(row[i]);
+        if (fields[i].type == TABSColumnType::LargeInt) value.SetLargeInt(std::stoll(row[i]));
         cursor.OpenTable().FieldManager().SetFieldValue(static_cast<int32_t>(i), value, buffer.data());
       }
       ASSERT_TRUE(cursor.Post(buffer.data(), true)) << cursor.StatusMessage();
