@@ -24,7 +24,7 @@ namespace native {
 // 10500..10502 the stream form of values (db/tables/value_errors.h);
 // 10640..10659 B-tree indexes and page-index trees (db/tables/btree/btree_errors.h);
 // 10700 the page owner check (db/storage/pages/page_errors.h);
-// 10701..10716 internal files and the table catalogue
+// 10701..10718 internal files and the table catalogue
 //   (db/storage/catalog/catalog_errors.h, db/tables/records/table_data_errors.h);
 // 10740..10749 record storage (db/storage/records/record_errors.h);
 // 10750..10759 BLOB storage (db/storage/blobs/blob_errors.h);
