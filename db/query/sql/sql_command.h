@@ -32,6 +32,11 @@ struct TABSSQLQueryContext {
   bool in_memory = false;
   bool request_live = false;
   TABSAutoIncProvider* auto_inc = nullptr;
+  // Makes the table `table_name` of `session` from every record of `rows`,
+  // whole or not at all (SELECT INTO); returns the number of records.
+  // None: SELECT INTO is refused.
+  std::function<int64_t(TABSLocalSession& session, const std::string& table_name, TABSLocalCursor& rows)>
+      copy_into;
   // Checked in row loops and lock waits: true stops the statement with
   // "Statement cancelled".
   std::function<bool()> cancelled;

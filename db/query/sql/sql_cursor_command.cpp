@@ -113,9 +113,40 @@ void TABSSQLCursorCommand::LockTables(const std::vector<TABSAOTable*>& tables) {
   throw EABSException(native::kTableLocked);
 }
 
+TABSLocalSession& TABSSQLCursorCommand::IntoSession() const {
+  const TABSSQLQueryContext& context = Context();
+  std::string database = into_database_name_;
+  if (database.empty() && (into_in_memory_ || context.in_memory)) database = "MEMORY";
+  if (database.empty()) {
+    if (context.session == nullptr) throw EABSException(native::kNilPointer10009);
+    return *context.session;
+  }
+  if (!context.open_database) throw EABSException(native::kStatementNotAvailable, {database, 0, 0});
+  return context.open_database(database);
+}
+
+void TABSSQLCursorCommand::CheckInto(TABSLocalSession& session) const {
+  // Like creating a table, which a transaction cannot take back.
+  if (session.InTransaction() || (Context().session != nullptr && Context().session->InTransaction())) {
+    throw EABSException(native::kIntoInTransaction);
+  }
+  if (session.TableExists(into_table_name_)) throw EABSException(native::kIntoTableExists, {into_table_name_});
+}
+
+void TABSSQLCursorCommand::CopyResultInto(TABSLocalSession& session) {
+  const TABSSQLQueryContext& context = Context();
+  if (!context.copy_into) throw EABSException(native::kStatementNotAvailable, {"INTO", 0, 0});
+  rows_affected_ = context.copy_into(session, into_table_name_, ao_->Result()->Cursor());
+}
+
 void TABSSQLCursorCommand::Execute(bool /*open*/, bool* read_only, bool /*request_live*/) {
   rows_affected_ = 0;
   ao_.reset();
+  TABSLocalSession* into_session = nullptr;
+  if (!into_table_name_.empty()) {
+    into_session = &IntoSession();
+    CheckInto(*into_session);
+  }
   env_ = std::make_shared<TABSAOEnv>();
   const TABSSQLQueryContext& context = Context();
   env_->on_step = [&context](std::string_view) { CheckCancelled(context); };
@@ -138,10 +169,14 @@ void TABSSQLCursorCommand::Execute(bool /*open*/, bool* read_only, bool /*reques
   UnlockTables(tables, &failed);
   if (failed) throw EABSException(native::kUnlockAfterRunFailed);
   if (read_only != nullptr) *read_only = true;
+  if (into_session != nullptr) {
+    CopyResultInto(*into_session);
+    ao_.reset();
+  }
 }
 
 std::unique_ptr<TABSLocalCursor> TABSSQLCursorCommand::TakeResultCursor() {
-  if (ao_ == nullptr || ao_->Result() == nullptr) return nullptr;
+  if (!into_table_name_.empty() || ao_ == nullptr || ao_->Result() == nullptr) return nullptr;
   auto cursor = std::make_unique<TABSResultCursor>(env_, ao_->Result()->Name());
   cursor->Open();
   if (!ao_->Result()->IndexName().empty()) cursor->SwitchIndex(ao_->Result()->IndexName());

@@ -47,6 +47,13 @@ class TABSSQLCursorCommand : public TABSSQLCommand {
   bool into_in_memory_ = false;
 
  private:
+  // The session the INTO target lives in.
+  TABSLocalSession& IntoSession() const;
+  // Refuses an INTO that cannot be done, before anything runs.
+  void CheckInto(TABSLocalSession& session) const;
+  // Copies the result into the new target table (through the context's
+  // copy, which fills a table that takes the name in one commit).
+  void CopyResultInto(TABSLocalSession& session);
   // Every table operator of the tree, left before right.
   static void CollectTables(TABSAO& op, std::vector<TABSAOTable*>* tables);
   void LockTables(const std::vector<TABSAOTable*>& tables);

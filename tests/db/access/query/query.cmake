@@ -1,0 +1,3 @@
+vestrum_add_test(kelvorin_query_access_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/query_test.cpp
+  LIBS kelvorin_query_access)
