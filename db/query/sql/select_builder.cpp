@@ -158,7 +158,6 @@ void TABSSelectBuilder::ApplyOrder(TABSAO& top, std::vector<TABSSortSpecificatio
         }
         if (shown.size() > 1) throw EABSException(native::kAmbiguousColumn, {sort.field_name});
         if (!shown.empty()) column = shown.front();
-        if (column < 0 && found.size() == 1) column = found.front();
       }
       if (column < 0) {
         const std::string name = sort.table_name.empty() ? sort.field_name : sort.table_name + "." + sort.field_name;
