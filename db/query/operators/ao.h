@@ -70,6 +70,9 @@ struct TABSSelectListItem {
 struct TABSFieldLink {
   std::string name;
   std::string display_name;
+  // The name of the field in its table: a qualified reference finds the
+  // column under it after the name was made unique.
+  std::string base_name;
   // The table and the alias the column came from (a qualifier names either).
   std::string qualifier;
   std::string alias;
