@@ -63,7 +63,7 @@ TEST_F(SqlSelectTest, Errors) {
       {"SELECT * FROM hraci ORDER BY 9", 20243},
       {"SELECT * FROM hraci ORDER BY nic", 30195},
       {"SELECT COUNT(DISTINCT id) FROM hraci", 30102},
-      {"SELECT * FROM nic", 10303},
+      {"SELECT * FROM nic", 10028},
   };
   for (const auto& [text, code] : cases) {
     SCOPED_TRACE(text);
