@@ -149,7 +149,7 @@ int32_t TABSAO::FindColumns(std::string_view qualifier, std::string_view name, s
         continue;
       }
       if (name != "*" && !SameObjectName(name, link.name) &&
-          (qualifier.empty() || link.base_name.empty() || !SameObjectName(name, link.base_name))) {
+          (link.base_name.empty() || !SameObjectName(name, link.base_name))) {
         continue;
       }
       if (out != nullptr) out->push_back(i);
