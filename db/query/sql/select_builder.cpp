@@ -6,6 +6,7 @@
 #include "db/query/operators/ao_pass_through.h"
 #include "db/query/operators/ao_table.h"
 #include "db/query/operators/ao_union.h"
+#include "db/query/expressions/value_nodes.h"
 #include "db/query/operators/push_down.h"
 #include "db/query/sql/sql_errors.h"
 #include "db/storage/errors/abs_exception.h"
@@ -29,6 +30,30 @@ bool Joinable(const TABSExpression& where, const TABSAO& left, const TABSAO& rig
   return ExtractJoinKeys(copy, left, right, &left_keys, &right_keys) > 0;
 }
 
+// Raises the error of an aggregate where rows are not grouped.
+void RefuseAggregates(const TABSExprNode& node) {
+  if (node.kind() == TABSExprNode::Kind::kAggregated) {
+    throw EABSException(native::kAggregateNotAllowed, {OperatorText(node.Operator())});
+  }
+  for (size_t i = 0; i < node.ChildCount(); ++i) RefuseAggregates(*node.Child(i));
+}
+
+// The qualifier under which `op` has exactly one column `name`, among the
+// tables of a reference (USING names a column of each side).
+std::string SideQualifier(const TABSTableReference& reference, const TABSAO& op, const std::string& name);
+
+// A column name of a condition must name one column of the tree (push-down
+// would otherwise bind it to whichever side it tries first).
+void CheckConditionNames(const TABSExprNode& node, const TABSAO& from) {
+  if (node.kind() == TABSExprNode::Kind::kField) {
+    const auto& field = static_cast<const TABSExprNodeField&>(node);
+    if (from.FindColumns(field.TableName(), field.FieldName(), nullptr) > 1) {
+      throw EABSException(native::kAmbiguousColumn, {field.FieldName()});
+    }
+  }
+  for (size_t i = 0; i < node.ChildCount(); ++i) CheckConditionNames(*node.Child(i), from);
+}
+
 // The qualifiers of the tables of a reference, left to right.
 void TableQualifiers(const TABSTableReference& reference, std::vector<std::string>* out) {
   if (reference.kind == TABSTableReference::Kind::kTable) {
@@ -37,6 +62,32 @@ void TableQualifiers(const TABSTableReference& reference, std::vector<std::strin
   }
   TableQualifiers(*reference.left, out);
   TableQualifiers(*reference.right, out);
+}
+
+std::string SideQualifier(const TABSTableReference& reference, const TABSAO& op, const std::string& name) {
+  std::vector<std::string> qualifiers;
+  TableQualifiers(reference, &qualifiers);
+  std::string found;
+  int32_t matches = 0;
+  for (const std::string& qualifier : qualifiers) {
+    if (op.FindColumns(qualifier, name, nullptr) == 1) {
+      found = qualifier;
+      ++matches;
+    }
+  }
+  if (matches > 1) throw EABSException(native::kAmbiguousColumn, {name});
+  if (matches == 0) throw EABSException(native::kColumnNotFound, {name});
+  return found;
+}
+
+// Every plain column of the select list must name exactly one column.
+void CheckSelectColumns(const TABSAO& top, const std::vector<TABSSelectListItem>& items) {
+  for (const TABSSelectListItem& item : items) {
+    if (item.is_expression || item.all_fields || item.column_no >= 0) continue;
+    if (top.FindColumns(item.table_name, item.field_name, nullptr) > 1) {
+      throw EABSException(native::kAmbiguousColumn, {item.field_name});
+    }
+  }
 }
 
 }  // namespace
@@ -82,6 +133,11 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSelect(TABSSQLSelect& select) {
       }
     }
   }
+  if (HasRoot(select.where.get())) {
+    RefuseAggregates(*select.where->RootNode());
+    CheckConditionNames(*select.where->RootNode(), *top);
+  }
+  if (!select.select_all) CheckSelectColumns(*top, select.select_list);
   if (!aggregated && plain_expressions && top->IsTable()) {
     top = std::make_unique<TABSAOTableExpr>(std::move(top));
   }
@@ -243,8 +299,8 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildJoin(TABSTableReference& referen
   if (!reference.natural && type != TABSJoinType::kCross) {
     if (!reference.using_columns.empty()) {
       for (const std::string& name : reference.using_columns) {
-        left_keys.push_back({"", name});
-        right_keys.push_back({"", name});
+        left_keys.push_back({SideQualifier(*reference.left, *left, name), name});
+        right_keys.push_back({SideQualifier(*reference.right, *right, name), name});
       }
     } else {
       if (HasRoot(reference.on_condition.get())) {

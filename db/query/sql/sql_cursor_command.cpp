@@ -95,11 +95,12 @@ void TABSSQLCursorCommand::UnlockTables(const std::vector<TABSAOTable*>& tables,
 }
 
 void TABSSQLCursorCommand::LockTables(const std::vector<TABSAOTable*>& tables) {
-  for (int32_t attempt = 0; attempt < lock_policy_.attempts; ++attempt) {
+  const TABSSQLLockPolicy& policy = Context().lock_policy;
+  for (int32_t attempt = 0; attempt < policy.attempts; ++attempt) {
     CheckCancelled(Context());
     bool all = true;
     for (TABSAOTable* table : tables) {
-      if (!table->Lock(lock_policy_.sleep_ms, lock_policy_.tries)) {
+      if (!table->Lock(policy.sleep_ms, policy.tries)) {
         all = false;
         break;
       }
@@ -108,7 +109,7 @@ void TABSSQLCursorCommand::LockTables(const std::vector<TABSAOTable*>& tables) {
     bool failed = false;
     UnlockTables(tables, &failed);
     if (failed) throw EABSException(native::kLockRetryUnlockFailed);
-    std::this_thread::sleep_for(std::chrono::milliseconds(lock_policy_.pause_ms));
+    std::this_thread::sleep_for(std::chrono::milliseconds(policy.pause_ms));
   }
   throw EABSException(native::kTableLocked);
 }

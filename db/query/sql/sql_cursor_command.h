@@ -29,15 +29,6 @@ class TABSSQLCursorCommand : public TABSSQLCommand {
   // The tree, from BuildAO until the statement goes.
   TABSAO* AO() const { return ao_.get(); }
 
-  // How lock attempts wait (tests shorten them).
-  struct LockPolicy {
-    int32_t sleep_ms = 20;
-    int32_t tries = 2;
-    int32_t pause_ms = 100;
-    int32_t attempts = 900;
-  };
-  void SetLockPolicy(const LockPolicy& policy) { lock_policy_ = policy; }
-
  protected:
   // Builds the operator tree of the statement over `env`.
   virtual std::unique_ptr<TABSAO> BuildAO(const std::shared_ptr<TABSAOEnv>& env) = 0;
@@ -62,7 +53,6 @@ class TABSSQLCursorCommand : public TABSSQLCommand {
   std::shared_ptr<TABSAOEnv> env_;
   std::unique_ptr<TABSAO> ao_;
   std::string explain_;
-  LockPolicy lock_policy_;
 };
 
 // The operator tree as indented text: each operator with its table, keys,
