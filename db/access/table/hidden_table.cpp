@@ -1,5 +1,7 @@
 #include "db/access/table/hidden_table.h"
 
+#include <atomic>
+
 #include "db/access/dataset/engine_error.h"
 #include "db/access/session/access_events.h"
 #include "db/tables/metadata/index_def.h"
@@ -23,7 +25,8 @@ TABSHiddenTable::TABSHiddenTable(TABSLocalSession& session, const TABSTableMetad
   if (Hidden()) {
     name_ = disk_->CreateHiddenTable(definitions.Fields(), definitions.Indexes(), definitions.Constraints());
   } else {
-    name_ = target_;
+    static std::atomic<int64_t> next_volatile{0};
+    name_ = std::string(kHiddenTablePrefix) + "v" + std::to_string(++next_volatile);
     TABSLocalCursor maker(session_, name_);
     maker.CreateTable(definitions.Fields(), definitions.Indexes(), definitions.Constraints());
   }
@@ -98,7 +101,11 @@ void TABSHiddenTable::TakeName(const std::vector<int64_t>& autoinc_floors, int64
   if (!Hidden()) {
     Table().RaiseAutoIncValues(session_.SessionNumber(), autoinc_floors);
     cursor_->Close();
+    // The process's own tables: nothing outlives it to see the steps.
+    if (session_.TableExists(target_)) TABSLocalCursor(session_, target_).DeleteTable();
+    TABSLocalCursor(session_, name_).RenameTable(target_);
     named_ = true;
+    name_ = target_;
     return;
   }
   cursor_->Close();

@@ -8,8 +8,9 @@
 // and dropped by Compact. A hidden table that never took its name is
 // dropped when the object goes.
 //
-// The memory and temporary databases do not outlive the process: there
-// the table is made under its own name (a table it replaces going first).
+// The memory and temporary databases do not outlive the process: there the
+// filled table replaces the old one by a delete and a rename (no other
+// process can write between them, so the change counter is not checked).
 #pragma once
 
 #include <cstdint>
@@ -32,8 +33,7 @@ class TABSHiddenTable {
   // Bytes of records a fill commits at a time.
   static constexpr int64_t kBatchBytes = int64_t{4} << 20;
 
-  // Creates the table (in a memory or temporary database: `target`, which
-  // then must not exist) and opens it exclusively.
+  // Creates the table and opens it exclusively.
   TABSHiddenTable(TABSLocalSession& session, const TABSTableMetadata& definitions, std::string_view target);
   // Drops the table unless it took its name.
   ~TABSHiddenTable();

@@ -4,6 +4,8 @@
 vestrum_add_library(kelvorin_table SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/hidden_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_copy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stored_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_copy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_copying.cpp
   LIBS kelvorin_dataset)

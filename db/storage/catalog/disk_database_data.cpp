@@ -278,6 +278,10 @@ std::vector<std::string> TABSDiskDatabaseData::GetTableNames() {
   return names;
 }
 
+bool TABSDiskDatabaseData::TableExists(std::string_view table_name) {
+  return FindTableEntry(TableList(), table_name) >= 0;
+}
+
 int32_t TABSDiskDatabaseData::NextObjectNumber() {
   std::lock_guard lock(CriticalSection());
   return page_manager_.NextObjectNumber();

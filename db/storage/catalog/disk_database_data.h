@@ -71,6 +71,7 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   bool ReleaseIfUnused() override;
   // The users' tables of the file, in creation order (hidden ones left out).
   std::vector<std::string> GetTableNames() override;
+  bool TableExists(std::string_view table_name) override;
   void OpenStorage() override;
   TABSTableData* CreateTableObject(TABSCursor& cursor) override;
   int32_t NextObjectNumber() override;

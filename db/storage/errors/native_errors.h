@@ -35,6 +35,7 @@ namespace native {
 // 10800..10809 table scans (db/tables/scans/scan_errors.h);
 // 10810..10819 the local session and cursor (db/access/local/access_errors.h);
 // 10820..10829 sessions and databases (db/access/session/session_errors.h);
+// 10830..10852 datasets and tables (db/access/dataset/dataset_errors.h);
 // 30700..30719 the SQL lexer and the date format strings (db/query/lexer/lexer_errors.h,
 //   db/query/dates/date_format_errors.h);
 // 30488..30499 expressions and their parser (db/query/expressions/expression_errors.h).
