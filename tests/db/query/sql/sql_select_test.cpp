@@ -44,6 +44,9 @@ TEST_F(SqlSelectTest, SingleTableQueries) {
       {"SELECT DISTINCT Body FROM hraci", {"NULL", "1", "2", "3"}},
       {"SELECT COUNT(*) AS n, Body FROM hraci GROUP BY Body ORDER BY n DESC, Body", {"2|3", "1|NULL", "1|1", "1|2"}, true},
       {"SELECT Body, SUM(id) FROM hraci GROUP BY Body HAVING SUM(id) > 3", {"3|5", "2|5"}},
+      // A computed item grouped on by its alias.
+      {"SELECT Body * 2 AS d, COUNT(*) FROM hraci GROUP BY d", {"6|2", "2|1", "4|1", "NULL|1"}},
+      {"SELECT id FROM hraci WHERE id = 1 UNION SELECT Body FROM hraci ORDER BY 1 DESC", {"3", "2", "1", "NULL"}, true},
       // A FROM column wins over a select-list alias of the same name.
       {"SELECT id AS Body, Body AS id FROM hraci WHERE id = 1", {"1|3"}},
       {"SELECT id FROM hraci WHERE id = 1 UNION SELECT id FROM hraci WHERE id <= 2", {"1", "2"}},
