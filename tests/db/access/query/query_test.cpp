@@ -156,3 +156,59 @@ TEST_F(QueryTest, OpenRefusesATextWhoseLastStatementYieldsNoRowsBeforeRunningIt)
 
 }  // namespace
 }  // namespace kelvorin::testing
+
+namespace kelvorin::testing {
+namespace {
+
+TEST_F(QueryTest, RequestLiveGivesAnEditableViewOfAPlainTable) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  AddSeating(seatings, 2, 2);
+  seatings.Close();
+  TABSQuery& query = NewQuery();
+  query.SetRequestLive(true);
+  query.SQL().SetText("SELECT * FROM seskupeni WHERE Kolo = 2");
+  query.Open();
+  EXPECT_FALSE(query.ReadOnly());
+  EXPECT_EQ(query.RecordCount(), 1);
+  query.Edit();
+  query.FieldByName("Body").SetAsInteger(9);
+  query.Post();
+  query.Close();
+  seatings.Open();
+  EXPECT_EQ(Column(seatings, "Body"), (std::vector<std::string>{"", "9"}));
+  seatings.Close();
+  // What cannot be live is read-only.
+  query.SQL().SetText("SELECT Kolo FROM seskupeni ORDER BY Kolo");
+  query.Open();
+  EXPECT_TRUE(query.ReadOnly());
+}
+
+TEST_F(QueryTest, AFailedRerunClosesTheQueryAndReachesTheErrorHook) {
+  TABSTable& master = Seatings();
+  master.Open();
+  AddSeating(master, 1, 2);
+  AddSeating(master, 2, 0);
+  master.First();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE Kolo = 4 / :Kolo");
+  TDataSource source(&master);
+  query.SetDataSource(&source);
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 1);
+  // The second master row divides by zero: the scroll itself succeeds.
+  EXPECT_EQ(Raised([&] { master.Next(); }), "");
+  EXPECT_FALSE(query.Active());
+  ASSERT_EQ(hook_.messages.size(), 1u);
+  EXPECT_NE(hook_.messages[0].find("30128"), std::string::npos) << hook_.messages[0];
+  // An inactive master gives NULL parameters.
+  master.Close();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE Kolo = :Kolo");
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 0);
+  query.SetDataSource(nullptr);
+}
+
+}  // namespace
+}  // namespace kelvorin::testing
