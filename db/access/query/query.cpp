@@ -281,6 +281,11 @@ void TABSQuery::InternalClose() {
   Unprepare();
 }
 
+void TABSQuery::CloseForDisconnect() noexcept {
+  TABSDataSet::CloseForDisconnect();
+  RunCaught([&] { Unprepare(); });
+}
+
 void TABSQuery::ExecSQL() {
   if (Active()) throw EABSException(native::kQueryExecOpen);
   try {

@@ -94,6 +94,8 @@ class TABSQuery : public TABSDataSet {
   std::function<bool()> OnCancelCheck;
 
   bool IsQuery() const override { return true; }
+  // A disconnect also unprepares a query that is not open.
+  void CloseForDisconnect() noexcept override;
 
  protected:
   std::unique_ptr<TABSLocalCursor> CreateCursor() override;

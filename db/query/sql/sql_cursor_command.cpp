@@ -177,6 +177,10 @@ void TABSSQLCursorCommand::Execute(bool /*open*/, bool* read_only, bool /*reques
   try {
     ao_->Execute(true);
   } catch (...) {
+    // Execution frees children as it goes (their locks with them): only
+    // the operators still in the tree hold locks.
+    tables.clear();
+    CollectTables(*ao_, &tables);
     bool failed = false;
     UnlockTables(tables, &failed);
     throw;

@@ -105,6 +105,15 @@ TEST_F(QueryTest, ParametersFromTheTextAndFromTheMaster) {
   query.SetDataSource(nullptr);
 }
 
+TEST_F(QueryTest, ADisconnectClosesAndUnpreparesTheQuery) {
+  Seatings();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT * FROM seskupeni");
+  query.Prepare();
+  database_->Close();
+  EXPECT_FALSE(query.Prepared());
+}
+
 TEST_F(QueryTest, CircularDataSourceIsRefused) {
   Seatings();
   TABSQuery& query = NewQuery();
@@ -144,6 +153,22 @@ TEST_F(QueryTest, SelectIntoMakesANewTableOnly) {
   EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10883);
   database_->Rollback();
   EXPECT_FALSE(database_->TableExists("jina"));
+}
+
+TEST_F(QueryTest, SelectIntoMemory) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT Kolo INTO MEMORY pamet FROM seskupeni");
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 1);
+  query.SQL().SetText("SELECT Kolo FROM MEMORY pamet");
+  query.Open();
+  EXPECT_EQ(Column(query, "Kolo"), (std::vector<std::string>{"1"}));
+  query.Close();
+  query.SQL().SetText("SELECT Kolo INTO MEMORY pamet FROM seskupeni");
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10882);
 }
 
 TEST_F(QueryTest, OpenRefusesATextWhoseLastStatementYieldsNoRowsBeforeRunningIt) {
