@@ -26,6 +26,16 @@
 namespace kelvorin {
 
 class TABSAO;
+class TABSBudgetShare;
+using TABSAORow = std::vector<TABSVariant>;
+
+// Rows gathered in memory as memory records of one size, back to back.
+struct TABSAORecords {
+  size_t size = 0;
+  std::vector<uint8_t> bytes;
+  size_t Count() const { return size == 0 ? 0 : bytes.size() / size; }
+  const uint8_t* Record(size_t i) const { return bytes.data() + i * size; }
+};
 
 // What the operators of one statement share: the session of the "TEMP"
 // database their results live in, and a hook called at every row and step
@@ -209,8 +219,16 @@ class TABSAO : public TABSExprOperator {
   // Copies rows in the reading order of `from`; with `distinct` a row equal
   // to the one before it is left out.
   void CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct);
-  void WriteDistinct(TABSRowTable& table, const std::vector<int32_t>& output,
-                     const std::vector<int32_t>& sort_positions, bool check);
+  // Collects the rows in memory while the budget share grows; when it is
+  // refused, writes them and every later row to `spill` and returns false.
+  // The rows are built as memory records of `table`.
+  bool GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
+                  TABSAORecords* rows, TABSBudgetShare& share);
+  static void WriteValues(TABSRowTable& table, const TABSAORow& row);
+  // Rows in order, skipping `skip`, at most `limit`, with `distinct` a row
+  // equal to the one before it left out.
+  void WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip, int64_t limit,
+                       bool distinct);
   // TOP n ORDER BY: the n best rows kept in memory while reading once.
   void WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
                     const std::vector<int32_t>& sort_positions, bool check);

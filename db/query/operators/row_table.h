@@ -30,6 +30,10 @@ struct TABSRowColumn {
 // become their plain integer types.
 TABSColumnType PlainColumnType(TABSColumnType type);
 
+// A field's value in a memory record, pointing into the record where it
+// can (valid while the record is); the null bitmap decides NULL.
+void RecordFieldValue(TABSTableData& table, int32_t field_no, const uint8_t* record, TABSVariant* value);
+
 class TABSRowReader {
  public:
   TABSRowReader() = default;
@@ -76,6 +80,14 @@ class TABSRowTable {
   void SetValue(int32_t column, const TABSVariant& value);
   void AppendRow();
   int64_t RowCount();
+  // The row being written as a memory record of RecordSize() bytes, and
+  // appending a record in that form.
+  const uint8_t* RowRecord() const { return buffer_.data(); }
+  int32_t RecordSize() const { return cursor_->FieldsEnd(); }
+  void AppendRecord(const uint8_t* record);
+  void RecordValue(const uint8_t* record, int32_t column, TABSVariant* value) const {
+    RecordFieldValue(cursor_->OpenTable(), column, record, value);
+  }
 
   // Reads through an index over the columns (by number), made for the
   // purpose; an empty list reads in storage order.
