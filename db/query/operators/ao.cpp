@@ -39,6 +39,8 @@ int CompareRows(const TABSAORow& a, const TABSAORow& b, const std::vector<int32_
 
 }  // namespace
 
+TABSAOMemoryRows::~TABSAOMemoryRows() = default;
+
 // ---------------------------------------------------------------- env
 
 TABSAOEnv::TABSAOEnv() : temp_session_(TempSettings()) { temp_session_.Connect(); }
@@ -56,6 +58,7 @@ TABSAO::~TABSAO() {
   // cursor; children last.
   columns_.clear();
   condition_.reset();
+  memory_.reset();
   result_.reset();
   right_.reset();
   left_.reset();
@@ -107,7 +110,10 @@ bool TABSAO::PassesCondition() {
 // ---------------------------------------------------------------- rows
 
 void TABSAO::First() {
-  if (result_ != nullptr) {
+  if (memory_ != nullptr) {
+    memory_->at = 0;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
     result_->Reader().First();
   } else {
     OwnFirst();
@@ -115,18 +121,61 @@ void TABSAO::First() {
 }
 
 void TABSAO::Next() {
-  if (result_ != nullptr) {
+  if (memory_ != nullptr) {
+    ++memory_->at;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
     result_->Reader().Next();
   } else {
     OwnNext();
   }
 }
 
-bool TABSAO::Eof() { return result_ != nullptr ? result_->Reader().Eof() : OwnEof(); }
+bool TABSAO::Eof() {
+  if (memory_ != nullptr) return memory_->at >= memory_->order.size();
+  return result_ != nullptr ? result_->Reader().Eof() : OwnEof();
+}
 
-int64_t TABSAO::RecordCount() { return result_ != nullptr ? result_->RowCount() : OwnRecordCount(); }
+int64_t TABSAO::RecordCount() {
+  if (memory_ != nullptr) return static_cast<int64_t>(memory_->order.size());
+  return result_ != nullptr ? result_->RowCount() : OwnRecordCount();
+}
+
+void TABSAO::ShowMemoryRow() {
+  const bool on_row = memory_->at < memory_->order.size();
+  result_->Reader().SetVisited(on_row ? memory_->order[memory_->at] : nullptr);
+}
+
+TABSAO::Position TABSAO::SavePosition() const {
+  Position position;
+  if (memory_ != nullptr) {
+    position.at = memory_->at;
+  } else if (result_ != nullptr) {
+    position.mark = result_->Reader().Position();
+  }
+  return position;
+}
+
+void TABSAO::RestorePosition(const Position& position) {
+  if (memory_ != nullptr) {
+    memory_->at = position.at;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
+    result_->Reader().Restore(position.mark);
+  }
+}
 
 int64_t TABSAO::OwnRecordCount() { return 0; }
+
+void TABSAO::Rows(const std::function<bool()>& row) {
+  if (result_ == nullptr) {
+    ForEachRow(row);
+    return;
+  }
+  for (First(); !Eof(); Next()) {
+    if (!row()) return;
+  }
+}
 
 void TABSAO::ForEachRow(const std::function<bool()>& row) {
   for (OwnFirst(); !OwnEof(); OwnNext()) {
@@ -413,8 +462,8 @@ void TABSAO::Materialize(bool is_top) {
     if (!direct) spill = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
     TABSRowTable& target = direct ? *table : *spill;
     TABSAORecords rows;
-    TABSBudgetShare share;
-    if (GatherRows(output, check, *table, target, &rows, share)) {
+    auto share = std::make_unique<TABSBudgetShare>();
+    if (GatherRows(output, check, *table, target, &rows, *share)) {
       std::vector<const uint8_t*> order_of(rows.Count());
       for (size_t i = 0; i < order_of.size(); ++i) order_of[i] = rows.Record(i);
       TABSVariant a;
@@ -429,6 +478,17 @@ void TABSAO::Materialize(bool is_top) {
         }
         return false;
       });
+      if (direct && !is_top) {
+        // An input of another operator: its rows stay in memory, in order.
+        auto memory = std::make_unique<TABSAOMemoryRows>();
+        memory->records = std::move(rows);
+        memory->order = std::move(order_of);
+        memory->share = std::move(share);
+        AdoptResult(std::move(table), output, is_top);
+        memory_ = std::move(memory);
+        First();
+        return;
+      }
       WriteSortedRows(order_of, *table, skip, max_rows_, distinct_);
     } else {
       target.SortBy(order, descending, no_case);

@@ -85,7 +85,7 @@ void TABSRowReader::Value(int32_t field_no, TABSVariant* value) const {
     value->SetNull();
     return;
   }
-  RecordFieldValue(cursor_->OpenTable(), field_no, cursor_->Record().data(), value);
+  RecordFieldValue(cursor_->OpenTable(), field_no, visited_ != nullptr ? visited_ : cursor_->Record().data(), value);
 }
 
 TABSRowReader::Mark TABSRowReader::Position() const {

@@ -46,6 +46,12 @@ class TABSRowReader {
   // The field's value in the current record (pointing into the cursor's
   // record until it moves).
   void Value(int32_t field_no, TABSVariant* value) const;
+  // Reads from this record instead of the cursor's until it is cleared
+  // (nullptr): a visit of every record hands them over so.
+  void SetVisited(const uint8_t* record) {
+    visited_ = record;
+    eof_ = record == nullptr;
+  }
 
   // Where the reader stands, to come back to it later.
   struct Mark {
@@ -58,6 +64,7 @@ class TABSRowReader {
 
  private:
   TABSLocalCursor* cursor_ = nullptr;
+  const uint8_t* visited_ = nullptr;
   bool eof_ = true;
 };
 
