@@ -2,4 +2,5 @@
 # the SQL processor, its rows shown as a dataset.
 vestrum_add_library(kelvorin_query_access SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/query.cpp
-  LIBS kelvorin_sql kelvorin_dataset)
+  ${CMAKE_CURRENT_LIST_DIR}/select_into.cpp
+  LIBS kelvorin_sql kelvorin_table)

@@ -4,6 +4,7 @@
 #include "db/access/dataset/dataset_errors.h"
 #include "db/access/dataset/field.h"
 #include "db/access/query/query_errors.h"
+#include "db/access/query/select_into.h"
 #include "db/access/session/session.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/tables/metadata/meta_object_def.h"
@@ -196,6 +197,7 @@ void TABSQuery::Prepare() {
     context.in_memory = InMemory();
     context.request_live = request_live_;
     context.open_database = [this](std::string_view name) -> TABSLocalSession& { return OpenDatabase(name); };
+    context.copy_into = CopyIntoNewTable;
     context.cancelled = [this] { return OnCancelCheck && OnCancelCheck(); };
     processor_ = std::make_unique<TABSSQLProcessor>(std::move(context));
     processor_->SetSQL(text);

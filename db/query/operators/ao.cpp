@@ -74,6 +74,7 @@ void TABSAO::CopyColumnsOf(TABSAO& child, int32_t side) {
     const TABSFieldLink& source = child.columns_[static_cast<size_t>(i)];
     TABSFieldLink link;
     link.name = source.name;
+    link.base_name = source.base_name;
     link.qualifier = source.qualifier;
     link.alias = source.alias;
     link.data_type = source.data_type;
@@ -196,7 +197,10 @@ int32_t TABSAO::FindColumns(std::string_view qualifier, std::string_view name, s
           (link.alias.empty() || !SameObjectName(qualifier, link.alias))) {
         continue;
       }
-      if (name != "*" && !SameObjectName(name, link.name)) continue;
+      if (name != "*" && !SameObjectName(name, link.name) &&
+          (link.base_name.empty() || !SameObjectName(name, link.base_name))) {
+        continue;
+      }
       if (out != nullptr) out->push_back(i);
       ++count;
     }

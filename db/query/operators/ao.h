@@ -90,6 +90,9 @@ struct TABSSelectListItem {
 struct TABSFieldLink {
   std::string name;
   std::string display_name;
+  // The name of the field in its table: a qualified reference finds the
+  // column under it after the name was made unique.
+  std::string base_name;
   // The table and the alias the column came from (a qualifier names either).
   std::string qualifier;
   std::string alias;
@@ -173,6 +176,8 @@ class TABSAO : public TABSExprOperator {
   // Output order: names of output columns; matched ignoring case.
   void SetSortOrder(const std::vector<std::string>& fields, const std::vector<std::string>& descending,
                     const std::vector<std::string>& no_case);
+  const std::vector<int32_t>& SortColumns() const { return sort_columns_; }
+  const std::vector<bool>& SortDescending() const { return sort_descending_; }
   // The same by output column numbers.
   void SetSortColumns(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
                       const std::vector<bool>& no_case);

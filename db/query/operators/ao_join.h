@@ -29,6 +29,9 @@ class TABSAOJoin : public TABSAO {
   TABSJoinType Type() const { return type_; }
   bool IsOuterJoin() const override { return type_ >= TABSJoinType::kLeft; }
   int32_t KeyCount() const { return static_cast<int32_t>(left_keys_.size()); }
+  // The key columns' numbers in the left and the right child.
+  const std::vector<int32_t>& LeftKeys() const { return left_keys_; }
+  const std::vector<int32_t>& RightKeys() const { return right_keys_; }
   // Whether the inputs are merged on sorted keys (else a nested loop).
   bool Merges() const;
   // The rest of an ON condition: for an inner or cross join a filter like

@@ -19,6 +19,7 @@ TABSAOTable::TABSAOTable(std::shared_ptr<TABSAOEnv> env, TABSLocalSession& sessi
     const TABSFieldDef& field = *fields.Items(i);
     TABSFieldLink link;
     link.name = field.Name();
+    link.base_name = field.Name();
     link.qualifier = table_name_;
     link.alias = alias_;
     link.data_type = field.ColumnType();

@@ -21,6 +21,16 @@ class TABSLocalCursor;
 class TABSLocalSession;
 class TABSAutoIncProvider;
 
+// How a statement waits for its read locks: each table's lock is tried
+// `tries` times `sleep_ms` apart; when one fails, all are released and the
+// whole set is tried again after `pause_ms`, `attempts` times in all.
+struct TABSSQLLockPolicy {
+  int32_t sleep_ms = 20;
+  int32_t tries = 2;
+  int32_t pause_ms = 100;
+  int32_t attempts = 900;
+};
+
 // What the query gives the statements it runs.
 struct TABSSQLQueryContext {
   // The query's database connection; tables are opened through it.
@@ -32,6 +42,12 @@ struct TABSSQLQueryContext {
   bool in_memory = false;
   bool request_live = false;
   TABSAutoIncProvider* auto_inc = nullptr;
+  // Makes the table `table_name` of `session` from every record of `rows`,
+  // whole or not at all (SELECT INTO); returns the number of records.
+  // None: SELECT INTO is refused.
+  std::function<int64_t(TABSLocalSession& session, const std::string& table_name, TABSLocalCursor& rows)>
+      copy_into;
+  TABSSQLLockPolicy lock_policy;
   // Checked in row loops and lock waits: true stops the statement with
   // "Statement cancelled".
   std::function<bool()> cancelled;

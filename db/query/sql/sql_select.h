@@ -7,22 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "db/query/operators/ao.h"
 #include "db/query/parser/expression.h"
 #include "db/query/sql/sql_command.h"
 #include "db/query/sql/table_reference.h"
 
 namespace kelvorin {
-
-struct TABSSelectListItem {
-  std::string table_name;
-  // The item was `t.*`.
-  bool all_fields = false;
-  std::string field_name;
-  bool is_expression = false;
-  // Kept for expression items only.
-  std::unique_ptr<TABSExpression> expression;
-  std::string alias;
-};
 
 struct TABSSortSpecification {
   std::string table_name;

@@ -1,12 +1,13 @@
 #include "db/query/sql/sql_union.h"
 
+#include "db/query/sql/select_builder.h"
 #include "db/query/sql/sql_errors.h"
 #include "db/storage/errors/abs_exception.h"
 
 namespace kelvorin {
 
 TABSSQLUnion::TABSSQLUnion(TABSLexer& lexer, const TABSSQLQueryContext& context)
-    : TABSSQLCommand(lexer, context) {}
+    : TABSSQLCursorCommand(lexer, context) {}
 
 TABSSQLUnion::~TABSSQLUnion() = default;
 
@@ -35,9 +36,9 @@ void TABSSQLUnion::CheckOperands() {
   });
 }
 
-void TABSSQLUnion::Execute(bool /*open*/, bool* /*read_only*/, bool /*request_live*/) {
-  rows_affected_ = 0;
-  throw EABSException(native::kStatementNotAvailable, {"SELECT", 0, 0});
+std::unique_ptr<TABSAO> TABSSQLUnion::BuildAO(const std::shared_ptr<TABSAOEnv>& env) {
+  TABSSelectBuilder builder(env, Context());
+  return builder.Build(*root_, order_by_);
 }
 
 }  // namespace kelvorin

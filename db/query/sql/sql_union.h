@@ -8,25 +8,23 @@
 #include <vector>
 
 #include "db/query/sql/query_expression.h"
-#include "db/query/sql/sql_command.h"
+#include "db/query/sql/sql_cursor_command.h"
 
 namespace kelvorin {
 
-class TABSSQLUnion : public TABSSQLCommand {
+class TABSSQLUnion : public TABSSQLCursorCommand {
  public:
   TABSSQLUnion(TABSLexer& lexer, const TABSSQLQueryContext& context);
   ~TABSSQLUnion() override;
 
   void Parse() override;
-  void Execute(bool open, bool* read_only, bool request_live) override;
   bool YieldsRows() const override { return into_table_name_.empty(); }
 
   const TABSQueryExprNode& Root() const { return *root_; }
   // The compound's own ORDER BY (a single SELECT keeps its own).
   const std::vector<TABSSortSpecification>& CompoundOrderBy() const { return order_by_; }
-  const std::string& IntoTableName() const { return into_table_name_; }
-  const std::string& IntoDatabaseName() const { return into_database_name_; }
-  bool IntoInMemory() const { return into_in_memory_; }
+ protected:
+  std::unique_ptr<TABSAO> BuildAO(const std::shared_ptr<TABSAOEnv>& env) override;
 
  private:
   // Moves the trailing ORDER BY of a compound to the statement and refuses
@@ -35,9 +33,6 @@ class TABSSQLUnion : public TABSSQLCommand {
 
   std::unique_ptr<TABSQueryExprNode> root_;
   std::vector<TABSSortSpecification> order_by_;
-  std::string into_table_name_;
-  std::string into_database_name_;
-  bool into_in_memory_ = false;
 };
 
 }  // namespace kelvorin

@@ -64,9 +64,9 @@ bool TABSTableReference::ParseJoinWords(TABSSQLTokens& tokens, TABSJoinType* typ
     NextJoinWord(tokens, native::kAfterInnerUnexpected);
   } else if (tokens.IsReserved(rwLEFT) || tokens.IsReserved(rwRIGHT) || tokens.IsReserved(rwFULL)) {
     const uint16_t word = tokens.Token().reserved_word;
-    *type = word == rwLEFT ? TABSJoinType::kLeftOuter
-          : word == rwRIGHT ? TABSJoinType::kRightOuter
-                            : TABSJoinType::kFullOuter;
+    *type = word == rwLEFT ? TABSJoinType::kLeft
+          : word == rwRIGHT ? TABSJoinType::kRight
+                            : TABSJoinType::kFull;
     NextJoinWord(tokens, word == rwLEFT ? native::kAfterLeftUnexpected
                          : word == rwRIGHT ? native::kAfterRightUnexpected
                                            : native::kAfterFullUnexpected);

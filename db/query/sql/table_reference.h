@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "db/query/operators/ao_join.h"
 #include "db/query/parser/expression.h"
 #include "db/query/sql/sql_command.h"
 
 namespace kelvorin {
-
-enum class TABSJoinType : uint8_t { kCross = 0, kInner = 1, kLeftOuter = 2, kRightOuter = 3, kFullOuter = 4 };
 
 class TABSTableReference {
  public:

@@ -163,7 +163,7 @@ TEST(SqlParseTest, TheTreeHoldsEveryClause) {
   ASSERT_EQ(select.table_references.size(), 2u);
   const TABSTableReference& join = *select.table_references[0];
   EXPECT_EQ(join.kind, TABSTableReference::Kind::kJoin);
-  EXPECT_EQ(join.join_type, TABSJoinType::kLeftOuter);
+  EXPECT_EQ(join.join_type, TABSJoinType::kLeft);
   EXPECT_EQ(join.left->table_name, "t");
   EXPECT_EQ(join.right->table_name, "u");
   ASSERT_NE(join.on_condition, nullptr);
