@@ -8,6 +8,7 @@
 #include "db/query/operators/operator_names.h"
 #include "db/tables/metadata/meta_object_def.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/temporary_budget.h"
 
 namespace kelvorin {
 
@@ -23,10 +24,9 @@ TABSSessionSettings TempSettings() {
   return settings;
 }
 
-using Row = std::vector<TABSVariant>;
 
 // Rows compared on some of their values, NULLs first, as an index orders.
-int CompareRows(const Row& a, const Row& b, const std::vector<int32_t>& columns,
+int CompareRows(const TABSAORow& a, const TABSAORow& b, const std::vector<int32_t>& columns,
                 const std::vector<bool>& descending, const std::vector<bool>& no_case) {
   for (size_t i = 0; i < columns.size(); ++i) {
     const size_t c = static_cast<size_t>(columns[i]);
@@ -38,6 +38,8 @@ int CompareRows(const Row& a, const Row& b, const std::vector<int32_t>& columns,
 }
 
 }  // namespace
+
+TABSAOMemoryRows::~TABSAOMemoryRows() = default;
 
 // ---------------------------------------------------------------- env
 
@@ -56,6 +58,7 @@ TABSAO::~TABSAO() {
   // cursor; children last.
   columns_.clear();
   condition_.reset();
+  memory_.reset();
   result_.reset();
   right_.reset();
   left_.reset();
@@ -108,7 +111,10 @@ bool TABSAO::PassesCondition() {
 // ---------------------------------------------------------------- rows
 
 void TABSAO::First() {
-  if (result_ != nullptr) {
+  if (memory_ != nullptr) {
+    memory_->at = 0;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
     result_->Reader().First();
   } else {
     OwnFirst();
@@ -116,18 +122,61 @@ void TABSAO::First() {
 }
 
 void TABSAO::Next() {
-  if (result_ != nullptr) {
+  if (memory_ != nullptr) {
+    ++memory_->at;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
     result_->Reader().Next();
   } else {
     OwnNext();
   }
 }
 
-bool TABSAO::Eof() { return result_ != nullptr ? result_->Reader().Eof() : OwnEof(); }
+bool TABSAO::Eof() {
+  if (memory_ != nullptr) return memory_->at >= memory_->order.size();
+  return result_ != nullptr ? result_->Reader().Eof() : OwnEof();
+}
 
-int64_t TABSAO::RecordCount() { return result_ != nullptr ? result_->RowCount() : OwnRecordCount(); }
+int64_t TABSAO::RecordCount() {
+  if (memory_ != nullptr) return static_cast<int64_t>(memory_->order.size());
+  return result_ != nullptr ? result_->RowCount() : OwnRecordCount();
+}
+
+void TABSAO::ShowMemoryRow() {
+  const bool on_row = memory_->at < memory_->order.size();
+  result_->Reader().SetVisited(on_row ? memory_->order[memory_->at] : nullptr);
+}
+
+TABSAO::Position TABSAO::SavePosition() const {
+  Position position;
+  if (memory_ != nullptr) {
+    position.at = memory_->at;
+  } else if (result_ != nullptr) {
+    position.mark = result_->Reader().Position();
+  }
+  return position;
+}
+
+void TABSAO::RestorePosition(const Position& position) {
+  if (memory_ != nullptr) {
+    memory_->at = position.at;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
+    result_->Reader().Restore(position.mark);
+  }
+}
 
 int64_t TABSAO::OwnRecordCount() { return 0; }
+
+void TABSAO::Rows(const std::function<bool()>& row) {
+  if (result_ == nullptr) {
+    ForEachRow(row);
+    return;
+  }
+  for (First(); !Eof(); Next()) {
+    if (!row()) return;
+  }
+}
 
 void TABSAO::ForEachRow(const std::function<bool()>& row) {
   for (OwnFirst(); !OwnEof(); OwnNext()) {
@@ -387,23 +436,136 @@ void TABSAO::Materialize(bool is_top) {
     sort_positions.push_back(static_cast<int32_t>(at - output.begin()));
   }
   env_->Step("materialize");
-  auto table = std::make_unique<TABSRowTable>(env_->TempSession(), ResultColumns(output, is_top));
+  const std::vector<TABSRowColumn> result_columns = ResultColumns(output, is_top);
+  auto table = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
   const bool check = !FiltersOwnRows();
   const int64_t skip = first_row_ - 1;
-  if (distinct_) {
-    WriteDistinct(*table, output, sort_positions, check);
-  } else if (max_rows_ >= 0 && !sort_positions.empty() && skip + max_rows_ <= kTopRowsInMemory) {
+  if (!distinct_ && max_rows_ >= 0 && !sort_positions.empty() && skip + max_rows_ <= kTopRowsInMemory) {
     WriteTopRows(*table, output, sort_positions, check);
-  } else if (max_rows_ >= 0 && !sort_positions.empty()) {
-    auto all = std::make_unique<TABSRowTable>(env_->TempSession(), ResultColumns(output, is_top));
-    WriteRows(*all, output, check, 0, -1);
-    all->SortBy(sort_positions, sort_descending_, sort_no_case_);
-    CopyRows(*all, *table, skip, max_rows_, false);
-  } else {
+  } else if (!distinct_ && sort_positions.empty()) {
     WriteRows(*table, output, check, skip, max_rows_);
-    if (!sort_positions.empty()) table->SortBy(sort_positions, sort_descending_, sort_no_case_);
+  } else {
+    // Ordered on the sort columns, then (for DISTINCT) on every other
+    // column: equal rows are then neighbours whatever the order asked for.
+    std::vector<int32_t> order = sort_positions;
+    std::vector<bool> descending = sort_descending_;
+    std::vector<bool> no_case = sort_no_case_;
+    if (distinct_) {
+      for (int32_t i = 0; i < static_cast<int32_t>(output.size()); ++i) {
+        RefuseBlobKey(output[static_cast<size_t>(i)], "distinct");
+        if (std::find(order.begin(), order.end(), i) != order.end()) continue;
+        order.push_back(i);
+        descending.push_back(false);
+        no_case.push_back(false);
+      }
+    }
+    // Rows are sorted in memory while the temporary-storage budget grants
+    // room for them; beyond it they go to a table read through an index.
+    const bool direct = !distinct_ && max_rows_ < 0;
+    std::unique_ptr<TABSRowTable> spill;
+    if (!direct) spill = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
+    TABSRowTable& target = direct ? *table : *spill;
+    TABSAORecords rows;
+    auto share = std::make_unique<TABSBudgetShare>();
+    if (GatherRows(output, check, *table, target, &rows, *share)) {
+      std::vector<const uint8_t*> order_of(rows.Count());
+      for (size_t i = 0; i < order_of.size(); ++i) order_of[i] = rows.Record(i);
+      TABSVariant a;
+      TABSVariant b;
+      std::stable_sort(order_of.begin(), order_of.end(), [&](const uint8_t* x, const uint8_t* y) {
+        for (size_t i = 0; i < order.size(); ++i) {
+          table->RecordValue(x, order[i], &a);
+          table->RecordValue(y, order[i], &b);
+          int compared = CompareSignedForExpression(a, b, no_case[i]);
+          if (descending[i]) compared = -compared;
+          if (compared != 0) return compared < 0;
+        }
+        return false;
+      });
+      if (direct && !is_top) {
+        // An input of another operator: its rows stay in memory, in order.
+        auto memory = std::make_unique<TABSAOMemoryRows>();
+        memory->records = std::move(rows);
+        memory->order = std::move(order_of);
+        memory->share = std::move(share);
+        AdoptResult(std::move(table), output, is_top);
+        memory_ = std::move(memory);
+        First();
+        return;
+      }
+      WriteSortedRows(order_of, *table, skip, max_rows_, distinct_);
+    } else {
+      target.SortBy(order, descending, no_case);
+      if (!direct) CopyRows(target, *table, skip, max_rows_, distinct_);
+    }
   }
   AdoptResult(std::move(table), output, is_top);
+}
+
+bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
+                        TABSAORecords* rows, TABSBudgetShare& share) {
+  bool fits = true;
+  rows->size = static_cast<size_t>(table.RecordSize());
+  ForEachRow([&] {
+    env_->Step("row");
+    if (check && !PassesCondition()) return true;
+    table.BeginRow();
+    for (size_t i = 0; i < output.size(); ++i) {
+      GetColumnValue(output[i], &value_);
+      table.SetValue(static_cast<int32_t>(i), value_);
+    }
+    if (!fits) {
+      spill.AppendRecord(table.RowRecord());
+      return true;
+    }
+    if (share.TryGrow(static_cast<int64_t>(rows->size))) {
+      rows->bytes.insert(rows->bytes.end(), table.RowRecord(), table.RowRecord() + rows->size);
+      return true;
+    }
+    // Beyond the budget: what was gathered and every later row go to the
+    // table that orders them through an index.
+    fits = false;
+    std::vector<uint8_t> current(table.RowRecord(), table.RowRecord() + rows->size);
+    for (size_t i = 0; i < rows->Count(); ++i) spill.AppendRecord(rows->Record(i));
+    rows->bytes.clear();
+    rows->bytes.shrink_to_fit();
+    share.ReleaseAll();
+    spill.AppendRecord(current.data());
+    return true;
+  });
+  return fits;
+}
+
+void TABSAO::WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip,
+                             int64_t limit, bool distinct) {
+  int64_t passed = 0;
+  int64_t written = 0;
+  const uint8_t* previous = nullptr;
+  TABSVariant a;
+  TABSVariant b;
+  for (const uint8_t* row : rows) {
+    env_->Step("row");
+    if (distinct && previous != nullptr) {
+      bool same = true;
+      for (int32_t i = 0; same && i < table.ColumnCount(); ++i) {
+        table.RecordValue(previous, i, &a);
+        table.RecordValue(row, i, &b);
+        same = CompareSignedForExpression(a, b, false) == 0;
+      }
+      if (same) continue;
+    }
+    previous = row;
+    if (limit >= 0 && written >= limit) break;
+    if (passed++ < skip) continue;
+    table.AppendRecord(row);
+    ++written;
+  }
+}
+
+void TABSAO::WriteValues(TABSRowTable& table, const TABSAORow& row) {
+  table.BeginRow();
+  for (size_t i = 0; i < row.size(); ++i) table.SetValue(static_cast<int32_t>(i), row[i]);
+  table.AppendRow();
 }
 
 void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, bool check, int64_t skip,
@@ -424,8 +586,8 @@ void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, 
 void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct) {
   TABSRowReader& reader = from.Reader();
   const int32_t count = from.ColumnCount();
-  Row previous(static_cast<size_t>(count));
-  Row current(static_cast<size_t>(count));
+  TABSAORow previous(static_cast<size_t>(count));
+  TABSAORow current(static_cast<size_t>(count));
   bool have_previous = false;
   int64_t passed = 0;
   int64_t written = 0;
@@ -450,30 +612,11 @@ void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_
   }
 }
 
-void TABSAO::WriteDistinct(TABSRowTable& table, const std::vector<int32_t>& output,
-                           const std::vector<int32_t>& sort_positions, bool check) {
-  auto all = std::make_unique<TABSRowTable>(env_->TempSession(), table.Columns());
-  WriteRows(*all, output, check, 0, -1);
-  // Ordered on the sort columns, then on every other column: equal rows
-  // are then neighbours whatever the order asked for.
-  std::vector<int32_t> order = sort_positions;
-  std::vector<bool> descending = sort_descending_;
-  for (int32_t i = 0; i < table.ColumnCount(); ++i) {
-    RefuseBlobKey(output[static_cast<size_t>(i)], "distinct");
-    if (std::find(order.begin(), order.end(), i) == order.end()) {
-      order.push_back(i);
-      descending.push_back(false);
-    }
-  }
-  all->SortBy(order, descending, std::vector<bool>(order.size(), false));
-  CopyRows(*all, table, first_row_ - 1, max_rows_, true);
-}
-
 void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
                           const std::vector<int32_t>& sort_positions, bool check) {
   const size_t keep = static_cast<size_t>(first_row_ - 1 + max_rows_);
   struct Entry {
-    Row row;
+    TABSAORow row;
     int64_t sequence;
   };
   // The worst kept row on top, so that a better one replaces it.
@@ -488,7 +631,7 @@ void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& outpu
     ForEachRow([&] {
       env_->Step("row");
       if (check && !PassesCondition()) return true;
-      Entry entry{Row(output.size()), sequence++};
+      Entry entry{TABSAORow(output.size()), sequence++};
       for (size_t i = 0; i < output.size(); ++i) {
         GetColumnValue(output[i], &value_);
         entry.row[i].Assign(value_);
@@ -505,11 +648,7 @@ void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& outpu
     });
   }
   std::sort_heap(rows.begin(), rows.end(), worse);
-  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) {
-    table.BeginRow();
-    for (size_t i = 0; i < output.size(); ++i) table.SetValue(static_cast<int32_t>(i), rows[r].row[i]);
-    table.AppendRow();
-  }
+  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) WriteValues(table, rows[r].row);
 }
 
 void TABSAO::AdoptResult(std::unique_ptr<TABSRowTable> table, const std::vector<int32_t>& output, bool is_top) {

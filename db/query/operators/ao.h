@@ -26,6 +26,26 @@
 namespace kelvorin {
 
 class TABSAO;
+class TABSBudgetShare;
+using TABSAORow = std::vector<TABSVariant>;
+
+// Rows gathered in memory as memory records of one size, back to back.
+struct TABSAORecords {
+  size_t size = 0;
+  std::vector<uint8_t> bytes;
+  size_t Count() const { return size == 0 ? 0 : bytes.size() / size; }
+  const uint8_t* Record(size_t i) const { return bytes.data() + i * size; }
+};
+
+// Materialized rows kept in memory as records of the result table's
+// layout, in their order, with their part of the temporary budget.
+struct TABSAOMemoryRows {
+  TABSAORecords records;
+  std::vector<const uint8_t*> order;
+  size_t at = 0;
+  std::unique_ptr<TABSBudgetShare> share;
+  ~TABSAOMemoryRows();
+};
 
 // What the operators of one statement share: the session of the "TEMP"
 // database their results live in, and a hook called at every row and step
@@ -130,7 +150,20 @@ class TABSAO : public TABSExprOperator {
   void Next();
   bool Eof();
   int64_t RecordCount();
+  // Where the operator stands among its materialized rows, to come back to.
+  struct Position {
+    TABSRowReader::Mark mark;
+    size_t at = 0;
+  };
+  Position SavePosition() const;
+  void RestorePosition(const Position& position);
+  // Calls `row` on each row in turn until it returns false (a faster walk
+  // than First/Next where the operator has one).
+  void Rows(const std::function<bool()>& row);
   bool Materialized() const { return result_ != nullptr; }
+  // Whether the materialized rows are held in memory (an input of another
+  // operator that fitted the budget) rather than in the result table.
+  bool RowsInMemory() const { return memory_ != nullptr; }
 
   // --- Columns and output ---
   // Appends the numbers of the columns matching qualifier and name (name
@@ -203,6 +236,7 @@ class TABSAO : public TABSExprOperator {
   std::vector<TABSRowColumn> ResultColumns(const std::vector<int32_t>& output, bool is_top) const;
   bool PassesCondition();
   void ReleaseChildren();
+  void ShowMemoryRow();
   // Appends the column an expression item computes; the item then names it.
   int32_t AddExpressionColumn(TABSSelectListItem& item);
   // BLOB-like values are no keys of sorts, groups, DISTINCT or joins.
@@ -214,8 +248,16 @@ class TABSAO : public TABSExprOperator {
   // Copies rows in the reading order of `from`; with `distinct` a row equal
   // to the one before it is left out.
   void CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct);
-  void WriteDistinct(TABSRowTable& table, const std::vector<int32_t>& output,
-                     const std::vector<int32_t>& sort_positions, bool check);
+  // Collects the rows in memory while the budget share grows; when it is
+  // refused, writes them and every later row to `spill` and returns false.
+  // The rows are built as memory records of `table`.
+  bool GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
+                  TABSAORecords* rows, TABSBudgetShare& share);
+  static void WriteValues(TABSRowTable& table, const TABSAORow& row);
+  // Rows in order, skipping `skip`, at most `limit`, with `distinct` a row
+  // equal to the one before it left out.
+  void WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip, int64_t limit,
+                       bool distinct);
   // TOP n ORDER BY: the n best rows kept in memory while reading once.
   void WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
                     const std::vector<int32_t>& sort_positions, bool check);
@@ -238,6 +280,7 @@ class TABSAO : public TABSExprOperator {
   std::vector<bool> sort_descending_;
   std::vector<bool> sort_no_case_;
   std::unique_ptr<TABSRowTable> result_;
+  std::unique_ptr<TABSAOMemoryRows> memory_;
   // The reader the columns marked from_table read: the base table's or the
   // result table's.
   TABSRowReader* rows_ = nullptr;

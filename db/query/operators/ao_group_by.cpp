@@ -84,12 +84,13 @@ void TABSAOGroupBy::ForEachRow(const std::function<bool()>& row) {
   if (group_columns_.empty()) {
     ResetAggregates();
     bool first = true;
-    for (child.First(); !child.Eof(); child.Next()) {
+    child.Rows([&] {
       env_->Step("row");
       if (first) CopyGroupRow();
       first = false;
       Accumulate();
-    }
+      return true;
+    });
     if (first) {
       for (TABSVariant& value : group_row_) value.SetNull();
     }

@@ -207,7 +207,6 @@ void TABSAOJoin::ForEachRow(const std::function<bool()>& row) {
 void TABSAOJoin::MergeRows(const std::function<bool()>& row) {
   TABSAO& left = *left_;
   TABSAO& right = *right_;
-  TABSRowReader& right_rows = right.Result()->Reader();
   int64_t ordinal = 0;
   right.First();
   for (left.First(); !left.Eof(); left.Next()) {
@@ -222,7 +221,7 @@ void TABSAOJoin::MergeRows(const std::function<bool()>& row) {
       right.Next();
       ++ordinal;
     }
-    const TABSRowReader::Mark start = right_rows.Position();
+    const TABSAO::Position start = right.SavePosition();
     const int64_t start_ordinal = ordinal;
     bool matched = false;
     while (!right.Eof() && !KeyHasNull(right, right_keys_, &right_value_) && CompareKeys() == 0) {
@@ -237,16 +236,15 @@ void TABSAOJoin::MergeRows(const std::function<bool()>& row) {
     }
     if (!matched && KeepsLeft() && !Emit(row, false, true)) return;
     // The next left row may have the same key: it meets the run again.
-    right_rows.Restore(start);
+    right.RestorePosition(start);
     ordinal = start_ordinal;
   }
 }
 
 void TABSAOJoin::LoopRows(const std::function<bool()>& row) {
-  TABSAO& left = *left_;
   TABSAO& right = *right_;
   const bool keyed = !left_keys_.empty();
-  for (left.First(); !left.Eof(); left.Next()) {
+  left_->Rows([&] {
     env_->Step("row");
     bool matched = false;
     int64_t ordinal = 0;
@@ -256,10 +254,10 @@ void TABSAOJoin::LoopRows(const std::function<bool()>& row) {
       if (!MatchHolds()) continue;
       matched = true;
       if (KeepsRight()) right_matched_[static_cast<size_t>(ordinal)] = true;
-      if (!Emit(row, false, false)) return;
+      if (!Emit(row, false, false)) return false;
     }
-    if (!matched && KeepsLeft() && !Emit(row, false, true)) return;
-  }
+    return matched || !KeepsLeft() || Emit(row, false, true);
+  });
 }
 
 void TABSAOJoin::UnmatchedRightRows(const std::function<bool()>& row) {

@@ -19,6 +19,7 @@ class TABSAOTableExpr : public TABSAO {
   void OwnNext() override;
   bool OwnEof() override;
   void Prepare() override;
+  void ForEachRow(const std::function<bool()>& row) override { left_->Rows(row); }
 };
 
 class TABSAOSQLTopRowCount : public TABSAO {
@@ -31,6 +32,7 @@ class TABSAOSQLTopRowCount : public TABSAO {
   void OwnNext() override;
   bool OwnEof() override;
   void Prepare() override;
+  void ForEachRow(const std::function<bool()>& row) override { left_->Rows(row); }
 };
 
 }  // namespace kelvorin

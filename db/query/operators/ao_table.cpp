@@ -80,6 +80,28 @@ void TABSAOTable::OwnNext() {
   SkipFailing();
 }
 
+namespace {
+// Ends a visit of the records early.
+struct StopVisit {};
+}  // namespace
+
+void TABSAOTable::ForEachRow(const std::function<bool()>& row) {
+  TABSTableData& table = cursor_->OpenTable();
+  try {
+    table.ForEachRecord(cursor_->SessionNumber(), [&](TABSRecordId, const uint8_t* record) {
+      reader_.SetVisited(record);
+      env_->Step("row");
+      if (PassesCondition() && !row()) throw StopVisit{};
+    });
+  } catch (const StopVisit&) {
+    // The caller has the rows it wanted.
+  } catch (...) {
+    reader_.SetVisited(nullptr);
+    throw;
+  }
+  reader_.SetVisited(nullptr);
+}
+
 bool TABSAOTable::OwnEof() { return reader_.Eof(); }
 
 int64_t TABSAOTable::OwnRecordCount() {

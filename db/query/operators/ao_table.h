@@ -38,6 +38,8 @@ class TABSAOTable : public TABSAO {
   int64_t OwnRecordCount() override;
   bool MustMaterialize() const override { return false; }
   bool FiltersOwnRows() const override { return true; }
+  // One visit of the table's records in storage order.
+  void ForEachRow(const std::function<bool()>& row) override;
 
  private:
   void SkipFailing();

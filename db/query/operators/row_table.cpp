@@ -1,6 +1,7 @@
 #include "db/query/operators/row_table.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "db/storage/temporary/temporary_indexes.h"
 #include "db/query/operators/operator_errors.h"
@@ -42,13 +43,49 @@ void TABSRowReader::Next() {
   eof_ = cursor_->GetRecord(nullptr, TABSGetRecordMode::kNext) != TABSGetRecordResult::kFound;
 }
 
+void RecordFieldValue(TABSTableData& table, int32_t field_no, const uint8_t* record, TABSVariant* value) {
+  const TABSRecordFields& fields = table.RecordFields();
+  if (field_no < 0 || field_no >= fields.FieldCount() || IsBlobStorage(fields.Field(field_no).storage_type)) {
+    table.FieldManager().GetFieldValue(field_no, *value, record);
+    return;
+  }
+  const TABSFieldSlot& field = fields.Field(field_no);
+  if (TABSRecordFields::IsNull(record, field_no)) {
+    value->Clear(field.storage_type);
+    value->SetNull();
+    return;
+  }
+  const uint8_t* slot = fields.Slot(record, field_no);
+  if (!IsStringStorage(field.storage_type)) {
+    value->SetRaw(slot, field.memory_size, field.storage_type, false);
+    return;
+  }
+  // A terminated text is pointed at; one that fills its slot is copied
+  // with a terminator.
+  size_t size = 0;
+  if (IsWideStringStorage(field.storage_type)) {
+    const size_t units = static_cast<size_t>(field.memory_size) / 2;
+    size_t n = 0;
+    while (n < units && (slot[2 * n] != 0 || slot[2 * n + 1] != 0)) ++n;
+    if (n < units) size = 2 * (n + 1);
+  } else {
+    const void* end = std::memchr(slot, 0, static_cast<size_t>(field.memory_size));
+    if (end != nullptr) size = static_cast<size_t>(static_cast<const uint8_t*>(end) - slot) + 1;
+  }
+  if (size == 0) {
+    table.FieldManager().GetFieldValue(field_no, *value, record);
+    return;
+  }
+  value->SetRaw(slot, static_cast<int32_t>(size), field.storage_type, false);
+}
+
 void TABSRowReader::Value(int32_t field_no, TABSVariant* value) const {
   if (eof_) {
     value->Clear();
     value->SetNull();
     return;
   }
-  cursor_->OpenTable().FieldManager().GetFieldValue(field_no, *value, cursor_->Record().data());
+  RecordFieldValue(cursor_->OpenTable(), field_no, visited_ != nullptr ? visited_ : cursor_->Record().data(), value);
 }
 
 TABSRowReader::Mark TABSRowReader::Position() const {
@@ -115,6 +152,11 @@ void TABSRowTable::AppendRow() {
   if (!cursor_->Post(buffer_.data(), true)) {
     throw EABSException(cursor_->Status(), cursor_->StatusMessage());
   }
+}
+
+void TABSRowTable::AppendRecord(const uint8_t* record) {
+  std::memcpy(buffer_.data(), record, static_cast<size_t>(RecordSize()));
+  AppendRow();
 }
 
 int64_t TABSRowTable::RowCount() { return cursor_->OpenTable().RecordCount(); }

@@ -30,6 +30,10 @@ struct TABSRowColumn {
 // become their plain integer types.
 TABSColumnType PlainColumnType(TABSColumnType type);
 
+// A field's value in a memory record, pointing into the record where it
+// can (valid while the record is); the null bitmap decides NULL.
+void RecordFieldValue(TABSTableData& table, int32_t field_no, const uint8_t* record, TABSVariant* value);
+
 class TABSRowReader {
  public:
   TABSRowReader() = default;
@@ -42,6 +46,12 @@ class TABSRowReader {
   // The field's value in the current record (pointing into the cursor's
   // record until it moves).
   void Value(int32_t field_no, TABSVariant* value) const;
+  // Reads from this record instead of the cursor's until it is cleared
+  // (nullptr): a visit of every record hands them over so.
+  void SetVisited(const uint8_t* record) {
+    visited_ = record;
+    eof_ = record == nullptr;
+  }
 
   // Where the reader stands, to come back to it later.
   struct Mark {
@@ -54,6 +64,7 @@ class TABSRowReader {
 
  private:
   TABSLocalCursor* cursor_ = nullptr;
+  const uint8_t* visited_ = nullptr;
   bool eof_ = true;
 };
 
@@ -76,6 +87,14 @@ class TABSRowTable {
   void SetValue(int32_t column, const TABSVariant& value);
   void AppendRow();
   int64_t RowCount();
+  // The row being written as a memory record of RecordSize() bytes, and
+  // appending a record in that form.
+  const uint8_t* RowRecord() const { return buffer_.data(); }
+  int32_t RecordSize() const { return cursor_->FieldsEnd(); }
+  void AppendRecord(const uint8_t* record);
+  void RecordValue(const uint8_t* record, int32_t column, TABSVariant* value) const {
+    RecordFieldValue(cursor_->OpenTable(), column, record, value);
+  }
 
   // Reads through an index over the columns (by number), made for the
   // purpose; an empty list reads in storage order.
