@@ -296,11 +296,6 @@ void TABSQuery::ExecSQL() {
   }
 }
 
-std::string TABSQuery::Explain() {
-  Prepare();
-  return processor_->Explain();
-}
-
 void TABSQuery::MasterChanged() {
   if (!Active() || rerunning_) return;
   TDataSet* master = master_link_.DataSet();

@@ -88,8 +88,6 @@ class TABSQuery : public TABSDataSet {
   void Prepare();
   void Unprepare();
   void ExecSQL();
-  // The operator trees of the text, for the shell (the query is prepared).
-  std::string Explain();
   // Checked in the statement's row loops and lock waits; true cancels.
   std::function<bool()> OnCancelCheck;
 
