@@ -121,6 +121,8 @@ TEST_F(SqlJoinTest, NameErrors) {
       {"SELECT x.id FROM a", 30327},
       {"SELECT id FROM a ORDER BY b.v", 30195},
       {"SELECT id FROM a WHERE COUNT(*) > 1", 30491},
+      {"SELECT id FROM a UNION SELECT id, v FROM b", 10851},
+      {"SELECT id FROM a UNION CORRESPONDING BY (nic) SELECT id FROM b", 10852},
   };
   for (const auto& [text, code] : cases) {
     SCOPED_TRACE(text);
@@ -129,6 +131,20 @@ TEST_F(SqlJoinTest, NameErrors) {
 }
 
 // Where this dialect differs from SQL engines like SQLite on purpose.
+TEST_F(SqlJoinTest, CommaJoinsFollowTheEqualitiesAndKeepTheColumnOrder) {
+  MakeTable("c", {Field("x", C::Integer), Field("y", C::Integer)}, {{"1", "10"}, {"2", "13"}});
+  const std::string text = "SELECT * FROM a, b, c WHERE a.id = c.x AND b.v = c.y";
+  // a and b share no equality: c is joined to a first, b then to both.
+  std::string plan;
+  TABSSQLProcessor processor(context_);
+  processor.SetSQL(text);
+  processor.RunEach(true, [&](TABSSQLCommand& statement) { plan = statement.Explain(); });
+  EXPECT_EQ(plan.find("cross"), std::string::npos) << plan;
+  const Result result = Query(text);
+  EXPECT_EQ(result.header, (std::vector<std::string>{"id", "k", "id_1", "k_1", "v", "x", "y"}));
+  EXPECT_EQ(Sorted(result.rows), (std::vector<std::string>{"1|x|1|X|10|1|10", "2|Y|3|w|13|2|13"}));
+}
+
 TEST_F(SqlJoinTest, DeliberateDifferences) {
   MakeTable("d", {Field("n", C::Integer), Field("s", C::String, 8)},
             {{"1", ""}, {"2", "ch"}, {"3", "h"}, {"4", "i"}, {nullptr, "c"}});
