@@ -59,6 +59,11 @@ TEST_F(QueryTest, Refusals) {
   query.SQL().SetText("SELECT Kolo FROM seskupeni garbage more");
   EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10870);
   EXPECT_FALSE(query.Prepared());
+  EXPECT_FALSE(database_->SilentMode());
+  query.SQL().SetText("SELECT Kolo FROM nic");
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10028);
+  EXPECT_FALSE(database_->SilentMode());
+  EXPECT_FALSE(query.Active());
   query.SQL().SetText("SELECT Kolo FROM seskupeni");
   query.Open();
   EXPECT_EQ(ErrorCode([&] { query.Prepare(); }), 30141);
