@@ -155,7 +155,11 @@ void TABSSQLCursorCommand::CheckInto(TABSLocalSession& session) const {
 void TABSSQLCursorCommand::CopyResultInto(TABSLocalSession& session) {
   const TABSSQLQueryContext& context = Context();
   if (!context.copy_into) throw EABSException(native::kStatementNotAvailable, {"INTO", 0, 0});
-  rows_affected_ = context.copy_into(session, into_table_name_, ao_->Result()->Cursor());
+  try {
+    rows_affected_ = context.copy_into(session, into_table_name_, ao_->Result()->Cursor());
+  } catch (const EABSException& error) {
+    throw EABSException(native::kIntoImportFailed, {error.what()});
+  }
 }
 
 void TABSSQLCursorCommand::Execute(bool /*open*/, bool* read_only, bool /*request_live*/) {
