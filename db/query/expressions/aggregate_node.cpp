@@ -136,6 +136,11 @@ const TABSVariant& TABSExprNodeAggregated::GetValue() {
   }
 }
 
+int32_t TABSExprNodeAggregated::GetDataSize() {
+  if ((Operator() == kOpMin || Operator() == kOpMax) && !children_.empty()) return children_[0]->GetDataSize();
+  return 0;
+}
+
 TABSColumnType TABSExprNodeAggregated::GetDataType() {
   using C = TABSColumnType;
   switch (Operator()) {

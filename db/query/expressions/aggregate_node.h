@@ -27,6 +27,8 @@ class TABSExprNodeAggregated : public TABSExprNode {
   void ResetAggregate() override;
   void Accumulate() override;
   TABSColumnType GetDataType() override;
+  // MIN and MAX of a string are as wide as their argument.
+  int32_t GetDataSize() override;
   bool CanEvaluateIn(const TABSExprOperator& op) override;
 
   bool Distinct() const { return distinct_; }

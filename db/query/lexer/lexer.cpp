@@ -345,6 +345,16 @@ class Tokenizer {
   void BindParameter(TToken& token) {
     token.token_type = tktParameter;
     token.text.remove_prefix(1);
+    if (collected_names_ != nullptr) {
+      token.param_value = nullptr;
+      const auto& locale = platform::CurrentLocale();
+      const std::string upper = locale.UpperAnsi(token.text);
+      for (const std::string& name : *collected_names_) {
+        if (locale.UpperAnsi(name) == upper) return;
+      }
+      collected_names_->emplace_back(token.text);
+      return;
+    }
     if (params_ == nullptr) {
       throw EABSException(native::kParameterWithoutList,
                           {token.text, token.line_num, token.column_num});
@@ -418,6 +428,10 @@ class Tokenizer {
   char previous_ = ' ';
   std::unordered_map<std::string, const TABSSQLParam*> param_index_;
   bool param_index_built_ = false;
+
+ public:
+  // Parameters are listed here instead of taking values (ParameterNames).
+  std::vector<std::string>* collected_names_ = nullptr;
 };
 
 }  // namespace
@@ -432,6 +446,18 @@ TABSLexer::TABSLexer(std::string_view sql_text, const TABSSQLParams* params)
     commands_.push_back({std::span<const TToken>(tokens_).subspan(command_starts[i],
                                                                   end - command_starts[i])});
   }
+}
+
+std::vector<std::string> TABSLexer::ParameterNames(std::string_view sql_text) {
+  std::vector<std::string> names;
+  std::vector<TToken> tokens;
+  std::vector<size_t> command_starts;
+  std::deque<std::string> own_texts;
+  std::deque<TABSVariant> param_values;
+  Tokenizer tokenizer(sql_text, nullptr, &tokens, &command_starts, &own_texts, &param_values);
+  tokenizer.collected_names_ = &names;
+  tokenizer.Run();
+  return names;
 }
 
 bool TABSLexer::NextCommand() {

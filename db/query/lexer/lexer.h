@@ -41,6 +41,11 @@ class TABSLexer {
   TABSLexer(const TABSLexer&) = delete;
   TABSLexer& operator=(const TABSLexer&) = delete;
 
+  // The names of the parameters of a text, each once (compared as
+  // FindParam compares them), in the order of their first use. Raises the
+  // text's lexical errors.
+  static std::vector<std::string> ParameterNames(std::string_view sql_text);
+
   const std::string& SQLText() const { return sql_text_; }
   const TABSSQLParams* Params() const { return params_; }
 

@@ -1,0 +1,540 @@
+// SELECT's relational operators against SQLite, the same queries in one run
+// (SQLite: synchronous FULL, rollback journal). The operator trees are the
+// ones the statement layer builds for the queries named beside each case;
+// every column of every result row is read. Each figure is the best of
+// three runs.
+//   tournament  seskupeni of 7,650 rows (510 players, 15 rounds) and hraci:
+//               MAX(Kolo); GROUP BY Kolo; one round joined to the names and
+//               ordered; standings (join, group, order)
+//   100k        100,000 rows: ORDER BY an integer, ORDER BY a string,
+//               DISTINCT, GROUP BY with four aggregates, a 1:1 join of two
+//               100,000-row tables, a LEFT JOIN with an ON rest, TOP 10
+//               ORDER BY
+//   sets        UNION ALL, UNION and EXCEPT of 2 x 100,000 rows
+//   spill       500,000 rows of about 100 bytes under a 32 MB temporary
+//               storage limit: ORDER BY, DISTINCT, GROUP BY (SQLite with
+//               temp_store=file); the process's peak resident memory after
+// Arguments name the groups to run (default: all).
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bench/sqlite_peer.h"
+#include "db/query/lexer/lexer.h"
+#include "db/query/operators/ao_group_by.h"
+#include "db/query/operators/ao_join.h"
+#include "db/query/operators/ao_pass_through.h"
+#include "db/query/operators/ao_table.h"
+#include "db/query/operators/ao_union.h"
+#include "db/query/operators/push_down.h"
+#include "db/storage/temporary/temporary_budget.h"
+#include "db/tables/metadata/table_metadata.h"
+#include "platform/locale_profile.h"
+
+namespace {
+
+using namespace kelvorin;
+using Clock = std::chrono::steady_clock;
+using C = TABSColumnType;
+
+// Runs per figure (SELECT_BENCH_RUNS overrides, for profiling).
+int kRuns = 3;
+
+double Best(const std::function<void()>& work, int runs = kRuns) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    work();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+int64_t volatile g_sink = 0;
+
+// One table's rows as text (empty optional: NULL) and its columns.
+struct Column {
+  const char* name;
+  C type;
+  int size;
+};
+using Value = std::string;  // "\x01": NULL
+const Value kNull = "\x01";
+
+struct Data {
+  std::string name;
+  std::vector<Column> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+// --- The engine ---
+
+class Engine {
+ public:
+  explicit Engine(const std::string& path) {
+    std::filesystem::remove(path);
+    TABSSessionSettings settings;
+    settings.file_name = path;
+    TABSLocalSession::CreateDatabase(settings);
+    session_ = std::make_unique<TABSLocalSession>(settings);
+    session_->Connect();
+    env_ = std::make_shared<TABSAOEnv>();
+  }
+
+  void Load(const Data& data) {
+    TABSTableMetadata defs;
+    std::vector<TABSDatasetFieldDef> fields;
+    for (const Column& column : data.columns) {
+      TABSDatasetFieldDef field;
+      field.name = column.name;
+      field.type = column.type;
+      field.size = column.size;
+      fields.push_back(field);
+    }
+    defs.DefineFields(fields);
+    TABSLocalCursor cursor(*session_, data.name);
+    cursor.CreateTable(defs.Fields(), defs.Indexes(), defs.Constraints());
+    cursor.Open();
+    std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
+    TABSVariant value;
+    session_->StartTransaction();
+    for (const auto& row : data.rows) {
+      cursor.InitRecordBuffer(buffer.data(), false);
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (row[i] == kNull) continue;
+        if (IsStringColumn(data.columns[i].type)) {
+          value.Clear(TABSStorageType::String);
+          value.SetString(row[i]);
+        } else {
+          value.SetInteger(std::stoi(row[i]));
+        }
+        cursor.OpenTable().FieldManager().SetFieldValue(static_cast<int32_t>(i), value, buffer.data());
+      }
+      if (!cursor.Post(buffer.data(), true)) std::abort();
+    }
+    session_->Commit();
+  }
+
+  std::unique_ptr<TABSAO> Table(const std::string& name, const std::string& alias = "") {
+    return std::make_unique<TABSAOTable>(env_, *session_, name, alias);
+  }
+
+  static std::unique_ptr<TABSExpression> Parse(const std::string& text, bool value) {
+    TABSLexer lexer(text);
+    lexer.NextCommand();
+    auto expression = std::make_unique<TABSExpression>();
+    if (value) {
+      expression->ParseValue("", lexer);
+    } else {
+      expression->ParseCondition(lexer);
+    }
+    return expression;
+  }
+  static void Where(TABSAO& op, const std::string& text) {
+    auto condition = Parse(text, false);
+    PushDown(*condition, op);
+    if (!condition->IsEmpty()) std::abort();
+  }
+
+  // Executes the tree and reads every column of every row.
+  static void Run(TABSAO& op) {
+    op.Execute(true);
+    const std::vector<int32_t> output = op.OutputColumns();
+    TABSVariant value;
+    int64_t sum = 0;
+    for (op.First(); !op.Eof(); op.Next()) {
+      for (const int32_t column : output) {
+        op.GetColumnValue(column, &value);
+        sum += value.IsNull() ? 0 : value.DataSize();
+      }
+      ++sum;
+    }
+    g_sink = g_sink + sum;
+  }
+
+ private:
+  std::unique_ptr<TABSLocalSession> session_;
+  std::shared_ptr<TABSAOEnv> env_;
+};
+
+using List = std::vector<TABSSelectListItem>;
+
+TABSSelectListItem Col(const std::string& qualifier, const std::string& name, const std::string& alias = "") {
+  TABSSelectListItem item;
+  item.table_name = qualifier;
+  item.field_name = name;
+  item.all_fields = name == "*";
+  item.alias = alias;
+  return item;
+}
+TABSSelectListItem Expr(const std::string& text, const std::string& alias = "") {
+  TABSSelectListItem item;
+  item.is_expression = true;
+  item.expression = Engine::Parse(text, true);
+  item.alias = alias;
+  return item;
+}
+template <class... Item>
+List Items(Item... items) {
+  List list;
+  (list.push_back(std::move(items)), ...);
+  return list;
+}
+
+// --- SQLite ---
+
+class Peer {
+ public:
+  Peer(const std::string& path, bool temp_file) {
+    std::filesystem::remove(path);
+    db_ = bench::OpenSqlite(path);
+    if (temp_file) bench::Exec(db_, "PRAGMA temp_store=FILE; PRAGMA cache_size=-32000;");
+  }
+  ~Peer() { sqlite3_close(db_); }
+
+  void Load(const Data& data) {
+    std::string create = "CREATE TABLE " + data.name + "(";
+    std::string insert = "INSERT INTO " + data.name + " VALUES(";
+    for (size_t i = 0; i < data.columns.size(); ++i) {
+      create += (i ? "," : "") + std::string(data.columns[i].name) +
+                (IsStringColumn(data.columns[i].type) ? " TEXT" : " INTEGER");
+      insert += i ? ",?" : "?";
+    }
+    bench::Exec(db_, create + ")");
+    bench::Exec(db_, "BEGIN");
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &stmt, nullptr);
+    for (const auto& row : data.rows) {
+      for (size_t i = 0; i < row.size(); ++i) {
+        const int at = static_cast<int>(i) + 1;
+        if (row[i] == kNull) {
+          sqlite3_bind_null(stmt, at);
+        } else if (IsStringColumn(data.columns[i].type)) {
+          sqlite3_bind_text(stmt, at, row[i].c_str(), -1, SQLITE_TRANSIENT);
+        } else {
+          sqlite3_bind_int(stmt, at, std::stoi(row[i]));
+        }
+      }
+      sqlite3_step(stmt);
+      sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    bench::Exec(db_, "COMMIT");
+  }
+
+  void Run(const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      std::fprintf(stderr, "sqlite: %s: %s\n", sql.c_str(), sqlite3_errmsg(db_));
+      std::abort();
+    }
+    int64_t sum = 0;
+    const int columns = sqlite3_column_count(stmt);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      for (int i = 0; i < columns; ++i) sum += sqlite3_column_bytes(stmt, i);
+      ++sum;
+    }
+    sqlite3_finalize(stmt);
+    g_sink = g_sink + sum;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// --- Data ---
+
+Data Tournament(Data* names) {
+  names->name = "hraci";
+  names->columns = {{"id", C::Integer, 0}, {"Jmeno", C::String, 30}, {"Rating", C::Integer, 0}};
+  for (int p = 1; p <= 510; ++p) {
+    names->rows.push_back({std::to_string(p), "Hrac " + std::to_string((p * 7919) % 1000), std::to_string(1200 + p % 800)});
+  }
+  Data seats{"seskupeni",
+             {{"id_hrace", C::Integer, 0}, {"Stul", C::Integer, 0}, {"Kolo", C::Integer, 0}, {"Body", C::Integer, 0},
+              {"Skore", C::Integer, 0}},
+             {}};
+  for (int kolo = 1; kolo <= 15; ++kolo) {
+    for (int p = 1; p <= 510; ++p) {
+      seats.rows.push_back({std::to_string(p), std::to_string((p * kolo) % 128 + 1), std::to_string(kolo),
+                            std::to_string((p + kolo) % 3), std::to_string((p * 31 + kolo) % 50)});
+    }
+  }
+  return seats;
+}
+
+// t1(id, k, s, v): ids 0..n-1 shuffled, k in 0..999, s a word of 12 letters
+// from 5,000, v with 5 % NULL.
+Data Wide(const std::string& name, int n, uint32_t seed) {
+  Data data{name, {{"id", C::Integer, 0}, {"k", C::Integer, 0}, {"s", C::String, 20}, {"v", C::Integer, 0}}, {}};
+  std::mt19937 random(seed);
+  std::vector<int> ids(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) ids[static_cast<size_t>(i)] = i;
+  std::shuffle(ids.begin(), ids.end(), random);
+  for (int i = 0; i < n; ++i) {
+    const int word = static_cast<int>(random() % 5000);
+    data.rows.push_back({std::to_string(ids[static_cast<size_t>(i)]), std::to_string(random() % 1000),
+                         "w" + std::to_string(word * 7919 % 100000) + "abcdefgh",
+                         random() % 20 == 0 ? kNull : std::to_string(random() % 100)});
+  }
+  return data;
+}
+
+// About 100-byte rows for the spill case.
+Data Spill(int n) {
+  Data data{"big", {{"id", C::Integer, 0}, {"k", C::Integer, 0}, {"s", C::String, 90}}, {}};
+  std::mt19937 random(9);
+  for (int i = 0; i < n; ++i) {
+    std::string s = "row-" + std::to_string(random() % 200000) + "-";
+    s.resize(80, 'x');
+    data.rows.push_back({std::to_string(i), std::to_string(random() % 50000), s});
+  }
+  return data;
+}
+
+void Report(const char* name, double engine, double sqlite, double target) {
+  const double ratio = engine / sqlite;
+  std::printf("%-34s engine %9.2f ms  sqlite %9.2f ms  ratio %5.2f  (target <= %.0fx)%s\n", name, engine * 1e3,
+              sqlite * 1e3, ratio, target, ratio <= target ? "" : "  OVER");
+  std::fflush(stdout);
+}
+
+struct Case {
+  const char* name;
+  std::function<std::unique_ptr<TABSAO>()> plan;
+  std::string sql;
+  double target;
+};
+
+void RunCases(Peer& peer, const std::vector<Case>& cases, int runs = 0) {
+  if (runs == 0) runs = kRuns;
+  for (const Case& c : cases) {
+    const double e = Best([&] {
+      auto op = c.plan();
+      Engine::Run(*op);
+    }, runs);
+    const double s = Best([&] { peer.Run(c.sql); }, runs);
+    Report(c.name, e, s, c.target);
+  }
+}
+
+int64_t PeakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+  }
+  return -1;
+}
+
+void TournamentCases(const std::string& dir) {
+  Engine engine(dir + "/tournament.kdb");
+  Peer peer(dir + "/tournament.sqlite", false);
+  Data names;
+  const Data seats = Tournament(&names);
+  for (const Data* data : std::initializer_list<const Data*>{&names, &seats}) {
+    engine.Load(*data);
+    peer.Load(*data);
+  }
+  const std::vector<Case> cases = {
+      {"MAX(Kolo) 7,650",
+       [&] {
+         auto items = Items(Expr("MAX(Kolo)", "result"));
+         auto group = std::make_unique<TABSAOGroupBy>(engine.Table("seskupeni"), items, TABSFields{});
+         group->SetProjection(items, false);
+         return group;
+       },
+       "SELECT MAX(Kolo) AS result FROM seskupeni", 2},
+      {"GROUP BY Kolo 7,650",
+       [&] {
+         auto items = Items(Col("", "Kolo"), Expr("COUNT(*)", "n"));
+         auto group = std::make_unique<TABSAOGroupBy>(engine.Table("seskupeni"), items, TABSFields{{"", "Kolo"}});
+         group->SetProjection(items, false);
+         return group;
+       },
+       "SELECT Kolo, COUNT(*) AS n FROM seskupeni GROUP BY Kolo", 2},
+      {"round joined to names, ordered",
+       [&] {
+         auto join = std::make_unique<TABSAOJoin>(engine.Table("seskupeni", "s"), engine.Table("hraci", "h"),
+                                                  TABSFields{{"s", "id_hrace"}}, TABSFields{{"h", "id"}}, false,
+                                                  TABSJoinType::kInner);
+         Engine::Where(*join, "s.Kolo = 7");
+         auto items = Items(Col("s", "Stul"), Col("h", "Jmeno"), Col("s", "Body"), Col("s", "Skore"));
+         join->SetProjection(items, false);
+         join->SetSortOrder({"Stul", "Jmeno"}, {}, {});
+         return join;
+       },
+       "SELECT s.Stul, h.Jmeno, s.Body, s.Skore FROM seskupeni s JOIN hraci h ON s.id_hrace = h.id "
+       "WHERE s.Kolo = 7 ORDER BY s.Stul, h.Jmeno",
+       3},
+      {"standings (join, group, order)",
+       [&] {
+         auto join = std::make_unique<TABSAOJoin>(engine.Table("seskupeni", "s"), engine.Table("hraci", "h"),
+                                                  TABSFields{{"s", "id_hrace"}}, TABSFields{{"h", "id"}}, false,
+                                                  TABSJoinType::kInner);
+         auto items = Items(Col("h", "Jmeno"), Expr("SUM(Body)", "body"), Expr("SUM(Skore)", "skore"));
+         auto group = std::make_unique<TABSAOGroupBy>(std::move(join), items, TABSFields{{"h", "id"}});
+         group->SetProjection(items, false);
+         group->SetSortOrder({"body", "skore"}, {"body", "skore"}, {});
+         return group;
+       },
+       "SELECT h.Jmeno, SUM(Body) AS body, SUM(Skore) AS skore FROM seskupeni s JOIN hraci h ON s.id_hrace = h.id "
+       "GROUP BY h.id ORDER BY body DESC, skore DESC",
+       3},
+  };
+  RunCases(peer, cases);
+}
+
+void HundredThousandCases(const std::string& dir) {
+  Engine engine(dir + "/wide.kdb");
+  Peer peer(dir + "/wide.sqlite", false);
+  for (const Data& data : {Wide("t1", 100000, 1), Wide("t2", 100000, 2)}) {
+    engine.Load(data);
+    peer.Load(data);
+  }
+  const auto all = [&](const std::string& table, bool distinct, std::vector<std::string> order,
+                       std::vector<std::string> descending) {
+    auto op = engine.Table(table);
+    auto items = List{};
+    op->SetProjection(items, distinct);
+    if (!order.empty()) op->SetSortOrder(order, descending, {});
+    return op;
+  };
+  const std::vector<Case> cases = {
+      {"ORDER BY integer 100k", [&] { return all("t1", false, {"k"}, {}); }, "SELECT * FROM t1 ORDER BY k", 3},
+      {"ORDER BY string 100k", [&] { return all("t1", false, {"s"}, {}); }, "SELECT * FROM t1 ORDER BY s", 3},
+      {"DISTINCT 100k",
+       [&] {
+         auto op = engine.Table("t1");
+         auto items = Items(Col("", "k"), Col("", "s"));
+         op->SetProjection(items, true);
+         return op;
+       },
+       "SELECT DISTINCT k, s FROM t1", 3},
+      {"GROUP BY, four aggregates 100k",
+       [&] {
+         auto items = Items(Col("", "k"), Expr("COUNT(*)"), Expr("SUM(v)"), Expr("MIN(s)"), Expr("AVG(v)"));
+         auto group = std::make_unique<TABSAOGroupBy>(engine.Table("t1"), items, TABSFields{{"", "k"}});
+         group->SetProjection(items, false);
+         return group;
+       },
+       "SELECT k, COUNT(*), SUM(v), MIN(s), AVG(v) FROM t1 GROUP BY k", 3},
+      {"1:1 join 100k x 100k",
+       [&] {
+         auto join = std::make_unique<TABSAOJoin>(engine.Table("t1", "a"), engine.Table("t2", "b"),
+                                                  TABSFields{{"a", "id"}}, TABSFields{{"b", "id"}}, false,
+                                                  TABSJoinType::kInner);
+         auto items = List{};
+         join->SetProjection(items, false);
+         return join;
+       },
+       "SELECT * FROM t1 a JOIN t2 b ON a.id = b.id", 3},
+      {"LEFT JOIN with an ON rest 100k",
+       [&] {
+         auto join = std::make_unique<TABSAOJoin>(engine.Table("t1", "a"), engine.Table("t2", "b"),
+                                                  TABSFields{{"a", "id"}}, TABSFields{{"b", "id"}}, false,
+                                                  TABSJoinType::kLeft);
+         join->AddOnCondition(Engine::Parse("b.k < 500 AND a.v < b.v", false)->RootNode()->Clone());
+         auto items = List{};
+         join->SetProjection(items, false);
+         return join;
+       },
+       "SELECT * FROM t1 a LEFT JOIN t2 b ON a.id = b.id AND b.k < 500 AND a.v < b.v", 3},
+      {"TOP 10 ORDER BY 100k",
+       [&] {
+         auto op = std::make_unique<TABSAOSQLTopRowCount>(engine.Table("t1"), 10, 1);
+         auto items = List{};
+         op->SetProjection(items, false);
+         op->SetSortOrder({"s"}, {"s"}, {});
+         return op;
+       },
+       "SELECT * FROM t1 ORDER BY s DESC LIMIT 10", 5},
+  };
+  RunCases(peer, cases);
+
+  const auto set = [&](TABSSetKind kind, bool all_rows) {
+    const auto side = [&](const std::string& table) {
+      auto op = engine.Table(table);
+      auto items = Items(Col("", "k"), Col("", "s"));
+      op->SetProjection(items, false);
+      return op;
+    };
+    auto op = std::make_unique<TABSAOUnion>(side("t1"), side("t2"), std::vector<std::string>{}, !all_rows, false,
+                                            kind);
+    auto items = List{};
+    op->SetProjection(items, false);
+    return op;
+  };
+  const std::vector<Case> sets = {
+      {"UNION ALL 200k", [&] { return set(TABSSetKind::kUnion, true); },
+       "SELECT k, s FROM t1 UNION ALL SELECT k, s FROM t2", 4},
+      {"UNION 200k", [&] { return set(TABSSetKind::kUnion, false); }, "SELECT k, s FROM t1 UNION SELECT k, s FROM t2",
+       4},
+      {"EXCEPT 200k", [&] { return set(TABSSetKind::kExcept, false); },
+       "SELECT k, s FROM t1 EXCEPT SELECT k, s FROM t2", 4},
+  };
+  RunCases(peer, sets);
+}
+
+void SpillCases(const std::string& dir) {
+  TemporaryBudget().SetLimit(32 * 1024 * 1024);
+  Engine engine(dir + "/spill.kdb");
+  Peer peer(dir + "/spill.sqlite", true);
+  {
+    const Data data = Spill(500000);
+    engine.Load(data);
+    peer.Load(data);
+  }
+  const std::vector<Case> cases = {
+      {"ORDER BY 500k, 32 MB", [&] {
+         auto op = engine.Table("big");
+         auto items = List{};
+         op->SetProjection(items, false);
+         op->SetSortOrder({"s"}, {}, {});
+         return op;
+       }, "SELECT * FROM big ORDER BY s", 3},
+      {"DISTINCT 500k, 32 MB", [&] {
+         auto op = engine.Table("big");
+         auto items = Items(Col("", "k"), Col("", "s"));
+         op->SetProjection(items, true);
+         return op;
+       }, "SELECT DISTINCT k, s FROM big", 3},
+      {"GROUP BY 500k, 32 MB", [&] {
+         auto items = Items(Col("", "k"), Expr("COUNT(*)"), Expr("MAX(s)"));
+         auto group = std::make_unique<TABSAOGroupBy>(engine.Table("big"), items, TABSFields{{"", "k"}});
+         group->SetProjection(items, false);
+         return group;
+       }, "SELECT k, COUNT(*), MAX(s) FROM big GROUP BY k", 3},
+  };
+  RunCases(peer, cases, 1);
+  std::printf("peak resident memory after the 500k cases: %lld MB\n",
+              static_cast<long long>(PeakResidentKb() / 1024));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::SetCurrentLocale(platform::LocaleProfile::Czech());
+  if (const char* runs = std::getenv("SELECT_BENCH_RUNS")) kRuns = std::max(1, std::atoi(runs));
+  std::set<std::string> groups;
+  for (int i = 1; i < argc; ++i) groups.insert(argv[i]);
+  const auto wanted = [&](const char* name) { return groups.empty() || groups.count(name) > 0; };
+  const std::string dir = (std::filesystem::temp_directory_path() / "select_bench").string();
+  std::filesystem::create_directories(dir);
+  if (wanted("tournament")) TournamentCases(dir);
+  if (wanted("100k")) HundredThousandCases(dir);
+  if (wanted("spill")) SpillCases(dir);
+  std::filesystem::remove_all(dir);
+  return 0;
+}

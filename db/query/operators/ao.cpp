@@ -1,0 +1,688 @@
+#include "db/query/operators/ao.h"
+
+#include <algorithm>
+
+#include "db/query/expressions/condition_nodes.h"
+#include "db/query/expressions/expr_compare.h"
+#include "db/query/operators/operator_errors.h"
+#include "db/query/operators/operator_names.h"
+#include "db/tables/metadata/meta_object_def.h"
+#include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/temporary_budget.h"
+
+namespace kelvorin {
+
+namespace {
+
+// Above this many rows TOP n ORDER BY sorts through an index instead of
+// keeping the best rows in memory.
+constexpr int64_t kTopRowsInMemory = 100000;
+
+TABSSessionSettings TempSettings() {
+  TABSSessionSettings settings;
+  settings.file_name = "TEMP";
+  return settings;
+}
+
+
+// Rows compared on some of their values, NULLs first, as an index orders.
+int CompareRows(const TABSAORow& a, const TABSAORow& b, const std::vector<int32_t>& columns,
+                const std::vector<bool>& descending, const std::vector<bool>& no_case) {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const size_t c = static_cast<size_t>(columns[i]);
+    int order = CompareSignedForExpression(a[c], b[c], i < no_case.size() && no_case[i]);
+    if (i < descending.size() && descending[i]) order = -order;
+    if (order != 0) return order;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TABSAOMemoryRows::~TABSAOMemoryRows() = default;
+
+// ---------------------------------------------------------------- env
+
+TABSAOEnv::TABSAOEnv() : temp_session_(TempSettings()) { temp_session_.Connect(); }
+TABSAOEnv::~TABSAOEnv() = default;
+
+// ---------------------------------------------------------------- tree
+
+TABSAO::TABSAO(std::shared_ptr<TABSAOEnv> env) : env_(std::move(env)) {}
+
+TABSAO::TABSAO(std::unique_ptr<TABSAO> left, std::unique_ptr<TABSAO> right)
+    : env_(left->Env()), left_(std::move(left)), right_(std::move(right)) {}
+
+TABSAO::~TABSAO() {
+  // Expressions of parents are gone first; the result table goes with its
+  // cursor; children last.
+  columns_.clear();
+  condition_.reset();
+  memory_.reset();
+  result_.reset();
+  right_.reset();
+  left_.reset();
+}
+
+void TABSAO::ReleaseChildren() {
+  right_.reset();
+  left_.reset();
+}
+
+void TABSAO::CopyColumnsOf(TABSAO& child, int32_t side) {
+  for (int32_t i = 0; i < child.ColumnCount(); ++i) {
+    const TABSFieldLink& source = child.columns_[static_cast<size_t>(i)];
+    TABSFieldLink link;
+    link.name = source.name;
+    link.base_name = source.base_name;
+    link.qualifier = source.qualifier;
+    link.alias = source.alias;
+    link.data_type = source.data_type;
+    link.size = source.size;
+    link.precision = source.precision;
+    link.source_ao = &child;
+    link.source_no = i;
+    link.side = side;
+    link.hidden = true;
+    link.computed = source.computed;
+    columns_.push_back(std::move(link));
+  }
+}
+
+void TABSAO::AddCondition(std::unique_ptr<TABSExprNode> node) {
+  if (node == nullptr) return;
+  if (condition_ == nullptr || condition_->IsEmpty()) {
+    condition_ = std::make_unique<TABSExpression>();
+    condition_->SetRootNode(std::move(node));
+  } else {
+    auto both = std::make_unique<TABSExprNodeBoolean>(kOpAnd);
+    both->AddChild(condition_->RootNode()->Clone());
+    both->AddChild(std::move(node));
+    condition_->SetRootNode(std::move(both));
+  }
+  condition_->BindToAO(this, IsGrouping());
+}
+
+bool TABSAO::PassesCondition() {
+  if (condition_ == nullptr || condition_->IsEmpty()) return true;
+  return condition_->RootNode()->EvaluateTruth() == TABSTruth::kTrue;
+}
+
+// ---------------------------------------------------------------- rows
+
+void TABSAO::First() {
+  if (memory_ != nullptr) {
+    memory_->at = 0;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
+    result_->Reader().First();
+  } else {
+    OwnFirst();
+  }
+}
+
+void TABSAO::Next() {
+  if (memory_ != nullptr) {
+    ++memory_->at;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
+    result_->Reader().Next();
+  } else {
+    OwnNext();
+  }
+}
+
+bool TABSAO::Eof() {
+  if (memory_ != nullptr) return memory_->at >= memory_->order.size();
+  return result_ != nullptr ? result_->Reader().Eof() : OwnEof();
+}
+
+int64_t TABSAO::RecordCount() {
+  if (memory_ != nullptr) return static_cast<int64_t>(memory_->order.size());
+  return result_ != nullptr ? result_->RowCount() : OwnRecordCount();
+}
+
+void TABSAO::ShowMemoryRow() {
+  const bool on_row = memory_->at < memory_->order.size();
+  result_->Reader().SetVisited(on_row ? memory_->order[memory_->at] : nullptr);
+}
+
+TABSAO::Position TABSAO::SavePosition() const {
+  Position position;
+  if (memory_ != nullptr) {
+    position.at = memory_->at;
+  } else if (result_ != nullptr) {
+    position.mark = result_->Reader().Position();
+  }
+  return position;
+}
+
+void TABSAO::RestorePosition(const Position& position) {
+  if (memory_ != nullptr) {
+    memory_->at = position.at;
+    ShowMemoryRow();
+  } else if (result_ != nullptr) {
+    result_->Reader().Restore(position.mark);
+  }
+}
+
+int64_t TABSAO::OwnRecordCount() { return 0; }
+
+void TABSAO::Rows(const std::function<bool()>& row) {
+  if (result_ == nullptr) {
+    ForEachRow(row);
+    return;
+  }
+  for (First(); !Eof(); Next()) {
+    if (!row()) return;
+  }
+}
+
+void TABSAO::ForEachRow(const std::function<bool()>& row) {
+  for (OwnFirst(); !OwnEof(); OwnNext()) {
+    if (!row()) return;
+  }
+}
+
+// ---------------------------------------------------------------- columns
+
+int32_t TABSAO::FindColumns(std::string_view qualifier, std::string_view name, std::vector<int32_t>* out) const {
+  // Columns that come from tables win over computed ones of the same name.
+  for (const bool computed : {false, true}) {
+    int32_t count = 0;
+    for (int32_t i = 0; i < ColumnCount(); ++i) {
+      const TABSFieldLink& link = columns_[static_cast<size_t>(i)];
+      if (link.computed != computed) continue;
+      if (!qualifier.empty() && !SameObjectName(qualifier, link.qualifier) &&
+          (link.alias.empty() || !SameObjectName(qualifier, link.alias))) {
+        continue;
+      }
+      if (name != "*" && !SameObjectName(name, link.name) &&
+          (link.base_name.empty() || !SameObjectName(name, link.base_name))) {
+        continue;
+      }
+      if (out != nullptr) out->push_back(i);
+      ++count;
+    }
+    if (count > 0 || !qualifier.empty()) return count;
+  }
+  return 0;
+}
+
+int32_t TABSAO::MatchColumns(std::string_view qualifier, std::string_view name, int32_t* first) const {
+  std::vector<int32_t> found;
+  const int32_t count = FindColumns(qualifier, name, &found);
+  if (first != nullptr) *first = found.empty() ? -1 : found.front();
+  return count;
+}
+
+TABSColumnType TABSAO::ColumnType(int32_t column) const {
+  if (column < 0 || column >= ColumnCount()) throw EABSException(native::kAOInvalidFieldNo, {column, ColumnCount()});
+  return columns_[static_cast<size_t>(column)].data_type;
+}
+
+int32_t TABSAO::ColumnSize(int32_t column) const {
+  if (column < 0 || column >= ColumnCount()) throw EABSException(native::kAOInvalidFieldNo, {column, ColumnCount()});
+  return columns_[static_cast<size_t>(column)].size;
+}
+
+void TABSAO::GetColumnValue(int32_t column, TABSVariant* value) {
+  if (column < 0 || column >= ColumnCount()) throw EABSException(native::kAOInvalidFieldNo, {column, ColumnCount()});
+  OwnValue(columns_[static_cast<size_t>(column)], column, value);
+}
+
+void TABSAO::OwnValue(const TABSFieldLink& link, int32_t column, TABSVariant* value) {
+  if (link.from_table) {
+    rows_->Value(link.source_no, value);
+    return;
+  }
+  if (link.expression != nullptr) {
+    const TABSVariant* result = link.expression->GetValue(true);
+    if (result == nullptr) {
+      value->Clear();
+      value->SetNull();
+    } else {
+      value->Assign(*result, false);
+    }
+    return;
+  }
+  if (link.source_ao != nullptr) {
+    if (SideIsNull(link.side)) {
+      value->Clear(StorageTypeOf(link.data_type));
+      value->SetNull();
+      return;
+    }
+    link.source_ao->GetColumnValue(link.source_no, value);
+    return;
+  }
+  throw EABSException(native::kAOInvalidFieldLink, {table_name_, column});
+}
+
+void TABSAO::MakeColumnNamesUnique() {
+  std::vector<std::string> names;
+  names.reserve(columns_.size());
+  for (const TABSFieldLink& link : columns_) names.push_back(link.name);
+  MakeNamesUnique(names);
+  for (size_t i = 0; i < names.size(); ++i) columns_[i].name = std::move(names[i]);
+}
+
+void TABSAO::SetProjection(std::vector<TABSSelectListItem>& items, bool distinct) {
+  distinct_ = distinct;
+  projection_.clear();
+  projection_names_.clear();
+  projection_set_ = true;
+  const auto project = [&](int32_t column, const std::string& alias) {
+    TABSFieldLink& link = columns_[static_cast<size_t>(column)];
+    link.hidden = false;
+    projection_.push_back(column);
+    projection_names_.push_back(alias.empty() ? link.name : alias);
+  };
+  if (items.empty()) {
+    for (int32_t i = 0; i < ColumnCount(); ++i) project(i, "");
+    return;
+  }
+  for (TABSSelectListItem& item : items) {
+    if (item.column_no >= 0) {
+      project(item.column_no, item.alias);
+    } else if (item.is_expression) {
+      project(AddExpressionColumn(item), item.alias);
+    } else {
+      std::vector<int32_t> found;
+      const std::string name = item.all_fields ? "*" : item.field_name;
+      const int32_t count = FindColumns(item.table_name, name, &found);
+      const std::string full = item.table_name.empty() ? name : item.table_name + "." + name;
+      if (count == 0) throw EABSException(native::kAOFieldNotFound, {full});
+      if (item.all_fields) {
+        for (const int32_t column : found) project(column, "");
+      } else {
+        if (count > 1) throw EABSException(native::kAOAmbiguousField, {full});
+        project(found.front(), item.alias);
+      }
+    }
+  }
+}
+
+int32_t TABSAO::AddExpressionColumn(TABSSelectListItem& item) {
+  if (item.expression == nullptr || item.expression->IsEmpty()) {
+    throw EABSException(native::kAOFieldNotFound, {item.alias});
+  }
+  std::shared_ptr<TABSExpression> expression(std::move(item.expression));
+  if (expression->IsAggregated() && !IsGrouping()) {
+    throw EABSException(native::kAggregateOutsideGroup, {item.alias.empty() ? "Expr" : item.alias});
+  }
+  expression->BindToAO(this, IsGrouping());
+  TABSFieldLink link;
+  link.name = item.alias.empty() ? "Expr" : item.alias;
+  link.data_type = expression->GetDataType();
+  link.size = expression->GetDataSize();
+  link.precision = expression->GetPrecision();
+  link.is_aggregated = expression->IsAggregated();
+  link.computed = true;
+  link.hidden = false;
+  link.expression = std::move(expression);
+  columns_.push_back(std::move(link));
+  const int32_t column = ColumnCount() - 1;
+  item.is_expression = false;
+  item.column_no = column;
+  return column;
+}
+
+std::vector<int32_t> TABSAO::OutputColumns() const {
+  if (projection_set_) return projection_;
+  std::vector<int32_t> all(columns_.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int32_t>(i);
+  return all;
+}
+
+std::vector<std::string> TABSAO::OutputNames() const {
+  std::vector<std::string> names;
+  if (projection_set_) {
+    names = projection_names_;
+  } else {
+    for (const TABSFieldLink& link : columns_) names.push_back(link.name);
+  }
+  MakeNamesUnique(names);
+  return names;
+}
+
+void TABSAO::SetSortOrder(const std::vector<std::string>& fields, const std::vector<std::string>& descending,
+                          const std::vector<std::string>& no_case) {
+  const std::vector<int32_t> output = OutputColumns();
+  const std::vector<std::string> names = OutputNames();
+  std::vector<int32_t> columns;
+  std::vector<bool> desc;
+  std::vector<bool> insensitive;
+  const auto named = [](const std::vector<std::string>& list, const std::string& name) {
+    return std::any_of(list.begin(), list.end(), [&](const std::string& n) { return SameObjectName(n, name); });
+  };
+  for (const std::string& field : fields) {
+    int32_t position = -1;
+    for (size_t i = 0; i < names.size() && position < 0; ++i) {
+      if (SameObjectName(names[i], field)) position = static_cast<int32_t>(i);
+    }
+    if (position < 0) throw EABSException(native::kAOFieldNotFound, {field});
+    columns.push_back(output[static_cast<size_t>(position)]);
+    desc.push_back(named(descending, field));
+    insensitive.push_back(named(no_case, field));
+  }
+  SetSortColumns(columns, desc, insensitive);
+}
+
+void TABSAO::SetSortColumns(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
+                            const std::vector<bool>& no_case) {
+  for (const int32_t column : columns) {
+    if (column < 0 || column >= ColumnCount()) {
+      throw EABSException(native::kAOInvalidFieldNo, {column, ColumnCount()});
+    }
+    RefuseBlobKey(column, "sort");
+  }
+  sort_columns_ = columns;
+  sort_descending_ = descending;
+  sort_no_case_ = no_case;
+  sort_descending_.resize(columns.size(), false);
+  sort_no_case_.resize(columns.size(), false);
+}
+
+void TABSAO::RefuseBlobKey(int32_t column, std::string_view use) const {
+  const TABSFieldLink& link = columns_[static_cast<size_t>(column)];
+  if (IsBlobColumn(link.data_type) || IsByteArrayColumn(link.data_type)) {
+    throw EABSException(native::kBlobKeyRefused, {link.name, ColumnTypeName(link.data_type), use});
+  }
+}
+
+// ---------------------------------------------------------------- execution
+
+void TABSAO::Execute(bool is_top) {
+  if (executed_) return;
+  env_->Step("execute");
+  Prepare();
+  const bool ordered = !sort_columns_.empty() || distinct_ || max_rows_ >= 0;
+  if (is_top || MustMaterialize() || ordered) Materialize(is_top);
+  executed_ = true;
+}
+
+std::vector<TABSRowColumn> TABSAO::ResultColumns(const std::vector<int32_t>& output, bool is_top) const {
+  std::vector<std::string> names;
+  if (is_top) {
+    names = OutputNames();
+  } else {
+    for (const int32_t column : output) names.push_back(columns_[static_cast<size_t>(column)].name);
+    MakeNamesUnique(names);
+  }
+  std::vector<TABSRowColumn> columns;
+  for (size_t i = 0; i < output.size(); ++i) {
+    const TABSFieldLink& link = columns_[static_cast<size_t>(output[i])];
+    columns.push_back({names[i], link.data_type, link.size});
+  }
+  return columns;
+}
+
+void TABSAO::WriteRow(TABSRowTable& table, const std::vector<int32_t>& output) {
+  table.BeginRow();
+  for (size_t i = 0; i < output.size(); ++i) {
+    GetColumnValue(output[i], &value_);
+    table.SetValue(static_cast<int32_t>(i), value_);
+  }
+  table.AppendRow();
+}
+
+void TABSAO::Materialize(bool is_top) {
+  const std::vector<int32_t> output = OutputColumns();
+  // Sort columns as positions in the output.
+  std::vector<int32_t> sort_positions;
+  for (const int32_t column : sort_columns_) {
+    const auto at = std::find(output.begin(), output.end(), column);
+    if (at == output.end()) throw EABSException(native::kAOFieldNotFound, {columns_[static_cast<size_t>(column)].name});
+    sort_positions.push_back(static_cast<int32_t>(at - output.begin()));
+  }
+  env_->Step("materialize");
+  const std::vector<TABSRowColumn> result_columns = ResultColumns(output, is_top);
+  auto table = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
+  const bool check = !FiltersOwnRows();
+  const int64_t skip = first_row_ - 1;
+  if (!distinct_ && max_rows_ >= 0 && !sort_positions.empty() && skip + max_rows_ <= kTopRowsInMemory) {
+    WriteTopRows(*table, output, sort_positions, check);
+  } else if (!distinct_ && sort_positions.empty()) {
+    WriteRows(*table, output, check, skip, max_rows_);
+  } else {
+    // Ordered on the sort columns, then (for DISTINCT) on every other
+    // column: equal rows are then neighbours whatever the order asked for.
+    std::vector<int32_t> order = sort_positions;
+    std::vector<bool> descending = sort_descending_;
+    std::vector<bool> no_case = sort_no_case_;
+    if (distinct_) {
+      for (int32_t i = 0; i < static_cast<int32_t>(output.size()); ++i) {
+        RefuseBlobKey(output[static_cast<size_t>(i)], "distinct");
+        if (std::find(order.begin(), order.end(), i) != order.end()) continue;
+        order.push_back(i);
+        descending.push_back(false);
+        no_case.push_back(false);
+      }
+    }
+    // Rows are sorted in memory while the temporary-storage budget grants
+    // room for them; beyond it they go to a table read through an index.
+    const bool direct = !distinct_ && max_rows_ < 0;
+    std::unique_ptr<TABSRowTable> spill;
+    if (!direct) spill = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
+    TABSRowTable& target = direct ? *table : *spill;
+    TABSAORecords rows;
+    auto share = std::make_unique<TABSBudgetShare>();
+    if (GatherRows(output, check, *table, target, &rows, *share)) {
+      std::vector<const uint8_t*> order_of(rows.Count());
+      for (size_t i = 0; i < order_of.size(); ++i) order_of[i] = rows.Record(i);
+      TABSVariant a;
+      TABSVariant b;
+      std::stable_sort(order_of.begin(), order_of.end(), [&](const uint8_t* x, const uint8_t* y) {
+        for (size_t i = 0; i < order.size(); ++i) {
+          table->RecordValue(x, order[i], &a);
+          table->RecordValue(y, order[i], &b);
+          int compared = CompareSignedForExpression(a, b, no_case[i]);
+          if (descending[i]) compared = -compared;
+          if (compared != 0) return compared < 0;
+        }
+        return false;
+      });
+      if (direct && !is_top) {
+        // An input of another operator: its rows stay in memory, in order.
+        auto memory = std::make_unique<TABSAOMemoryRows>();
+        memory->records = std::move(rows);
+        memory->order = std::move(order_of);
+        memory->share = std::move(share);
+        AdoptResult(std::move(table), output, is_top);
+        memory_ = std::move(memory);
+        First();
+        return;
+      }
+      WriteSortedRows(order_of, *table, skip, max_rows_, distinct_);
+    } else {
+      target.SortBy(order, descending, no_case);
+      if (!direct) CopyRows(target, *table, skip, max_rows_, distinct_);
+    }
+  }
+  AdoptResult(std::move(table), output, is_top);
+}
+
+bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
+                        TABSAORecords* rows, TABSBudgetShare& share) {
+  bool fits = true;
+  rows->size = static_cast<size_t>(table.RecordSize());
+  ForEachRow([&] {
+    env_->Step("row");
+    if (check && !PassesCondition()) return true;
+    table.BeginRow();
+    for (size_t i = 0; i < output.size(); ++i) {
+      GetColumnValue(output[i], &value_);
+      table.SetValue(static_cast<int32_t>(i), value_);
+    }
+    if (!fits) {
+      spill.AppendRecord(table.RowRecord());
+      return true;
+    }
+    if (share.TryGrow(static_cast<int64_t>(rows->size))) {
+      rows->bytes.insert(rows->bytes.end(), table.RowRecord(), table.RowRecord() + rows->size);
+      return true;
+    }
+    // Beyond the budget: what was gathered and every later row go to the
+    // table that orders them through an index.
+    fits = false;
+    std::vector<uint8_t> current(table.RowRecord(), table.RowRecord() + rows->size);
+    for (size_t i = 0; i < rows->Count(); ++i) spill.AppendRecord(rows->Record(i));
+    rows->bytes.clear();
+    rows->bytes.shrink_to_fit();
+    share.ReleaseAll();
+    spill.AppendRecord(current.data());
+    return true;
+  });
+  return fits;
+}
+
+void TABSAO::WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip,
+                             int64_t limit, bool distinct) {
+  int64_t passed = 0;
+  int64_t written = 0;
+  const uint8_t* previous = nullptr;
+  TABSVariant a;
+  TABSVariant b;
+  for (const uint8_t* row : rows) {
+    env_->Step("row");
+    if (distinct && previous != nullptr) {
+      bool same = true;
+      for (int32_t i = 0; same && i < table.ColumnCount(); ++i) {
+        table.RecordValue(previous, i, &a);
+        table.RecordValue(row, i, &b);
+        same = CompareSignedForExpression(a, b, false) == 0;
+      }
+      if (same) continue;
+    }
+    previous = row;
+    if (limit >= 0 && written >= limit) break;
+    if (passed++ < skip) continue;
+    table.AppendRecord(row);
+    ++written;
+  }
+}
+
+void TABSAO::WriteValues(TABSRowTable& table, const TABSAORow& row) {
+  table.BeginRow();
+  for (size_t i = 0; i < row.size(); ++i) table.SetValue(static_cast<int32_t>(i), row[i]);
+  table.AppendRow();
+}
+
+void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, bool check, int64_t skip,
+                       int64_t limit) {
+  int64_t passed = 0;
+  int64_t written = 0;
+  ForEachRow([&] {
+    env_->Step("row");
+    if (check && !PassesCondition()) return true;
+    if (limit >= 0 && written >= limit) return false;
+    if (passed++ < skip) return true;
+    WriteRow(table, output);
+    ++written;
+    return true;
+  });
+}
+
+void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct) {
+  TABSRowReader& reader = from.Reader();
+  const int32_t count = from.ColumnCount();
+  TABSAORow previous(static_cast<size_t>(count));
+  TABSAORow current(static_cast<size_t>(count));
+  bool have_previous = false;
+  int64_t passed = 0;
+  int64_t written = 0;
+  for (reader.First(); !reader.Eof(); reader.Next()) {
+    env_->Step("row");
+    for (int32_t i = 0; i < count; ++i) reader.Value(i, &current[static_cast<size_t>(i)]);
+    if (distinct) {
+      bool same = have_previous;
+      for (int32_t i = 0; same && i < count; ++i) {
+        same = CompareSignedForExpression(previous[static_cast<size_t>(i)], current[static_cast<size_t>(i)], false) == 0;
+      }
+      for (int32_t i = 0; i < count; ++i) previous[static_cast<size_t>(i)].Assign(current[static_cast<size_t>(i)]);
+      have_previous = true;
+      if (same) continue;
+    }
+    if (limit >= 0 && written >= limit) break;
+    if (passed++ < skip) continue;
+    to.BeginRow();
+    for (int32_t i = 0; i < count; ++i) to.SetValue(i, current[static_cast<size_t>(i)]);
+    to.AppendRow();
+    ++written;
+  }
+}
+
+void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
+                          const std::vector<int32_t>& sort_positions, bool check) {
+  const size_t keep = static_cast<size_t>(first_row_ - 1 + max_rows_);
+  struct Entry {
+    TABSAORow row;
+    int64_t sequence;
+  };
+  // The worst kept row on top, so that a better one replaces it.
+  const auto worse = [&](const Entry& a, const Entry& b) {
+    const int order = CompareRows(a.row, b.row, sort_positions, sort_descending_, sort_no_case_);
+    return order != 0 ? order < 0 : a.sequence < b.sequence;
+  };
+  // A heap of the best rows kept so far, the worst of them at its front.
+  std::vector<Entry> rows;
+  int64_t sequence = 0;
+  if (keep > 0) {
+    ForEachRow([&] {
+      env_->Step("row");
+      if (check && !PassesCondition()) return true;
+      Entry entry{TABSAORow(output.size()), sequence++};
+      for (size_t i = 0; i < output.size(); ++i) {
+        GetColumnValue(output[i], &value_);
+        entry.row[i].Assign(value_);
+      }
+      if (rows.size() < keep) {
+        rows.push_back(std::move(entry));
+        std::push_heap(rows.begin(), rows.end(), worse);
+      } else if (worse(entry, rows.front())) {
+        std::pop_heap(rows.begin(), rows.end(), worse);
+        rows.back() = std::move(entry);
+        std::push_heap(rows.begin(), rows.end(), worse);
+      }
+      return true;
+    });
+  }
+  std::sort_heap(rows.begin(), rows.end(), worse);
+  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) WriteValues(table, rows[r].row);
+}
+
+void TABSAO::AdoptResult(std::unique_ptr<TABSRowTable> table, const std::vector<int32_t>& output, bool is_top) {
+  std::vector<TABSFieldLink> columns;
+  std::vector<std::string> names = projection_names_;
+  for (size_t i = 0; i < output.size(); ++i) {
+    TABSFieldLink link = columns_[static_cast<size_t>(output[i])];
+    link.from_table = true;
+    link.source_ao = nullptr;
+    link.source_no = static_cast<int32_t>(i);
+    link.side = -1;
+    link.expression.reset();
+    link.hidden = false;
+    link.data_type = PlainColumnType(link.data_type);
+    if (is_top) link.display_name = table->Columns()[i].name;
+    columns.push_back(std::move(link));
+  }
+  // Sort columns follow their columns to their new places.
+  for (int32_t& column : sort_columns_) {
+    column = static_cast<int32_t>(std::find(output.begin(), output.end(), column) - output.begin());
+  }
+  condition_.reset();
+  columns_ = std::move(columns);
+  if (projection_set_) {
+    projection_.clear();
+    for (size_t i = 0; i < output.size(); ++i) projection_.push_back(static_cast<int32_t>(i));
+  }
+  max_rows_ = -1;
+  first_row_ = 1;
+  distinct_ = false;
+  result_ = std::move(table);
+  rows_ = &result_->Reader();
+  ReleaseChildren();
+  result_->Reader().First();
+}
+
+}  // namespace kelvorin

@@ -1,0 +1,244 @@
+// The query dataset: the application's MAX queries, texts split one word a
+// line, parameters and their master values, the refusals, SELECT INTO.
+#include <gtest/gtest.h>
+
+#include "db/access/query/query.h"
+#include "db/access/query/query_errors.h"
+#include "db/query/sql/sql_errors.h"
+#include "tests/db/access/dataset/dataset_test_util.h"
+#include "tests/db/engine_error_capture.h"
+
+namespace kelvorin::testing {
+namespace {
+
+class QueryTest : public DatasetTest {
+ protected:
+  TABSQuery& NewQuery() {
+    queries_.push_back(std::make_unique<TABSQuery>());
+    queries_.back()->SetDatabaseName(kAlias);
+    return *queries_.back();
+  }
+  void TearDown() override {
+    queries_.clear();
+    DatasetTest::TearDown();
+  }
+  static void AddSeating(TABSTable& table, int32_t player, int32_t round) {
+    table.Insert();
+    table.FieldByName("id_hrace").SetAsInteger(player);
+    table.FieldByName("Kolo").SetAsInteger(round);
+    table.Post();
+  }
+
+  std::vector<std::unique_ptr<TABSQuery>> queries_;
+};
+
+TEST_F(QueryTest, MaxOfAnEmptyTableAndOfRows) {
+  TABSTable& seatings = Seatings();
+  TABSQuery& query = NewQuery();
+  EXPECT_EQ(query.RowsAffected(), -1);
+  query.SQL().SetCommaText("SELECT,MAX(Kolo),as,result,FROM,seskupeni;");
+  query.Open();
+  EXPECT_TRUE(query.FieldByName("result").Value().IsNull());
+  seatings.Open();
+  for (const int32_t round : {1, 3, 2}) AddSeating(seatings, 7, round);
+  // A new text closes the query; opening runs the new one.
+  query.SQL().SetCommaText("SELECT MAX(Kolo) as result FROM seskupeni;");
+  EXPECT_FALSE(query.Active());
+  query.Open();
+  EXPECT_EQ(query.FieldByName("result").AsInteger(), 3);
+  EXPECT_TRUE(query.ReadOnly());
+}
+
+TEST_F(QueryTest, Refusals) {
+  Seatings();
+  TABSQuery& query = NewQuery();
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 20034);
+  EXPECT_EQ(ErrorCode([&] { query.Prepare(); }), 30142);
+  query.SQL().Add(";");
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 30145);
+  query.SQL().SetText("SELECT Kolo FROM seskupeni garbage more");
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10870);
+  EXPECT_FALSE(query.Prepared());
+  EXPECT_FALSE(database_->SilentMode());
+  query.SQL().SetText("SELECT Kolo FROM nic");
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10028);
+  EXPECT_FALSE(database_->SilentMode());
+  EXPECT_FALSE(query.Active());
+  query.SQL().SetText("SELECT Kolo FROM seskupeni");
+  query.Open();
+  EXPECT_EQ(ErrorCode([&] { query.Prepare(); }), 30141);
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10890);
+  query.Close();
+  EXPECT_FALSE(query.Prepared());
+}
+
+TEST_F(QueryTest, ParametersFromTheTextAndFromTheMaster) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  AddSeating(seatings, 2, 1);
+  AddSeating(seatings, 2, 2);
+  TABSTable& master = Players();
+  master.Open();
+  AddPlayer(master, "Novak", 1500);
+  AddPlayer(master, "Svoboda", 1400);
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE id_hrace = :id");
+  ASSERT_EQ(query.Params().size(), 1u);
+  EXPECT_EQ(query.Params()[0].name, "id");
+  TDataSource source(&master);
+  query.SetDataSource(&source);
+  master.First();
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 1);
+  // Moving the master re-runs the open query with the new value; the
+  // parameter itself stays unbound.
+  master.Next();
+  EXPECT_TRUE(query.Active());
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 2);
+  EXPECT_FALSE(query.Params()[0].bound);
+  // A value of its own wins over the master's.
+  query.Close();
+  TABSVariant one;
+  one.SetInteger(1);
+  query.SetParamValue("ID", one);
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 1);
+  // A text that keeps the parameter keeps its value.
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE id_hrace <> :id");
+  EXPECT_TRUE(query.Params()[0].bound);
+  query.SetDataSource(nullptr);
+}
+
+TEST_F(QueryTest, ADisconnectClosesAndUnpreparesTheQuery) {
+  Seatings();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT * FROM seskupeni");
+  query.Prepare();
+  database_->Close();
+  EXPECT_FALSE(query.Prepared());
+}
+
+TEST_F(QueryTest, CircularDataSourceIsRefused) {
+  Seatings();
+  TABSQuery& query = NewQuery();
+  TDataSource own(&query);
+  EXPECT_EQ(ErrorCode([&] { query.SetDataSource(&own); }), 10839);
+}
+
+TEST_F(QueryTest, SelectIntoMakesANewTableOnly) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  AddSeating(seatings, 2, 2);
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT id_hrace, Kolo INTO kopie FROM seskupeni WHERE Kolo = 2");
+  // INTO yields no rows: Open refuses it before it runs.
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10889);
+  EXPECT_FALSE(database_->TableExists("kopie"));
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 1);
+  ASSERT_TRUE(database_->TableExists("kopie"));
+  TABSTable& copy = NewTable("kopie");
+  copy.Open();
+  EXPECT_EQ(Column(copy, "Kolo"), (std::vector<std::string>{"2"}));
+  copy.Close();
+  // An existing target is refused before anything runs, the table itself
+  // included.
+  query.Unprepare();
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10882);
+  query.SQL().SetText("SELECT * INTO seskupeni FROM seskupeni");
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10882);
+  seatings.Close();
+  seatings.Open();
+  EXPECT_EQ(seatings.RecordCount(), 2);
+  // Inside a transaction as creating a table is.
+  query.SQL().SetText("SELECT * INTO jina FROM seskupeni");
+  database_->StartTransaction();
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10883);
+  database_->Rollback();
+  EXPECT_FALSE(database_->TableExists("jina"));
+}
+
+TEST_F(QueryTest, SelectIntoMemory) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT Kolo INTO MEMORY pamet FROM seskupeni");
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 1);
+  query.SQL().SetText("SELECT Kolo FROM MEMORY pamet");
+  query.Open();
+  EXPECT_EQ(Column(query, "Kolo"), (std::vector<std::string>{"1"}));
+  query.Close();
+  query.SQL().SetText("SELECT Kolo INTO MEMORY pamet FROM seskupeni");
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10882);
+}
+
+TEST_F(QueryTest, OpenRefusesATextWhoseLastStatementYieldsNoRowsBeforeRunningIt) {
+  Seatings();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT * FROM seskupeni; SELECT * INTO jina FROM seskupeni");
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10889);
+  EXPECT_FALSE(database_->TableExists("jina"));
+}
+
+}  // namespace
+}  // namespace kelvorin::testing
+
+namespace kelvorin::testing {
+namespace {
+
+TEST_F(QueryTest, RequestLiveGivesAnEditableViewOfAPlainTable) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  AddSeating(seatings, 2, 2);
+  seatings.Close();
+  TABSQuery& query = NewQuery();
+  query.SetRequestLive(true);
+  query.SQL().SetText("SELECT * FROM seskupeni WHERE Kolo = 2");
+  query.Open();
+  EXPECT_FALSE(query.ReadOnly());
+  EXPECT_EQ(query.RecordCount(), 1);
+  query.Edit();
+  query.FieldByName("Body").SetAsInteger(9);
+  query.Post();
+  query.Close();
+  seatings.Open();
+  EXPECT_EQ(Column(seatings, "Body"), (std::vector<std::string>{"", "9"}));
+  seatings.Close();
+  // What cannot be live is read-only.
+  query.SQL().SetText("SELECT Kolo FROM seskupeni ORDER BY Kolo");
+  query.Open();
+  EXPECT_TRUE(query.ReadOnly());
+}
+
+TEST_F(QueryTest, AFailedRerunClosesTheQueryAndReachesTheErrorHook) {
+  TABSTable& master = Seatings();
+  master.Open();
+  AddSeating(master, 1, 2);
+  AddSeating(master, 2, 0);
+  master.First();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE Kolo = 4 / :Kolo");
+  TDataSource source(&master);
+  query.SetDataSource(&source);
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 1);
+  // The second master row divides by zero: the scroll itself succeeds.
+  EXPECT_EQ(Raised([&] { master.Next(); }), "");
+  EXPECT_FALSE(query.Active());
+  ASSERT_EQ(hook_.messages.size(), 1u);
+  EXPECT_NE(hook_.messages[0].find("30128"), std::string::npos) << hook_.messages[0];
+  // An inactive master gives NULL parameters.
+  master.Close();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE Kolo = :Kolo");
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 0);
+  query.SetDataSource(nullptr);
+}
+
+}  // namespace
+}  // namespace kelvorin::testing

@@ -1,0 +1,91 @@
+// kelvorin sql, run as the built program: results as TAB-separated rows
+// under a header, errors with their place and the exit status of scripts,
+// the dot commands, statements read from standard input.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/scratch_dir_test.h"
+#include "tests/tools/program_runner.h"
+
+namespace {
+
+using tools_test::RunProgram;
+using tools_test::WriteFile;
+
+class KelvorinSqlTest : public testing_support::ScratchDirTest {
+ protected:
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    ASSERT_EQ(RunProgram("kelvorin", "create t.kdb").status, 0);
+    ASSERT_EQ(RunProgram("kelvorin", "create-table t.kdb hraci id:INTEGER Jmeno:STRING:20 Body:INTEGER").status, 0);
+    // The file the tool loads is in the engine's code page: \xC8 is a capital C with caron.
+    WriteFile("h.tsv", "id\tJmeno\tBody\n1\tNovak\t3\n2\tsvoboda\t\n3\t\xC8" "erny\t2\n");
+    ASSERT_EQ(RunProgram("kelvorin", "load t.kdb hraci h.tsv").status, 0);
+  }
+};
+
+TEST_F(KelvorinSqlTest, ResultsAndErrors) {
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* out;
+    const char* err;
+  } cases[] = {
+      {"sql t.kdb -c 'SELECT * FROM hraci ORDER BY id DESC'", 0,
+       "id\tJmeno\tBody\n3\t\xC4\x8C" "erny\t2\n2\tsvoboda\t\\N\n1\tNovak\t3\n", ""},
+      // Each statement shows its rows; text is UTF-8 on both sides.
+      {"sql t.kdb -c \"SELECT id FROM hraci WHERE Jmeno = '\xC4\x8C" "ERNY'; SELECT MAX(Body) AS m FROM hraci\"", 0,
+       "id\n3\nm\n3\n", ""},
+      {"sql t.kdb -c 'SELECT Jmeno FROM hraci WHERE id = :x' --param x=2", 0, "Jmeno\nsvoboda\n", ""},
+      {"sql t.kdb -c 'SELECT * FROM hraci garbage more'", 1, "",
+       "End of SQL command expected, but 'more' found at line 1, column 29 - Native error: 10870\n"},
+      {"sql t.kdb -c 'SELECT id FROM hraci;\nSELECT FROM hraci'", 1, "",
+       "Field list expected, but 'FROM' found at line 2, column 8 - Native error: 30164\n"},
+      {"sql t.kdb -c 'SELECT * FROM nic'", 1, "", "Table not found, table name = nic - Native error: 10028\n"},
+      {"sql t.kdb -c 'SELECT *' -f x", 2, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const auto result = RunProgram("kelvorin", c.arguments);
+    if (c.status == 2) {
+      EXPECT_EQ(result.status, 1);
+      EXPECT_NE(result.err.find("usage: kelvorin sql"), std::string::npos) << result.err;
+      continue;
+    }
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.err, c.err);
+  }
+}
+
+TEST_F(KelvorinSqlTest, ScriptsStopAtTheFirstError) {
+  WriteFile("good.sql", "SELECT COUNT(*) AS n FROM hraci;\n-- a comment\nSELECT id FROM hraci WHERE Body = 2;\n");
+  auto result = RunProgram("kelvorin", "sql t.kdb -f good.sql");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "n\n3\nid\n3\n");
+  WriteFile("bad.sql", "SELECT id FROM hraci;\n\nSELECT id FROM hraci ORDER BY 9;\nSELECT id FROM hraci;\n");
+  result = RunProgram("kelvorin", "sql t.kdb -f bad.sql");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "id\n1\n2\n3\n");
+  EXPECT_EQ(result.err, "Invalid field number in ORDER BY clause: 9 - Native error: 20243\n");
+}
+
+TEST_F(KelvorinSqlTest, StandardInputWithDotCommands) {
+  const auto result = RunProgram("kelvorin", "sql t.kdb",
+                                 ".tables\n.schema hraci\nSELECT id\n  FROM hraci\n  WHERE id = 1;\n.quit\nSELECT 1;\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "hraci\nCREATE TABLE hraci (\n  id INTEGER,\n  Jmeno STRING(20),\n  Body INTEGER\n);\nid\n1\n");
+  const auto unknown = RunProgram("kelvorin", "sql t.kdb", ".nothing\nSELECT id FROM hraci;\n");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.out, "");
+}
+
+TEST_F(KelvorinSqlTest, ExplainShowsTheTree) {
+  const auto result = RunProgram("kelvorin", "sql t.kdb --explain -c 'SELECT id FROM hraci WHERE Body > 1'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "table hraci, where [Body] > 1\nid\n1\n3\n");
+}
+
+}  // namespace
