@@ -1,5 +1,5 @@
 // Native error entries of the dataset and table layer that the common
-// catalogue does not name. Codes of this layer's own: 10830..10849.
+// catalogue does not name. Codes of this layer's own: 10830..10852.
 #pragma once
 
 #include "db/storage/errors/native_errors.h"
@@ -46,6 +46,12 @@ inline constexpr TABSNativeError kRenameTableInTransaction{20181, kTextInTransac
 inline constexpr TABSNativeError kAddIndexInTransaction{20175, kTextInTransaction};
 inline constexpr TABSNativeError kDeleteIndexInTransaction{20177, kTextInTransaction};
 inline constexpr TABSNativeError kDeleteAllIndexesInTransaction{20178, kTextInTransaction};
+inline constexpr TABSNativeError kRenameFieldInTransaction{20179, kTextInTransaction};
+inline constexpr TABSNativeError kRestructureInTransaction{20180, kTextInTransaction};
+inline constexpr TABSNativeError kCopyTableInTransaction{10849, kTextInTransaction};
+inline constexpr TABSNativeError kImportTableInTransaction{10850, kTextInTransaction};
+inline constexpr TABSNativeError kStoredFieldsChanged{
+    10851, "Cannot restructure table '%s'. Its fields were changed since they were read"};
 inline constexpr TABSNativeError kInvalidIndexName{20046, "Invalid index name '%s'"};
 inline constexpr std::string_view kTextIndexFieldMissing = "Cannot find index field '%s'";
 inline constexpr TABSNativeError kIndexFieldsEmpty{20047, kTextIndexFieldMissing};

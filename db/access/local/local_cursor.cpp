@@ -234,6 +234,19 @@ void TABSLocalCursor::DeleteIndex(std::string_view name) {
   ReadDefinitions();
 }
 
+void TABSLocalCursor::RenameField(std::string_view old_name, std::string_view new_name) {
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
+  TABSTableData& table = OpenTable();
+  if (table.Cursors().size() != 1) throw EABSException(native::kTableExclusiveByCursors20242, {table.Name()});
+  table.Metadata().RenameField(old_name, new_name);
+  if (TABSDiskDatabaseData* disk = session_->DiskDatabase()) {
+    // A failure reads the definitions back from the file.
+    disk->RestructureTable(static_cast<TABSDiskTableData&>(table));
+  }
+  ReadDefinitions();
+}
+
 void TABSLocalCursor::DeleteAllIndexes() {
   TABSDatabaseData& database = session_->Database();
   std::lock_guard lock(database.CriticalSection());

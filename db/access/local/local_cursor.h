@@ -62,6 +62,9 @@ class TABSLocalCursor : public TABSScanCursor {
   void AddIndex(std::unique_ptr<TABSIndexDef> index);
   void DeleteIndex(std::string_view name);
   void DeleteAllIndexes();
+  // On the open table, which no other cursor may have open: renames a
+  // field (and the index columns naming it) and writes the definitions.
+  void RenameField(std::string_view old_name, std::string_view new_name);
   // Table locks between processes (always granted where there are none).
   bool LockTable(TABSLockType type, int32_t sleep_ms, int32_t tries);
   void UnlockTable(TABSLockType type);

@@ -5,6 +5,7 @@
 
 #include "db/access/dataset/dataset_errors.h"
 #include "db/access/local/access_errors.h"
+#include "db/storage/catalog/table_list_file.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/little_endian.h"
 #include "db/tables/records/table_data.h"
@@ -84,6 +85,8 @@ void TABSTable::CheckNotInTransaction(const TABSNativeError& error, const char* 
 
 void TABSTable::SetTableName(std::string_view name) {
   CheckClosed();
+  // The tables a copy fills are no user's to open.
+  if (IsHiddenTableName(name)) CheckUserTableName(name);
   table_name_ = std::string(name);
 }
 
@@ -158,6 +161,7 @@ std::unique_ptr<TABSTableMetadata> TABSTable::CreateDefinitions() const {
 void TABSTable::ReadDefinitions(const TABSTableData& table) {
   const TABSTableMetadata& stored = table.Metadata();
   restructure_.Fields().Assign(stored.Fields());
+  read_fields_ = FieldsFingerprint(stored.Fields());
   restructure_.Indexes().Assign(stored.Indexes());
   restructure_.Constraints().Assign(stored.Constraints());
   for (int32_t i = restructure_.Indexes().Count() - 1; i >= 0; --i) {

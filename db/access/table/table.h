@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -98,6 +99,45 @@ class TABSTable : public TABSDataSet {
   void SetMasterFields(std::string_view fields);
   TDataSet* MasterDataSet() const override { return master_link_.DataSet(); }
 
+  // --- Whole-table copies (the table closed) ---
+  // Copies this table into `new_name` of this database, of the file
+  // `destination_file` or of "MEMORY". An existing destination is replaced
+  // only by a whole copy (overwrite); the auto-increment counters go on
+  // where this table's stopped. Refusals raise, or with `ignore_errors`
+  // are appended to `error_text` with a false result; a stopped copy
+  // leaves no destination and returns false.
+  bool CopyTable(std::string_view new_name, std::string& error_text, int32_t progress_end = 100,
+                 int32_t progress_start = 0, bool copy_indexes = true, bool overwrite = false,
+                 bool ignore_errors = false, std::string_view destination_file = {});
+  bool CopyTable(std::string_view new_name, std::string& error_text, int32_t progress_end, int32_t progress_start,
+                 bool copy_indexes, bool overwrite, bool ignore_errors, std::string_view destination_file,
+                 bool& continue_flag);
+  // Creates this table from the source's definitions (a dataset of this
+  // layer: its engine definitions; any other: its FieldDefs and the given
+  // index definitions) and fills it with the source's records as the
+  // source shows them. A table of the name is replaced only by the whole
+  // import. True when nothing was appended to `error_text`.
+  bool ImportTable(TDataSet& source, std::string& error_text, const TIndexDefs* index_defs = nullptr);
+  // Rebuilds the table from its edited restructure definitions, mapping
+  // fields by name; the table is replaced only by the whole rebuilt one.
+  bool RestructureTable(std::string& error_text);
+  TABSTableMetadata& MutableRestructureDefs() { return restructure_; }
+  void RenameField(std::string_view old_name, std::string_view new_name);
+
+  // Events of the copies. The before-event takes the place of opening the
+  // progress window, the after-event that of closing it.
+  using TableEvent = std::function<void(TABSTable&)>;
+  using CopyProgressEvent = std::function<void(TDataSet& source, int32_t percent, bool& continue_flag)>;
+  TableEvent BeforeCopy;
+  CopyProgressEvent OnCopyProgress;
+  TableEvent AfterCopy;
+  TableEvent BeforeImport;
+  CopyProgressEvent OnImportProgress;
+  TableEvent AfterImport;
+  TableEvent BeforeRestructure;
+  CopyProgressEvent OnRestructureProgress;
+  TableEvent AfterRestructure;
+
   // The last auto-increment value of a field of the open table.
   int64_t LastAutoIncValue(int32_t field_index);
   int64_t LastAutoIncValue(std::string_view field_name);
@@ -156,7 +196,15 @@ class TABSTable : public TABSDataSet {
   void ApplyMasterRange();
   std::vector<TDataVariant> MasterValues() const;
 
+  class CopyEvents;
+  bool CopyInto(TABSLocalSession& destination, std::string_view new_name, const std::string& destination_label,
+                bool copy_indexes, bool overwrite, bool ignore_errors, int32_t progress_end, int32_t progress_start,
+                bool& continue_flag, std::string& error_text);
+  // What the stored fields were when the definitions were last read.
+  static std::string FieldsFingerprint(const TABSFieldDefs& fields);
+
   std::string table_name_;
+  std::string read_fields_;
   bool exclusive_ = false;
   bool temporary_ = false;
   bool store_defs_ = false;

@@ -1,8 +1,9 @@
 // The table copy that compacting a database uses: a table of one database
-// is created again in another from its restructure definitions (fields,
-// indexes, constraints), every record copied through the record copy, and
-// the auto-increment counters carried over, so that numbers of deleted
-// records are not handed out again.
+// is created again in another from its stored definitions (fields, indexes,
+// constraints; fresh roots and numbers), every stored record copied in
+// batches into a hidden table that then takes the table's name, and the
+// auto-increment counters carried over, so that numbers of deleted records
+// are not handed out again.
 #pragma once
 
 #include <string>

@@ -188,6 +188,10 @@ class CatalogueChecker : private TABSCheckSink {
       if (!ids.insert(entry.object_id).second) {
         Corrupt(list_page, "the table list holds the object number " + std::to_string(entry.object_id) + " twice");
       }
+      if (IsHiddenTableName(entry.name)) {
+        report_.problems.push_back({TABSIntegrityProblem::Kind::kLeftover, list_page,
+                                    "hidden table '" + entry.name + "' left by an unfinished copy"});
+      }
       CheckTable(entry);
     }
   }

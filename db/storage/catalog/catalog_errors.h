@@ -7,7 +7,7 @@
 
 namespace kelvorin::native {
 
-// Codes of this catalogue: 10701..10716 (10700 is the page manager's page
+// Codes of this catalogue: 10701..10718 (10700 is the page manager's page
 // owner check, 10712 the table data layer's state block).
 
 inline constexpr TABSNativeError kInvalidInternalFileHeader{
@@ -39,6 +39,10 @@ inline constexpr TABSNativeError kDirectFileOutsideFile{
 inline constexpr TABSNativeError kInvalidDirectFileHeader{
     10716, "Invalid internal file header. StartPageNo=%d. HeaderSize=%d, FileSize=%d, Capacity=%d"};
 
+inline constexpr TABSNativeError kReservedTableName{
+    10717, "Invalid table name '%s'. Names beginning with '%s' are reserved"};
+inline constexpr TABSNativeError kTableChangedDuringCopy{
+    10718, "Table '%s' was changed by another session while it was copied"};
 // Places of the common catalogue's messages.
 inline constexpr TABSNativeError kTransactedFileExists = kInternalFileExists30383;
 inline constexpr TABSNativeError kTransactedFileClosed = kClosedInternalFile30389;

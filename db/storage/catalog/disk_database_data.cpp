@@ -272,8 +272,14 @@ TABSTableList TABSDiskDatabaseData::TableList() {
 
 std::vector<std::string> TABSDiskDatabaseData::GetTableNames() {
   std::vector<std::string> names;
-  for (const TABSTableListEntry& entry : TableList()) names.push_back(entry.name);
+  for (const TABSTableListEntry& entry : TableList()) {
+    if (!IsHiddenTableName(entry.name)) names.push_back(entry.name);
+  }
   return names;
+}
+
+bool TABSDiskDatabaseData::TableExists(std::string_view table_name) {
+  return FindTableEntry(TableList(), table_name) >= 0;
 }
 
 int32_t TABSDiskDatabaseData::NextObjectNumber() {
@@ -429,11 +435,25 @@ void TABSDiskDatabaseData::CloseTable(TABSCursor& cursor) {
 
 void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDefs& fields,
                                        const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
+  CheckUserTableName(name);
+  CreateNamedTable(NextObjectNumber(), name, fields, indexes, constraints);
+}
+
+std::string TABSDiskDatabaseData::CreateHiddenTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                                    const TABSConstraintDefs& constraints) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("CreateTable");
+  const int32_t object_id = NextObjectNumber();
+  const std::string name = HiddenTableName(object_id);
+  CreateNamedTable(object_id, name, fields, indexes, constraints);
+  return name;
+}
+
+void TABSDiskDatabaseData::CreateNamedTable(int32_t object_id, std::string_view name, const TABSFieldDefs& fields,
+                                            const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("CreateTable");
   if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
-  CheckTableName(name);
-  const int32_t object_id = NextObjectNumber();
   TableListLock list_lock(page_manager_);
   TABSTableList list = CurrentTableList();
   if (FindTableEntry(list, name) >= 0) throw EABSException(native::kTableAlreadyExists30395, {name});
@@ -446,12 +466,57 @@ void TABSDiskDatabaseData::CreateTable(std::string_view name, const TABSFieldDef
   table_list_.Replace(std::move(list));
 }
 
+std::string TABSDiskDatabaseData::SwapHiddenTable(TABSBaseSession& session, std::string_view hidden,
+                                                  std::string_view target, const std::vector<int64_t>& autoinc_floors,
+                                                  int64_t expected_change_counter) {
+  std::lock_guard lock(CriticalSection());
+  CheckWritable("RenameTable");
+  CheckUserTableName(target);
+  TableListLock list_lock(page_manager_);
+  TABSTableList list = CurrentTableList();
+  const int32_t hidden_index = FindTableEntry(list, hidden);
+  if (!IsHiddenTableName(hidden) || hidden_index < 0) throw EABSException(native::kTableNotExists30397, {hidden});
+  const int32_t old_index = FindTableEntry(list, target);
+  for (const int32_t index : {hidden_index, old_index}) {
+    if (index >= 0 && FindTableObject(list[static_cast<size_t>(index)].name) != nullptr) {
+      throw EABSException(native::kTableExclusiveByCursors20242, {list[static_cast<size_t>(index)].name});
+    }
+  }
+  TABSDiskTableData fresh(*this, list[static_cast<size_t>(hidden_index)]);
+  std::optional<TABSDiskTableData> old;
+  std::optional<ExclusiveTableLock> old_exclusive;
+  if (old_index >= 0) {
+    old.emplace(*this, list[static_cast<size_t>(old_index)]);
+    old_exclusive.emplace(*this, *old, session.SessionNumber());
+  }
+  ExclusiveTableLock fresh_exclusive(*this, fresh, session.SessionNumber());
+  SystemChange change(*this);
+  std::string old_hidden;
+  if (old) {
+    old->Load(kSystemSessionId, session.SessionNumber());
+    if (expected_change_counter >= 0 && old->ChangeCounter() != expected_change_counter) {
+      throw EABSException(native::kTableChangedDuringCopy, {old->Name()});
+    }
+    old_hidden = HiddenTableName(old->ObjectId());
+    list[static_cast<size_t>(old_index)].name = old_hidden;
+  } else if (expected_change_counter >= 0) {
+    throw EABSException(native::kTableChangedDuringCopy, {target});
+  }
+  fresh.Load(kSystemSessionId, session.SessionNumber());
+  fresh.RaiseAutoIncValues(kSystemSessionId, autoinc_floors);
+  list[static_cast<size_t>(hidden_index)].name = std::string(target);
+  table_list_.Write(kSystemSessionId, list);
+  change.Commit();
+  table_list_.Replace(std::move(list));
+  return old_hidden;
+}
+
 void TABSDiskDatabaseData::ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,
                                         const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("CreateTable");
   if (fields.Count() == 0) throw EABSException(native::kNoFieldsSpecified20128);
-  CheckTableName(name);
+  CheckUserTableName(name);
   const int32_t object_id = NextObjectNumber();
   TableListLock list_lock(page_manager_);
   TABSTableList list = CurrentTableList();
@@ -507,7 +572,7 @@ void TABSDiskDatabaseData::RenameTable(TABSBaseSession& session, std::string_vie
                                        std::string_view new_name) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("RenameTable");
-  CheckTableName(new_name);
+  CheckUserTableName(new_name);
   TableListLock list_lock(page_manager_);
   TABSTableList list = CurrentTableList();
   const int32_t index = FindTableEntry(list, old_name);

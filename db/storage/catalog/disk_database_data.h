@@ -69,8 +69,9 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   void ConnectSession(TABSBaseSession& session) override;
   void DisconnectSession(TABSBaseSession& session) override;
   bool ReleaseIfUnused() override;
-  // The tables of the file, in creation order.
+  // The users' tables of the file, in creation order (hidden ones left out).
   std::vector<std::string> GetTableNames() override;
+  bool TableExists(std::string_view table_name) override;
   void OpenStorage() override;
   TABSTableData* CreateTableObject(TABSCursor& cursor) override;
   int32_t NextObjectNumber() override;
@@ -90,6 +91,19 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   // session takes the old table's exclusive lock while it works on it.
   void ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,
                     const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints);
+  // Creates a hidden table (see table_list_file.h) and returns its name.
+  std::string CreateHiddenTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                const TABSConstraintDefs& constraints);
+  // Gives a filled hidden table the target's name in one commit of the
+  // system session: a table of that name takes the hidden name of its own
+  // object number (the caller deletes it afterwards; its name is returned,
+  // or nothing when there was none), and each auto-increment counter of
+  // the hidden table rises to its floor (by field number; 0 leaves it).
+  // With `expected_change_counter` at 0 or more, the old table must still
+  // be at that change counter: a table changed since it was copied is
+  // kept, and the swap refused. Neither table may be open.
+  std::string SwapHiddenTable(TABSBaseSession& session, std::string_view hidden, std::string_view target,
+                              const std::vector<int64_t>& autoinc_floors, int64_t expected_change_counter = -1);
   // The session takes the table's exclusive lock while it works on it.
   void DeleteTable(TABSBaseSession& session, std::string_view name);
   void RenameTable(TABSBaseSession& session, std::string_view old_name, std::string_view new_name);
@@ -138,6 +152,9 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   class ExclusiveTableLock;
 
   void CloseStorage() noexcept;
+  // Creates a table of a checked name and commits it.
+  void CreateNamedTable(int32_t object_id, std::string_view name, const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                        const TABSConstraintDefs& constraints);
   void CheckOpen() const;
   void CheckWritable(std::string_view operation) const;
   // The list on file: reread whenever another process may have changed it.

@@ -23,6 +23,24 @@ void CheckTableName(std::string_view name) {
   }
 }
 
+std::string HiddenTableName(int32_t object_id) {
+  return std::string(kHiddenTablePrefix) + std::to_string(object_id);
+}
+
+bool IsHiddenTableName(std::string_view name) {
+  if (name.size() < kHiddenTablePrefix.size()) return false;
+  for (size_t i = 0; i < kHiddenTablePrefix.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(name[i]) != kHiddenTablePrefix[i]) return false;
+  }
+  return true;
+}
+
+void CheckUserTableName(std::string_view name) {
+  CheckTableName(name);
+  if (IsHiddenTableName(name)) throw EABSException(native::kReservedTableName, {name, kHiddenTablePrefix});
+}
+
 int32_t FindTableEntry(const TABSTableList& list, std::string_view name) {
   for (size_t i = 0; i < list.size(); ++i) {
     if (SameObjectName(list[i].name, name)) return static_cast<int32_t>(i);

@@ -38,6 +38,17 @@ using TABSTableList = std::vector<TABSTableListEntry>;
 // Refuses a table name of 0 or more than 255 bytes (its length byte would
 // wrap).
 void CheckTableName(std::string_view name);
+
+// Hidden tables: a whole-table copy fills one before it takes the name of
+// the table it replaces, so that a table is never seen half copied. Their
+// names (a reserved prefix and the table's object number) are never listed
+// to users, nor can users create, rename to or open them; a hidden table
+// left by a crash is reported by the checker and dropped by Compact.
+inline constexpr std::string_view kHiddenTablePrefix = "$copy$";
+std::string HiddenTableName(int32_t object_id);
+bool IsHiddenTableName(std::string_view name);
+// Refuses a name that is not a valid name for a user's table.
+void CheckUserTableName(std::string_view name);
 // Position of the first entry of that name (compared without regard to
 // case), or -1.
 int32_t FindTableEntry(const TABSTableList& list, std::string_view name);

@@ -24,7 +24,7 @@ namespace native {
 // 10500..10502 the stream form of values (db/tables/value_errors.h);
 // 10640..10659 B-tree indexes and page-index trees (db/tables/btree/btree_errors.h);
 // 10700 the page owner check (db/storage/pages/page_errors.h);
-// 10701..10716 internal files and the table catalogue
+// 10701..10718 internal files and the table catalogue
 //   (db/storage/catalog/catalog_errors.h, db/tables/records/table_data_errors.h);
 // 10740..10749 record storage (db/storage/records/record_errors.h);
 // 10750..10759 BLOB storage (db/storage/blobs/blob_errors.h);
@@ -35,6 +35,7 @@ namespace native {
 // 10800..10809 table scans (db/tables/scans/scan_errors.h);
 // 10810..10819 the local session and cursor (db/access/local/access_errors.h);
 // 10820..10829 sessions and databases (db/access/session/session_errors.h);
+// 10830..10852 datasets and tables (db/access/dataset/dataset_errors.h);
 // 30700..30719 the SQL lexer and the date format strings (db/query/lexer/lexer_errors.h,
 //   db/query/dates/date_format_errors.h);
 // 30488..30499 expressions and their parser (db/query/expressions/expression_errors.h).

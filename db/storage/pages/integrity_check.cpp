@@ -24,10 +24,26 @@ int TABSIntegrityReport::LeakCount() const {
   }));
 }
 
+int TABSIntegrityReport::LeftoverCount() const {
+  return static_cast<int>(std::count_if(problems.begin(), problems.end(), [](const TABSIntegrityProblem& p) {
+    return p.kind == TABSIntegrityProblem::Kind::kLeftover;
+  }));
+}
+
 std::string TABSIntegrityReport::Describe() const {
   std::string text;
   for (const auto& p : problems) {
-    text += p.kind == TABSIntegrityProblem::Kind::kLeak ? "leak: " : "corruption: ";
+    switch (p.kind) {
+      case TABSIntegrityProblem::Kind::kLeak:
+        text += "leak: ";
+        break;
+      case TABSIntegrityProblem::Kind::kLeftover:
+        text += "leftover: ";
+        break;
+      case TABSIntegrityProblem::Kind::kCorruption:
+        text += "corruption: ";
+        break;
+    }
     if (p.page_no >= 0) text += "page " + std::to_string(p.page_no) + ": ";
     text += p.text + "\n";
   }

@@ -16,7 +16,8 @@
 namespace kelvorin {
 
 struct TABSIntegrityProblem {
-  enum class Kind { kCorruption, kLeak };
+  // kLeftover: a hidden table that a copy killed before its end left.
+  enum class Kind { kCorruption, kLeak, kLeftover };
   Kind kind;
   int32_t page_no;  // -1 for the file as a whole
   std::string text;
@@ -28,6 +29,7 @@ struct TABSIntegrityReport {
   bool Clean() const { return problems.empty(); }
   bool HasCorruption() const;
   int LeakCount() const;
+  int LeftoverCount() const;
   std::string Describe() const;  // one problem per line
 };
 

@@ -61,7 +61,8 @@ class TABSDatabaseData {
   // it caches about them.
   virtual void RollbackTransaction(int32_t session);
 
-  bool TableExists(std::string_view table_name);
+  // Whether a table of the name exists (hidden ones included).
+  virtual bool TableExists(std::string_view table_name);
 
  protected:
   void SetPageManager(TABSPageManager* manager) { page_manager_ = manager; }

@@ -14,4 +14,5 @@ vestrum_add_library(kelvorin_table_data SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/index_manager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/constraint_manager.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_post.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_map.cpp
   LIBS kelvorin_blobs kelvorin_records kelvorin_btree kelvorin_metadata kelvorin_pages)

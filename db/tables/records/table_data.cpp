@@ -8,6 +8,7 @@
 #include "db/tables/records/database_data.h"
 #include "db/tables/records/table_data_errors.h"
 #include "db/tables/records/table_lock_guards.h"
+#include "db/tables/values/field_types.h"
 
 namespace kelvorin {
 
@@ -167,6 +168,17 @@ void TABSTableData::RollbackHook(int32_t session) {
 void TABSTableData::PagesRolledBack(int32_t) {
   if (index_manager_ != nullptr) index_manager_->InvalidateTemporaryIndexes();
   if (TABSBlobManager* blobs = BlobManager()) blobs->InvalidateCaches();
+}
+
+void TABSTableData::RaiseAutoIncValues(int32_t session, const std::vector<int64_t>& floors) {
+  std::lock_guard lock(critical_section_);
+  std::vector<int64_t>& values = MutableState().autoinc_values;
+  for (size_t i = 0; i < floors.size() && i < values.size(); ++i) {
+    if (floors[i] == 0 || !IsAutoIncColumn(Metadata().Fields().Items(static_cast<int32_t>(i))->ColumnType())) continue;
+    const bool descending = Metadata().Fields().Items(static_cast<int32_t>(i))->AutoIncIncrement() < 0;
+    values[i] = descending ? std::min(values[i], floors[i]) : std::max(values[i], floors[i]);
+  }
+  WriteState(session);
 }
 
 void TABSTableData::ReadState(int32_t) {}

@@ -114,6 +114,10 @@ class TABSTableData {
   // Rebuilds a temporary index that is older than the table.
   void RefreshTemporaryIndex(int32_t session, TABSIndexDef& definition);
 
+  // Each auto-increment counter moves on to its floor when that lies
+  // beyond it in the direction of counting (by field number; a floor of 0
+  // leaves it), and the state is written in the session.
+  void RaiseAutoIncValues(int32_t session, const std::vector<int64_t>& floors);
   // Called by the database after a session's pages were rolled back, so that
   // what is cached about them returns to the committed values.
   virtual void RollbackHook(int32_t session);
