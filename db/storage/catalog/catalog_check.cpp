@@ -42,9 +42,12 @@ class CatalogueChecker : private TABSCheckSink {
     } catch (const EABSException& e) {
       // Without the password of an encrypted file only its layout is checked.
       if (!password_.password.empty() || e.NativeError() != 30445) Corrupt(-1, e.what());
+      // Nothing is reached: a broken link cannot be told from a leak's.
+      for (const TABSIntegrityProblem& p : usage_.links) report_.problems.push_back(p);
       return std::move(report_);
     }
     CheckCatalogue();
+    ReportLinks();
     ReportUnreached();
     pages_.CloseDiscarding();
     return std::move(report_);
@@ -290,6 +293,14 @@ class CatalogueChecker : private TABSCheckSink {
       }
     }
     return sound;
+  }
+
+  // A leaked page still holds the links of its use before it was freed:
+  // only those of pages the catalogue reaches are damage.
+  void ReportLinks() {
+    for (const TABSIntegrityProblem& p : usage_.links) {
+      if (p.page_no < 0 || p.page_no >= total_ || !reached_by_[p.page_no].empty()) report_.problems.push_back(p);
+    }
   }
 
   void ReportUnreached() {

@@ -74,6 +74,7 @@ class Checker {
     CheckSystemPages();
     CheckPagesInUse();
     CheckEamEntries();
+    if (usage != nullptr) link_problems_ = &usage->links;
     CheckChains();
     if (usage != nullptr) {
       usage->walked = true;
@@ -90,6 +91,13 @@ class Checker {
   }
   void Leak(int32_t page, std::string text) {
     report_.problems.push_back({TABSIntegrityProblem::Kind::kLeak, page, std::move(text)});
+  }
+  void LinkProblem(int32_t page, std::string text) {
+    if (link_problems_ == nullptr) {
+      Corrupt(page, std::move(text));
+    } else {
+      link_problems_->push_back({TABSIntegrityProblem::Kind::kCorruption, page, std::move(text)});
+    }
   }
 
   bool CheckHeaders() {
@@ -287,7 +295,7 @@ class Checker {
     for (const auto& [page, next] : next_) {
       if (next == -1) continue;
       if (next < 0 || next >= total_ || !used_[next] || IsSystemPage(next)) {
-        Corrupt(page, "next page " + std::to_string(next) + " is not a page in use");
+        LinkProblem(page, "next page " + std::to_string(next) + " is not a page in use");
       }
     }
     std::unordered_map<int32_t, int> state;  // 1 on the current walk, 2 done
@@ -299,7 +307,7 @@ class Checker {
         walk.push_back(p);
         p = next_[p];
       }
-      if (p != -1 && next_.count(p) && state[p] == 1) Corrupt(p, "page chain loops");
+      if (p != -1 && next_.count(p) && state[p] == 1) LinkProblem(p, "page chain loops");
       for (const int32_t w : walk) state[w] = 2;
     }
   }
@@ -318,6 +326,7 @@ class Checker {
   int32_t total_ = 0;
   std::vector<bool> used_;
   std::unordered_map<int32_t, int32_t> next_;
+  std::vector<TABSIntegrityProblem>* link_problems_ = nullptr;
 };
 
 }  // namespace

@@ -38,10 +38,16 @@ struct TABSPageUsage {
   bool walked = false;          // the headers allowed the pages to be walked
   std::vector<bool> used;       // marked used in its PFS page
   std::vector<bool> system;     // a PFS or EAM position
+  // Next links that leave the pages in use, left to the caller: it tells a
+  // page it reaches (damage) from a leaked one, whose links are what it
+  // held before it was freed and taken again by a process that died.
+  std::vector<TABSIntegrityProblem> links;
 };
 
 // Opens the file read-only (raising only when it cannot be read at all) and
 // checks it. A password is needed to check the data of encrypted pages.
+// With usage given, the problems of next links go to it instead of the
+// report.
 TABSIntegrityReport CheckDatabaseFile(const std::string& path, const TABSPassword& password = {},
                                       TABSPageUsage* usage = nullptr);
 

@@ -8,7 +8,7 @@
 
 #include "db/access/table/table_copy.h"
 #include "tests/db/access/session/session_test_util.h"
-#include "tests/db/access/write_killer.h"
+#include "tests/db/write_killer.h"
 
 namespace kelvorin::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include "db/storage/catalog/table_list_file.h"
 #include "platform/file.h"
 #include "tests/db/access/dataset/dataset_test_util.h"
-#include "tests/db/access/write_killer.h"
+#include "tests/db/write_killer.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -276,6 +276,8 @@ TEST_F(TableCopyingTest, KilledAtEveryWriteOfARestructureOrAnOverwrite) {
     copy.SetTableName("kopie");
     EXPECT_EQ(Rows(copy, "Jmeno"), (Names{"A", "B", "C"}));
     database_->Close();
+    const TABSIntegrityReport report = CheckDatabaseCatalogue(path);
+    EXPECT_FALSE(report.HasCorruption()) << report.Describe();
     if (HasFailure()) return;
   }
 }
