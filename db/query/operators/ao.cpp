@@ -1,6 +1,7 @@
 #include "db/query/operators/ao.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "db/query/expressions/condition_nodes.h"
 #include "db/query/expressions/expr_compare.h"
@@ -24,18 +25,6 @@ TABSSessionSettings TempSettings() {
   return settings;
 }
 
-
-// Rows compared on some of their values, NULLs first, as an index orders.
-int CompareRows(const TABSAORow& a, const TABSAORow& b, const std::vector<int32_t>& columns,
-                const std::vector<bool>& descending, const std::vector<bool>& no_case) {
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const size_t c = static_cast<size_t>(columns[i]);
-    int order = CompareSignedForExpression(a[c], b[c], i < no_case.size() && no_case[i]);
-    if (i < descending.size() && descending[i]) order = -order;
-    if (order != 0) return order;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -327,6 +316,12 @@ int32_t TABSAO::AddExpressionColumn(TABSSelectListItem& item) {
   return column;
 }
 
+void TABSAO::SetColumnType(int32_t column, TABSColumnType type, int32_t size) {
+  if (column < 0 || column >= ColumnCount()) throw EABSException(native::kAOInvalidFieldNo, {column, ColumnCount()});
+  columns_[static_cast<size_t>(column)].data_type = type;
+  columns_[static_cast<size_t>(column)].size = size;
+}
+
 std::vector<int32_t> TABSAO::OutputColumns() const {
   if (projection_set_) return projection_;
   std::vector<int32_t> all(columns_.size());
@@ -562,12 +557,6 @@ void TABSAO::WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTab
   }
 }
 
-void TABSAO::WriteValues(TABSRowTable& table, const TABSAORow& row) {
-  table.BeginRow();
-  for (size_t i = 0; i < row.size(); ++i) table.SetValue(static_cast<int32_t>(i), row[i]);
-  table.AppendRow();
-}
-
 void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, bool check, int64_t skip,
                        int64_t limit) {
   int64_t passed = 0;
@@ -615,40 +604,58 @@ void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_
 void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
                           const std::vector<int32_t>& sort_positions, bool check) {
   const size_t keep = static_cast<size_t>(first_row_ - 1 + max_rows_);
+  const size_t size = static_cast<size_t>(table.RecordSize());
   struct Entry {
-    TABSAORow row;
+    std::vector<uint8_t> record;
     int64_t sequence;
   };
-  // The worst kept row on top, so that a better one replaces it.
-  const auto worse = [&](const Entry& a, const Entry& b) {
-    const int order = CompareRows(a.row, b.row, sort_positions, sort_descending_, sort_no_case_);
-    return order != 0 ? order < 0 : a.sequence < b.sequence;
+  TABSVariant a;
+  TABSVariant b;
+  const auto compare = [&](const uint8_t* x, const uint8_t* y) {
+    for (size_t i = 0; i < sort_positions.size(); ++i) {
+      table.RecordValue(x, sort_positions[i], &a);
+      table.RecordValue(y, sort_positions[i], &b);
+      int order = CompareSignedForExpression(a, b, sort_no_case_[i]);
+      if (sort_descending_[i]) order = -order;
+      if (order != 0) return order;
+    }
+    return 0;
   };
-  // A heap of the best rows kept so far, the worst of them at its front.
+  // The worst kept row on top, so that a better one replaces it.
+  const auto worse = [&](const Entry& x, const Entry& y) {
+    const int order = compare(x.record.data(), y.record.data());
+    return order != 0 ? order < 0 : x.sequence < y.sequence;
+  };
+  // A heap of the best rows kept so far, the worst of them at its front;
+  // a row is copied only when it enters.
   std::vector<Entry> rows;
   int64_t sequence = 0;
   if (keep > 0) {
     ForEachRow([&] {
       env_->Step("row");
       if (check && !PassesCondition()) return true;
-      Entry entry{TABSAORow(output.size()), sequence++};
+      table.BeginRow();
       for (size_t i = 0; i < output.size(); ++i) {
         GetColumnValue(output[i], &value_);
-        entry.row[i].Assign(value_);
+        table.SetValue(static_cast<int32_t>(i), value_);
       }
+      const uint8_t* candidate = table.RowRecord();
       if (rows.size() < keep) {
-        rows.push_back(std::move(entry));
+        rows.push_back({std::vector<uint8_t>(candidate, candidate + size), sequence++});
         std::push_heap(rows.begin(), rows.end(), worse);
-      } else if (worse(entry, rows.front())) {
+      } else if (compare(candidate, rows.front().record.data()) < 0) {
         std::pop_heap(rows.begin(), rows.end(), worse);
-        rows.back() = std::move(entry);
+        std::memcpy(rows.back().record.data(), candidate, size);
+        rows.back().sequence = sequence++;
         std::push_heap(rows.begin(), rows.end(), worse);
+      } else {
+        ++sequence;
       }
       return true;
     });
   }
   std::sort_heap(rows.begin(), rows.end(), worse);
-  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) WriteValues(table, rows[r].row);
+  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) table.AppendRecord(rows[r].record.data());
 }
 
 void TABSAO::AdoptResult(std::unique_ptr<TABSRowTable> table, const std::vector<int32_t>& output, bool is_top) {
@@ -682,7 +689,6 @@ void TABSAO::AdoptResult(std::unique_ptr<TABSRowTable> table, const std::vector<
   result_ = std::move(table);
   rows_ = &result_->Reader();
   ReleaseChildren();
-  result_->Reader().First();
 }
 
 }  // namespace kelvorin

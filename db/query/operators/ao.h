@@ -181,6 +181,8 @@ class TABSAO : public TABSExprOperator {
   // The same by output column numbers.
   void SetSortColumns(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
                       const std::vector<bool>& no_case);
+  // Gives a column the type and size its values are written with.
+  void SetColumnType(int32_t column, TABSColumnType type, int32_t size);
   // The columns the operator delivers, in order, and their names (display
   // names made unique).
   std::vector<int32_t> OutputColumns() const;
@@ -253,7 +255,6 @@ class TABSAO : public TABSExprOperator {
   // The rows are built as memory records of `table`.
   bool GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
                   TABSAORecords* rows, TABSBudgetShare& share);
-  static void WriteValues(TABSRowTable& table, const TABSAORow& row);
   // Rows in order, skipping `skip`, at most `limit`, with `distinct` a row
   // equal to the one before it left out.
   void WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip, int64_t limit,
