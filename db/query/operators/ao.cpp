@@ -465,18 +465,7 @@ void TABSAO::Materialize(bool is_top) {
     if (GatherRows(output, check, *table, target, &rows, *share)) {
       std::vector<const uint8_t*> order_of(rows.Count());
       for (size_t i = 0; i < order_of.size(); ++i) order_of[i] = rows.Record(i);
-      TABSVariant a;
-      TABSVariant b;
-      std::stable_sort(order_of.begin(), order_of.end(), [&](const uint8_t* x, const uint8_t* y) {
-        for (size_t i = 0; i < order.size(); ++i) {
-          table->RecordValue(x, order[i], &a);
-          table->RecordValue(y, order[i], &b);
-          int compared = CompareSignedForExpression(a, b, no_case[i]);
-          if (descending[i]) compared = -compared;
-          if (compared != 0) return compared < 0;
-        }
-        return false;
-      });
+      SortRecords(*table, order, descending, no_case, &order_of);
       if (direct && !is_top) {
         // An input of another operator: its rows stay in memory, in order.
         auto memory = std::make_unique<TABSAOMemoryRows>();
@@ -495,6 +484,49 @@ void TABSAO::Materialize(bool is_top) {
     }
   }
   AdoptResult(std::move(table), output, is_top);
+}
+
+void TABSAO::SortRecords(const TABSRowTable& table, const std::vector<int32_t>& order,
+                         const std::vector<bool>& descending, const std::vector<bool>& no_case,
+                         std::vector<const uint8_t*>* records) {
+  TABSVariant a;
+  TABSVariant b;
+  const TABSColumnType first_type = table.Columns()[static_cast<size_t>(order.front())].type;
+  if (order.size() == 1 && IsIntegerStorage(StorageTypeOf(PlainColumnType(first_type)))) {
+    // One integer key: read once per record, not once per comparison.
+    struct Keyed {
+      int64_t key;
+      bool null;
+      const uint8_t* record;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(records->size());
+    for (const uint8_t* record : *records) {
+      table.RecordValue(record, order.front(), &a);
+      int64_t key = 0;
+      const bool null = a.IsNull() || !IntegerValueOf(a, &key);
+      keyed.push_back({key, null, record});
+    }
+    const bool down = descending.front();
+    std::stable_sort(keyed.begin(), keyed.end(), [down](const Keyed& x, const Keyed& y) {
+      int compared = x.null == y.null ? (x.null ? 0 : (x.key < y.key ? -1 : (x.key > y.key ? 1 : 0)))
+                                      : (x.null ? -1 : 1);
+      if (down) compared = -compared;
+      return compared < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) (*records)[i] = keyed[i].record;
+    return;
+  }
+  std::stable_sort(records->begin(), records->end(), [&](const uint8_t* x, const uint8_t* y) {
+    for (size_t i = 0; i < order.size(); ++i) {
+      table.RecordValue(x, order[i], &a);
+      table.RecordValue(y, order[i], &b);
+      int compared = CompareSignedForExpression(a, b, no_case[i]);
+      if (descending[i]) compared = -compared;
+      if (compared != 0) return compared < 0;
+    }
+    return false;
+  });
 }
 
 bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,

@@ -252,6 +252,10 @@ class TABSAO : public TABSExprOperator {
   void CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct);
   // Collects the rows in memory while the budget share grows; when it is
   // refused, writes them and every later row to `spill` and returns false.
+  // Orders records of the table's layout (stable).
+  static void SortRecords(const TABSRowTable& table, const std::vector<int32_t>& order,
+                          const std::vector<bool>& descending, const std::vector<bool>& no_case,
+                          std::vector<const uint8_t*>* records);
   // The rows are built as memory records of `table`.
   bool GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
                   TABSAORecords* rows, TABSBudgetShare& share);
