@@ -29,6 +29,7 @@ TABSSessionSettings TempSettings() {
 }  // namespace
 
 TABSAOMemoryRows::~TABSAOMemoryRows() = default;
+TABSAOSortRuns::~TABSAOSortRuns() = default;
 
 // ---------------------------------------------------------------- env
 
@@ -455,33 +456,23 @@ void TABSAO::Materialize(bool is_top) {
       }
     }
     // Rows are sorted in memory while the temporary-storage budget grants
-    // room for them; beyond it they go to a table read through an index.
-    const bool direct = !distinct_ && max_rows_ < 0;
-    std::unique_ptr<TABSRowTable> spill;
-    if (!direct) spill = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
-    TABSRowTable& target = direct ? *table : *spill;
-    TABSAORecords rows;
-    auto share = std::make_unique<TABSBudgetShare>();
-    if (GatherRows(output, check, *table, target, &rows, *share)) {
-      std::vector<const uint8_t*> order_of(rows.Count());
-      for (size_t i = 0; i < order_of.size(); ++i) order_of[i] = rows.Record(i);
-      SortRecords(*table, order, descending, no_case, &order_of);
-      if (direct && !is_top) {
-        // An input of another operator: its rows stay in memory, in order.
-        auto memory = std::make_unique<TABSAOMemoryRows>();
-        memory->records = std::move(rows);
-        memory->order = std::move(order_of);
-        memory->share = std::move(share);
-        AdoptResult(std::move(table), output, is_top);
-        memory_ = std::move(memory);
-        First();
-        return;
-      }
-      WriteSortedRows(order_of, *table, skip, max_rows_, distinct_);
-    } else {
-      target.SortBy(order, descending, no_case);
-      if (!direct) CopyRows(target, *table, skip, max_rows_, distinct_);
+    // room for them; beyond it each full memory is sorted and written out
+    // as a run, and the runs are merged.
+    TABSAOSortRuns runs;
+    runs.share = std::make_unique<TABSBudgetShare>();
+    GatherRuns(output, check, *table, order, descending, no_case, &runs);
+    if (runs.tables.empty() && max_rows_ < 0 && !distinct_ && !is_top) {
+      // An input of another operator: its rows stay in memory, in order.
+      auto memory = std::make_unique<TABSAOMemoryRows>();
+      memory->order = std::move(runs.order);
+      memory->records = std::move(runs.records);
+      memory->share = std::move(runs.share);
+      AdoptResult(std::move(table), output, is_top);
+      memory_ = std::move(memory);
+      First();
+      return;
     }
+    WriteMerged(runs, *table, order, descending, no_case, skip, max_rows_, distinct_);
   }
   AdoptResult(std::move(table), output, is_top);
 }
@@ -529,10 +520,19 @@ void TABSAO::SortRecords(const TABSRowTable& table, const std::vector<int32_t>& 
   });
 }
 
-bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
-                        TABSAORecords* rows, TABSBudgetShare& share) {
-  bool fits = true;
-  rows->size = static_cast<size_t>(table.RecordSize());
+namespace {
+
+// A run holds at least this many rows whatever the budget has left, so
+// that a crowded budget cannot make a run per row.
+constexpr size_t kMinRunRows = 256;
+
+}  // namespace
+
+void TABSAO::GatherRuns(const std::vector<int32_t>& output, bool check, TABSRowTable& table,
+                        const std::vector<int32_t>& order, const std::vector<bool>& descending,
+                        const std::vector<bool>& no_case, TABSAOSortRuns* runs) {
+  TABSAORecords& rows = runs->records;
+  rows.size = static_cast<size_t>(table.RecordSize());
   ForEachRow([&] {
     env_->Step("row");
     if (check && !PassesCondition()) return true;
@@ -541,51 +541,90 @@ bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowT
       GetColumnValue(output[i], &value_);
       table.SetValue(static_cast<int32_t>(i), value_);
     }
-    if (!fits) {
-      spill.AppendRecord(table.RowRecord());
-      return true;
+    if (!runs->share->TryGrow(static_cast<int64_t>(rows.size)) && rows.Count() >= kMinRunRows) {
+      // Memory is full: the rows so far become a sorted run in a table.
+      std::vector<const uint8_t*> sorted(rows.Count());
+      for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = rows.Record(i);
+      SortRecords(table, order, descending, no_case, &sorted);
+      auto run = std::make_unique<TABSRowTable>(env_->TempSession(), table.Columns());
+      for (const uint8_t* record : sorted) {
+        env_->Step("row");
+        run->AppendRecord(record);
+      }
+      runs->tables.push_back(std::move(run));
+      rows.bytes.clear();
+      runs->share->ReleaseAll();
+      runs->share->TryGrow(static_cast<int64_t>(rows.size));
     }
-    if (share.TryGrow(static_cast<int64_t>(rows->size))) {
-      rows->bytes.insert(rows->bytes.end(), table.RowRecord(), table.RowRecord() + rows->size);
-      return true;
-    }
-    // Beyond the budget: what was gathered and every later row go to the
-    // table that orders them through an index.
-    fits = false;
-    std::vector<uint8_t> current(table.RowRecord(), table.RowRecord() + rows->size);
-    for (size_t i = 0; i < rows->Count(); ++i) spill.AppendRecord(rows->Record(i));
-    rows->bytes.clear();
-    rows->bytes.shrink_to_fit();
-    share.ReleaseAll();
-    spill.AppendRecord(current.data());
+    rows.bytes.insert(rows.bytes.end(), table.RowRecord(), table.RowRecord() + rows.size);
     return true;
   });
-  return fits;
+  runs->order.resize(rows.Count());
+  for (size_t i = 0; i < runs->order.size(); ++i) runs->order[i] = rows.Record(i);
+  SortRecords(table, order, descending, no_case, &runs->order);
 }
 
-void TABSAO::WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip,
-                             int64_t limit, bool distinct) {
-  int64_t passed = 0;
-  int64_t written = 0;
-  const uint8_t* previous = nullptr;
+void TABSAO::WriteMerged(TABSAOSortRuns& runs, TABSRowTable& table, const std::vector<int32_t>& order,
+                         const std::vector<bool>& descending, const std::vector<bool>& no_case, int64_t skip,
+                         int64_t limit, bool distinct) {
+  // Sources: each run table's reader, then the rows still in memory.
+  const size_t tables = runs.tables.size();
+  std::vector<size_t> at(tables + 1, 0);
+  for (auto& run : runs.tables) run->Reader().First();
+  const auto current = [&](size_t source) -> const uint8_t* {
+    if (source < tables) {
+      return runs.tables[source]->Reader().Record();
+    }
+    return at[source] < runs.order.size() ? runs.order[at[source]] : nullptr;
+  };
   TABSVariant a;
   TABSVariant b;
-  for (const uint8_t* row : rows) {
-    env_->Step("row");
-    if (distinct && previous != nullptr) {
-      bool same = true;
-      for (int32_t i = 0; same && i < table.ColumnCount(); ++i) {
-        table.RecordValue(previous, i, &a);
-        table.RecordValue(row, i, &b);
-        same = CompareSignedForExpression(a, b, false) == 0;
-      }
-      if (same) continue;
+  const auto compare = [&](const uint8_t* x, const uint8_t* y, size_t columns, bool sensitive) {
+    for (size_t i = 0; i < columns; ++i) {
+      const int32_t column = sensitive ? static_cast<int32_t>(i) : order[i];
+      table.RecordValue(x, column, &a);
+      table.RecordValue(y, column, &b);
+      int compared = CompareSignedForExpression(a, b, !sensitive && no_case[i]);
+      if (!sensitive && descending[i]) compared = -compared;
+      if (compared != 0) return compared;
     }
-    previous = row;
-    if (limit >= 0 && written >= limit) break;
-    if (passed++ < skip) continue;
-    table.AppendRecord(row);
-    ++written;
+    return 0;
+  };
+  std::vector<uint8_t> previous;
+  int64_t passed = 0;
+  int64_t written = 0;
+  for (;;) {
+    // The smallest current record; ties go to the earlier source, which
+    // holds the earlier rows.
+    size_t best = tables + 1;
+    const uint8_t* best_record = nullptr;
+    for (size_t source = 0; source <= tables; ++source) {
+      const uint8_t* record = current(source);
+      if (record == nullptr) continue;
+      if (best_record == nullptr || compare(record, best_record, order.size(), false) < 0) {
+        best = source;
+        best_record = record;
+      }
+    }
+    if (best_record == nullptr) break;
+    env_->Step("row");
+    bool skip_row = false;
+    if (distinct) {
+      skip_row = !previous.empty() && compare(previous.data(), best_record, static_cast<size_t>(table.ColumnCount()), true) == 0;
+      previous.assign(best_record, best_record + table.RecordSize());
+    }
+    if (!skip_row) {
+      if (limit >= 0 && written >= limit) break;
+      if (passed++ >= skip) {
+        table.AppendRecord(best_record);
+        ++written;
+      }
+    }
+    if (best < tables) {
+      runs.tables[best]->Reader().Next();
+    } else {
+      ++at[best];
+    }
   }
 }
 
@@ -602,35 +641,6 @@ void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, 
     ++written;
     return true;
   });
-}
-
-void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct) {
-  TABSRowReader& reader = from.Reader();
-  const int32_t count = from.ColumnCount();
-  TABSAORow previous(static_cast<size_t>(count));
-  TABSAORow current(static_cast<size_t>(count));
-  bool have_previous = false;
-  int64_t passed = 0;
-  int64_t written = 0;
-  for (reader.First(); !reader.Eof(); reader.Next()) {
-    env_->Step("row");
-    for (int32_t i = 0; i < count; ++i) reader.Value(i, &current[static_cast<size_t>(i)]);
-    if (distinct) {
-      bool same = have_previous;
-      for (int32_t i = 0; same && i < count; ++i) {
-        same = CompareSignedForExpression(previous[static_cast<size_t>(i)], current[static_cast<size_t>(i)], false) == 0;
-      }
-      for (int32_t i = 0; i < count; ++i) previous[static_cast<size_t>(i)].Assign(current[static_cast<size_t>(i)]);
-      have_previous = true;
-      if (same) continue;
-    }
-    if (limit >= 0 && written >= limit) break;
-    if (passed++ < skip) continue;
-    to.BeginRow();
-    for (int32_t i = 0; i < count; ++i) to.SetValue(i, current[static_cast<size_t>(i)]);
-    to.AppendRow();
-    ++written;
-  }
 }
 
 void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,

@@ -80,6 +80,11 @@ class TABSRowReader {
   // Reads from this record instead of the cursor's until it is cleared
   // (nullptr): a visit of every record, or rows kept in memory, hand
   // them over so.
+  // The current record (nullptr at the end), valid until the reader moves.
+  const uint8_t* Record() const {
+    if (eof_) return nullptr;
+    return visited_ != nullptr ? visited_ : cursor_->Record().data();
+  }
   void SetVisited(const uint8_t* record) {
     visited_ = record;
     eof_ = record == nullptr;
