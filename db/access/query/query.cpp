@@ -225,11 +225,17 @@ void TABSQuery::PassParams() {
   for (const TQueryParam& param : params_) {
     TABSSQLParam& item = target.AddParam();
     item.SetName(param.name);
+    TABSVariant& value = item;
     if (param.bound || master == nullptr) {
-      static_cast<TABSVariant&>(item) = param.value;
+      value = param.value;
     } else if (master->Active()) {
       // The master's value goes to this run only; the parameter stays unbound.
-      if (TField* field = master->FindField(param.name)) static_cast<TABSVariant&>(item) = field->Value();
+      if (TField* field = master->FindField(param.name)) value = field->Value();
+    }
+    // A NULL needs a type to stand in an expression.
+    if (value.IsNull() && value.Type() == TABSStorageType::None) {
+      value = TABSVariant(TABSStorageType::String);
+      value.SetNull();
     }
   }
 }
@@ -258,6 +264,8 @@ std::unique_ptr<TABSLocalCursor> TABSQuery::CreateCursor() {
     }
   } restore{database, silent};
   if (database != nullptr) database->SetSilentMode(true);
+  // Read-only unless the processor delivers a live result.
+  SetReadOnly(!request_live_);
   try {
     std::unique_ptr<TABSLocalCursor> cursor = Run(true);
     if (cursor == nullptr) throw EABSException(native::kQueryLastStatementNoRows);
@@ -273,6 +281,11 @@ void TABSQuery::InternalClose() {
   Unprepare();
 }
 
+void TABSQuery::CloseForDisconnect() noexcept {
+  TABSDataSet::CloseForDisconnect();
+  RunCaught([&] { Unprepare(); });
+}
+
 void TABSQuery::ExecSQL() {
   if (Active()) throw EABSException(native::kQueryExecOpen);
   try {
@@ -281,11 +294,6 @@ void TABSQuery::ExecSQL() {
     Unprepare();
     throw;
   }
-}
-
-std::string TABSQuery::Explain() {
-  Prepare();
-  return processor_->Explain();
 }
 
 void TABSQuery::MasterChanged() {

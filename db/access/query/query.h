@@ -88,12 +88,12 @@ class TABSQuery : public TABSDataSet {
   void Prepare();
   void Unprepare();
   void ExecSQL();
-  // The operator trees of the text, for the shell (the query is prepared).
-  std::string Explain();
   // Checked in the statement's row loops and lock waits; true cancels.
   std::function<bool()> OnCancelCheck;
 
   bool IsQuery() const override { return true; }
+  // A disconnect also unprepares a query that is not open.
+  void CloseForDisconnect() noexcept override;
 
  protected:
   std::unique_ptr<TABSLocalCursor> CreateCursor() override;

@@ -140,6 +140,8 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSelect(TABSSQLSelect& select) {
   if (!select.select_all) CheckSelectColumns(*top, select.select_list);
   if (!aggregated && plain_expressions && top->IsTable()) {
     top = std::make_unique<TABSAOTableExpr>(std::move(top));
+  } else if (aggregated && plain_expressions) {
+    top = ComputeGroupedExpressions(select, std::move(top));
   }
   if (HasRoot(select.where.get())) PushDown(*select.where, *top);
   if (aggregated) {
@@ -182,6 +184,39 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSelect(TABSSQLSelect& select) {
   }
   if (!select.order_by.empty()) ApplyOrder(*top, select.order_by);
   return top;
+}
+
+std::unique_ptr<TABSAO> TABSSelectBuilder::ComputeGroupedExpressions(TABSSQLSelect& select,
+                                                                     std::unique_ptr<TABSAO> from) {
+  // Items grouped on by their alias are computed per row below the grouping.
+  std::vector<TABSSelectListItem*> grouped;
+  for (TABSSelectListItem& item : select.select_list) {
+    if (!item.is_expression || item.alias.empty() || item.expression->IsAggregated()) continue;
+    if (from->FindColumns("", item.alias, nullptr) > 0) continue;
+    for (const auto& column : select.group_by) {
+      if (column.table_name.empty() && SameObjectName(column.field_name, item.alias)) {
+        grouped.push_back(&item);
+        break;
+      }
+    }
+  }
+  if (grouped.empty()) return from;
+  auto computed = std::make_unique<TABSAOTableExpr>(std::move(from));
+  std::vector<TABSSelectListItem> items(1);
+  items[0].all_fields = true;
+  items[0].field_name = "*";
+  for (TABSSelectListItem* item : grouped) {
+    TABSSelectListItem moved;
+    moved.is_expression = true;
+    moved.expression = std::move(item->expression);
+    moved.alias = item->alias;
+    items.push_back(std::move(moved));
+    // Above, the item is the column computed here.
+    item->is_expression = false;
+    item->field_name = item->alias;
+  }
+  computed->SetProjection(items, false);
+  return computed;
 }
 
 void TABSSelectBuilder::ApplyOrder(TABSAO& top, std::vector<TABSSortSpecification>& order_by) {

@@ -33,6 +33,9 @@ class TABSSelectBuilder {
   // A column name of WHERE, HAVING or ON that equals the alias of a plain
   // column item means that item's column, unless a FROM column has the name.
   void ResolveAliases(TABSSQLSelect& select, const TABSAO& from);
+  // Puts the expressions that GROUP BY names by their alias below the
+  // grouping operator.
+  std::unique_ptr<TABSAO> ComputeGroupedExpressions(TABSSQLSelect& select, std::unique_ptr<TABSAO> from);
   static void ApplyOrder(TABSAO& top, std::vector<TABSSortSpecification>& order_by);
 
   std::shared_ptr<TABSAOEnv> env_;

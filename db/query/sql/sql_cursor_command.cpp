@@ -35,12 +35,23 @@ class TABSResultCursor : private EnvHolder, public TABSLocalCursor {
   }
 };
 
+std::string ColumnName(const TABSAO& op, int32_t column) {
+  const TABSFieldLink& link = op.Columns()[static_cast<size_t>(column)];
+  return link.qualifier.empty() ? link.name : link.qualifier + "." + (link.base_name.empty() ? link.name : link.base_name);
+}
+
 std::string OperatorKind(const TABSAO& op) {
   if (op.IsTable()) return "table " + op.TableName() + (op.Alias().empty() ? "" : " " + op.Alias());
   if (const auto* join = dynamic_cast<const TABSAOJoin*>(&op)) {
     static const char* const kTypes[] = {"cross", "inner", "left", "right", "full"};
-    return std::string(kTypes[static_cast<int>(join->Type())]) + " join, " + std::to_string(join->KeyCount()) +
-           " key(s)";
+    std::string text = std::string(kTypes[static_cast<int>(join->Type())]) + " join";
+    if (join->KeyCount() == 0) return text + (join->Type() == TABSJoinType::kCross ? "" : ", nested loop");
+    text += " merged on";
+    for (int32_t i = 0; i < join->KeyCount(); ++i) {
+      text += (i > 0 ? ", " : " ") + ColumnName(*join->Left(), join->LeftKeys()[static_cast<size_t>(i)]) + " = " +
+              ColumnName(*join->Right(), join->RightKeys()[static_cast<size_t>(i)]);
+    }
+    return text;
   }
   if (dynamic_cast<const TABSAOUnion*>(&op) != nullptr) return "set operation";
   if (dynamic_cast<const TABSAOGroupBy*>(&op) != nullptr) return "group";
@@ -56,6 +67,13 @@ void ExplainInto(const TABSAO& op, int depth, std::string* out) {
   if (op.Distinct()) *out += ", distinct";
   if (op.Condition() != nullptr && op.Condition()->RootNode() != nullptr) {
     *out += ", where " + ExpressionText(*op.Condition()->RootNode());
+  }
+  if (!op.SortColumns().empty()) {
+    *out += ", sorted by a temporary index on";
+    for (size_t i = 0; i < op.SortColumns().size(); ++i) {
+      *out += (i > 0 ? ", " : " ") + ColumnName(op, op.SortColumns()[i]);
+      if (i < op.SortDescending().size() && op.SortDescending()[i]) *out += " DESC";
+    }
   }
   *out += '\n';
   if (op.Left() != nullptr) ExplainInto(*op.Left(), depth + 1, out);
@@ -137,7 +155,11 @@ void TABSSQLCursorCommand::CheckInto(TABSLocalSession& session) const {
 void TABSSQLCursorCommand::CopyResultInto(TABSLocalSession& session) {
   const TABSSQLQueryContext& context = Context();
   if (!context.copy_into) throw EABSException(native::kStatementNotAvailable, {"INTO", 0, 0});
-  rows_affected_ = context.copy_into(session, into_table_name_, ao_->Result()->Cursor());
+  try {
+    rows_affected_ = context.copy_into(session, into_table_name_, ao_->Result()->Cursor());
+  } catch (const EABSException& error) {
+    throw EABSException(native::kIntoImportFailed, {error.what()});
+  }
 }
 
 void TABSSQLCursorCommand::Execute(bool /*open*/, bool* read_only, bool /*request_live*/) {
@@ -159,6 +181,10 @@ void TABSSQLCursorCommand::Execute(bool /*open*/, bool* read_only, bool /*reques
   try {
     ao_->Execute(true);
   } catch (...) {
+    // Execution frees children as it goes (their locks with them): only
+    // the operators still in the tree hold locks.
+    tables.clear();
+    CollectTables(*ao_, &tables);
     bool failed = false;
     UnlockTables(tables, &failed);
     throw;

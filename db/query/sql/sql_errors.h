@@ -41,7 +41,6 @@ inline constexpr TABSNativeError kQueryPrimaryExpected{30194, kTextTokenExpected
 inline constexpr TABSNativeError kSelectExpected{30156, kTextSqlTokenExpected};
 inline constexpr TABSNativeError kTopCountExpected{30158, kTextIntegerExpected};
 inline constexpr TABSNativeError kTopFirstExpected{30159, kTextIntegerExpected};
-inline constexpr TABSNativeError kSelectExpressionExpected{30160, "Expression expected, but '%s' found at line %d, column %d"};
 inline constexpr TABSNativeError kSelectAliasExpected{30162, kTextPseudonymExpected};
 inline constexpr TABSNativeError kSelectItemExpected{30163, kTextFieldNameExpected};
 inline constexpr TABSNativeError kSelectListExpected{30164, "Field list expected, but '%s' found at line %d, column %d"};
@@ -108,9 +107,5 @@ inline constexpr TABSNativeError kIntoInTransaction{
     10883, "SELECT INTO cannot run inside a transaction"};
 inline constexpr TABSNativeError kAmbiguousColumn{10884, "Ambiguous field reference to '%s'"};
 inline constexpr TABSNativeError kColumnNotFound{10885, "Cannot find field %s"};
-inline constexpr TABSNativeError kSetOperationColumnCount{
-    10886, "Both sides of a set operation need the same number of columns: %d and %d"};
-inline constexpr TABSNativeError kCorrespondingNameNotFound{
-    10887, "Column '%s' of CORRESPONDING BY is not on both sides"};
 
 }  // namespace kelvorin::native

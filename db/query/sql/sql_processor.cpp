@@ -153,12 +153,4 @@ std::unique_ptr<TABSLocalCursor> TABSSQLProcessor::Run(bool open) {
   return cursor;
 }
 
-std::string TABSSQLProcessor::Explain() const {
-  std::string text;
-  for (const auto& statement : statements_) {
-    if (statement != nullptr) text += statement->Explain();
-  }
-  return text;
-}
-
 }  // namespace kelvorin

@@ -74,8 +74,6 @@ class TABSSQLProcessor {
 
   int64_t RowsAffected() const { return rows_affected_; }
   bool ReadOnly() const { return read_only_; }
-  // The operator trees of the parsed statements, as built for their run.
-  std::string Explain() const;
 
  private:
   std::unique_ptr<TABSSQLCommand> MakeStatement();

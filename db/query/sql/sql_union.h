@@ -18,6 +18,11 @@ class TABSSQLUnion : public TABSSQLCursorCommand {
   ~TABSSQLUnion() override;
 
   void Parse() override;
+  // A live result (asked for, and the statement a plain SELECT * of one
+  // table) is a cursor on the table itself, its rows filtered by WHERE;
+  // everything else runs the operator tree.
+  void Execute(bool open, bool* read_only, bool request_live) override;
+  std::unique_ptr<TABSLocalCursor> TakeResultCursor() override;
   bool YieldsRows() const override { return into_table_name_.empty(); }
 
   const TABSQueryExprNode& Root() const { return *root_; }
@@ -27,12 +32,14 @@ class TABSSQLUnion : public TABSSQLCursorCommand {
   std::unique_ptr<TABSAO> BuildAO(const std::shared_ptr<TABSAOEnv>& env) override;
 
  private:
+  bool CanBeLive() const;
   // Moves the trailing ORDER BY of a compound to the statement and refuses
   // ORDER BY and INTO anywhere else in it.
   void CheckOperands();
 
   std::unique_ptr<TABSQueryExprNode> root_;
   std::vector<TABSSortSpecification> order_by_;
+  std::unique_ptr<TABSLocalCursor> live_;
 };
 
 }  // namespace kelvorin

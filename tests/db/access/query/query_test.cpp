@@ -59,6 +59,11 @@ TEST_F(QueryTest, Refusals) {
   query.SQL().SetText("SELECT Kolo FROM seskupeni garbage more");
   EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10870);
   EXPECT_FALSE(query.Prepared());
+  EXPECT_FALSE(database_->SilentMode());
+  query.SQL().SetText("SELECT Kolo FROM nic");
+  EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10028);
+  EXPECT_FALSE(database_->SilentMode());
+  EXPECT_FALSE(query.Active());
   query.SQL().SetText("SELECT Kolo FROM seskupeni");
   query.Open();
   EXPECT_EQ(ErrorCode([&] { query.Prepare(); }), 30141);
@@ -105,6 +110,15 @@ TEST_F(QueryTest, ParametersFromTheTextAndFromTheMaster) {
   query.SetDataSource(nullptr);
 }
 
+TEST_F(QueryTest, ADisconnectClosesAndUnpreparesTheQuery) {
+  Seatings();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT * FROM seskupeni");
+  query.Prepare();
+  database_->Close();
+  EXPECT_FALSE(query.Prepared());
+}
+
 TEST_F(QueryTest, CircularDataSourceIsRefused) {
   Seatings();
   TABSQuery& query = NewQuery();
@@ -146,12 +160,84 @@ TEST_F(QueryTest, SelectIntoMakesANewTableOnly) {
   EXPECT_FALSE(database_->TableExists("jina"));
 }
 
+TEST_F(QueryTest, SelectIntoMemory) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT Kolo INTO MEMORY pamet FROM seskupeni");
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 1);
+  query.SQL().SetText("SELECT Kolo FROM MEMORY pamet");
+  query.Open();
+  EXPECT_EQ(Column(query, "Kolo"), (std::vector<std::string>{"1"}));
+  query.Close();
+  query.SQL().SetText("SELECT Kolo INTO MEMORY pamet FROM seskupeni");
+  EXPECT_EQ(ErrorCode([&] { query.ExecSQL(); }), 10882);
+}
+
 TEST_F(QueryTest, OpenRefusesATextWhoseLastStatementYieldsNoRowsBeforeRunningIt) {
   Seatings();
   TABSQuery& query = NewQuery();
   query.SQL().SetText("SELECT * FROM seskupeni; SELECT * INTO jina FROM seskupeni");
   EXPECT_EQ(ErrorCode([&] { query.Open(); }), 10889);
   EXPECT_FALSE(database_->TableExists("jina"));
+}
+
+}  // namespace
+}  // namespace kelvorin::testing
+
+namespace kelvorin::testing {
+namespace {
+
+TEST_F(QueryTest, RequestLiveGivesAnEditableViewOfAPlainTable) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  AddSeating(seatings, 2, 2);
+  seatings.Close();
+  TABSQuery& query = NewQuery();
+  query.SetRequestLive(true);
+  query.SQL().SetText("SELECT * FROM seskupeni WHERE Kolo = 2");
+  query.Open();
+  EXPECT_FALSE(query.ReadOnly());
+  EXPECT_EQ(query.RecordCount(), 1);
+  query.Edit();
+  query.FieldByName("Body").SetAsInteger(9);
+  query.Post();
+  query.Close();
+  seatings.Open();
+  EXPECT_EQ(Column(seatings, "Body"), (std::vector<std::string>{"", "9"}));
+  seatings.Close();
+  // What cannot be live is read-only.
+  query.SQL().SetText("SELECT Kolo FROM seskupeni ORDER BY Kolo");
+  query.Open();
+  EXPECT_TRUE(query.ReadOnly());
+}
+
+TEST_F(QueryTest, AFailedRerunClosesTheQueryAndReachesTheErrorHook) {
+  TABSTable& master = Seatings();
+  master.Open();
+  AddSeating(master, 1, 2);
+  AddSeating(master, 2, 0);
+  master.First();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE Kolo = 4 / :Kolo");
+  TDataSource source(&master);
+  query.SetDataSource(&source);
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 1);
+  // The second master row divides by zero: the scroll itself succeeds.
+  EXPECT_EQ(Raised([&] { master.Next(); }), "");
+  EXPECT_FALSE(query.Active());
+  ASSERT_EQ(hook_.messages.size(), 1u);
+  EXPECT_NE(hook_.messages[0].find("30128"), std::string::npos) << hook_.messages[0];
+  // An inactive master gives NULL parameters.
+  master.Close();
+  query.SQL().SetText("SELECT COUNT(*) AS n FROM seskupeni WHERE Kolo = :Kolo");
+  query.Open();
+  EXPECT_EQ(query.FieldByName("n").AsInteger(), 0);
+  query.SetDataSource(nullptr);
 }
 
 }  // namespace

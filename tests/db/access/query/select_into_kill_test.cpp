@@ -18,7 +18,7 @@
 namespace kelvorin::testing {
 namespace {
 
-constexpr int32_t kRows = 20000;
+constexpr int32_t kRows = 8000;
 
 class SelectIntoKillTest : public CatalogTest {
  protected:

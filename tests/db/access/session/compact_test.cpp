@@ -8,6 +8,7 @@
 
 #include "db/access/table/table_copy.h"
 #include "tests/db/access/session/session_test_util.h"
+#include "tests/db/access/write_killer.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -146,27 +147,6 @@ TEST_F(CompactTest, AFailedCopyOrAStopLeavesTheFile) {
     EXPECT_EQ(TABSOpenDatabases::Process().Count(), 0);
   }
 }
-
-// Counts every write of the directory's files and the rename, and kills the
-// process at the chosen one.
-class WriteKiller : public platform::FileObserver {
- public:
-  explicit WriteKiller(int kill_at) : kill_at_(kill_at) { platform::SetFileObserver(this); }
-  ~WriteKiller() override { platform::SetFileObserver(nullptr); }
-  void BeforeWrite(const std::string&, int64_t, const void*, int64_t) override { Count(); }
-  void AfterSync(const std::string&) override {}
-  void BeforeTruncate(const std::string&, int64_t) override { Count(); }
-  void AfterRemove(const std::string&) override {}
-  void AfterDirectorySync(const std::string&) override {}
-  void BeforeRename(const std::string&, const std::string&) override { Count(); }
-  int writes = 0;
-
- private:
-  void Count() {
-    if (++writes == kill_at_) ::raise(SIGKILL);
-  }
-  int kill_at_;
-};
 
 // Through the table layer's copier, as the program compacts.
 TEST_F(CompactTest, KilledAtEveryWrite) {

@@ -11,3 +11,7 @@ if(SQLite3_FOUND)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/sql_differential_test.cpp
     LIBS kelvorin_sql SQLite::SQLite3)
 endif()
+vestrum_add_fuzzer(kelvorin_sql_parse_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/sql_parse_fuzz.cpp
+  LIBS kelvorin_sql
+  CORPUS ${CMAKE_CURRENT_LIST_DIR}/parse_corpus)

@@ -373,7 +373,7 @@ TEST_P(SqlGrammarTest, QueriesAgreeWithSQLite) {
   const uint32_t seed = GetParam();
   Seed(seed);
   Grammar grammar(seed * 7919);
-  for (int i = 0; i < 80; ++i) {
+  for (int i = 0; i < 100; ++i) {
     const QueryPair q = grammar.Query();
     SCOPED_TRACE(q.engine);
     std::vector<std::string> engine;
@@ -389,7 +389,7 @@ TEST_P(SqlGrammarTest, QueriesAgreeWithSQLite) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, SqlGrammarTest, ::testing::Values(1u, 2u, 3u, 4u));
+INSTANTIATE_TEST_SUITE_P(Seeds, SqlGrammarTest, ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u));
 
 TEST_F(SqlDifferentialTest, EquivalentFormsAgree) {
   Seed(11);

@@ -12,6 +12,14 @@
 
 namespace kelvorin::testing {
 
+// A text and its rows.
+struct SqlCase {
+  std::string text;
+  std::vector<std::string> rows;
+  // The text orders its rows; otherwise they are compared as a multiset.
+  bool ordered = false;
+};
+
 class SqlTest : public OperatorTest {
  protected:
   void SetUp() override {
@@ -51,6 +59,16 @@ class SqlTest : public OperatorTest {
     return ReadCursor(*cursor);
   }
   std::vector<std::string> Rows(const std::string& text) { return Query(text).rows; }
+
+  // Each text runs without error and gives its rows.
+  void ExpectRows(const std::vector<SqlCase>& cases) {
+    for (const SqlCase& c : cases) {
+      SCOPED_TRACE(c.text);
+      std::vector<std::string> rows;
+      EXPECT_EQ(ErrorOf([&] { rows = Rows(c.text); }), "");
+      EXPECT_EQ(c.ordered ? rows : Sorted(rows), c.ordered ? c.rows : Sorted(c.rows));
+    }
+  }
 
   TABSSQLQueryContext context_;
 };
