@@ -496,6 +496,8 @@ void SpillCases(const std::string& dir) {
     engine.Load(data);
     peer.Load(data);
   }
+  // The peak from here on: the loading's own memory is not the operators'.
+  std::ofstream("/proc/self/clear_refs") << "5";
   const std::vector<Case> cases = {
       {"ORDER BY 500k, 32 MB", [&] {
          auto op = engine.Table("big");
@@ -518,7 +520,7 @@ void SpillCases(const std::string& dir) {
        }, "SELECT k, COUNT(*), MAX(s) FROM big GROUP BY k", 3},
   };
   RunCases(peer, cases, 1);
-  std::printf("peak resident memory after the 500k cases: %lld MB\n",
+  std::printf("peak resident memory during the 500k cases (SQLite's 32 MB cache included): %lld MB\n",
               static_cast<long long>(PeakResidentKb() / 1024));
 }
 

@@ -1,6 +1,7 @@
 #include "db/query/operators/ao.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "db/query/expressions/condition_nodes.h"
 #include "db/query/expressions/expr_compare.h"
@@ -25,21 +26,10 @@ TABSSessionSettings TempSettings() {
 }
 
 
-// Rows compared on some of their values, NULLs first, as an index orders.
-int CompareRows(const TABSAORow& a, const TABSAORow& b, const std::vector<int32_t>& columns,
-                const std::vector<bool>& descending, const std::vector<bool>& no_case) {
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const size_t c = static_cast<size_t>(columns[i]);
-    int order = CompareSignedForExpression(a[c], b[c], i < no_case.size() && no_case[i]);
-    if (i < descending.size() && descending[i]) order = -order;
-    if (order != 0) return order;
-  }
-  return 0;
-}
-
 }  // namespace
 
 TABSAOMemoryRows::~TABSAOMemoryRows() = default;
+TABSAOSortRuns::~TABSAOSortRuns() = default;
 
 // ---------------------------------------------------------------- env
 
@@ -327,6 +317,12 @@ int32_t TABSAO::AddExpressionColumn(TABSSelectListItem& item) {
   return column;
 }
 
+void TABSAO::SetColumnType(int32_t column, TABSColumnType type, int32_t size) {
+  if (column < 0 || column >= ColumnCount()) throw EABSException(native::kAOInvalidFieldNo, {column, ColumnCount()});
+  columns_[static_cast<size_t>(column)].data_type = type;
+  columns_[static_cast<size_t>(column)].size = size;
+}
+
 std::vector<int32_t> TABSAO::OutputColumns() const {
   if (projection_set_) return projection_;
   std::vector<int32_t> all(columns_.size());
@@ -460,52 +456,83 @@ void TABSAO::Materialize(bool is_top) {
       }
     }
     // Rows are sorted in memory while the temporary-storage budget grants
-    // room for them; beyond it they go to a table read through an index.
-    const bool direct = !distinct_ && max_rows_ < 0;
-    std::unique_ptr<TABSRowTable> spill;
-    if (!direct) spill = std::make_unique<TABSRowTable>(env_->TempSession(), result_columns);
-    TABSRowTable& target = direct ? *table : *spill;
-    TABSAORecords rows;
-    auto share = std::make_unique<TABSBudgetShare>();
-    if (GatherRows(output, check, *table, target, &rows, *share)) {
-      std::vector<const uint8_t*> order_of(rows.Count());
-      for (size_t i = 0; i < order_of.size(); ++i) order_of[i] = rows.Record(i);
-      TABSVariant a;
-      TABSVariant b;
-      std::stable_sort(order_of.begin(), order_of.end(), [&](const uint8_t* x, const uint8_t* y) {
-        for (size_t i = 0; i < order.size(); ++i) {
-          table->RecordValue(x, order[i], &a);
-          table->RecordValue(y, order[i], &b);
-          int compared = CompareSignedForExpression(a, b, no_case[i]);
-          if (descending[i]) compared = -compared;
-          if (compared != 0) return compared < 0;
-        }
-        return false;
-      });
-      if (direct && !is_top) {
-        // An input of another operator: its rows stay in memory, in order.
-        auto memory = std::make_unique<TABSAOMemoryRows>();
-        memory->records = std::move(rows);
-        memory->order = std::move(order_of);
-        memory->share = std::move(share);
-        AdoptResult(std::move(table), output, is_top);
-        memory_ = std::move(memory);
-        First();
-        return;
-      }
-      WriteSortedRows(order_of, *table, skip, max_rows_, distinct_);
-    } else {
-      target.SortBy(order, descending, no_case);
-      if (!direct) CopyRows(target, *table, skip, max_rows_, distinct_);
+    // room for them; beyond it each full memory is sorted and written out
+    // as a run, and the runs are merged.
+    TABSAOSortRuns runs;
+    runs.share = std::make_unique<TABSBudgetShare>();
+    GatherRuns(output, check, *table, order, descending, no_case, &runs);
+    if (runs.tables.empty() && max_rows_ < 0 && !distinct_ && !is_top) {
+      // An input of another operator: its rows stay in memory, in order.
+      auto memory = std::make_unique<TABSAOMemoryRows>();
+      memory->order = std::move(runs.order);
+      memory->records = std::move(runs.records);
+      memory->share = std::move(runs.share);
+      AdoptResult(std::move(table), output, is_top);
+      memory_ = std::move(memory);
+      First();
+      return;
     }
+    WriteMerged(runs, *table, order, descending, no_case, skip, max_rows_, distinct_);
   }
   AdoptResult(std::move(table), output, is_top);
 }
 
-bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
-                        TABSAORecords* rows, TABSBudgetShare& share) {
-  bool fits = true;
-  rows->size = static_cast<size_t>(table.RecordSize());
+void TABSAO::SortRecords(const TABSRowTable& table, const std::vector<int32_t>& order,
+                         const std::vector<bool>& descending, const std::vector<bool>& no_case,
+                         std::vector<const uint8_t*>* records) {
+  TABSVariant a;
+  TABSVariant b;
+  const TABSColumnType first_type = table.Columns()[static_cast<size_t>(order.front())].type;
+  if (order.size() == 1 && IsIntegerStorage(StorageTypeOf(PlainColumnType(first_type)))) {
+    // One integer key: read once per record, not once per comparison.
+    struct Keyed {
+      int64_t key;
+      bool null;
+      const uint8_t* record;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(records->size());
+    for (const uint8_t* record : *records) {
+      table.RecordValue(record, order.front(), &a);
+      int64_t key = 0;
+      const bool null = a.IsNull() || !IntegerValueOf(a, &key);
+      keyed.push_back({key, null, record});
+    }
+    const bool down = descending.front();
+    std::stable_sort(keyed.begin(), keyed.end(), [down](const Keyed& x, const Keyed& y) {
+      int compared = x.null == y.null ? (x.null ? 0 : (x.key < y.key ? -1 : (x.key > y.key ? 1 : 0)))
+                                      : (x.null ? -1 : 1);
+      if (down) compared = -compared;
+      return compared < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) (*records)[i] = keyed[i].record;
+    return;
+  }
+  std::stable_sort(records->begin(), records->end(), [&](const uint8_t* x, const uint8_t* y) {
+    for (size_t i = 0; i < order.size(); ++i) {
+      table.RecordValue(x, order[i], &a);
+      table.RecordValue(y, order[i], &b);
+      int compared = CompareSignedForExpression(a, b, no_case[i]);
+      if (descending[i]) compared = -compared;
+      if (compared != 0) return compared < 0;
+    }
+    return false;
+  });
+}
+
+namespace {
+
+// A run holds at least this many rows whatever the budget has left, so
+// that a crowded budget cannot make a run per row.
+constexpr size_t kMinRunRows = 256;
+
+}  // namespace
+
+void TABSAO::GatherRuns(const std::vector<int32_t>& output, bool check, TABSRowTable& table,
+                        const std::vector<int32_t>& order, const std::vector<bool>& descending,
+                        const std::vector<bool>& no_case, TABSAOSortRuns* runs) {
+  TABSAORecords& rows = runs->records;
+  rows.size = static_cast<size_t>(table.RecordSize());
   ForEachRow([&] {
     env_->Step("row");
     if (check && !PassesCondition()) return true;
@@ -514,58 +541,91 @@ bool TABSAO::GatherRows(const std::vector<int32_t>& output, bool check, TABSRowT
       GetColumnValue(output[i], &value_);
       table.SetValue(static_cast<int32_t>(i), value_);
     }
-    if (!fits) {
-      spill.AppendRecord(table.RowRecord());
-      return true;
+    if (!runs->share->TryGrow(static_cast<int64_t>(rows.size)) && rows.Count() >= kMinRunRows) {
+      // Memory is full: the rows so far become a sorted run in a table.
+      std::vector<const uint8_t*> sorted(rows.Count());
+      for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = rows.Record(i);
+      SortRecords(table, order, descending, no_case, &sorted);
+      auto run = std::make_unique<TABSRowTable>(env_->TempSession(), table.Columns());
+      for (const uint8_t* record : sorted) {
+        env_->Step("row");
+        run->AppendRecord(record);
+      }
+      runs->tables.push_back(std::move(run));
+      rows.bytes.clear();
+      runs->share->ReleaseAll();
+      runs->share->TryGrow(static_cast<int64_t>(rows.size));
     }
-    if (share.TryGrow(static_cast<int64_t>(rows->size))) {
-      rows->bytes.insert(rows->bytes.end(), table.RowRecord(), table.RowRecord() + rows->size);
-      return true;
-    }
-    // Beyond the budget: what was gathered and every later row go to the
-    // table that orders them through an index.
-    fits = false;
-    std::vector<uint8_t> current(table.RowRecord(), table.RowRecord() + rows->size);
-    for (size_t i = 0; i < rows->Count(); ++i) spill.AppendRecord(rows->Record(i));
-    rows->bytes.clear();
-    rows->bytes.shrink_to_fit();
-    share.ReleaseAll();
-    spill.AppendRecord(current.data());
+    rows.bytes.insert(rows.bytes.end(), table.RowRecord(), table.RowRecord() + rows.size);
     return true;
   });
-  return fits;
+  runs->order.resize(rows.Count());
+  for (size_t i = 0; i < runs->order.size(); ++i) runs->order[i] = rows.Record(i);
+  SortRecords(table, order, descending, no_case, &runs->order);
 }
 
-void TABSAO::WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip,
-                             int64_t limit, bool distinct) {
-  int64_t passed = 0;
-  int64_t written = 0;
-  const uint8_t* previous = nullptr;
+void TABSAO::WriteMerged(TABSAOSortRuns& runs, TABSRowTable& table, const std::vector<int32_t>& order,
+                         const std::vector<bool>& descending, const std::vector<bool>& no_case, int64_t skip,
+                         int64_t limit, bool distinct) {
+  // Sources: each run table's reader, then the rows still in memory.
+  const size_t tables = runs.tables.size();
+  std::vector<size_t> at(tables + 1, 0);
+  for (auto& run : runs.tables) run->Reader().First();
+  const auto current = [&](size_t source) -> const uint8_t* {
+    if (source < tables) {
+      return runs.tables[source]->Reader().Record();
+    }
+    return at[source] < runs.order.size() ? runs.order[at[source]] : nullptr;
+  };
   TABSVariant a;
   TABSVariant b;
-  for (const uint8_t* row : rows) {
-    env_->Step("row");
-    if (distinct && previous != nullptr) {
-      bool same = true;
-      for (int32_t i = 0; same && i < table.ColumnCount(); ++i) {
-        table.RecordValue(previous, i, &a);
-        table.RecordValue(row, i, &b);
-        same = CompareSignedForExpression(a, b, false) == 0;
-      }
-      if (same) continue;
+  const auto compare = [&](const uint8_t* x, const uint8_t* y, size_t columns, bool sensitive) {
+    for (size_t i = 0; i < columns; ++i) {
+      const int32_t column = sensitive ? static_cast<int32_t>(i) : order[i];
+      table.RecordValue(x, column, &a);
+      table.RecordValue(y, column, &b);
+      int compared = CompareSignedForExpression(a, b, !sensitive && no_case[i]);
+      if (!sensitive && descending[i]) compared = -compared;
+      if (compared != 0) return compared;
     }
-    previous = row;
-    if (limit >= 0 && written >= limit) break;
-    if (passed++ < skip) continue;
-    table.AppendRecord(row);
-    ++written;
+    return 0;
+  };
+  std::vector<uint8_t> previous;
+  int64_t passed = 0;
+  int64_t written = 0;
+  for (;;) {
+    // The smallest current record; ties go to the earlier source, which
+    // holds the earlier rows.
+    size_t best = tables + 1;
+    const uint8_t* best_record = nullptr;
+    for (size_t source = 0; source <= tables; ++source) {
+      const uint8_t* record = current(source);
+      if (record == nullptr) continue;
+      if (best_record == nullptr || compare(record, best_record, order.size(), false) < 0) {
+        best = source;
+        best_record = record;
+      }
+    }
+    if (best_record == nullptr) break;
+    env_->Step("row");
+    bool skip_row = false;
+    if (distinct) {
+      skip_row = !previous.empty() && compare(previous.data(), best_record, static_cast<size_t>(table.ColumnCount()), true) == 0;
+      previous.assign(best_record, best_record + table.RecordSize());
+    }
+    if (!skip_row) {
+      if (limit >= 0 && written >= limit) break;
+      if (passed++ >= skip) {
+        table.AppendRecord(best_record);
+        ++written;
+      }
+    }
+    if (best < tables) {
+      runs.tables[best]->Reader().Next();
+    } else {
+      ++at[best];
+    }
   }
-}
-
-void TABSAO::WriteValues(TABSRowTable& table, const TABSAORow& row) {
-  table.BeginRow();
-  for (size_t i = 0; i < row.size(); ++i) table.SetValue(static_cast<int32_t>(i), row[i]);
-  table.AppendRow();
 }
 
 void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, bool check, int64_t skip,
@@ -583,72 +643,61 @@ void TABSAO::WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, 
   });
 }
 
-void TABSAO::CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct) {
-  TABSRowReader& reader = from.Reader();
-  const int32_t count = from.ColumnCount();
-  TABSAORow previous(static_cast<size_t>(count));
-  TABSAORow current(static_cast<size_t>(count));
-  bool have_previous = false;
-  int64_t passed = 0;
-  int64_t written = 0;
-  for (reader.First(); !reader.Eof(); reader.Next()) {
-    env_->Step("row");
-    for (int32_t i = 0; i < count; ++i) reader.Value(i, &current[static_cast<size_t>(i)]);
-    if (distinct) {
-      bool same = have_previous;
-      for (int32_t i = 0; same && i < count; ++i) {
-        same = CompareSignedForExpression(previous[static_cast<size_t>(i)], current[static_cast<size_t>(i)], false) == 0;
-      }
-      for (int32_t i = 0; i < count; ++i) previous[static_cast<size_t>(i)].Assign(current[static_cast<size_t>(i)]);
-      have_previous = true;
-      if (same) continue;
-    }
-    if (limit >= 0 && written >= limit) break;
-    if (passed++ < skip) continue;
-    to.BeginRow();
-    for (int32_t i = 0; i < count; ++i) to.SetValue(i, current[static_cast<size_t>(i)]);
-    to.AppendRow();
-    ++written;
-  }
-}
-
 void TABSAO::WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
                           const std::vector<int32_t>& sort_positions, bool check) {
   const size_t keep = static_cast<size_t>(first_row_ - 1 + max_rows_);
+  const size_t size = static_cast<size_t>(table.RecordSize());
   struct Entry {
-    TABSAORow row;
+    std::vector<uint8_t> record;
     int64_t sequence;
   };
-  // The worst kept row on top, so that a better one replaces it.
-  const auto worse = [&](const Entry& a, const Entry& b) {
-    const int order = CompareRows(a.row, b.row, sort_positions, sort_descending_, sort_no_case_);
-    return order != 0 ? order < 0 : a.sequence < b.sequence;
+  TABSVariant a;
+  TABSVariant b;
+  const auto compare = [&](const uint8_t* x, const uint8_t* y) {
+    for (size_t i = 0; i < sort_positions.size(); ++i) {
+      table.RecordValue(x, sort_positions[i], &a);
+      table.RecordValue(y, sort_positions[i], &b);
+      int order = CompareSignedForExpression(a, b, sort_no_case_[i]);
+      if (sort_descending_[i]) order = -order;
+      if (order != 0) return order;
+    }
+    return 0;
   };
-  // A heap of the best rows kept so far, the worst of them at its front.
+  // The worst kept row on top, so that a better one replaces it.
+  const auto worse = [&](const Entry& x, const Entry& y) {
+    const int order = compare(x.record.data(), y.record.data());
+    return order != 0 ? order < 0 : x.sequence < y.sequence;
+  };
+  // A heap of the best rows kept so far, the worst of them at its front;
+  // a row is copied only when it enters.
   std::vector<Entry> rows;
   int64_t sequence = 0;
   if (keep > 0) {
     ForEachRow([&] {
       env_->Step("row");
       if (check && !PassesCondition()) return true;
-      Entry entry{TABSAORow(output.size()), sequence++};
+      table.BeginRow();
       for (size_t i = 0; i < output.size(); ++i) {
         GetColumnValue(output[i], &value_);
-        entry.row[i].Assign(value_);
+        table.SetValue(static_cast<int32_t>(i), value_);
       }
+      const uint8_t* candidate = table.RowRecord();
       if (rows.size() < keep) {
-        rows.push_back(std::move(entry));
+        rows.push_back({std::vector<uint8_t>(candidate, candidate + size), sequence++});
         std::push_heap(rows.begin(), rows.end(), worse);
-      } else if (worse(entry, rows.front())) {
+      } else if (compare(candidate, rows.front().record.data()) < 0) {
         std::pop_heap(rows.begin(), rows.end(), worse);
-        rows.back() = std::move(entry);
+        std::memcpy(rows.back().record.data(), candidate, size);
+        rows.back().sequence = sequence++;
         std::push_heap(rows.begin(), rows.end(), worse);
+      } else {
+        ++sequence;
       }
       return true;
     });
   }
   std::sort_heap(rows.begin(), rows.end(), worse);
-  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) WriteValues(table, rows[r].row);
+  for (size_t r = static_cast<size_t>(first_row_ - 1); r < rows.size(); ++r) table.AppendRecord(rows[r].record.data());
 }
 
 void TABSAO::AdoptResult(std::unique_ptr<TABSRowTable> table, const std::vector<int32_t>& output, bool is_top) {
@@ -682,7 +731,6 @@ void TABSAO::AdoptResult(std::unique_ptr<TABSRowTable> table, const std::vector<
   result_ = std::move(table);
   rows_ = &result_->Reader();
   ReleaseChildren();
-  result_->Reader().First();
 }
 
 }  // namespace kelvorin

@@ -27,14 +27,22 @@ namespace kelvorin {
 
 class TABSAO;
 class TABSBudgetShare;
-using TABSAORow = std::vector<TABSVariant>;
-
 // Rows gathered in memory as memory records of one size, back to back.
 struct TABSAORecords {
   size_t size = 0;
   std::vector<uint8_t> bytes;
   size_t Count() const { return size == 0 ? 0 : bytes.size() / size; }
   const uint8_t* Record(size_t i) const { return bytes.data() + i * size; }
+};
+
+// A sort's rows: sorted runs written to tables, and the last rows in
+// memory (records, their order, their part of the budget).
+struct TABSAOSortRuns {
+  std::vector<std::unique_ptr<TABSRowTable>> tables;
+  TABSAORecords records;
+  std::vector<const uint8_t*> order;
+  std::unique_ptr<TABSBudgetShare> share;
+  ~TABSAOSortRuns();
 };
 
 // Materialized rows kept in memory as records of the result table's
@@ -181,6 +189,8 @@ class TABSAO : public TABSExprOperator {
   // The same by output column numbers.
   void SetSortColumns(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
                       const std::vector<bool>& no_case);
+  // Gives a column the type and size its values are written with.
+  void SetColumnType(int32_t column, TABSColumnType type, int32_t size);
   // The columns the operator delivers, in order, and their names (display
   // names made unique).
   std::vector<int32_t> OutputColumns() const;
@@ -245,19 +255,22 @@ class TABSAO : public TABSExprOperator {
   // The rows that pass (when `check`), skipping `skip` of them, at most
   // `limit` (-1: all).
   void WriteRows(TABSRowTable& table, const std::vector<int32_t>& output, bool check, int64_t skip, int64_t limit);
-  // Copies rows in the reading order of `from`; with `distinct` a row equal
-  // to the one before it is left out.
-  void CopyRows(TABSRowTable& from, TABSRowTable& to, int64_t skip, int64_t limit, bool distinct);
   // Collects the rows in memory while the budget share grows; when it is
   // refused, writes them and every later row to `spill` and returns false.
-  // The rows are built as memory records of `table`.
-  bool GatherRows(const std::vector<int32_t>& output, bool check, TABSRowTable& table, TABSRowTable& spill,
-                  TABSAORecords* rows, TABSBudgetShare& share);
-  static void WriteValues(TABSRowTable& table, const TABSAORow& row);
-  // Rows in order, skipping `skip`, at most `limit`, with `distinct` a row
-  // equal to the one before it left out.
-  void WriteSortedRows(const std::vector<const uint8_t*>& rows, TABSRowTable& table, int64_t skip, int64_t limit,
-                       bool distinct);
+  // Orders records of the table's layout (stable).
+  static void SortRecords(const TABSRowTable& table, const std::vector<int32_t>& order,
+                          const std::vector<bool>& descending, const std::vector<bool>& no_case,
+                          std::vector<const uint8_t*>* records);
+  // The rows as memory records of `table`, sorted: in memory while the
+  // budget share grows, beyond it also in sorted runs written to tables.
+  void GatherRuns(const std::vector<int32_t>& output, bool check, TABSRowTable& table,
+                  const std::vector<int32_t>& order, const std::vector<bool>& descending,
+                  const std::vector<bool>& no_case, TABSAOSortRuns* runs);
+  // Merges the runs into `table`, skipping `skip` rows, at most `limit`,
+  // with `distinct` a row equal to the one before it left out.
+  void WriteMerged(TABSAOSortRuns& runs, TABSRowTable& table, const std::vector<int32_t>& order,
+                   const std::vector<bool>& descending, const std::vector<bool>& no_case, int64_t skip,
+                   int64_t limit, bool distinct);
   // TOP n ORDER BY: the n best rows kept in memory while reading once.
   void WriteTopRows(TABSRowTable& table, const std::vector<int32_t>& output,
                     const std::vector<int32_t>& sort_positions, bool check);

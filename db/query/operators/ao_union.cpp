@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "db/query/expressions/expr_compare.h"
+#include "db/query/operators/ao_pass_through.h"
 #include "db/query/operators/operator_errors.h"
 #include "db/tables/metadata/meta_object_def.h"
 
@@ -84,10 +85,7 @@ TABSAOUnion::TABSAOUnion(std::unique_ptr<TABSAO> left, std::unique_ptr<TABSAO> r
   distinct_ = set_distinct_ && kind_ == TABSSetKind::kUnion;
 }
 
-TABSAOUnion::~TABSAOUnion() {
-  left_rows_.reset();
-  right_rows_.reset();
-}
+TABSAOUnion::~TABSAOUnion() = default;
 
 void TABSAOUnion::PairColumns() {
   const std::vector<int32_t> left_output = left_->OutputColumns();
@@ -144,50 +142,56 @@ void TABSAOUnion::SetProjection(std::vector<TABSSelectListItem>& items, bool dis
 }
 
 void TABSAOUnion::Prepare() {
-  // Each side is a whole statement: its result holds its output columns
-  // in order.
-  left_->Execute(true);
-  right_->Execute(true);
-  if (kind_ == TABSSetKind::kUnion) return;
-  left_rows_ = SortedSide(*left_, left_pairs_);
-  right_rows_ = SortedSide(*right_, right_pairs_);
+  left_->Execute(false);
+  right_->Execute(false);
+  if (kind_ != TABSSetKind::kUnion) {
+    // Each side's paired columns in the result's types, ordered on all of
+    // them, so that equal rows of both sides meet in a merge.
+    left_ = SortedSide(std::move(left_), &left_pairs_);
+    right_ = SortedSide(std::move(right_), &right_pairs_);
+  }
+  left_columns_ = ChildColumns(*left_, left_pairs_);
+  right_columns_ = ChildColumns(*right_, right_pairs_);
 }
 
-std::unique_ptr<TABSRowTable> TABSAOUnion::SortedSide(TABSAO& side, const std::vector<int32_t>& pairs) {
-  std::vector<TABSRowColumn> columns;
-  for (const TABSFieldLink& link : columns_) columns.push_back({link.name, link.data_type, link.size});
-  auto table = std::make_unique<TABSRowTable>(env_->TempSession(), columns);
-  for (side.First(); !side.Eof(); side.Next()) {
-    env_->Step("row");
-    table->BeginRow();
-    for (size_t i = 0; i < pairs.size(); ++i) {
-      side.GetColumnValue(pairs[i], &left_value_);
-      table->SetValue(static_cast<int32_t>(i), left_value_);
-    }
-    table->AppendRow();
+std::vector<int32_t> TABSAOUnion::ChildColumns(const TABSAO& side, const std::vector<int32_t>& pairs) {
+  const std::vector<int32_t> output = side.OutputColumns();
+  std::vector<int32_t> columns;
+  for (const int32_t pair : pairs) columns.push_back(output[static_cast<size_t>(pair)]);
+  return columns;
+}
+
+std::unique_ptr<TABSAO> TABSAOUnion::SortedSide(std::unique_ptr<TABSAO> side, std::vector<int32_t>* pairs) {
+  const std::vector<int32_t> columns = ChildColumns(*side, *pairs);
+  auto sorted = std::make_unique<TABSAOTableExpr>(std::move(side));
+  std::vector<TABSSelectListItem> items(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    items[i].column_no = columns[i];
+    sorted->SetColumnType(columns[i], columns_[i].data_type, columns_[i].size);
   }
-  std::vector<int32_t> all(columns.size());
-  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int32_t>(i);
-  table->SortBy(all, std::vector<bool>(all.size(), false), std::vector<bool>(all.size(), false));
-  return table;
+  sorted->SetProjection(items, false);
+  sorted->SetSortColumns(columns, std::vector<bool>(columns.size(), false), std::vector<bool>(columns.size(), false));
+  sorted->Execute(false);
+  for (size_t i = 0; i < pairs->size(); ++i) (*pairs)[i] = static_cast<int32_t>(i);
+  return sorted;
 }
 
 void TABSAOUnion::GetColumnValue(int32_t column, TABSVariant* value) {
   if (result_ != nullptr || column < 0 || column >= ColumnCount()) {
     TABSAO::GetColumnValue(column, value);
   } else if (reading_ == 0) {
-    left_->GetColumnValue(left_pairs_[static_cast<size_t>(column)], value);
+    left_->GetColumnValue(left_columns_[static_cast<size_t>(column)], value);
   } else if (reading_ == 1) {
-    right_->GetColumnValue(right_pairs_[static_cast<size_t>(column)], value);
+    right_->GetColumnValue(right_columns_[static_cast<size_t>(column)], value);
   } else {
     value->Assign(run_[static_cast<size_t>(column)], false);
   }
 }
 
-int TABSAOUnion::CompareWithRun(const TABSRowReader& rows) {
-  for (int32_t i = 0; i < ColumnCount(); ++i) {
-    rows.Value(i, &left_value_);
-    const int order = CompareSignedForExpression(left_value_, run_[static_cast<size_t>(i)], false);
+int TABSAOUnion::CompareWithRun(TABSAO& side, const std::vector<int32_t>& columns) {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    side.GetColumnValue(columns[i], &left_value_);
+    const int order = CompareSignedForExpression(left_value_, run_[i], false);
     if (order != 0) return order;
   }
   return 0;
@@ -195,36 +199,37 @@ int TABSAOUnion::CompareWithRun(const TABSRowReader& rows) {
 
 void TABSAOUnion::ForEachRow(const std::function<bool()>& row) {
   if (kind_ == TABSSetKind::kUnion) {
-    for (reading_ = 0; reading_ < 2; ++reading_) {
-      TABSAO& side = reading_ == 0 ? *left_ : *right_;
-      for (side.First(); !side.Eof(); side.Next()) {
+    bool more = true;
+    for (reading_ = 0; more && reading_ < 2; ++reading_) {
+      (reading_ == 0 ? left_ : right_)->Rows([&] {
         env_->Step("row");
-        if (!row()) return;
-      }
+        more = row();
+        return more;
+      });
     }
     return;
   }
   reading_ = 2;
-  TABSRowReader& left = left_rows_->Reader();
-  TABSRowReader& right = right_rows_->Reader();
+  TABSAO& left = *left_;
+  TABSAO& right = *right_;
   run_.resize(static_cast<size_t>(ColumnCount()));
   left.First();
   right.First();
   while (!left.Eof()) {
     // A run of equal left rows (m) against the equal right rows (n).
-    for (int32_t i = 0; i < ColumnCount(); ++i) {
-      left.Value(i, &left_value_);
-      run_[static_cast<size_t>(i)].Assign(left_value_);
+    for (size_t i = 0; i < run_.size(); ++i) {
+      left.GetColumnValue(left_columns_[i], &left_value_);
+      run_[i].Assign(left_value_);
     }
     int64_t m = 0;
-    while (!left.Eof() && CompareWithRun(left) == 0) {
+    while (!left.Eof() && CompareWithRun(left, left_columns_) == 0) {
       env_->Step("row");
       ++m;
       left.Next();
     }
-    while (!right.Eof() && CompareWithRun(right) < 0) right.Next();
+    while (!right.Eof() && CompareWithRun(right, right_columns_) < 0) right.Next();
     int64_t n = 0;
-    while (!right.Eof() && CompareWithRun(right) == 0) {
+    while (!right.Eof() && CompareWithRun(right, right_columns_) == 0) {
       env_->Step("row");
       ++n;
       right.Next();

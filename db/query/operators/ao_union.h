@@ -37,10 +37,13 @@ class TABSAOUnion : public TABSAO {
 
  private:
   void PairColumns();
-  // One side's rows in the result's types, ordered on every column.
-  std::unique_ptr<TABSRowTable> SortedSide(TABSAO& side, const std::vector<int32_t>& pairs);
-  // A row of a side's table against the current run: <0, 0, >0.
-  int CompareWithRun(const TABSRowReader& rows);
+  // The side's column numbers of the pairs (output positions).
+  static std::vector<int32_t> ChildColumns(const TABSAO& side, const std::vector<int32_t>& pairs);
+  // The side under an operator that delivers its paired columns in the
+  // result's types, ordered on all of them; the pairs become its positions.
+  std::unique_ptr<TABSAO> SortedSide(std::unique_ptr<TABSAO> side, std::vector<int32_t>* pairs);
+  // The side's current row against the current run: <0, 0, >0.
+  int CompareWithRun(TABSAO& side, const std::vector<int32_t>& columns);
 
   std::vector<std::string> corresponding_names_;
   bool set_distinct_;
@@ -48,11 +51,11 @@ class TABSAOUnion : public TABSAO {
   TABSSetKind kind_;
   std::vector<int32_t> left_pairs_;   // output positions in the left child
   std::vector<int32_t> right_pairs_;  // in the right child
+  std::vector<int32_t> left_columns_;   // their column numbers, once executed
+  std::vector<int32_t> right_columns_;
   // Where the current row is read: 0 the left child, 1 the right child,
   // 2 the run of equal rows being counted.
   int32_t reading_ = 0;
-  std::unique_ptr<TABSRowTable> left_rows_;
-  std::unique_ptr<TABSRowTable> right_rows_;
   std::vector<TABSVariant> run_;
   TABSVariant left_value_;
 };

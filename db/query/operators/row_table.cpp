@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "db/storage/temporary/temporary_indexes.h"
 #include "db/query/operators/operator_errors.h"
-#include "db/tables/metadata/table_metadata.h"
+#include "db/storage/temporary/temporary_indexes.h"
+#include "db/tables/records/field_access.h"
 
 namespace kelvorin {
 
@@ -32,60 +32,78 @@ TABSColumnType PlainColumnType(TABSColumnType type) {
   }
 }
 
+// ---------------------------------------------------------------- decoder
+
+TABSRecordDecoder::TABSRecordDecoder(const TABSRecordFields& fields, TABSTableData* table)
+    : fields_(&fields), table_(table) {
+  for (int32_t i = 0; i < fields.FieldCount(); ++i) {
+    const TABSFieldSlot& field = fields.Field(i);
+    Kind kind = Kind::kFixed;
+    if (IsBlobStorage(field.storage_type)) {
+      kind = Kind::kOther;
+    } else if (IsWideStringStorage(field.storage_type)) {
+      kind = Kind::kWide;
+    } else if (IsStringStorage(field.storage_type)) {
+      kind = Kind::kAnsi;
+    }
+    slots_.push_back({field.memory_offset, field.memory_size, field.storage_type, kind});
+  }
+}
+
+void TABSRecordDecoder::Value(const uint8_t* record, int32_t field_no, TABSVariant* value) const {
+  if (field_no < 0 || field_no >= static_cast<int32_t>(slots_.size()) ||
+      slots_[static_cast<size_t>(field_no)].kind == Kind::kOther) {
+    if (table_ != nullptr) {
+      table_->FieldManager().GetFieldValue(field_no, *value, record);
+    } else {
+      GetFieldValue(*fields_, field_no, *value, record);
+    }
+    return;
+  }
+  const Slot& slot = slots_[static_cast<size_t>(field_no)];
+  if (TABSRecordFields::IsNull(record, field_no)) {
+    value->Clear(slot.type);
+    value->SetNull();
+    return;
+  }
+  const uint8_t* data = record + slot.offset;
+  if (slot.kind == Kind::kFixed) {
+    value->SetRaw(data, slot.size, slot.type, false);
+    return;
+  }
+  // A terminated text is pointed at; one that fills its slot is copied
+  // with a terminator.
+  size_t size = 0;
+  if (slot.kind == Kind::kWide) {
+    const size_t units = static_cast<size_t>(slot.size) / 2;
+    size_t n = 0;
+    while (n < units && (data[2 * n] != 0 || data[2 * n + 1] != 0)) ++n;
+    if (n < units) size = 2 * (n + 1);
+  } else {
+    const void* end = std::memchr(data, 0, static_cast<size_t>(slot.size));
+    if (end != nullptr) size = static_cast<size_t>(static_cast<const uint8_t*>(end) - data) + 1;
+  }
+  if (size == 0) {
+    GetFieldValue(*fields_, field_no, *value, record);
+    return;
+  }
+  value->SetRaw(data, static_cast<int32_t>(size), slot.type, false);
+}
+
 // ---------------------------------------------------------------- reader
 
+TABSRowReader::TABSRowReader(TABSLocalCursor& cursor)
+    : cursor_(&cursor), decoder_(cursor.OpenTable().RecordFields(), &cursor.OpenTable()) {}
+
 void TABSRowReader::First() {
+  if (cursor_ == nullptr && owner_ != nullptr) owner_->Open();
+  visited_ = nullptr;
   cursor_->First();
   Next();
 }
 
 void TABSRowReader::Next() {
   eof_ = cursor_->GetRecord(nullptr, TABSGetRecordMode::kNext) != TABSGetRecordResult::kFound;
-}
-
-void RecordFieldValue(TABSTableData& table, int32_t field_no, const uint8_t* record, TABSVariant* value) {
-  const TABSRecordFields& fields = table.RecordFields();
-  if (field_no < 0 || field_no >= fields.FieldCount() || IsBlobStorage(fields.Field(field_no).storage_type)) {
-    table.FieldManager().GetFieldValue(field_no, *value, record);
-    return;
-  }
-  const TABSFieldSlot& field = fields.Field(field_no);
-  if (TABSRecordFields::IsNull(record, field_no)) {
-    value->Clear(field.storage_type);
-    value->SetNull();
-    return;
-  }
-  const uint8_t* slot = fields.Slot(record, field_no);
-  if (!IsStringStorage(field.storage_type)) {
-    value->SetRaw(slot, field.memory_size, field.storage_type, false);
-    return;
-  }
-  // A terminated text is pointed at; one that fills its slot is copied
-  // with a terminator.
-  size_t size = 0;
-  if (IsWideStringStorage(field.storage_type)) {
-    const size_t units = static_cast<size_t>(field.memory_size) / 2;
-    size_t n = 0;
-    while (n < units && (slot[2 * n] != 0 || slot[2 * n + 1] != 0)) ++n;
-    if (n < units) size = 2 * (n + 1);
-  } else {
-    const void* end = std::memchr(slot, 0, static_cast<size_t>(field.memory_size));
-    if (end != nullptr) size = static_cast<size_t>(static_cast<const uint8_t*>(end) - slot) + 1;
-  }
-  if (size == 0) {
-    table.FieldManager().GetFieldValue(field_no, *value, record);
-    return;
-  }
-  value->SetRaw(slot, static_cast<int32_t>(size), field.storage_type, false);
-}
-
-void TABSRowReader::Value(int32_t field_no, TABSVariant* value) const {
-  if (eof_) {
-    value->Clear();
-    value->SetNull();
-    return;
-  }
-  RecordFieldValue(cursor_->OpenTable(), field_no, visited_ != nullptr ? visited_ : cursor_->Record().data(), value);
 }
 
 TABSRowReader::Mark TABSRowReader::Position() const {
@@ -119,7 +137,7 @@ std::string NextTemporaryTableName(TABSLocalSession& temp_session) {
 }
 
 TABSRowTable::TABSRowTable(TABSLocalSession& temp_session, const std::vector<TABSRowColumn>& columns)
-    : columns_(columns), name_(NextTemporaryTableName(temp_session)) {
+    : temp_session_(&temp_session), columns_(columns) {
   std::vector<TABSDatasetFieldDef> fields;
   fields.reserve(columns.size());
   for (const TABSRowColumn& column : columns) {
@@ -127,28 +145,60 @@ TABSRowTable::TABSRowTable(TABSLocalSession& temp_session, const std::vector<TAB
     field.name = column.name;
     field.type = PlainColumnType(column.type);
     field.size = column.size;
+    has_blobs_ = has_blobs_ || IsBlobColumn(field.type);
     fields.push_back(std::move(field));
   }
-  TABSTableMetadata metadata;
-  metadata.DefineFields(fields);
-  TABSCursorOptions options;
-  options.create_missing = true;
-  cursor_ = std::make_unique<TABSLocalCursor>(temp_session, name_, options);
-  cursor_->SetTableDefinitions(metadata.Fields(), metadata.Indexes(), metadata.Constraints());
-  cursor_->Open();
-  buffer_ = cursor_->NewRecordBuffer();
-  reader_ = TABSRowReader(*cursor_);
+  metadata_.DefineFields(fields);
+  metadata_.ComputeLayout();
+  fields_ = TABSRecordFields(metadata_.Fields());
+  decoder_ = TABSRecordDecoder(fields_, nullptr);
+  buffer_.assign(static_cast<size_t>(fields_.MemorySize()) + 16, 0);
+  reader_.owner_ = this;
+  reader_.decoder_ = decoder_;
+  // BLOB values live with the table: it is there from the start.
+  if (has_blobs_) Open();
 }
 
 TABSRowTable::~TABSRowTable() = default;
 
-void TABSRowTable::BeginRow() { cursor_->InitRecordBuffer(buffer_.data(), false); }
+void TABSRowTable::Open() {
+  if (cursor_ != nullptr) return;
+  name_ = NextTemporaryTableName(*temp_session_);
+  TABSCursorOptions options;
+  options.create_missing = true;
+  auto cursor = std::make_unique<TABSLocalCursor>(*temp_session_, name_, options);
+  cursor->SetTableDefinitions(metadata_.Fields(), metadata_.Indexes(), metadata_.Constraints());
+  cursor->Open();
+  if (cursor->FieldsEnd() != fields_.MemorySize()) throw EABSException(native::kTemporaryNameExhausted);
+  buffer_.resize(static_cast<size_t>(cursor->RecordBufferSize()), 0);
+  cursor_ = std::move(cursor);
+  reader_.cursor_ = cursor_.get();
+  reader_.decoder_ = TABSRecordDecoder(cursor_->OpenTable().RecordFields(), &cursor_->OpenTable());
+  decoder_ = reader_.decoder_;
+}
+
+const std::string& TABSRowTable::Name() {
+  Open();
+  return name_;
+}
+
+TABSLocalCursor& TABSRowTable::Cursor() {
+  Open();
+  return *cursor_;
+}
+
+void TABSRowTable::BeginRow() { fields_.InitRecord(buffer_.data()); }
 
 void TABSRowTable::SetValue(int32_t column, const TABSVariant& value) {
-  cursor_->OpenTable().FieldManager().SetFieldValue(column, value, buffer_.data());
+  if (has_blobs_) {
+    cursor_->OpenTable().FieldManager().SetFieldValue(column, value, buffer_.data());
+  } else {
+    SetFieldValue(fields_, column, value, buffer_.data(), nullptr);
+  }
 }
 
 void TABSRowTable::AppendRow() {
+  Open();
   if (!cursor_->Post(buffer_.data(), true)) {
     throw EABSException(cursor_->Status(), cursor_->StatusMessage());
   }
@@ -159,10 +209,11 @@ void TABSRowTable::AppendRecord(const uint8_t* record) {
   AppendRow();
 }
 
-int64_t TABSRowTable::RowCount() { return cursor_->OpenTable().RecordCount(); }
+int64_t TABSRowTable::RowCount() { return cursor_ == nullptr ? 0 : cursor_->OpenTable().RecordCount(); }
 
 void TABSRowTable::SortBy(const std::vector<int32_t>& columns, const std::vector<bool>& descending,
                           const std::vector<bool>& no_case) {
+  Open();
   if (columns.empty()) {
     cursor_->SwitchIndex("");
     index_name_.clear();

@@ -1,12 +1,14 @@
-// TABSRowTable: a table of the process's "TEMP" database that an operator
-// writes its rows into and reads them back from, in storage order or
-// through a temporary index. Temporary tables keep what does not fit the
-// temporary-storage budget in a file, so an operator never holds a whole
-// input in memory. The table goes when the object goes (its last cursor
-// closes it).
+// TABSRowTable: the rows an operator writes: memory records of a layout
+// made from its columns, appended to a table of the process's "TEMP"
+// database and read back from it in storage order or through a temporary
+// index. The table is created when the first row is appended or it is
+// first read, so rows an operator keeps in memory cost no table. Temporary
+// tables keep what does not fit the temporary-storage budget in a file, so
+// an operator never holds a whole input in memory. The table goes when the
+// object goes (its last cursor closes it).
 //
-// TABSRowReader: reads the records of any open cursor one by one and hands
-// out field values of the current one.
+// TABSRowReader: reads the records of a cursor one by one (or records
+// handed to it) and hands out field values of the current one.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,8 @@
 #include <vector>
 
 #include "db/access/local/local_cursor.h"
+#include "db/tables/metadata/table_metadata.h"
+#include "db/tables/records/record_fields.h"
 #include "db/tables/values/abs_variant.h"
 
 namespace kelvorin {
@@ -30,24 +34,57 @@ struct TABSRowColumn {
 // become their plain integer types.
 TABSColumnType PlainColumnType(TABSColumnType type);
 
-// A field's value in a memory record, pointing into the record where it
-// can (valid while the record is); the null bitmap decides NULL.
-void RecordFieldValue(TABSTableData& table, int32_t field_no, const uint8_t* record, TABSVariant* value);
+// Field values of memory records of one layout, pointing into the record
+// where they can (valid while the record is); the null bitmap decides
+// NULL. BLOB-like fields are read through their table.
+class TABSRecordDecoder {
+ public:
+  TABSRecordDecoder() = default;
+  TABSRecordDecoder(const TABSRecordFields& fields, TABSTableData* table);
+  void Value(const uint8_t* record, int32_t field_no, TABSVariant* value) const;
+
+ private:
+  enum class Kind : uint8_t { kFixed, kAnsi, kWide, kOther };
+  struct Slot {
+    int32_t offset;
+    int32_t size;
+    TABSStorageType type;
+    Kind kind;
+  };
+  const TABSRecordFields* fields_ = nullptr;
+  TABSTableData* table_ = nullptr;
+  std::vector<Slot> slots_;
+};
+
+class TABSRowTable;
 
 class TABSRowReader {
  public:
   TABSRowReader() = default;
-  explicit TABSRowReader(TABSLocalCursor& cursor) : cursor_(&cursor) {}
+  // A reader of the cursor's open table.
+  explicit TABSRowReader(TABSLocalCursor& cursor);
 
-  TABSLocalCursor& Cursor() const { return *cursor_; }
   void First();
   void Next();
   bool Eof() const { return eof_; }
-  // The field's value in the current record (pointing into the cursor's
-  // record until it moves).
-  void Value(int32_t field_no, TABSVariant* value) const;
+  // The field's value in the current record (pointing into the record
+  // until the reader moves).
+  void Value(int32_t field_no, TABSVariant* value) const {
+    if (eof_) {
+      value->Clear();
+      value->SetNull();
+      return;
+    }
+    decoder_.Value(visited_ != nullptr ? visited_ : cursor_->Record().data(), field_no, value);
+  }
   // Reads from this record instead of the cursor's until it is cleared
-  // (nullptr): a visit of every record hands them over so.
+  // (nullptr): a visit of every record, or rows kept in memory, hand
+  // them over so.
+  // The current record (nullptr at the end), valid until the reader moves.
+  const uint8_t* Record() const {
+    if (eof_) return nullptr;
+    return visited_ != nullptr ? visited_ : cursor_->Record().data();
+  }
   void SetVisited(const uint8_t* record) {
     visited_ = record;
     eof_ = record == nullptr;
@@ -63,21 +100,25 @@ class TABSRowReader {
   void Restore(const Mark& mark);
 
  private:
+  friend class TABSRowTable;
+
   TABSLocalCursor* cursor_ = nullptr;
+  TABSRowTable* owner_ = nullptr;  // opens its table on the first read
+  TABSRecordDecoder decoder_;
   const uint8_t* visited_ = nullptr;
   bool eof_ = true;
 };
 
 class TABSRowTable {
  public:
-  // Creates and opens a new table of these columns under a fresh name.
   TABSRowTable(TABSLocalSession& temp_session, const std::vector<TABSRowColumn>& columns);
   ~TABSRowTable();
   TABSRowTable(const TABSRowTable&) = delete;
   TABSRowTable& operator=(const TABSRowTable&) = delete;
 
-  const std::string& Name() const { return name_; }
-  TABSLocalCursor& Cursor() { return *cursor_; }
+  // The table (created now when it was not yet).
+  const std::string& Name();
+  TABSLocalCursor& Cursor();
   int32_t ColumnCount() const { return static_cast<int32_t>(columns_.size()); }
   const std::vector<TABSRowColumn>& Columns() const { return columns_; }
 
@@ -90,10 +131,10 @@ class TABSRowTable {
   // The row being written as a memory record of RecordSize() bytes, and
   // appending a record in that form.
   const uint8_t* RowRecord() const { return buffer_.data(); }
-  int32_t RecordSize() const { return cursor_->FieldsEnd(); }
+  int32_t RecordSize() const { return fields_.MemorySize(); }
   void AppendRecord(const uint8_t* record);
   void RecordValue(const uint8_t* record, int32_t column, TABSVariant* value) const {
-    RecordFieldValue(cursor_->OpenTable(), column, record, value);
+    decoder_.Value(record, column, value);
   }
 
   // Reads through an index over the columns (by number), made for the
@@ -106,7 +147,15 @@ class TABSRowTable {
   const std::string& IndexName() const { return index_name_; }
 
  private:
+  friend class TABSRowReader;
+  void Open();
+
+  TABSLocalSession* temp_session_;
   std::vector<TABSRowColumn> columns_;
+  TABSTableMetadata metadata_;
+  TABSRecordFields fields_;
+  TABSRecordDecoder decoder_;
+  bool has_blobs_ = false;
   std::string name_;
   std::unique_ptr<TABSLocalCursor> cursor_;
   std::vector<uint8_t> buffer_;
