@@ -23,7 +23,10 @@
 namespace kelvorin {
 namespace {
 
+using testing::IntField;
 using testing::LockTest;
+using testing::SetIntField;
+using testing::WriteTrap;
 
 constexpr int32_t kRows = 12;
 
@@ -32,34 +35,6 @@ enum class Change { kInsert, kUpdate, kDelete };
 const char* ChangeName(Change change) {
   static const char* const kNames[] = {"insert", "update", "delete"};
   return kNames[static_cast<int>(change)];
-}
-
-// Kills the process at the chosen write of the database file.
-class KillAtWrite : public platform::FileObserver {
- public:
-  KillAtWrite(std::string path, int kill_at) : path_(std::move(path)), kill_at_(kill_at) {}
-  void BeforeWrite(const std::string& path, int64_t, const void*, int64_t) override {
-    if (path == path_ && ++writes_ == kill_at_) ::kill(::getpid(), SIGKILL);
-  }
-  void AfterSync(const std::string&) override {}
-  void BeforeTruncate(const std::string&, int64_t) override {}
-  void AfterRemove(const std::string&) override {}
-  void AfterDirectorySync(const std::string&) override {}
-
- private:
-  std::string path_;
-  int kill_at_;
-  int writes_ = 0;
-};
-
-int32_t IntField(const TABSTableData& table, const uint8_t* record, int32_t field) {
-  int32_t value;
-  std::memcpy(&value, table.RecordFields().Slot(record, field), 4);
-  return value;
-}
-void SetIntField(const TABSTableData& table, uint8_t* record, int32_t field, int32_t value) {
-  std::memcpy(const_cast<uint8_t*>(table.RecordFields().Slot(record, field)), &value, 4);
-  TABSRecordFields::SetNull(record, field, false);
 }
 
 // The rows of the table by their key: key -> value.
@@ -178,7 +153,7 @@ class KilledCommitterTest : public LockTest {
       int status = 0;
       {
         TableUser victim(Path());
-        KillAtWrite trap(Path(), kill_at);
+        WriteTrap trap(Path(), kill_at, 0);
         platform::SetFileObserver(&trap);
         Do(victim, change, false);
         platform::SetFileObserver(nullptr);

@@ -7,16 +7,56 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "db/storage/catalog/disk_database_data.h"
+#include "db/storage/errors/abs_exception.h"
 #include "db/storage/locks/table_locks_file.h"
+#include "db/tables/records/table_data.h"
+#include "platform/file.h"
 #include "tests/db/storage/catalog/catalog_test_util.h"
 
 namespace kelvorin::testing {
+
+// Kills the process, or fails one write, at the chosen write of the file
+// (0: never).
+class WriteTrap : public platform::FileObserver {
+ public:
+  WriteTrap(std::string path, int kill_at, int fail_at) : path_(std::move(path)), kill_at_(kill_at), fail_at_(fail_at) {}
+  void BeforeWrite(const std::string& path, int64_t, const void*, int64_t) override {
+    if (path != path_) return;
+    ++writes_;
+    if (writes_ == kill_at_) ::kill(::getpid(), SIGKILL);
+    if (writes_ == fail_at_) throw EABSException(99999, "injected write failure");
+  }
+  void AfterSync(const std::string&) override {}
+  void BeforeTruncate(const std::string&, int64_t) override {}
+  void AfterRemove(const std::string&) override {}
+  void AfterDirectorySync(const std::string&) override {}
+
+ private:
+  std::string path_;
+  int kill_at_;
+  int fail_at_;
+  int writes_ = 0;
+};
+
+// An INTEGER field of a record in memory form.
+inline int32_t IntField(const TABSTableData& table, const uint8_t* record, int32_t field) {
+  int32_t value;
+  std::memcpy(&value, table.RecordFields().Slot(record, field), 4);
+  return value;
+}
+inline void SetIntField(const TABSTableData& table, uint8_t* record, int32_t field, int32_t value) {
+  std::memcpy(const_cast<uint8_t*>(table.RecordFields().Slot(record, field)), &value, 4);
+  TABSRecordFields::SetNull(record, field, false);
+}
 
 // A database open in multi-user mode with its sessions (their numbers are
 // their connection slots).

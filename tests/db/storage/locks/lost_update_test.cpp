@@ -29,7 +29,10 @@
 namespace kelvorin {
 namespace {
 
+using testing::IntField;
 using testing::LockTest;
+using testing::SetIntField;
+using testing::WriteTrap;
 using T = TABSLockType;
 
 enum class Variant { kLocked, kKilled, kFailedCommit, kWithoutLocks };
@@ -42,38 +45,6 @@ struct ChildPlan {
   int kill_at_write;  // 0: never
   int fail_at_write;  // 0: never
 };
-
-// Kills the process, or fails one write, at the chosen write of the file.
-class WriteTrap : public platform::FileObserver {
- public:
-  WriteTrap(std::string path, int kill_at, int fail_at) : path_(std::move(path)), kill_at_(kill_at), fail_at_(fail_at) {}
-  void BeforeWrite(const std::string& path, int64_t, const void*, int64_t) override {
-    if (path != path_) return;
-    ++writes_;
-    if (writes_ == kill_at_) ::kill(::getpid(), SIGKILL);
-    if (writes_ == fail_at_) throw EABSException(99999, "injected write failure");
-  }
-  void AfterSync(const std::string&) override {}
-  void BeforeTruncate(const std::string&, int64_t) override {}
-  void AfterRemove(const std::string&) override {}
-  void AfterDirectorySync(const std::string&) override {}
-
- private:
-  std::string path_;
-  int kill_at_;
-  int fail_at_;
-  int writes_ = 0;
-};
-
-int32_t IntField(const TABSTableData& table, const uint8_t* record, int32_t field) {
-  int32_t value;
-  std::memcpy(&value, table.RecordFields().Slot(record, field), 4);
-  return value;
-}
-void SetIntField(const TABSTableData& table, uint8_t* record, int32_t field, int32_t value) {
-  std::memcpy(const_cast<uint8_t*>(table.RecordFields().Slot(record, field)), &value, 4);
-  TABSRecordFields::SetNull(record, field, false);
-}
 
 // One writer. Its log: "P k..." before a change is committed, then "A"
 // once it was, or "X" when it was not.
