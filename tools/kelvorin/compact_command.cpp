@@ -2,8 +2,6 @@
 // database component: every table is copied into a fresh file, which then
 // replaces the old one in one step, so that the file is never lost however
 // the command ends. On a terminal the progress is shown on standard error.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,23 +12,10 @@
 #include "platform/locale_code_page.h"
 #include "tools/kelvorin/command.h"
 #include "tools/kelvorin/engine_text.h"
+#include "tools/kelvorin/terminal_progress.h"
 
 namespace kelvorin::tool {
 namespace {
-
-class TerminalProgress : public TABSProgress {
- public:
-  void Open(std::string_view caption) override { caption_ = caption; }
-  bool Step(int percent) override {
-    std::fprintf(stderr, "\r%s %3d%%", caption_.c_str(), percent);
-    std::fflush(stderr);
-    return true;
-  }
-  void Close() override { std::fputs("\n", stderr); }
-
- private:
-  std::string caption_;
-};
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "kelvorin: %s\n", why.c_str());
@@ -55,22 +40,13 @@ int Compact(const std::vector<std::string>& args) {
   if (file.empty()) return Fail("no file given");
   return WithEngineTextsInUtf8([&] {
     RegisterTableCopier();
-    TerminalProgress progress;
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    if (terminal) SetAccessProgress(&progress);
+    const TerminalProgressScope progress;
     TABSDatabase database;
     database.SetDatabaseName("compact");
     database.SetDatabaseFileName(file);
     database.SetPassword(password);
-    database.SetSilentMode(!terminal);
-    std::string error_text;
-    try {
-      error_text = database.Compact();
-    } catch (...) {
-      SetAccessProgress(nullptr);
-      throw;
-    }
-    SetAccessProgress(nullptr);
+    database.SetSilentMode(!progress.Shown());
+    const std::string error_text = database.Compact();
     if (error_text.empty()) return 0;
     std::fprintf(stderr, "%s\n", platform::AnsiToUtf8(error_text).c_str());
     return 1;

@@ -3,7 +3,6 @@
 // that load reads and dump writes are TAB-separated text in the engine's
 // 8-bit code page (see table_text.h for the form of each value).
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -20,6 +19,7 @@
 #include "db/tables/scans/table_scans.h"
 #include "platform/locale_code_page.h"
 #include "tools/kelvorin/command.h"
+#include "tools/kelvorin/field_text.h"
 #include "tools/kelvorin/table_text.h"
 
 namespace kelvorin::tool {
@@ -44,14 +44,6 @@ struct TableArgs {
 int Fail(const std::string& why) {
   std::fprintf(stderr, "kelvorin: %s\n", why.c_str());
   return 1;
-}
-
-// A name given in UTF-8, in the engine's code page; none when a character
-// has no 8-bit form.
-std::optional<std::string> EngineName(const std::string& utf8) {
-  std::string name = platform::Utf8ToAnsi(utf8);
-  if (platform::AnsiToUtf8(name) != utf8) return std::nullopt;
-  return name;
 }
 
 std::optional<TableArgs> Parse(const std::vector<std::string>& args, const std::vector<std::string>& options) {
@@ -116,41 +108,12 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   }
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // FIELD:TYPE[:SIZE]; false (reported) when it is not one.
 bool AddField(TABSTableMetadata& defs, const std::string& definition) {
-  const std::vector<std::string> pieces = Split(definition, ':');
-  const std::optional<std::string> name = EngineName(pieces[0]);
-  const TSQLFieldType* type = pieces.size() >= 2 ? FindSQLFieldType(Upper(pieces[1])) : nullptr;
-  if (pieces.size() < 2 || pieces.size() > 3 || !name || name->empty() || type == nullptr) {
-    Fail("'" + definition + "' is not FIELD:TYPE[:SIZE] with an SQL type name such as INTEGER or STRING");
-    return false;
-  }
-  int32_t size = 0;
-  if (pieces.size() == 3) {
-    try {
-      size_t used = 0;
-      size = std::stoi(pieces[2], &used);
-      if (used != pieces[2].size() || size <= 0) throw std::invalid_argument(pieces[2]);
-    } catch (const std::exception&) {
-      Fail("'" + definition + "' has no valid size");
-      return false;
-    }
-  } else if (IsStringColumn(type->column_type) || IsByteArrayColumn(type->column_type)) {
-    Fail("field '" + pieces[0] + "' of type " + pieces[1] + " needs a size");
-    return false;
-  } else if (type->column_type == TABSColumnType::Guid) {
-    size = 38;
-  }
-  TABSDatasetFieldDef field;
-  field.name = *name;
-  field.type = type->column_type;
-  field.size = size;
-  defs.DefineFields({field});
+  std::string why;
+  const std::optional<TABSDatasetFieldDef> field = ParseFieldText(definition, why);
+  if (!field) return Fail(why) == 0;
+  defs.DefineFields({*field});
   return true;
 }
 
