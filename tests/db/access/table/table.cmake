@@ -3,4 +3,5 @@ vestrum_add_test(kelvorin_table_test
     ${CMAKE_CURRENT_LIST_DIR}/record_copy_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/table_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/table_copying_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/table_import_test.cpp
   LIBS kelvorin_table)
