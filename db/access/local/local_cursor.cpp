@@ -607,7 +607,8 @@ void TABSLocalCursor::CommitBatch() {
 void TABSLocalCursor::CancelBatch() {
   if (!batch_owns_transaction_) return;
   batch_owns_transaction_ = false;
-  session_->Rollback();
+  // A refused post of an all-or-nothing fill has rolled it back already.
+  if (session_->InTransaction()) session_->Rollback();
 }
 
 // --- Restrictions ---

@@ -44,8 +44,18 @@ TABSHiddenTable::~TABSHiddenTable() {
   if (!named_) Drop();
 }
 
+void TABSHiddenTable::SetAllOrNothing(bool all_or_nothing) noexcept {
+  all_or_nothing_ = all_or_nothing;
+  if (cursor_ && cursor_->IsOpen()) Table().SetPostsAllOrNothing(all_or_nothing);
+}
+
+void TABSHiddenTable::AllOrNothing() {
+  if (Hidden()) SetAllOrNothing(true);
+}
+
 void TABSHiddenTable::Drop() noexcept {
   named_ = true;
+  SetAllOrNothing(false);
   try {
     if (cursor_) {
       if (in_batch_) cursor_->CancelBatch();
@@ -76,6 +86,11 @@ void TABSHiddenTable::Append(int64_t blob_bytes) {
     in_batch_ = true;
   }
   if (!cursor_->Post(record_.data(), true)) {
+    if (all_or_nothing_) {
+      // The batch went with the refused record.
+      cursor_->CancelBatch();
+      in_batch_ = false;
+    }
     const int32_t status = cursor_->Status();
     throw EABSEngineError(status, EABSEngineError::TextOf(status, cursor_->StatusMessage()));
   }
@@ -94,6 +109,7 @@ void TABSHiddenTable::Finish() {
     in_batch_ = false;
   }
   batch_bytes_ = 0;
+  SetAllOrNothing(false);
 }
 
 void TABSHiddenTable::TakeName(const std::vector<int64_t>& autoinc_floors, int64_t expected_change_counter) {

@@ -50,7 +50,11 @@ class TABSHiddenTable {
   // carries, counted toward the batch. A refused record raises the
   // engine's error and leaves the table as it was before the record.
   void Append(int64_t blob_bytes = 0);
-  // Commits the last batch and closes the table.
+  // From here the first refused record ends the fill (the table is then
+  // dropped): records go in without a savepoint each, and a refusal rolls
+  // back the open batch. Only for a table of a database file.
+  void AllOrNothing();
+  // Commits the last batch.
   void Finish();
   // After Finish: the table takes the name `target` (see above), its
   // auto-increment counters rise to `autoinc_floors` (by field number),
@@ -63,6 +67,7 @@ class TABSHiddenTable {
  private:
   bool Hidden() const { return disk_ != nullptr; }
   void Drop() noexcept;
+  void SetAllOrNothing(bool all_or_nothing) noexcept;
 
   TABSLocalSession& session_;
   TABSDiskDatabaseData* disk_;
@@ -73,6 +78,7 @@ class TABSHiddenTable {
   int64_t batch_bytes_ = 0;
   int64_t count_ = 0;
   bool in_batch_ = false;
+  bool all_or_nothing_ = false;
   bool named_ = false;
 };
 

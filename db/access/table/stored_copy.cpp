@@ -82,6 +82,9 @@ bool CopyStoredRecords(TABSLocalCursor& source, TABSHiddenTable& destination, co
   const int32_t session = source.LocalSession().SessionNumber();
   const int64_t count = source.RecordCount();
   const int64_t step = CopyProgressStep(count, start, end);
+  // A refused record fails the whole copy, so a post needs no way back of
+  // its own.
+  destination.AllOrNothing();
   SourceRecord record(source);
   bool result = true;
   int64_t n = 1;
@@ -104,7 +107,7 @@ bool CopyStoredRecords(TABSLocalCursor& source, TABSHiddenTable& destination, co
       messages.Add("Error copying table. Record #" + std::to_string(n) + " was not imported due to error: " +
                    error.what() + kLineEnd + kLineEnd);
       if (!request.ignore_errors || !IgnorableRecordError(error)) throw;
-      result = false;
+      return false;
     }
     if (TABSBlobManager* blobs = to.BlobManager()) blobs->ReleaseDescriptors(target);
     ++n;

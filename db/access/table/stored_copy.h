@@ -3,10 +3,13 @@
 // stored fields, unfiltered, in storage order, mapped by field name into
 // the destination, with progress reports that may stop it.
 //
-// With errors ignored only a field value that does not convert or fit and
-// a record the destination's keys or constraints refuse are left out (and
-// described); storage, memory and lock errors always stop the copy. Its
-// messages are kept to the first hundred and a count of the rest.
+// With errors ignored a field value that does not convert or fit is left
+// out (and described) and the copy goes on; a record the destination's keys
+// or constraints refuse is described and ends the copy, which then fails
+// (every caller drops the whole destination then, so a record needs no way
+// back of its own). Storage, memory and lock errors always stop the copy
+// with their error. The messages are kept to the first hundred and a count
+// of the rest.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +50,8 @@ struct TABSStoredCopyRequest {
 int64_t CopyProgressStep(int64_t count, int32_t start, int32_t end);
 
 // Copies every stored record of the source cursor's open table. Returns
-// false when a record or field was left out or the copy was stopped (the
-// reasons in `messages`); an error that may not be ignored is raised.
+// false when a field was left out, a record refused or the copy stopped
+// (the reasons in `messages`); an error that may not be ignored is raised.
 bool CopyStoredRecords(TABSLocalCursor& source, TABSHiddenTable& destination, const TABSRecordMap& map,
                        const TABSStoredCopyRequest& request, bool& continue_flag, TABSCopyMessages& messages);
 

@@ -118,6 +118,11 @@ class TABSTableData {
   // beyond it in the direction of counting (by field number; a floor of 0
   // leaves it), and the state is written in the session.
   void RaiseAutoIncValues(int32_t session, const std::vector<int64_t>& floors);
+  // For a table that one holder fills and abandons whole at the first
+  // refused record: posts inside a transaction then take no statement
+  // savepoint of their own (no page images), and a refused post rolls back
+  // the whole transaction instead of itself alone.
+  void SetPostsAllOrNothing(bool all_or_nothing) { posts_all_or_nothing_ = all_or_nothing; }
   // Called by the database after a session's pages were rolled back, so that
   // what is cached about them returns to the committed values.
   virtual void RollbackHook(int32_t session);
@@ -201,6 +206,7 @@ class TABSTableData {
   // What a post restores when it fails: the caller's record and the state.
   TABSMemoryBlock saved_record_;
   TABSTableState saved_state_;
+  bool posts_all_or_nothing_ = false;
 };
 
 }  // namespace kelvorin

@@ -61,15 +61,16 @@ class TABSTableData::PostScope {
   // From here on pages change.
   void BeginChanges() {
     in_transaction_ = table_.Database().InTransaction(session_);
-    if (in_transaction_) table_.PageManager()->BeginStatement(session_);
+    statement_ = in_transaction_ && !table_.posts_all_or_nothing_;
+    if (statement_) table_.PageManager()->BeginStatement(session_);
     changing_ = true;
   }
 
   // The post stands: kept in the transaction, or committed at once.
   void Finish() {
-    if (in_transaction_) {
+    if (statement_) {
       table_.PageManager()->ReleaseStatement(session_);
-    } else {
+    } else if (!in_transaction_) {
       table_.Database().CommitTransaction(session_, false);
     }
     done_ = true;
@@ -88,7 +89,7 @@ class TABSTableData::PostScope {
  private:
   void UndoPages() noexcept {
     bool rolled_back = false;
-    if (in_transaction_) {
+    if (statement_) {
       try {
         table_.PageManager()->RollbackStatement(session_);
         rolled_back = true;
@@ -116,6 +117,7 @@ class TABSTableData::PostScope {
   TABSMemoryBlock& saved_record_;
   TABSTableState& saved_state_;
   bool in_transaction_ = false;
+  bool statement_ = false;
   bool changing_ = false;
   bool done_ = false;
 };

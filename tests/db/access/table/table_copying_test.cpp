@@ -10,6 +10,7 @@
 
 #include "db/storage/catalog/catalog_check.h"
 #include "db/storage/catalog/table_list_file.h"
+#include "db/tables/metadata/index_def.h"
 #include "platform/file.h"
 #include "tests/db/access/dataset/dataset_test_util.h"
 #include "tests/db/write_killer.h"
@@ -105,10 +106,21 @@ TEST_F(TableCopyingTest, AFailedRestructureChangesNothing) {
       {"an index naming a dropped field",
        [](TABSTableMetadata& defs) { defs.Fields().Delete(defs.Fields().IndexOfName("id")); },
        "Cannot create table"},
+      {"a unique key that two records share",
+       [](TABSTableMetadata& defs) {
+         auto index = std::make_unique<TABSIndexDef>();
+         index->SetName("I_rating");
+         index->SetUnique(true);
+         index->SetColumns({"Rating"}, {""}, {""});
+         defs.Indexes().Add(std::move(index));
+         defs.DeriveIndexConstraints();
+       },
+       "Error copying table. Record #2 was not imported due to error: "},
   };
   TABSTable& players = Players();
   players.Open();
   AddPlayer(players, "Dlouhe jmeno", 1);
+  AddPlayer(players, "Druhe jmeno", 1);
   players.Close();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -119,8 +131,9 @@ TEST_F(TableCopyingTest, AFailedRestructureChangesNothing) {
     EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     players.InitFieldDefs();
     EXPECT_EQ(players.RestructureDefs().Fields().Find("Jmeno")->DeclaredSize(), 20);
-    EXPECT_EQ(Rows(players, "Jmeno"), (Names{"Dlouhe jmeno"}));
+    EXPECT_EQ(Rows(players, "Jmeno"), (Names{"Dlouhe jmeno", "Druhe jmeno"}));
   }
+  EXPECT_EQ(hook_.messages, Names{}) << "the hidden table went without a hitch";
   database_->Close();
   EXPECT_TRUE(CheckDatabaseCatalogue(Path()).Clean()) << "the hidden table went";
 }
