@@ -125,16 +125,9 @@ void TABSHiddenTable::TakeName(const std::vector<int64_t>& autoinc_floors, int64
     return;
   }
   cursor_->Close();
-  const std::string old = disk_->SwapHiddenTable(session_, name_, target_, autoinc_floors, expected_change_counter);
+  disk_->SwapHiddenTable(session_, name_, target_, autoinc_floors, expected_change_counter);
   named_ = true;
   name_ = target_;
-  if (old.empty()) return;
-  try {
-    disk_->DeleteTable(session_, old);
-  } catch (...) {
-    // The new table stands; the old one is left under its hidden name.
-    ReportCaughtError();
-  }
 }
 
 }  // namespace kelvorin

@@ -2,8 +2,7 @@
 // name of the table it makes or replaces. In a database file it is created
 // under a hidden name, filled in transactions of a few megabytes each, and
 // given its name in one commit of the system session, in which a table it
-// replaces steps aside under a hidden name of its own, to be deleted
-// afterwards. Whenever the process stops, the name holds the old table or
+// replaces is deleted. Whenever the process stops, the name holds the old table or
 // the whole new one; a hidden table left behind is reported by the checker
 // and dropped by Compact. A hidden table that never took its name is
 // dropped when the object goes.
@@ -58,8 +57,8 @@ class TABSHiddenTable {
   void Finish();
   // After Finish: the table takes the name `target` (see above), its
   // auto-increment counters rise to `autoinc_floors` (by field number),
-  // and a table it replaced is deleted. `expected_change_counter`: see
-  // TABSDiskDatabaseData::SwapHiddenTable.
+  // and a table it replaces is deleted in the same commit.
+  // `expected_change_counter`: see TABSDiskDatabaseData::SwapHiddenTable.
   void TakeName(const std::vector<int64_t>& autoinc_floors, int64_t expected_change_counter = -1);
   // Records appended so far.
   int64_t Count() const { return count_; }

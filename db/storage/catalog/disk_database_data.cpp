@@ -466,9 +466,9 @@ void TABSDiskDatabaseData::CreateNamedTable(int32_t object_id, std::string_view 
   table_list_.Replace(std::move(list));
 }
 
-std::string TABSDiskDatabaseData::SwapHiddenTable(TABSBaseSession& session, std::string_view hidden,
-                                                  std::string_view target, const std::vector<int64_t>& autoinc_floors,
-                                                  int64_t expected_change_counter) {
+void TABSDiskDatabaseData::SwapHiddenTable(TABSBaseSession& session, std::string_view hidden, std::string_view target,
+                                           const std::vector<int64_t>& autoinc_floors,
+                                           int64_t expected_change_counter) {
   std::lock_guard lock(CriticalSection());
   CheckWritable("RenameTable");
   CheckUserTableName(target);
@@ -491,24 +491,22 @@ std::string TABSDiskDatabaseData::SwapHiddenTable(TABSBaseSession& session, std:
   }
   ExclusiveTableLock fresh_exclusive(*this, fresh, session.SessionNumber());
   SystemChange change(*this);
-  std::string old_hidden;
   if (old) {
     old->Load(kSystemSessionId, session.SessionNumber());
     if (expected_change_counter >= 0 && old->ChangeCounter() != expected_change_counter) {
       throw EABSException(native::kTableChangedDuringCopy, {old->Name()});
     }
-    old_hidden = HiddenTableName(old->ObjectId());
-    list[static_cast<size_t>(old_index)].name = old_hidden;
+    old->DeleteStorage(kSystemSessionId);
   } else if (expected_change_counter >= 0) {
     throw EABSException(native::kTableChangedDuringCopy, {target});
   }
   fresh.Load(kSystemSessionId, session.SessionNumber());
   fresh.RaiseAutoIncValues(kSystemSessionId, autoinc_floors);
   list[static_cast<size_t>(hidden_index)].name = std::string(target);
+  if (old) list.erase(list.begin() + old_index);
   table_list_.Write(kSystemSessionId, list);
   change.Commit();
   table_list_.Replace(std::move(list));
-  return old_hidden;
 }
 
 void TABSDiskDatabaseData::ReplaceTable(TABSBaseSession& session, std::string_view name, const TABSFieldDefs& fields,

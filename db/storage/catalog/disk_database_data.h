@@ -95,15 +95,15 @@ class TABSDiskDatabaseData : public TABSDatabaseData {
   std::string CreateHiddenTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                                 const TABSConstraintDefs& constraints);
   // Gives a filled hidden table the target's name in one commit of the
-  // system session: a table of that name takes the hidden name of its own
-  // object number (the caller deletes it afterwards; its name is returned,
-  // or nothing when there was none), and each auto-increment counter of
-  // the hidden table rises to its floor (by field number; 0 leaves it).
-  // With `expected_change_counter` at 0 or more, the old table must still
-  // be at that change counter: a table changed since it was copied is
-  // kept, and the swap refused. Neither table may be open.
-  std::string SwapHiddenTable(TABSBaseSession& session, std::string_view hidden, std::string_view target,
-                              const std::vector<int64_t>& autoinc_floors, int64_t expected_change_counter = -1);
+  // system session, in which a table of that name is deleted (so that the
+  // name holds the old table or the new one, and nothing of the old one is
+  // left behind), and each auto-increment counter of the hidden table rises
+  // to its floor (by field number; 0 leaves it). With
+  // `expected_change_counter` at 0 or more, the old table must still be at
+  // that change counter: a table changed since it was copied is kept, and
+  // the swap refused. Neither table may be open.
+  void SwapHiddenTable(TABSBaseSession& session, std::string_view hidden, std::string_view target,
+                       const std::vector<int64_t>& autoinc_floors, int64_t expected_change_counter = -1);
   // The session takes the table's exclusive lock while it works on it.
   void DeleteTable(TABSBaseSession& session, std::string_view name);
   void RenameTable(TABSBaseSession& session, std::string_view old_name, std::string_view new_name);
