@@ -77,6 +77,9 @@ void TProgressWin::Finish() {
   background_ = false;
   hide();
   EnableOthers();
+  for (const QPointer<QWidget>& widget : minimized_)
+    if (widget && widget->isMinimized()) widget->showNormal();
+  minimized_.clear();
 }
 
 void TProgressWin::DelayElapsed() {
@@ -107,8 +110,11 @@ void TProgressWin::BackgroundModeClick() {
   background_ = true;
   hide();
   EnableOthers();
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (widget != this && widget->isVisible() && widget->parentWidget() == nullptr) widget->showMinimized();
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget == this || !widget->isVisible() || widget->parentWidget() != nullptr || widget->isMinimized()) continue;
+    widget->showMinimized();
+    minimized_.emplace_back(widget);
+  }
 }
 
 void TProgressWin::ApplicationRestored() {

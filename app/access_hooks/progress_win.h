@@ -7,7 +7,7 @@
 // application's other windows are disabled. "Abort" asks the operation to
 // stop at its next step; "Background Mode" hides the window and minimizes
 // the application, and the window comes back when the application is
-// restored. Operations run on the user interface thread, so each step lets
+// restored; closing the window restores the application. Operations run on the user interface thread, so each step lets
 // the window handle its buttons.
 #pragma once
 
@@ -64,6 +64,8 @@ class TProgressWin : public QDialog, public kelvorin::TABSProgress {
   bool abort_requested_ = false;
   bool background_ = false;
   std::vector<QPointer<QWidget>> disabled_;
+  // The windows "Background Mode" minimized.
+  std::vector<QPointer<QWidget>> minimized_;
 };
 
 }  // namespace app

@@ -47,6 +47,8 @@ TEST(AccessProgressTest, TheWindowAppearsOnlyForSlowUnfinishedOperations) {
 }
 
 TEST(AccessProgressTest, AbortStopsAndBackgroundModeHidesUntilRestored) {
+  QWidget main_window;
+  main_window.show();
   TProgressWin progress;
   progress.Open("Restructure Table...");
   progress.DelayElapsed();
@@ -54,6 +56,7 @@ TEST(AccessProgressTest, AbortStopsAndBackgroundModeHidesUntilRestored) {
   progress.findChild<QPushButton*>(QStringLiteral("BackgroundMode"))->click();
   EXPECT_FALSE(progress.isVisible());
   EXPECT_TRUE(progress.InBackground());
+  EXPECT_TRUE(main_window.isMinimized());
   progress.ApplicationRestored();
   EXPECT_TRUE(progress.isVisible());
   EXPECT_EQ(progress.Message(), QStringLiteral("Restructure Table..."));
@@ -61,6 +64,20 @@ TEST(AccessProgressTest, AbortStopsAndBackgroundModeHidesUntilRestored) {
   EXPECT_FALSE(progress.Step(40));
   progress.Close();
   EXPECT_FALSE(progress.isVisible());
+}
+
+TEST(AccessProgressTest, ClosingTheWindowRestoresTheApplication) {
+  QWidget main_window;
+  main_window.show();
+  TProgressWin progress;
+  progress.Open("Import Table...");
+  progress.DelayElapsed();
+  progress.findChild<QPushButton*>(QStringLiteral("BackgroundMode"))->click();
+  ASSERT_TRUE(main_window.isMinimized());
+  progress.Step(100);
+  progress.Close();
+  EXPECT_FALSE(main_window.isMinimized()) << "the operation ended while the application was in the background";
+  EXPECT_TRUE(main_window.isEnabled());
 }
 
 TEST(AccessHooksTest, PasswordDialogTexts) {
