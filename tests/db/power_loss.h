@@ -10,33 +10,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "platform/file.h"
+#include "tests/db/storage/storage_test_util.h"
 
 namespace kelvorin {
 
 // What a power loss does to the writes since the last sync.
 enum class Unsynced { kLost, kSomeKept };
-
-namespace power_loss_detail {
-
-inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-}  // namespace power_loss_detail
 
 // A power loss at the k-th write or sync (which then does not complete).
 // The disk keeps what was synced;
@@ -60,7 +45,7 @@ class PowerLoss : public platform::FileObserver {
     for (auto& path : paths) {
       File f;
       f.exists = std::filesystem::exists(path);
-      if (f.exists) f.content = power_loss_detail::ReadFileBytes(path);
+      if (f.exists) f.content = testing::StorageTest::ReadAll(path);
       f.synced = f.content;
       files_[path] = f;
     }
@@ -88,7 +73,7 @@ class PowerLoss : public platform::FileObserver {
       Fail();
     }
     File& f = files_[path];
-    f.synced = power_loss_detail::ReadFileBytes(path);
+    f.synced = testing::StorageTest::ReadAll(path);
     f.content = f.synced;
     f.pending.clear();
     for (auto& [other, o] : files_) o.batch_start = &o == &f ? kNoBatch : o.pending.size();
@@ -112,7 +97,7 @@ class PowerLoss : public platform::FileObserver {
   void Restore() {
     for (auto& [path, f] : files_) {
       if (f.exists) {
-        power_loss_detail::WriteFileBytes(path, f.content);
+        testing::StorageTest::WriteAll(path, f.content);
       } else {
         std::filesystem::remove(path);
       }

@@ -3,8 +3,13 @@
 // that check what a process dying at any write leaves behind.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/file.h"
@@ -30,5 +35,37 @@ class WriteKiller : public platform::FileObserver {
   }
   int kill_at_;
 };
+
+// Runs `work` once, counting its writes; then, for each write k in turn,
+// `reset` puts the files back, a child process runs `work` and is killed at
+// its k-th write, and `check` looks at what it left. Stops at the first
+// failure.
+inline void KillAtEveryWrite(const std::function<void()>& reset, const std::function<void()>& work,
+                             const std::function<void()>& check) {
+  int total = 0;
+  {
+    reset();
+    WriteKiller counter(-1);
+    work();
+    total = counter.writes;
+  }
+  ASSERT_GT(total, 0);
+  for (int k = 1; k <= total; ++k) {
+    SCOPED_TRACE("killed at write " + std::to_string(k) + " of " + std::to_string(total));
+    reset();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      WriteKiller killer(k);
+      work();
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    check();
+    if (::testing::Test::HasFailure()) return;
+  }
+}
 
 }  // namespace kelvorin::testing

@@ -4,6 +4,7 @@
 // leaves the file as it was. On a terminal the progress is shown on
 // standard error.
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,30 +62,6 @@ std::optional<std::string> TableName(const std::string& utf8) {
   return name;
 }
 
-// The database of a command, open for its lifetime; silent unless the
-// progress goes to a terminal.
-class OpenDatabase {
- public:
-  OpenDatabase(const CopyArgs& args, const TerminalProgressScope& progress) {
-    database_.SetDatabaseName(kAlias);
-    database_.SetDatabaseFileName(args.words[0]);
-    database_.SetPassword(args.password);
-    database_.SetSilentMode(!progress.Shown());
-    database_.Open();
-  }
-  OpenDatabase(const OpenDatabase&) = delete;
-  OpenDatabase& operator=(const OpenDatabase&) = delete;
-  ~OpenDatabase() {
-    try {
-      database_.Close();
-    } catch (...) {
-    }
-  }
-
- private:
-  TABSDatabase database_;
-};
-
 // The messages of an operation that returned false, one per line.
 int FailWithText(const std::string& error_text) {
   std::string text = platform::AnsiToUtf8(error_text);
@@ -94,6 +71,27 @@ int FailWithText(const std::string& error_text) {
   return 1;
 }
 
+// Runs `work` on the named table of the command's database, open for it
+// (silent unless the progress goes to a terminal); `work` returns false
+// with its messages in the error text.
+int OnTable(const CopyArgs& args, const std::string& name,
+            const std::function<bool(TABSTable&, std::string& error_text)>& work) {
+  return WithEngineTextsInUtf8([&] {
+    const TerminalProgressScope progress;
+    TABSDatabase database;
+    database.SetDatabaseName(kAlias);
+    database.SetDatabaseFileName(args.words[0]);
+    database.SetPassword(args.password);
+    database.SetSilentMode(!progress.Shown());
+    database.Open();
+    TABSTable table;
+    table.SetDatabaseName(kAlias);
+    table.SetTableName(name);
+    std::string error_text;
+    return work(table, error_text) ? 0 : FailWithText(error_text);
+  });
+}
+
 int CopyTable(const std::vector<std::string>& args) {
   const std::optional<CopyArgs> parsed = Parse(args, true);
   if (!parsed) return 1;
@@ -101,15 +99,8 @@ int CopyTable(const std::vector<std::string>& args) {
   const std::optional<std::string> source = TableName(parsed->words[1]);
   const std::optional<std::string> target = TableName(parsed->words[2]);
   if (!source || !target) return 1;
-  return WithEngineTextsInUtf8([&] {
-    const TerminalProgressScope progress;
-    OpenDatabase database(*parsed, progress);
-    TABSTable table;
-    table.SetDatabaseName(kAlias);
-    table.SetTableName(*source);
-    std::string error_text;
-    if (!table.CopyTable(*target, error_text, 100, 0, true, parsed->overwrite)) return FailWithText(error_text);
-    return 0;
+  return OnTable(*parsed, *source, [&](TABSTable& table, std::string& error_text) {
+    return table.CopyTable(*target, error_text, 100, 0, true, parsed->overwrite);
   });
 }
 
@@ -150,17 +141,10 @@ int Restructure(const std::vector<std::string>& args) {
     if (!field) return Fail(why);
     wanted.push_back(std::move(*field));
   }
-  return WithEngineTextsInUtf8([&] {
-    const TerminalProgressScope progress;
-    OpenDatabase database(*parsed, progress);
-    TABSTable table;
-    table.SetDatabaseName(kAlias);
-    table.SetTableName(*name);
+  return OnTable(*parsed, *name, [&](TABSTable& table, std::string& error_text) {
     table.InitFieldDefs();
     MapFields(table.MutableRestructureDefs().Fields(), wanted);
-    std::string error_text;
-    if (!table.RestructureTable(error_text)) return FailWithText(error_text);
-    return 0;
+    return table.RestructureTable(error_text);
   });
 }
 

@@ -4,8 +4,6 @@
 // or a machine losing power at every write leaving the old table or the
 // whole new one.
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,16 +19,6 @@ namespace kelvorin::testing {
 namespace {
 
 using Names = std::vector<std::string>;
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 class TableCopyingTest : public DatasetTest {
  protected:
@@ -95,10 +83,15 @@ class TableCopyingTest : public DatasetTest {
     const TABSIntegrityReport report = CheckDatabaseCatalogue(path);
     EXPECT_FALSE(report.HasCorruption()) << report.Describe();
   }
-  // Moves the closed database to a memory file system where there is one:
-  // the crash tests rerun their work hundreds of times, and what they check
-  // does not rest on real syncs. Returns the database's path.
-  std::string OnMemoryDisk() {
+  // The players with gaps and their copy "kopie", the database closed and
+  // moved to a memory file system where there is one: the crash tests rerun
+  // their work hundreds of times, and what they check does not rest on real
+  // syncs. Returns the database's path.
+  std::string PrepareCrashRuns() {
+    PlayersWithGaps();
+    std::string errors;
+    EXPECT_TRUE(NewTable("hraci").CopyTable("kopie", errors)) << errors;
+    database_->Close();
     const std::filesystem::path shm = "/dev/shm";
     std::error_code error;
     if (!std::filesystem::is_directory(shm, error)) return Path();
@@ -287,59 +280,31 @@ TEST_F(TableCopyingTest, CopyIntoAnotherFileKeepsStoredBytes) {
 }
 
 TEST_F(TableCopyingTest, KilledAtEveryWriteOfARestructureOrAnOverwrite) {
-  PlayersWithGaps();
-  {
-    std::string errors;
-    ASSERT_TRUE(NewTable("hraci").CopyTable("kopie", errors)) << errors;
-  }
-  database_->Close();
-  const std::string path = OnMemoryDisk();
-  const std::vector<uint8_t> original = ReadAll(path);
-  int total = 0;
-  {
-    WriteKiller counter(-1);
-    database_->Open();
-    RestructureAndOverwrite(*database_);
-    database_->Close();
-    total = counter.writes;
-  }
-  ASSERT_GT(total, 5);
-  for (int k = 1; k <= total; ++k) {
-    SCOPED_TRACE("killed at write " + std::to_string(k) + " of " + std::to_string(total));
-    WriteAll(path, original);
-    std::filesystem::remove(path + "-journal");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      WriteKiller killer(k);
-      database_->Open();
-      RestructureAndOverwrite(*database_);
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    ExpectOldOrNew(path);
-    if (HasFailure()) return;
-  }
+  const std::string path = PrepareCrashRuns();
+  const std::vector<uint8_t> original = StorageTest::ReadAll(path);
+  KillAtEveryWrite(
+      [&] {
+        StorageTest::WriteAll(path, original);
+        std::filesystem::remove(path + "-journal");
+      },
+      [&] {
+        database_->Open();
+        RestructureAndOverwrite(*database_);
+        database_->Close();
+      },
+      [&] { ExpectOldOrNew(path); });
 }
 
 // The power goes at each write or sync in turn: what was not synced is
 // lost (or, every other time, partly kept), the write in progress may be
 // torn. (The overwrite takes the same way through a hidden table.)
 TEST_F(TableCopyingTest, PowerLossAtEveryWriteOfARestructure) {
-  PlayersWithGaps();
-  {
-    std::string errors;
-    ASSERT_TRUE(NewTable("hraci").CopyTable("kopie", errors)) << errors;
-  }
-  database_->Close();
-  const std::string path = OnMemoryDisk();
-  const std::vector<uint8_t> original = ReadAll(path);
+  const std::string path = PrepareCrashRuns();
+  const std::vector<uint8_t> original = StorageTest::ReadAll(path);
   constexpr int kFinished = 3;
   for (int k = 1;; ++k) {
     SCOPED_TRACE("power lost at event " + std::to_string(k));
-    WriteAll(path, original);
+    StorageTest::WriteAll(path, original);
     std::filesystem::remove(path + "-journal");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);

@@ -3,12 +3,7 @@
 // are: EXTENDED values beyond the double range, bytes with zeros, wide
 // memos, the empty date, a table read without a field object for one of
 // its columns, a hundred and one tables, a name of 255 bytes.
-#include <csignal>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "db/access/local/local_cursor.h"
 #include "db/access/table/table_copy.h"
@@ -18,6 +13,7 @@
 #include "db/tables/values/value_encoding.h"
 #include "tests/db/access/dataset/dataset_test_util.h"
 #include "tests/db/access/session/session_test_util.h"
+#include "tests/db/storage/storage_test_util.h"
 #include "tests/db/write_killer.h"
 
 namespace kelvorin::testing {
@@ -394,10 +390,11 @@ TEST_F(TableImportTest, KilledAtEveryWriteOfAnImportOverATable) {
   FivePlayers();
   database_->Close();
   const std::string path = Path();
-  const std::vector<uint8_t> original = [&] {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }();
+  const std::vector<uint8_t> original = StorageTest::ReadAll(path);
+  const auto reset = [&] {
+    StorageTest::WriteAll(path, original);
+    std::filesystem::remove(path + "-journal");
+  };
   const auto import = [&] {
     database_->Open();
     auto source = Foreign();
@@ -406,32 +403,9 @@ TEST_F(TableImportTest, KilledAtEveryWriteOfAnImportOverATable) {
     keys.Add("", "Jmeno", ixPrimary);
     std::string errors;
     NewTable("hraci").ImportTable(*source, errors, &keys);
-  };
-  int total = 0;
-  {
-    WriteKiller counter(-1);
-    import();
     database_->Close();
-    total = counter.writes;
-  }
-  ASSERT_GT(total, 5);
-  for (int k = 1; k <= total; ++k) {
-    SCOPED_TRACE("killed at write " + std::to_string(k) + " of " + std::to_string(total));
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(original.data()), static_cast<std::streamsize>(original.size()));
-    }
-    std::filesystem::remove(path + "-journal");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      WriteKiller killer(k);
-      import();
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  };
+  KillAtEveryWrite(reset, import, [&] {
     database_->Open();
     TABSTable& players = NewTable("hraci");
     const Names names = Rows(players, "Jmeno");
@@ -444,8 +418,7 @@ TEST_F(TableImportTest, KilledAtEveryWriteOfAnImportOverATable) {
     // Pages the killed commit had taken may leak; nothing else may be wrong.
     const TABSIntegrityReport report = CheckDatabaseCatalogue(path);
     EXPECT_FALSE(report.HasCorruption()) << report.Describe();
-    if (HasFailure()) return;
-  }
+  });
 }
 
 }  // namespace
