@@ -13,7 +13,8 @@
 //   sets        UNION ALL, UNION and EXCEPT of 2 x 100,000 rows
 //   spill       500,000 rows of about 100 bytes under a 32 MB temporary
 //               storage limit: ORDER BY, DISTINCT, GROUP BY (SQLite with
-//               temp_store=file); the process's peak resident memory after
+//               temp_store=file); the process's peak resident memory during
+//               them
 // Arguments name the groups to run (default: all).
 #include <sqlite3.h>
 

@@ -169,7 +169,8 @@ void TABSRowTable::Open() {
   auto cursor = std::make_unique<TABSLocalCursor>(*temp_session_, name_, options);
   cursor->SetTableDefinitions(metadata_.Fields(), metadata_.Indexes(), metadata_.Constraints());
   cursor->Open();
-  if (cursor->FieldsEnd() != fields_.MemorySize()) throw EABSException(native::kTemporaryNameExhausted);
+  // Records built in memory are appended as they are: both layouts agree.
+  if (cursor->FieldsEnd() != fields_.MemorySize()) throw EABSException(native::kResultLayout, {name_});
   buffer_.resize(static_cast<size_t>(cursor->RecordBufferSize()), 0);
   cursor_ = std::move(cursor);
   reader_.cursor_ = cursor_.get();
