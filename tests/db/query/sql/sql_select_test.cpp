@@ -105,6 +105,10 @@ TEST_F(SqlJoinTest, JoinForms) {
       // An inner join without a key is a cross join filtered by ON.
       {"SELECT a.id, b.v FROM a JOIN b ON a.id < b.v AND b.v = 13 AND a.id > 1", {"2|13", "4|13"}},
       {"SELECT a.id, b.id FROM a JOIN b ON a.id = b.id WHERE a.id = 1 ORDER BY 2", {"1|1", "1|1"}, true},
+      // ON names a select-list alias; a column of the joined tables wins.
+      {"SELECT a.id AS ai, b.v FROM a JOIN b ON ai = b.id", {"1|10", "1|11"}},
+      {"SELECT a.id AS ai, b.v AS w FROM a LEFT JOIN b ON ai = b.id AND w > 10", {"1|11", "2|NULL", "NULL|NULL", "4|NULL"}},
+      {"SELECT a.k AS v, b.id FROM a JOIN b ON a.id = b.id AND v > 10", {"x|1"}},
   };
   ExpectRows(cases);
   EXPECT_EQ(Query("SELECT a.id, b.id FROM a JOIN b ON a.id = b.id").header,
