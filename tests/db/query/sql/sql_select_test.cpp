@@ -56,10 +56,57 @@ TEST_F(SqlSelectTest, Errors) {
       {"SELECT * FROM hraci ORDER BY nic", 30195},
       {"SELECT COUNT(DISTINCT id) FROM hraci", 30102},
       {"SELECT * FROM nic", 10028},
+      // Integer arithmetic raises instead of wrapping around.
+      {"SELECT 2147483647 + id FROM hraci", 10891},
+      {"SELECT -2147483647 - id - 1 FROM hraci", 10891},
+      {"SELECT id * 1073741824 FROM hraci WHERE id = 2", 10891},
+      {"SELECT -(id - 2147483647 - 2) FROM hraci WHERE id = 1", 10891},
   };
   for (const auto& [text, code] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ErrorCode([&] { Rows(text); }), code);
+  }
+}
+
+TEST_F(SqlSelectTest, ArithmeticAtTheIntegerLimits) {
+  ExpectRows({{"SELECT 2147483646 + id FROM hraci WHERE id = 1", {"2147483647"}},
+              {"SELECT -2147483647 - id FROM hraci WHERE id = 1", {"-2147483648"}},
+              {"SELECT id * -1073741824 FROM hraci WHERE id = 2", {"-2147483648"}}});
+}
+
+TEST_F(SqlSelectTest, ParametersInConditions) {
+  struct ParamCase {
+    TABSVariant value;
+    std::string text;
+    std::vector<std::string> rows;
+  };
+  TABSVariant null_text(TABSStorageType::String);
+  null_text.SetNull();
+  TABSVariant three;
+  three.SetInteger(3);
+  TABSVariant yes;
+  yes.SetLogical(true);
+  const std::vector<ParamCase> cases = {
+      {null_text, "SELECT id FROM hraci WHERE :p IS NULL AND id < 3", {"1", "2"}},
+      {three, "SELECT id FROM hraci WHERE :p IS NULL", {}},
+      {three, "SELECT id FROM hraci WHERE :p IS NOT NULL AND Body = :p", {"1", "4"}},
+      {yes, "SELECT id FROM hraci WHERE :p IS NULL OR id = 5", {"5"}},
+      {yes, "SELECT id FROM hraci WHERE :p AND id = 5", {"5"}},
+  };
+  for (const ParamCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    TABSSQLProcessor processor(context_);
+    processor.SetSQL(c.text);
+    TABSSQLParam& param = processor.Params().AddParam();
+    param.SetName("p");
+    static_cast<TABSVariant&>(param) = c.value;
+    std::vector<std::string> rows;
+    EXPECT_EQ(ErrorOf([&] {
+                std::unique_ptr<TABSLocalCursor> cursor = processor.Run();
+                rows = ReadCursor(*cursor).rows;
+              }),
+              "");
+    EXPECT_EQ(Sorted(rows), c.rows);
   }
 }
 
