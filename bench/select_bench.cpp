@@ -157,8 +157,9 @@ class Engine {
 
 class Peer {
  public:
-  Peer(const std::string& path, bool temp_file) {
-    std::filesystem::remove(path);
+  // A new database, or the one at `path` when `create` is false.
+  Peer(const std::string& path, bool temp_file, bool create = true) {
+    if (create) std::filesystem::remove(path);
     db_ = bench::OpenSqlite(path);
     if (temp_file) bench::Exec(db_, "PRAGMA temp_store=FILE; PRAGMA cache_size=-32000;");
   }
@@ -411,7 +412,7 @@ void SpillCases(const std::string& dir) {
     engine.Load(data);
     peer.Load(data);
   }
-  Peer peer(dir + "/spill.sqlite", true);
+  Peer peer(dir + "/spill.sqlite", true, false);
   const std::vector<Case>& cases = SpillList();
   for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];

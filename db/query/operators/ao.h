@@ -36,6 +36,7 @@ struct TABSAORecords {
   std::vector<uint8_t> bytes;
   size_t Count() const { return size == 0 ? 0 : bytes.size() / size; }
   const uint8_t* Record(size_t i) const { return bytes.data() + i * size; }
+  uint8_t* Record(size_t i) { return bytes.data() + i * size; }
 };
 
 // A sort's rows: sorted runs written to tables, and the last rows in
