@@ -110,7 +110,28 @@ void TABSDataSet::CloseForDisconnect() noexcept {
 
 // --- Opening and closing ---
 
-void TABSDataSet::ReadFieldDefs() { FieldDefsOf(cursor_->OpenTable().Metadata().Fields(), MutableFieldDefs()); }
+void TABSDataSet::ReadFieldDefs() {
+  const TABSFieldDefs& fields = cursor_->OpenTable().Metadata().Fields();
+  table_field_nos_.clear();
+  if (cursor_->ShownFields().empty()) {
+    FieldDefsOf(fields, MutableFieldDefs());
+    return;
+  }
+  TFieldDefs& defs = MutableFieldDefs();
+  defs.Clear();
+  for (const TABSLocalCursor::ShownField& shown : cursor_->ShownFields()) {
+    const TABSFieldDef& field = *fields.Items(shown.field_no);
+    const TFieldType type = DatasetTypeOf(field.ColumnType());
+    defs.Add(shown.name, type, IsStringType(type) || type == ftBytes || type == ftVarBytes ? field.DeclaredSize() : 0);
+    table_field_nos_.push_back(shown.field_no);
+  }
+}
+
+int32_t TABSDataSet::TableFieldNo(const TField& field) const {
+  const int32_t no = field.FieldNo();
+  if (no < 0 || static_cast<size_t>(no) >= table_field_nos_.size()) return no;
+  return table_field_nos_[static_cast<size_t>(no)];
+}
 
 void TABSDataSet::FieldDefsOf(const TABSFieldDefs& fields, TFieldDefs& defs) {
   defs.Clear();
@@ -162,6 +183,7 @@ void TABSDataSet::InternalClose() {
     cursor_.reset();
   }
   MutableFieldDefs().Clear();
+  table_field_nos_.clear();
   scratch_.clear();
   filter_buffer_.clear();
   ReleaseDatabase(TABSDatabaseUse::kCursor);
@@ -261,7 +283,7 @@ void TABSDataSet::ReleaseBufferValues(std::vector<uint8_t>& buffer) noexcept {
 }
 
 bool TABSDataSet::ReadDataField(const TField& field, const uint8_t* record, TABSVariant& value) const {
-  Cursor().OpenTable().FieldManager().GetFieldValue(field.FieldNo(), value, record);
+  Cursor().OpenTable().FieldManager().GetFieldValue(TableFieldNo(field), value, record);
   return !value.IsNull();
 }
 
@@ -270,10 +292,10 @@ void TABSDataSet::WriteDataField(TField& field, uint8_t* record, const TABSVaria
   if (!value.IsNull() && value.Type() == TABSStorageType::String && IsStringType(field.DataType())) {
     TABSVariant cut;
     cut.SetString(field.CutToSize(value.AsString()));
-    table.FieldManager().SetFieldValue(field.FieldNo(), cut, record);
+    table.FieldManager().SetFieldValue(TableFieldNo(field), cut, record);
     return;
   }
-  table.FieldManager().SetFieldValue(field.FieldNo(), value, record);
+  table.FieldManager().SetFieldValue(TableFieldNo(field), value, record);
 }
 
 std::unique_ptr<TABSBLOBStream> TABSDataSet::CreateBlobStream(TField& field, TABSBlobStreamMode mode) {
@@ -496,13 +518,25 @@ std::vector<TABSVariant> TABSDataSet::KeyValues(const std::vector<TDataVariant>&
   return keys;
 }
 
+std::string TABSDataSet::TableFieldNames(std::string_view names) const {
+  if (table_field_nos_.empty()) return std::string(names);
+  const TABSFieldDefs& fields = Cursor().OpenTable().Metadata().Fields();
+  std::string table_names;
+  for (const std::string& name : SplitFieldNames(names)) {
+    const int32_t no = FieldDefs().IndexOf(name);
+    if (!table_names.empty()) table_names += ';';
+    table_names += no < 0 ? name : fields.Items(table_field_nos_[static_cast<size_t>(no)])->Name();
+  }
+  return table_names;
+}
+
 bool TABSDataSet::Locate(std::string_view key_fields, const std::vector<TDataVariant>& key_values,
                          TLocateOptions options) {
   CheckActive();
   CheckBrowseMode();
   const std::vector<TABSVariant> keys = KeyValues(key_values);
   TABSLocalCursor& cursor = Cursor();
-  if (!cursor.Locate(scratch_.data(), key_fields, keys, (options & loCaseInsensitive) != 0,
+  if (!cursor.Locate(scratch_.data(), TableFieldNames(key_fields), keys, (options & loCaseInsensitive) != 0,
                      (options & loPartialKey) != 0)) {
     return false;
   }
@@ -521,7 +555,7 @@ TDataVariant TABSDataSet::Lookup(std::string_view key_fields, const std::vector<
   TABSLocalCursor& cursor = Cursor();
   // A scratch buffer of its own: the record being typed stays as it is.
   std::vector<uint8_t> buffer = NewBuffer();
-  const bool found = cursor.Locate(buffer.data(), key_fields, keys, false, false);
+  const bool found = cursor.Locate(buffer.data(), TableFieldNames(key_fields), keys, false, false);
   // The cursor goes back to the dataset's record.
   if (!(Bof() && Eof()) && State() != TDataSetState::dsInsert) {
     seen_generation_ = ~cursor.OpenTable().StateGeneration();

@@ -100,6 +100,8 @@ class TABSDataSet : public TDataSet, public TABSDatabaseUser {
   bool HasCursor() const { return cursor_ != nullptr; }
   // Raises "Nil pointer occured" without one.
   TABSLocalCursor& Cursor() const;
+  // The number of the table's field that a field of the dataset shows.
+  int32_t TableFieldNo(const TField& field) const;
   // The database while the dataset holds it, else none.
   TABSDatabase* Database() const { return database_; }
   bool HoldsDatabase(TABSDatabaseUse use) const { return uses_.test(static_cast<size_t>(use)); }
@@ -178,6 +180,8 @@ class TABSDataSet : public TDataSet, public TABSDatabaseUser {
   // Reads the record at a position into a new buffer; false when none.
   bool ReadAt(const TABSRecordId& id, std::vector<uint8_t>& buffer);
   void ReadFieldDefs();
+  // Field names of the dataset (";"-separated) as the table names them.
+  std::string TableFieldNames(std::string_view names) const;
 
   const void* owner_;
   std::string database_name_;
@@ -197,6 +201,9 @@ class TABSDataSet : public TDataSet, public TABSDatabaseUser {
   std::vector<uint8_t> scratch_;
   std::vector<uint8_t> filter_buffer_;
   uint32_t seen_generation_ = 0;
+  // The table's field behind each field definition, when the cursor shows
+  // only some fields (empty: the same numbers).
+  std::vector<int32_t> table_field_nos_;
 };
 
 }  // namespace kelvorin

@@ -12,7 +12,7 @@ TABSBLOBStream::TABSBLOBStream(TABSDataSet& dataset, TField& field, TABSBlobStre
   if (mode != TABSBlobStreamMode::kRead && dataset.ReadOnly()) throw EABSException(native::kBlobOnReadOnlyDataset);
   if (mode != TABSBlobStreamMode::kRead && !dataset.InEditState()) throw EABSException(native::kNotInEditOrInsert);
   if (dataset.ActiveBuffer().empty()) throw EABSException(native::kNilPointerDataset);
-  stream_ = dataset.Cursor().OpenBlob(dataset.ActiveBuffer().data(), field.FieldNo(), mode);
+  stream_ = dataset.Cursor().OpenBlob(dataset.ActiveBuffer().data(), dataset.TableFieldNo(field), mode);
   modified_ = stream_ != nullptr && mode == TABSBlobStreamMode::kWrite;
 }
 

@@ -81,6 +81,15 @@ class TABSLocalCursor : public TABSScanCursor {
   // records are neither edited nor deleted.
   bool TemporaryTable() const;
 
+  // A view of some of the table's fields under names of its own (a live
+  // query result); none set: every field under its own name.
+  struct ShownField {
+    int32_t field_no;
+    std::string name;
+  };
+  void SetShownFields(std::vector<ShownField> fields) { shown_fields_ = std::move(fields); }
+  const std::vector<ShownField>& ShownFields() const { return shown_fields_; }
+
   // Record layout figures: where the fields start, where they end (the
   // position and the flag follow), and the sizes of both kinds of buffer.
   int32_t FirstFieldOffset() const;
@@ -184,6 +193,7 @@ class TABSLocalCursor : public TABSScanCursor {
   bool editing_ = false;
   std::vector<uint8_t> edit_copy_;
   bool batch_owns_transaction_ = false;
+  std::vector<ShownField> shown_fields_;
 };
 
 }  // namespace kelvorin

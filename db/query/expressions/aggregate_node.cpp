@@ -91,7 +91,10 @@ void TABSExprNodeAggregated::Accumulate() {
         return;
       }
       if (arg.IsNull()) return;
-      const TABSCompareResult r = CompareForExpression(arg, value_, true);
+      TABSCompareResult r = CompareForExpression(arg, value_, true);
+      // Texts equal but for case are told apart by it, so that the result
+      // does not depend on the order the rows came in.
+      if (r == kCompareEqual) r = CompareForExpression(arg, value_, false);
       if (r == (Operator() == kOpMin ? kCompareLess : kCompareGreater)) value_.Assign(arg, true);
       return;
     }

@@ -113,6 +113,8 @@ inline constexpr TABSNativeError kAggregateNotAllowed{
     30491, "Aggregate function '%s' is not allowed here"};
 inline constexpr TABSNativeError kAggregateOverflow{
     30492, "Integer overflow in aggregate function '%s'"};
+inline constexpr TABSNativeError kArithmeticOverflow{
+    10891, "Integer overflow in arithmetic operator '%s'"};
 inline constexpr TABSNativeError kFilterTokensLeft{
     30494, "End of filter expected, but '%s' found at line %d, column %d"};
 inline constexpr TABSNativeError kLikePatternExpected{

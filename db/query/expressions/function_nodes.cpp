@@ -1,6 +1,7 @@
 #include "db/query/expressions/function_nodes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "db/query/expressions/expression_errors.h"
@@ -61,7 +62,10 @@ const TABSVariant& TABSExprNodeArithmetic::GetValue() {
     case kOpNegate: {
       const TABSVariant& operand = children_[0]->GetValue();
       value_.Assign(operand, true);
+      const bool integer = !value_.IsNull() && IsIntegerStorage(value_.Type());
+      const int64_t before = integer ? value_.AsLargeInt() : 0;
       value_.Negate();
+      if (integer && IsIntegerStorage(value_.Type()) && before != 0 && value_.AsLargeInt() == before) Overflow();
       return value_;
     }
     case kOpSum: {
@@ -89,7 +93,7 @@ const TABSVariant& TABSExprNodeArithmetic::GetValue() {
         if (value_.IsNull()) {
           value_.Assign(part, true);
         } else {
-          value_.Add(part);
+          Combine(part);
         }
       }
       return value_;
@@ -104,7 +108,7 @@ const TABSVariant& TABSExprNodeArithmetic::GetValue() {
         const TABSVariant& operand = children_[i]->GetValue();
         if (value_.IsNull()) continue;
         if (Operator() == kOpProduct) {
-          value_.Multiply(operand);
+          Combine(operand);
         } else {
           value_.Divide(operand);
         }
@@ -124,7 +128,8 @@ bool TABSExprNodeArithmetic::AllIntegers(bool evaluate) {
   return true;
 }
 
-void TABSExprNodeArithmetic::SetInteger(uint32_t result) {
+void TABSExprNodeArithmetic::SetInteger(int64_t result) {
+  if (result < INT32_MIN || result > INT32_MAX) Overflow();
   uint8_t bytes[4];
   StoreLE<int32_t>(bytes, static_cast<int32_t>(result));
   // Same size as the last result: the value's buffer is reused.
@@ -133,18 +138,43 @@ void TABSExprNodeArithmetic::SetInteger(uint32_t result) {
 
 bool TABSExprNodeArithmetic::SumOfIntegers() {
   if (!AllIntegers(false)) return false;
-  uint32_t sum = 0;
-  for (auto& child : children_) sum += LoadLE<uint32_t>(child->Value().Data());
+  // Each part is 32-bit and there are far fewer than 2^32 of them.
+  int64_t sum = 0;
+  for (auto& child : children_) sum += LoadLE<int32_t>(child->Value().Data());
   SetInteger(sum);
   return true;
 }
 
 bool TABSExprNodeArithmetic::ProductOfIntegers() {
   if (!AllIntegers(true)) return false;
-  uint32_t product = 1;
-  for (auto& child : children_) product *= LoadLE<uint32_t>(child->Value().Data());
+  int64_t product = 1;
+  for (auto& child : children_) {
+    product *= LoadLE<int32_t>(child->Value().Data());
+    if (product < INT32_MIN || product > INT32_MAX) Overflow();
+  }
   SetInteger(product);
   return true;
+}
+
+void TABSExprNodeArithmetic::Combine(const TABSVariant& operand) {
+  const bool product = Operator() == kOpProduct;
+  const bool integers = !operand.IsNull() && IsIntegerStorage(value_.Type()) && IsIntegerStorage(operand.Type());
+  __int128 exact = 0;
+  if (integers) {
+    const __int128 a = value_.AsLargeInt();
+    const __int128 b = operand.AsLargeInt();
+    exact = product ? a * b : a + b;
+  }
+  if (product) {
+    value_.Multiply(operand);
+  } else {
+    value_.Add(operand);
+  }
+  if (integers && IsIntegerStorage(value_.Type()) && value_.AsLargeInt() != exact) Overflow();
+}
+
+void TABSExprNodeArithmetic::Overflow() const {
+  throw EABSException(native::kArithmeticOverflow, {OperatorText(Operator())});
 }
 
 int32_t TABSExprNodeArithmetic::GetDataSize() {

@@ -24,12 +24,16 @@ class TABSExprNodeArithmetic : public TABSExprNode {
   int32_t GetDataSize() override;
 
  private:
-  // INTEGER operands (the usual case) are combined in place, wrapping at 32
-  // bits as the value layer does, without a memory block per step.
+  // INTEGER operands (the usual case) are combined in place, without a
+  // memory block per step. An integer result that does not hold the exact
+  // value raises instead of wrapping around as the value layer does.
   bool AllIntegers(bool evaluate);
-  void SetInteger(uint32_t result);
+  void SetInteger(int64_t result);
   bool SumOfIntegers();
   bool ProductOfIntegers();
+  // value_ op= operand, checked for integer overflow.
+  void Combine(const TABSVariant& operand);
+  [[noreturn]] void Overflow() const;
 };
 
 // Non-string arguments are converted to text; wide text stays wide.

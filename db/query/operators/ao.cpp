@@ -549,9 +549,10 @@ void TABSAO::GatherRuns(const std::vector<int32_t>& output, bool check, TABSRowT
       auto run = std::make_unique<TABSRowTable>(env_->TempSession(), table.Columns());
       for (const uint8_t* record : sorted) {
         env_->Step("row");
-        run->AppendRecord(record);
+        run->AppendRecord(record, &table);
       }
       runs->tables.push_back(std::move(run));
+      for (size_t i = 0; i < sorted.size(); ++i) table.ReleaseRecord(rows.Record(i));
       rows.bytes.clear();
       runs->share->ReleaseAll();
       runs->share->TryGrow(static_cast<int64_t>(rows.size));
@@ -616,7 +617,7 @@ void TABSAO::WriteMerged(TABSAOSortRuns& runs, TABSRowTable& table, const std::v
     if (!skip_row) {
       if (limit >= 0 && written >= limit) break;
       if (passed++ >= skip) {
-        table.AppendRecord(best_record);
+        table.AppendRecord(best_record, best < tables ? runs.tables[best].get() : &table);
         ++written;
       }
     }

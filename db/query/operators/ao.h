@@ -4,7 +4,10 @@
 // pulls values down through them for its current row, and, unless it is a
 // plain table, writes its rows into a result table of the "TEMP" database
 // when it is executed; from then on it reads that table and its children
-// are gone. Orderings come from temporary indexes on those tables.
+// are gone. Rows are ordered in memory while the one temporary-storage
+// budget grants room, and beyond it as sorted runs in temporary tables that
+// are merged; an ordered input of another operator that fits stays in
+// memory instead of going to a table.
 //
 // The statement layer builds a tree (children first), gives the top its
 // projection and sort order, pushes the conditions down, executes the top
@@ -33,6 +36,7 @@ struct TABSAORecords {
   std::vector<uint8_t> bytes;
   size_t Count() const { return size == 0 ? 0 : bytes.size() / size; }
   const uint8_t* Record(size_t i) const { return bytes.data() + i * size; }
+  uint8_t* Record(size_t i) { return bytes.data() + i * size; }
 };
 
 // A sort's rows: sorted runs written to tables, and the last rows in

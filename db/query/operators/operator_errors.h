@@ -30,7 +30,7 @@ inline constexpr TABSNativeError kSetColumnCounts{
     10851, "Set operation needs the same number of columns on both sides. Left = %d, Right = %d"};
 inline constexpr TABSNativeError kCorrespondingNameUnknown{10852, "Column '%s' of CORRESPONDING BY not found"};
 inline constexpr TABSNativeError kBlobKeyRefused{10853, "Field '%s' of type %s cannot be a %s key"};
-inline constexpr TABSNativeError kOuterJoinNeedsCondition{10854, "An outer join needs ON, USING or NATURAL"};
+inline constexpr TABSNativeError kResultLayout{10854, "Result table %s has an unexpected record layout"};
 inline constexpr TABSNativeError kAggregateOutsideGroup{10855, "Aggregate function is not allowed here: %s"};
 inline constexpr TABSNativeError kTemporaryNameExhausted{10856, "Cannot find a free temporary table name"};
 

@@ -1,9 +1,12 @@
 #include "db/query/operators/row_table.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
 #include "db/query/operators/operator_errors.h"
+#include "db/storage/blobs/blob_manager.h"
+#include "db/storage/streams/memory_stream.h"
 #include "db/storage/temporary/temporary_indexes.h"
 #include "db/tables/records/field_access.h"
 
@@ -34,13 +37,14 @@ TABSColumnType PlainColumnType(TABSColumnType type) {
 
 // ---------------------------------------------------------------- decoder
 
-TABSRecordDecoder::TABSRecordDecoder(const TABSRecordFields& fields, TABSTableData* table)
-    : fields_(&fields), table_(table) {
+TABSRecordDecoder::TABSRecordDecoder(const TABSRecordFields& fields, TABSTableData* table, int32_t session)
+    : fields_(&fields), table_(table), session_(session) {
+  const bool blobs = table != nullptr && table->BlobManager() != nullptr;
   for (int32_t i = 0; i < fields.FieldCount(); ++i) {
     const TABSFieldSlot& field = fields.Field(i);
     Kind kind = Kind::kFixed;
     if (IsBlobStorage(field.storage_type)) {
-      kind = Kind::kOther;
+      kind = blobs ? Kind::kBlob : Kind::kOther;
     } else if (IsWideStringStorage(field.storage_type)) {
       kind = Kind::kWide;
     } else if (IsStringStorage(field.storage_type)) {
@@ -64,6 +68,18 @@ void TABSRecordDecoder::Value(const uint8_t* record, int32_t field_no, TABSVaria
   if (TABSRecordFields::IsNull(record, field_no)) {
     value->Clear(slot.type);
     value->SetNull();
+    return;
+  }
+  if (slot.kind == Kind::kBlob) {
+    // Reading leaves the record as it is (no value is kept for it).
+    TABSMemoryStream contents;
+    table_->BlobManager()->ReadValue(session_, const_cast<uint8_t*>(record), field_no, contents);
+    value->Clear(slot.type);
+    if (contents.Size() == 0) {
+      value->SetNull();
+    } else {
+      value->SetRaw(contents.Memory(), static_cast<int32_t>(contents.Size()), slot.type, true);
+    }
     return;
   }
   const uint8_t* data = record + slot.offset;
@@ -93,7 +109,8 @@ void TABSRecordDecoder::Value(const uint8_t* record, int32_t field_no, TABSVaria
 // ---------------------------------------------------------------- reader
 
 TABSRowReader::TABSRowReader(TABSLocalCursor& cursor)
-    : cursor_(&cursor), decoder_(cursor.OpenTable().RecordFields(), &cursor.OpenTable()) {}
+    : cursor_(&cursor),
+      decoder_(cursor.OpenTable().RecordFields(), &cursor.OpenTable(), cursor.SessionNumber()) {}
 
 void TABSRowReader::First() {
   if (cursor_ == nullptr && owner_ != nullptr) owner_->Open();
@@ -169,11 +186,13 @@ void TABSRowTable::Open() {
   auto cursor = std::make_unique<TABSLocalCursor>(*temp_session_, name_, options);
   cursor->SetTableDefinitions(metadata_.Fields(), metadata_.Indexes(), metadata_.Constraints());
   cursor->Open();
-  if (cursor->FieldsEnd() != fields_.MemorySize()) throw EABSException(native::kTemporaryNameExhausted);
+  // Records built in memory are appended as they are: both layouts agree.
+  if (cursor->FieldsEnd() != fields_.MemorySize()) throw EABSException(native::kResultLayout, {name_});
   buffer_.resize(static_cast<size_t>(cursor->RecordBufferSize()), 0);
   cursor_ = std::move(cursor);
   reader_.cursor_ = cursor_.get();
-  reader_.decoder_ = TABSRecordDecoder(cursor_->OpenTable().RecordFields(), &cursor_->OpenTable());
+  reader_.decoder_ =
+      TABSRecordDecoder(cursor_->OpenTable().RecordFields(), &cursor_->OpenTable(), cursor_->SessionNumber());
   decoder_ = reader_.decoder_;
 }
 
@@ -190,11 +209,34 @@ TABSLocalCursor& TABSRowTable::Cursor() {
 void TABSRowTable::BeginRow() { fields_.InitRecord(buffer_.data()); }
 
 void TABSRowTable::SetValue(int32_t column, const TABSVariant& value) {
-  if (has_blobs_) {
-    cursor_->OpenTable().FieldManager().SetFieldValue(column, value, buffer_.data());
-  } else {
+  if (!has_blobs_) {
     SetFieldValue(fields_, column, value, buffer_.data(), nullptr);
+    return;
   }
+  TABSTableData& table = cursor_->OpenTable();
+  const TABSColumnType type = columns_[static_cast<size_t>(column)].type;
+  if (!IsBlobColumn(type) || value.IsNull()) {
+    table.FieldManager().SetFieldValue(column, value, buffer_.data());
+    return;
+  }
+  // The contents are copied: the value the row had goes with the row.
+  if (IsBlobStorage(value.Type())) {
+    table.BlobManager()->WriteValue(buffer_.data(), column, value.Data(), value.DataSize());
+    return;
+  }
+  // A text (a set operation pairing it with a BLOB-like column), without
+  // its terminator.
+  TABSVariant text;
+  text.Assign(value, false);
+  const bool wide = type == TABSColumnType::WideMemo;
+  text.ConvertTo(wide ? TABSStorageType::WideString : TABSStorageType::String);
+  const int32_t unit = wide ? 2 : 1;
+  const int32_t size = text.IsNull() ? 0 : std::max(0, text.DataSize() - unit);
+  table.BlobManager()->WriteValue(buffer_.data(), column, text.Data(), size);
+}
+
+void TABSRowTable::ReleaseRecord(uint8_t* record) {
+  if (has_blobs_) cursor_->OpenTable().BlobManager()->ReleaseDescriptors(record);
 }
 
 void TABSRowTable::AppendRow() {
@@ -204,8 +246,19 @@ void TABSRowTable::AppendRow() {
   }
 }
 
-void TABSRowTable::AppendRecord(const uint8_t* record) {
-  std::memcpy(buffer_.data(), record, static_cast<size_t>(RecordSize()));
+void TABSRowTable::AppendRecord(const uint8_t* record, const TABSRowTable* source) {
+  if (!has_blobs_ || source == nullptr || source == this) {
+    std::memcpy(buffer_.data(), record, static_cast<size_t>(RecordSize()));
+    AppendRow();
+    return;
+  }
+  // Its BLOB references name values of the other table's storage.
+  BeginRow();
+  TABSVariant value;
+  for (int32_t i = 0; i < ColumnCount(); ++i) {
+    source->RecordValue(record, i, &value);
+    SetValue(i, value);
+  }
   AppendRow();
 }
 

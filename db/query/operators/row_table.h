@@ -40,11 +40,13 @@ TABSColumnType PlainColumnType(TABSColumnType type);
 class TABSRecordDecoder {
  public:
   TABSRecordDecoder() = default;
-  TABSRecordDecoder(const TABSRecordFields& fields, TABSTableData* table);
+  // BLOB-like fields are read, in the session, from the table's storage.
+  TABSRecordDecoder(const TABSRecordFields& fields, TABSTableData* table, int32_t session = 0);
+  // A BLOB-like field gives its whole contents, of the field's storage type.
   void Value(const uint8_t* record, int32_t field_no, TABSVariant* value) const;
 
  private:
-  enum class Kind : uint8_t { kFixed, kAnsi, kWide, kOther };
+  enum class Kind : uint8_t { kFixed, kAnsi, kWide, kBlob, kOther };
   struct Slot {
     int32_t offset;
     int32_t size;
@@ -53,6 +55,7 @@ class TABSRecordDecoder {
   };
   const TABSRecordFields* fields_ = nullptr;
   TABSTableData* table_ = nullptr;
+  int32_t session_ = 0;
   std::vector<Slot> slots_;
 };
 
@@ -132,7 +135,12 @@ class TABSRowTable {
   // appending a record in that form.
   const uint8_t* RowRecord() const { return buffer_.data(); }
   int32_t RecordSize() const { return fields_.MemorySize(); }
-  void AppendRecord(const uint8_t* record);
+  // `source` is the table whose reader or rows the record came from (none:
+  // this table's own row): BLOB-like values are copied from its storage.
+  void AppendRecord(const uint8_t* record, const TABSRowTable* source = nullptr);
+  // Gives up the BLOB values a record of RowRecord's form holds in memory
+  // (the record is dropped without being appended).
+  void ReleaseRecord(uint8_t* record);
   void RecordValue(const uint8_t* record, int32_t column, TABSVariant* value) const {
     decoder_.Value(record, column, value);
   }

@@ -213,7 +213,8 @@ Node TABSExpressionParser::BooleanTest() {
     op = negated ? kOpNot : kOpNone;
   } else if (IsReserved(rwFALSE)) {
     op = negated ? kOpNone : kOpNot;
-  } else if (IsReserved(rwUNKNOWN)) {
+  } else if (IsReserved(rwUNKNOWN) || IsReserved(rwNULL)) {
+    // IS NULL of a truth value (a logical parameter) is IS UNKNOWN.
     op = negated ? kOpIsNotNull : kOpIsNull;
   } else {
     FailExpected(native::kIsTruthExpected, "TRUE, FALSE or UNKNOWN");

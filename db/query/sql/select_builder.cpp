@@ -1,5 +1,7 @@
 #include "db/query/sql/select_builder.h"
 
+#include <algorithm>
+
 #include "db/access/local/local_session.h"
 #include "db/query/operators/ao_group_by.h"
 #include "db/query/operators/ao_join.h"
@@ -119,6 +121,7 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSetOperation(TABSQueryExprNode& 
 }
 
 std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSelect(TABSSQLSelect& select) {
+  select_list_ = select.select_all ? nullptr : &select.select_list;
   std::unique_ptr<TABSAO> top = BuildFrom(select);
   ResolveAliases(select, *top);
   bool aggregated = !select.group_by.empty();
@@ -261,20 +264,22 @@ void TABSSelectBuilder::ApplyOrder(TABSAO& top, std::vector<TABSSortSpecificatio
   top.SetSortColumns(columns, descending, std::vector<bool>(columns.size(), false));
 }
 
-void TABSSelectBuilder::ResolveAliases(TABSSQLSelect& select, const TABSAO& from) {
-  if (select.select_all) return;
+std::vector<TABSSelectAlias> TABSSelectBuilder::ColumnAliases(std::initializer_list<const TABSAO*> sides) const {
   std::vector<TABSSelectAlias> aliases;
-  for (const TABSSelectListItem& item : select.select_list) {
+  if (select_list_ == nullptr) return aliases;
+  for (const TABSSelectListItem& item : *select_list_) {
     if (item.is_expression || item.all_fields || item.alias.empty()) continue;
     int32_t first = -1;
-    if (from.MatchColumns("", item.alias, &first) > 0) continue;
-    TABSSelectAlias alias;
-    alias.alias = item.alias;
-    alias.is_column = true;
-    alias.table_name = item.table_name;
-    alias.field_name = item.field_name;
-    aliases.push_back(std::move(alias));
+    const bool is_column = std::any_of(sides.begin(), sides.end(),
+                                       [&](const TABSAO* side) { return side->MatchColumns("", item.alias, &first) > 0; });
+    if (is_column) continue;
+    aliases.push_back({item.alias, true, item.table_name, item.field_name});
   }
+  return aliases;
+}
+
+void TABSSelectBuilder::ResolveAliases(TABSSQLSelect& select, const TABSAO& from) {
+  const std::vector<TABSSelectAlias> aliases = ColumnAliases({&from});
   if (aliases.empty()) return;
   if (select.where != nullptr) select.where->ResolveAliases(aliases);
   if (select.having != nullptr) select.having->ResolveAliases(aliases);
@@ -339,6 +344,8 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildJoin(TABSTableReference& referen
       }
     } else {
       if (HasRoot(reference.on_condition.get())) {
+        const std::vector<TABSSelectAlias> aliases = ColumnAliases({left.get(), right.get()});
+        if (!aliases.empty()) reference.on_condition->ResolveAliases(aliases);
         ExtractJoinKeys(*reference.on_condition, *left, *right, &left_keys, &right_keys);
       }
       // Keys of an outer join come from its own condition only: WHERE

@@ -4,6 +4,7 @@
 // order; set operations combine the trees of their operands.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,8 @@ class TABSSelectBuilder {
   // A column name of WHERE, HAVING or ON that equals the alias of a plain
   // column item means that item's column, unless a FROM column has the name.
   void ResolveAliases(TABSSQLSelect& select, const TABSAO& from);
+  // The aliases of the plain column items that name no column of `sides`.
+  std::vector<TABSSelectAlias> ColumnAliases(std::initializer_list<const TABSAO*> sides) const;
   // Puts the expressions that GROUP BY names by their alias below the
   // grouping operator.
   std::unique_ptr<TABSAO> ComputeGroupedExpressions(TABSSQLSelect& select, std::unique_ptr<TABSAO> from);
@@ -40,6 +43,8 @@ class TABSSelectBuilder {
 
   std::shared_ptr<TABSAOEnv> env_;
   const TABSSQLQueryContext& context_;
+  // The select list of the SELECT being built (none for *).
+  const std::vector<TABSSelectListItem>* select_list_ = nullptr;
 };
 
 }  // namespace kelvorin

@@ -18,9 +18,11 @@ class TABSSQLUnion : public TABSSQLCursorCommand {
   ~TABSSQLUnion() override;
 
   void Parse() override;
-  // A live result (asked for, and the statement a plain SELECT * of one
-  // table) is a cursor on the table itself, its rows filtered by WHERE;
-  // everything else runs the operator tree.
+  // A live result (asked for, and the statement a plain SELECT of columns
+  // of one table, ordered or not) is a cursor on the table itself that
+  // shows the selected columns under their aliases, its rows filtered by
+  // WHERE and in the order of ORDER BY; everything else runs the operator
+  // tree and is read-only.
   void Execute(bool open, bool* read_only, bool request_live) override;
   std::unique_ptr<TABSLocalCursor> TakeResultCursor() override;
   bool YieldsRows() const override { return into_table_name_.empty(); }

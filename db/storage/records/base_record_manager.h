@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "db/tables/btree/index_cursor.h"
@@ -82,6 +83,21 @@ class TABSBaseRecordManager : public TABSIndexRecordReader {
   // The position of the record in storage order counted from 1, or -1 when
   // unknown (an estimate for choosing an index).
   virtual int64_t EstimatedPosition(int32_t session, TABSRecordId id) = 0;
+
+  // Visits every record in storage order, each read into `record` (a
+  // memory record); the visitor returns false to stop. Storage that can
+  // read a page's records at once overrides the walk record by record.
+  virtual void ForEachRecord(int32_t session, uint8_t* record,
+                             const std::function<bool(TABSRecordId id)>& visit) {
+    TABSNavigateRequest request;
+    request.direction = TABSNavigateDirection::kNext;
+    request.go_to_first = true;
+    request.record = record;
+    for (;;) {
+      Navigate(session, request);
+      if (request.status != TABSNavigateStatus::kFound || !visit(request.record_id)) return;
+    }
+  }
 
   // The most slots a record identifier's page can have.
   virtual int32_t SlotsPerPage() const { return 0x10000; }

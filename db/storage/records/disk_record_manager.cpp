@@ -350,4 +350,12 @@ void TABSDiskRecordManager::ForEachStoredRecord(
   }
 }
 
+void TABSDiskRecordManager::ForEachRecord(int32_t session, uint8_t* record,
+                                          const std::function<bool(TABSRecordId id)>& visit) {
+  ForEachStoredRecord(session, [&](TABSRecordId id, const uint8_t* stored) {
+    layout_.ToMemory(stored, record);
+    return visit(id);
+  });
+}
+
 }  // namespace kelvorin

@@ -70,6 +70,8 @@ class TABSDiskRecordManager : public TABSBaseRecordManager {
   bool Update(int32_t session, const uint8_t* record, TABSRecordId id) override;
   bool Delete(int32_t session, TABSRecordId id) override;
   void Navigate(int32_t session, TABSNavigateRequest& request) override;
+  // A page at a time.
+  void ForEachRecord(int32_t session, uint8_t* record, const std::function<bool(TABSRecordId id)>& visit) override;
   int CompareRecordIds(TABSRecordId a, TABSRecordId b) const override { return kelvorin::CompareRecordIds(a, b); }
   // Half the record count, whatever the record.
   int64_t EstimatedPosition(int32_t session, TABSRecordId id) override;

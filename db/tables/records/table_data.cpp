@@ -60,15 +60,10 @@ void TABSTableData::ForEachRecord(int32_t session, const std::function<void(TABS
   std::lock_guard lock(critical_section_);
   const TABSTableReadLock read(*this, session, native::kTableLocked20214);
   TABSMemoryBlock record(RecordFields().MemorySize());
-  TABSNavigateRequest request;
-  request.direction = TABSNavigateDirection::kNext;
-  request.go_to_first = true;
-  request.record = record.bytes();
-  for (;;) {
-    Records().Navigate(session, request);
-    if (request.status != TABSNavigateStatus::kFound) return;
-    visit(request.record_id, record.bytes());
-  }
+  Records().ForEachRecord(session, record.bytes(), [&](TABSRecordId id) {
+    visit(id, record.bytes());
+    return true;
+  });
 }
 
 void TABSTableData::EmptyTable(int32_t session) {

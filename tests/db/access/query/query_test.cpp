@@ -210,9 +210,56 @@ TEST_F(QueryTest, RequestLiveGivesAnEditableViewOfAPlainTable) {
   EXPECT_EQ(Column(seatings, "Body"), (std::vector<std::string>{"", "9"}));
   seatings.Close();
   // What cannot be live is read-only.
-  query.SQL().SetText("SELECT Kolo FROM seskupeni ORDER BY Kolo");
+  for (const char* text : {"SELECT DISTINCT Kolo FROM seskupeni", "SELECT Kolo + 1 AS k FROM seskupeni",
+                           "SELECT TOP 1 Kolo FROM seskupeni", "SELECT Kolo AS a, Body AS a FROM seskupeni",
+                           "SELECT s.Kolo FROM seskupeni s, seskupeni t WHERE s.Kolo = t.Kolo",
+                           "SELECT Kolo FROM seskupeni UNION SELECT Body FROM seskupeni"}) {
+    SCOPED_TRACE(text);
+    query.Close();
+    query.SQL().SetText(text);
+    query.Open();
+    EXPECT_TRUE(query.ReadOnly());
+  }
+}
+
+TEST_F(QueryTest, ALiveResultShowsTheSelectedColumnsUnderTheirAliasesInTheirOrder) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  for (const auto& [player, round] : std::vector<std::pair<int32_t, int32_t>>{{3, 1}, {1, 2}, {2, 2}, {4, 2}}) {
+    AddSeating(seatings, player, round);
+  }
+  seatings.Close();
+  TABSQuery& query = NewQuery();
+  query.SetRequestLive(true);
+  // The alias names the column in WHERE; ORDER BY names it and a position.
+  query.SQL().SetText("SELECT Body AS b, id_hrace AS hrac FROM seskupeni WHERE hrac > 1 AND Kolo = 2 "
+                      "ORDER BY hrac DESC");
   query.Open();
-  EXPECT_TRUE(query.ReadOnly());
+  EXPECT_FALSE(query.ReadOnly());
+  ASSERT_EQ(query.FieldCount(), 2);
+  EXPECT_EQ(query.Fields(0).FieldName(), "b");
+  EXPECT_EQ(query.Fields(1).FieldName(), "hrac");
+  EXPECT_EQ(Column(query, "hrac"), (std::vector<std::string>{"4", "2"}));
+  EXPECT_TRUE(query.Locate("hrac", {TDataVariant::Integer(2)}, 0));
+  query.Edit();
+  query.FieldByName("b").SetAsInteger(7);
+  query.Post();
+  // A new row through the view gets the shown fields; the others stay NULL.
+  query.Insert();
+  query.FieldByName("hrac").SetAsInteger(9);
+  query.FieldByName("b").SetAsInteger(5);
+  query.Post();
+  query.Close();
+  TABSQuery& check = NewQuery();
+  check.SQL().SetText("SELECT id_hrace, Body, Kolo FROM seskupeni ORDER BY id_hrace");
+  check.Open();
+  EXPECT_EQ(Column(check, "Body"), (std::vector<std::string>{"", "7", "", "", "5"}));
+  EXPECT_EQ(Column(check, "Kolo"), (std::vector<std::string>{"2", "2", "1", "2", ""}));
+  check.Close();
+  query.SQL().SetText("SELECT Kolo, id_hrace FROM seskupeni ORDER BY 1, seskupeni.id_hrace DESC");
+  query.Open();
+  EXPECT_FALSE(query.ReadOnly());
+  EXPECT_EQ(Column(query, "id_hrace"), (std::vector<std::string>{"9", "3", "4", "2", "1"}));
 }
 
 TEST_F(QueryTest, AFailedRerunClosesTheQueryAndReachesTheErrorHook) {

@@ -12,6 +12,7 @@
 #include "db/query/lexer/lexer.h"
 #include "db/query/operators/ao_table.h"
 #include "db/query/operators/push_down.h"
+#include "db/storage/blobs/blob_manager.h"
 #include "db/storage/temporary/temporary_database_data.h"
 #include "tests/db/engine_error_capture.h"
 #include "tests/db/storage/catalog/catalog_test_util.h"
@@ -48,12 +49,27 @@ class OperatorTest : public CatalogTest {
       cursor.InitRecordBuffer(buffer.data(), false);
       for (size_t i = 0; i < row.size(); ++i) {
         if (row[i] == nullptr) continue;
+        if (IsBlobColumn(fields[i].type)) {
+          // MEMO and its kind take their contents through a stream (as text
+          // of the column's own width).
+          std::string bytes = row[i];
+          if (fields[i].type == TABSColumnType::WideMemo) {
+            std::string wide;
+            for (const char c : bytes) wide += {c, '\0'};
+            bytes = wide;
+          }
+          auto stream = cursor.OpenBlob(buffer.data(), static_cast<int32_t>(i), TABSBlobStreamMode::kWrite);
+          ASSERT_NE(stream, nullptr);
+          ASSERT_EQ(stream->Write(bytes.data(), static_cast<int64_t>(bytes.size())), static_cast<int64_t>(bytes.size()));
+          continue;
+        }
         TABSVariant value(TABSStorageType::String);
         value.SetString(row[i]);
         if (fields[i].type == TABSColumnType::LargeInt) value.SetLargeInt(std::stoll(row[i]));
         cursor.OpenTable().FieldManager().SetFieldValue(static_cast<int32_t>(i), value, buffer.data());
       }
       ASSERT_TRUE(cursor.Post(buffer.data(), true)) << cursor.StatusMessage();
+      if (TABSBlobManager* blobs = cursor.OpenTable().BlobManager()) blobs->ReleaseDescriptors(buffer.data());
     }
   }
 

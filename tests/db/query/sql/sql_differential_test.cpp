@@ -1,12 +1,15 @@
 // SELECT against SQLite: seeded tables of 0 to 60 rows with NULLs and short
-// lower-case strings, and queries from a grammar (DISTINCT; columns,
+// strings of both cases, and queries from a grammar (DISTINCT; columns,
 // expressions and the six aggregates; one to three tables joined by INNER,
 // LEFT, comma and CROSS joins; WHERE with comparisons, AND/OR/NOT,
 // IS NULL, LIKE, BETWEEN, IN; GROUP BY and HAVING; ORDER BY every output
 // position, with TOP; UNION [ALL], INTERSECT and EXCEPT). The SQLite text
 // is translated for this dialect's two-valued comparisons (a comparison
-// with NULL is false, <> true; IN, LIKE and BETWEEN keep NULL); results are compared as sequences under a
-// total ORDER BY and as multisets otherwise. Metamorphic checks run the
+// with NULL is false, <> true; IN, LIKE and BETWEEN keep NULL) and for its
+// text order: SQLite compares texts by two collations made of the engine's
+// own comparison, the one of conditions (case ignored, so 'a' = 'A') and
+// the one of ORDER BY, grouping and set operations (case kept). Results are
+// compared as sequences under a total ORDER BY and as multisets otherwise. Metamorphic checks run the
 // same engine over equivalent forms of one query.
 #include <sqlite3.h>
 
@@ -15,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "db/query/expressions/expr_compare.h"
 #include "tests/db/query/sql/sql_test_support.h"
 
 namespace kelvorin::testing {
@@ -24,7 +28,11 @@ using C = TABSColumnType;
 
 class SQLitePeer {
  public:
-  SQLitePeer() { sqlite3_open(":memory:", &db_); }
+  SQLitePeer() {
+    sqlite3_open(":memory:", &db_);
+    sqlite3_create_collation(db_, "KCI", SQLITE_UTF8, nullptr, &CompareIgnoringCase);
+    sqlite3_create_collation(db_, "KCS", SQLITE_UTF8, nullptr, &CompareKeepingCase);
+  }
   ~SQLitePeer() { sqlite3_close(db_); }
   SQLitePeer(const SQLitePeer&) = delete;
   SQLitePeer& operator=(const SQLitePeer&) = delete;
@@ -54,6 +62,19 @@ class SQLitePeer {
   }
 
  private:
+  static TABSVariant Text(int size, const void* data) {
+    TABSVariant value(TABSStorageType::String);
+    value.SetString(std::string(static_cast<const char*>(data), static_cast<size_t>(size)));
+    return value;
+  }
+  static int CompareIgnoringCase(void*, int a_size, const void* a, int b_size, const void* b) {
+    const TABSCompareResult r = CompareForExpression(Text(a_size, a), Text(b_size, b), true);
+    return r == kCompareEqual ? 0 : r == kCompareLess ? -1 : 1;
+  }
+  static int CompareKeepingCase(void*, int a_size, const void* a, int b_size, const void* b) {
+    return CompareSignedForExpression(Text(a_size, a), Text(b_size, b), false);
+  }
+
   sqlite3* db_ = nullptr;
 };
 
@@ -152,8 +173,8 @@ class Grammar {
   }
 
   std::string Constant(bool text) {
-    static const char* const kTexts[] = {"'a'", "'b'", "'ab'", "'ba'", "'d'", "'e'", "'bd'"};
-    return text ? kTexts[Pick(7)] : std::to_string(static_cast<int>(Pick(7)) - 1);
+    static const char* const kTexts[] = {"'a'", "'b'", "'ab'", "'ba'", "'d'", "'e'", "'bd'", "'A'", "'Ba'"};
+    return text ? kTexts[Pick(9)] : std::to_string(static_cast<int>(Pick(7)) - 1);
   }
 
   // A value of the type for the select list.
@@ -177,7 +198,7 @@ class Grammar {
         const std::string op = kOps[Pick(6)];
         const std::string y = Pick(2) == 0 ? Constant(text) : Any(text).name;
         *engine = x + " " + op + " " + y;
-        *sqlite = "COALESCE(" + x + " " + op + " " + y + ", " + (op == "<>" ? "1" : "0") + ")";
+        *sqlite = "COALESCE(" + x + " " + op + " " + y + " COLLATE KCI, " + (op == "<>" ? "1" : "0") + ")";
         return;
       }
       case 2:
@@ -199,7 +220,8 @@ class Grammar {
       }
       case 5: {
         const std::string list = " IN (" + Constant(text) + ", " + Constant(text) + ")";
-        *engine = *sqlite = x + list;
+        *engine = x + list;
+        *sqlite = x + " COLLATE KCI" + list;
         return;
       }
       case 6: {
@@ -337,13 +359,13 @@ class SqlDifferentialTest : public SqlTest {
   void Seed(uint32_t seed) {
     std::mt19937 rng(seed);
     const auto pick = [&](uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng); };
-    static const char* const kTexts[] = {"a", "b", "ab", "ba", "d", "e", "bd", "eda"};
+    static const char* const kTexts[] = {"a", "b", "ab", "ba", "d", "e", "bd", "eda", "A", "Ab", "bA", "E", "BD"};
     for (const char* table : {"t1", "t2", "t3"}) {
       const uint32_t count = pick(4) == 0 ? pick(3) : pick(61);
       std::vector<std::vector<std::string>> values;
       for (uint32_t r = 0; r < count; ++r) {
         values.push_back({pick(5) == 0 ? "" : std::to_string(pick(6)), pick(5) == 0 ? "" : std::to_string(pick(4)),
-                          pick(5) == 0 ? "" : kTexts[pick(8)]});
+                          pick(5) == 0 ? "" : kTexts[pick(13)]});
       }
       std::vector<std::vector<const char*>> rows;
       for (const auto& row : values) {
@@ -352,7 +374,7 @@ class SqlDifferentialTest : public SqlTest {
         rows.push_back(cells);
       }
       MakeTable(table, {Field("a", C::Integer), Field("b", C::Integer), Field("s", C::String, 4)}, rows);
-      peer_.Exec(std::string("CREATE TABLE ") + table + " (a INTEGER, b INTEGER, s TEXT)");
+      peer_.Exec(std::string("CREATE TABLE ") + table + " (a INTEGER, b INTEGER, s TEXT COLLATE KCS)");
       for (const auto& row : values) {
         std::string insert = std::string("INSERT INTO ") + table + " VALUES (";
         for (size_t i = 0; i < row.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/query/sql/sql_errors.h"
+#include "db/storage/temporary/temporary_budget.h"
 #include "tests/db/query/sql/sql_test_support.h"
 
 namespace kelvorin::testing {
@@ -56,11 +57,133 @@ TEST_F(SqlSelectTest, Errors) {
       {"SELECT * FROM hraci ORDER BY nic", 30195},
       {"SELECT COUNT(DISTINCT id) FROM hraci", 30102},
       {"SELECT * FROM nic", 10028},
+      // Integer arithmetic raises instead of wrapping around.
+      {"SELECT 2147483647 + id FROM hraci", 10891},
+      {"SELECT -2147483647 - id - 1 FROM hraci", 10891},
+      {"SELECT id * 1073741824 FROM hraci WHERE id = 2", 10891},
+      {"SELECT -(id - 2147483647 - 2) FROM hraci WHERE id = 1", 10891},
   };
   for (const auto& [text, code] : cases) {
     SCOPED_TRACE(text);
     EXPECT_EQ(ErrorCode([&] { Rows(text); }), code);
   }
+}
+
+TEST_F(SqlSelectTest, MinAndMaxOfTextsEqualButForCaseFollowTheOrderOfOrderBy) {
+  // Texts equal under '=' (case ignored): MIN and MAX must not depend on
+  // which row came first.
+  MakeTable("up", {Field("n", C::String, 8)}, {{"novak"}, {"Novak"}, {"cerny"}});
+  MakeTable("down", {Field("n", C::String, 8)}, {{"Novak"}, {"novak"}, {"cerny"}});
+  const std::vector<std::string> ordered = Rows("SELECT n FROM up WHERE n = 'NOVAK' ORDER BY n");
+  ASSERT_EQ(ordered.size(), 2u);
+  ASSERT_NE(ordered[0], ordered[1]);
+  for (const char* table : {"up", "down"}) {
+    SCOPED_TRACE(table);
+    EXPECT_EQ(Rows(std::string("SELECT MIN(n), MAX(n) FROM ") + table + " WHERE n <> 'cerny'"),
+              (std::vector<std::string>{ordered[0] + "|" + ordered[1]}));
+  }
+}
+
+TEST_F(SqlSelectTest, ArithmeticAtTheIntegerLimits) {
+  ExpectRows({{"SELECT 2147483646 + id FROM hraci WHERE id = 1", {"2147483647"}},
+              {"SELECT -2147483647 - id FROM hraci WHERE id = 1", {"-2147483648"}},
+              {"SELECT id * -1073741824 FROM hraci WHERE id = 2", {"-2147483648"}}});
+}
+
+TEST_F(SqlSelectTest, ParametersInConditions) {
+  struct ParamCase {
+    TABSVariant value;
+    std::string text;
+    std::vector<std::string> rows;
+  };
+  TABSVariant null_text(TABSStorageType::String);
+  null_text.SetNull();
+  TABSVariant three;
+  three.SetInteger(3);
+  TABSVariant yes;
+  yes.SetLogical(true);
+  const std::vector<ParamCase> cases = {
+      {null_text, "SELECT id FROM hraci WHERE :p IS NULL AND id < 3", {"1", "2"}},
+      {three, "SELECT id FROM hraci WHERE :p IS NULL", {}},
+      {three, "SELECT id FROM hraci WHERE :p IS NOT NULL AND Body = :p", {"1", "4"}},
+      {yes, "SELECT id FROM hraci WHERE :p IS NULL OR id = 5", {"5"}},
+      {yes, "SELECT id FROM hraci WHERE :p AND id = 5", {"5"}},
+  };
+  for (const ParamCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    TABSSQLProcessor processor(context_);
+    processor.SetSQL(c.text);
+    TABSSQLParam& param = processor.Params().AddParam();
+    param.SetName("p");
+    static_cast<TABSVariant&>(param) = c.value;
+    std::vector<std::string> rows;
+    EXPECT_EQ(ErrorOf([&] {
+                std::unique_ptr<TABSLocalCursor> cursor = processor.Run();
+                rows = ReadCursor(*cursor).rows;
+              }),
+              "");
+    EXPECT_EQ(Sorted(rows), c.rows);
+  }
+}
+
+TEST_F(SqlSelectTest, BlobColumnsAreCopiedIntoResultsAndRefusedAsKeys) {
+  MakeTable("m", {Field("id", C::Integer), Field("note", C::Memo), Field("wide", C::WideMemo)},
+            {{"1", "first note", "jedna"}, {"2", nullptr, "dva"}, {"3", "third", nullptr}});
+  const std::vector<Case> cases = {
+      {"SELECT id, note, wide FROM m ORDER BY id", {"1|first note|jedna", "2|NULL|dva", "3|third|NULL"}, true},
+      {"SELECT TOP 1 note FROM m WHERE id > 2", {"third"}},
+      {"SELECT a.note, b.wide FROM m a JOIN m b ON a.id = b.id WHERE a.id = 1", {"first note|jedna"}},
+      {"SELECT note FROM m WHERE id = 1 UNION ALL SELECT note FROM m WHERE id = 3", {"first note", "third"}},
+  };
+  ExpectRows(cases);
+  // The result keeps its copy when the table's rows go.
+  std::unique_ptr<TABSLocalCursor> result;
+  {
+    TABSSQLProcessor processor(context_);
+    processor.SetSQL("SELECT id, note FROM m ORDER BY id DESC");
+    result = processor.Run();
+  }
+  TABSLocalCursor table(*session_, "m");
+  table.EmptyTable();
+  EXPECT_EQ(ReadCursor(*result).rows, (std::vector<std::string>{"3|third", "2|NULL", "1|first note"}));
+  // A sort that spills carries the contents through its run tables.
+  std::vector<std::string> texts;
+  std::vector<std::vector<const char*>> rows;
+  for (int i = 0; i < 1200; ++i) texts.push_back(std::to_string(i));
+  for (int i = 0; i < 1200; ++i) rows.push_back({texts[static_cast<size_t>(i)].c_str(), texts[static_cast<size_t>(i)].c_str()});
+  MakeTable("many", {Field("id", C::Integer), Field("note", C::Memo)}, rows);
+  const int64_t old_limit = TemporaryBudget().Limit();
+  TemporaryBudget().SetLimit(TemporaryBudget().Used() + 8 * 1024);
+  std::vector<std::string> sorted;
+  const std::string error = ErrorOf([&] { sorted = Rows("SELECT id, note FROM many ORDER BY id DESC"); });
+  TemporaryBudget().SetLimit(old_limit);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(sorted.size(), 1200u);
+  EXPECT_EQ(sorted.front(), "1199|1199");
+  EXPECT_EQ(sorted.back(), "0|0");
+  const std::vector<std::string> refused = {
+      "SELECT note FROM m ORDER BY note",
+      "SELECT note, COUNT(*) FROM m GROUP BY note",
+      "SELECT DISTINCT wide FROM m",
+      "SELECT note FROM m UNION SELECT note FROM m",
+      "SELECT a.id FROM m a JOIN m b ON a.note = b.note",
+  };
+  for (const std::string& text : refused) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(ErrorCode([&] { Rows(text); }), 10853) << ErrorOf([&] { Rows(text); });
+  }
+}
+
+TEST_F(SqlSelectTest, ResultNamesStayWithin255Bytes) {
+  const std::string long_name(255, 'n');
+  const Result result = Query("SELECT id AS " + long_name + ", Body AS " + long_name + ", Jmeno AS " + long_name +
+                              " FROM hraci");
+  ASSERT_EQ(result.header.size(), 3u);
+  EXPECT_EQ(result.header[0], long_name);
+  for (const std::string& name : result.header) EXPECT_LE(name.size(), 255u);
+  EXPECT_NE(result.header[1], result.header[0]);
+  EXPECT_NE(result.header[2], result.header[1]);
+  EXPECT_NE(result.header[2], result.header[0]);
 }
 
 TEST_F(SqlSelectTest, HeaderNamesTheColumns) {
@@ -105,6 +228,10 @@ TEST_F(SqlJoinTest, JoinForms) {
       // An inner join without a key is a cross join filtered by ON.
       {"SELECT a.id, b.v FROM a JOIN b ON a.id < b.v AND b.v = 13 AND a.id > 1", {"2|13", "4|13"}},
       {"SELECT a.id, b.id FROM a JOIN b ON a.id = b.id WHERE a.id = 1 ORDER BY 2", {"1|1", "1|1"}, true},
+      // ON names a select-list alias; a column of the joined tables wins.
+      {"SELECT a.id AS ai, b.v FROM a JOIN b ON ai = b.id", {"1|10", "1|11"}},
+      {"SELECT a.id AS ai, b.v AS w FROM a LEFT JOIN b ON ai = b.id AND w > 10", {"1|11", "2|NULL", "NULL|NULL", "4|NULL"}},
+      {"SELECT a.k AS v, b.id FROM a JOIN b ON a.id = b.id AND v > 10", {"x|1"}},
   };
   ExpectRows(cases);
   EXPECT_EQ(Query("SELECT a.id, b.id FROM a JOIN b ON a.id = b.id").header,
