@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "db/access/ddl/ddl_statements.h"
 #include "db/access/local/local_session.h"
 #include "db/access/query/select_into.h"
 #include "db/query/sql/sql_processor.h"
@@ -115,6 +116,7 @@ class Shell {
     settings.file_name = args.file;
     settings.password.password = args.password;
     settings.multi_user = args.multi_user;
+    RegisterDDLStatements();
     session_ = std::make_unique<TABSLocalSession>(settings);
     session_->Connect();
     context_.session = session_.get();
