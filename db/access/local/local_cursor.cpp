@@ -111,6 +111,27 @@ void TABSLocalCursor::CreateTable(const TABSFieldDefs& fields, const TABSIndexDe
   Disk().ReplaceTable(*session_, TableName(), fields, indexes, constraints);
 }
 
+void TABSLocalCursor::CreateNewTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                     const TABSConstraintDefs& constraints) {
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
+  if (auto* memory = dynamic_cast<TABSMemoryDatabaseData*>(&database)) {
+    CloseForMaintenance();
+    if (memory->FindTable(TableName()) != nullptr) {
+      throw EABSException(native::kTableAlreadyExists30395, {TableName()});
+    }
+    memory->CreateTable(TableName(), fields, indexes, constraints);
+    return;
+  }
+  if (dynamic_cast<TABSTemporaryDatabaseData*>(&database) != nullptr) {
+    if (database.TableExists(TableName())) throw EABSException(native::kTableAlreadyExists30395, {TableName()});
+    CreateTable(fields, indexes, constraints);
+    return;
+  }
+  CloseForMaintenance();
+  Disk().CreateTable(TableName(), fields, indexes, constraints);
+}
+
 void TABSLocalCursor::ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
                                          const TABSConstraintDefs& constraints) {
   TABSMemoryDatabaseData& memory = MemoryDatabase();

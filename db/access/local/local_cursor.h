@@ -55,6 +55,11 @@ class TABSLocalCursor : public TABSScanCursor {
   // An existing table of the name is replaced; the definitions are
   // checked before it goes.
   void CreateTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints);
+  // Creates the table only while no table has its name (30395 otherwise),
+  // deciding under the table-list lock: a table another process has just
+  // created is never replaced.
+  void CreateNewTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                      const TABSConstraintDefs& constraints);
   void DeleteTable();
   void EmptyTable();
   void RenameTable(std::string_view new_name);

@@ -1,6 +1,7 @@
 #include "db/access/query/query.h"
 
 #include "db/access/dataset/caught_errors.h"
+#include "db/access/ddl/ddl_statements.h"
 #include "db/access/dataset/dataset_errors.h"
 #include "db/access/dataset/field.h"
 #include "db/access/query/query_errors.h"
@@ -93,6 +94,7 @@ void TQueryLines::SetCommaText(std::string_view text) {
 // --- TABSQuery ---
 
 TABSQuery::TABSQuery(const void* owner) : TABSDataSet(owner) {
+  RegisterDDLStatements();
   sql_.OnChange = [this] { SQLChanged(); };
 }
 
