@@ -105,6 +105,9 @@ class TABSLocalCursor : public TABSScanCursor {
   TABSGetRecordResult GetRecord(uint8_t* buffer, TABSGetRecordMode mode);
   void First();
   void Last();
+  // Stands on the record of the identifier, whatever the restrictions
+  // (false: it is gone), and copies it into the buffer.
+  bool GoToRecord(const TABSRecordId& id, uint8_t* buffer);
   int64_t RecordCount();
   int64_t RecordNumber();
   void SetRecordNumber(int64_t number);
@@ -112,6 +115,8 @@ class TABSLocalCursor : public TABSScanCursor {
   // --- Edits ---
   int32_t Status() const { return status_; }
   const std::string& StatusMessage() const { return status_message_; }
+  // The engine's native code of a constraint refusal (0 otherwise).
+  int32_t StatusNativeError() const { return status_native_error_; }
   bool Editing() const { return editing_; }
   const TABSCursorLockLedger& Ledger() const { return ledger_; }
   bool BeginEdit(uint8_t* buffer);
@@ -119,11 +124,18 @@ class TABSLocalCursor : public TABSScanCursor {
   bool Post(uint8_t* buffer, bool inserting);
   bool Delete(uint8_t* buffer);
 
-  // A batch of posts of one statement: whole or nothing outside a
-  // transaction; inside one it is part of the transaction.
+  // A batch of posts of one statement, whole or nothing: outside a
+  // transaction it is a transaction of its own, inside one a statement
+  // savepoint of the page manager (cancelling it keeps the transaction's
+  // earlier changes), on a memory or temporary table the table's held
+  // operations. A batch begun inside another (the session's operations
+  // already held, or a statement savepoint already open) belongs to the
+  // outer one: its commit and cancel do nothing. A cursor that goes with a
+  // batch open cancels it.
   void BeginBatch();
   void CommitBatch();
   void CancelBatch();
+  bool InBatch() const { return batch_ != Batch::kNone; }
 
   // --- Restrictions ---
   // A filter that does not compile leaves the old one in place.
@@ -186,9 +198,11 @@ class TABSLocalCursor : public TABSScanCursor {
   TABSCursorLockLedger ledger_;
   int32_t status_ = 0;
   std::string status_message_;
+  int32_t status_native_error_ = 0;
   bool editing_ = false;
   std::vector<uint8_t> edit_copy_;
-  bool batch_owns_transaction_ = false;
+  enum class Batch : uint8_t { kNone, kOwnTransaction, kStatement, kHeld };
+  Batch batch_ = Batch::kNone;
 };
 
 }  // namespace kelvorin

@@ -58,17 +58,23 @@ class TABSTableData::PostScope {
 
   int32_t Session() const { return session_; }
 
-  // From here on pages change.
+  // From here on pages change. A post inside a statement that holds a
+  // savepoint of its own (an SQL statement's write unit) joins it: the
+  // post's failure then takes the whole statement back, which its owner
+  // ends anyway.
   void BeginChanges() {
     in_transaction_ = table_.Database().InTransaction(session_);
-    if (in_transaction_) table_.PageManager()->BeginStatement(session_);
+    if (in_transaction_) {
+      joined_ = table_.PageManager()->InStatement(session_);
+      if (!joined_) table_.PageManager()->BeginStatement(session_);
+    }
     changing_ = true;
   }
 
   // The post stands: kept in the transaction, or committed at once.
   void Finish() {
     if (in_transaction_) {
-      table_.PageManager()->ReleaseStatement(session_);
+      if (!joined_) table_.PageManager()->ReleaseStatement(session_);
     } else {
       table_.Database().CommitTransaction(session_, false);
     }
@@ -116,6 +122,7 @@ class TABSTableData::PostScope {
   TABSMemoryBlock& saved_record_;
   TABSTableState& saved_state_;
   bool in_transaction_ = false;
+  bool joined_ = false;
   bool changing_ = false;
   bool done_ = false;
 };
