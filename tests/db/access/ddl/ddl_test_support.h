@@ -40,6 +40,15 @@ class DDLTest : public SqlTest {
     SqlTest::TearDown();
   }
 
+  // The test's connection to the file again (after `session_.reset()`).
+  void Reconnect() {
+    TABSSessionSettings settings;
+    settings.file_name = Path();
+    session_ = std::make_unique<TABSLocalSession>(settings, list_);
+    session_->Connect();
+    context_.session = session_.get();
+  }
+
   // Runs every statement of the text.
   void Run(const std::string& text) {
     TABSSQLProcessor processor(context_);
