@@ -368,15 +368,7 @@ void TABSDDLTableManipulation::ParseTablePrimaryKey() {
     NextToken();
     CheckNotAtEnd();
   }
-  if (!Is(tktLeftParenthesis)) {
-    RequireIn(kNameOrKeywordKinds, native::kIndexNameExpected);
-    index.name = std::string(Token().text);
-    NextToken();
-    CheckNotAtEnd();
-    if (!Is(tktLeftParenthesis)) FailFound(native::kKeyColumnsOpenExpected);
-  }
-  index.fields = ParseIndexColumns();
-  AddIndex(std::move(index));
+  ParseNamedIndex(std::move(index));
 }
 
 void TABSDDLTableManipulation::ParseTableIndex() {
@@ -392,6 +384,10 @@ void TABSDDLTableManipulation::ParseTableIndex() {
   }
   NextToken();
   CheckNotAtEnd();
+  ParseNamedIndex(std::move(index));
+}
+
+void TABSDDLTableManipulation::ParseNamedIndex(TABSDDLIndex index) {
   if (!Is(tktLeftParenthesis)) {
     RequireIn(kNameOrKeywordKinds, native::kIndexNameExpected);
     index.name = std::string(Token().text);

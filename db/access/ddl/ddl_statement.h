@@ -78,6 +78,8 @@ class TABSDDLTableManipulation : public TABSDDLStatement {
   void ParseBound(TABSVariant& bound);
   void ParseTablePrimaryKey();
   void ParseTableIndex();
+  // [name] (index columns) from the current token; adds the index.
+  void ParseNamedIndex(TABSDDLIndex index);
   void AddIndex(TABSDDLIndex index);
 };
 

@@ -52,6 +52,8 @@ TEST_F(CreateTableTest, ColumnGrammar) {
       {"a BLOB BLOBBLOCKSIZE 4096 BLOBCOMPRESSIONALGORITHM zlib BLOBCOMPRESSIONMODE 6", "a:BLOB:0 blob 1/6/4096\n"},
       {"a MEMO BLOBCOMPRESSIONALGORITHM BZIP BLOBCOMPRESSIONMODE 9", "a:MEMO:0 blob 2/9/102400\n"},
       {"[a b] CHAR(2), \"c\" BYTES(4), d GUID(38)", "a b:CHAR:2\nc:BYTES:4\nd:GUID:38\n"},
+      // Names travel as lists: separators inside a bracketed name stay.
+      {"[a;b] INTEGER, [c,d] INTEGER, INDEX ([a;b], [c,d])", "a;b:INTEGER:0\nc,d:INTEGER:0\nindex i$a;b$c,d: a;b c,d\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.columns);
@@ -233,6 +235,7 @@ TEST_F(DDLRefusalTest, EachTypoRaisesAndChangesNothing) {
       {"ALTER TABLE hraci ADD x INTEGER", 30226},
       {"ALTER TABLE hraci ADD (x INTEGER) y", 10944},
       {"ALTER TABLE hraci ADD (x INTEGER DEFAULT 'abc')", 30265},
+      {"ALTER TABLE hraci ADD (x INTEGER NOT NULL)", 30265},
       {"ALTER TABLE hraci ADD (jmeno INTEGER)", 30265},
       {"ALTER TABLE hraci ADD (x INTEGER, INDEX ix (x))", 30265},
       {"ALTER TABLE hraci MODIFY (nope INTEGER)", 30265},
@@ -416,6 +419,9 @@ TEST_F(AlterTableTest, CreateAndDropIndexPassDirectionAndCaseOn) {
             "index C_PK$id: id primary\nindex ix: Jmeno\nindex ux: Jmeno nocase Rating desc unique\n"
             "index ir: Rating desc\nconstraint primary C_PK$id\nconstraint unique ux\n");
   EXPECT_NE(CodeOf("INSERT INTO hraci (Jmeno, Rating) VALUES ('ALENA', 1500)"), 0);
+  Run("CREATE INDEX [i;x] ON hraci ([Jmeno], Rating)");
+  EXPECT_NE(Schema("hraci").find("index i;x: Jmeno Rating\n"), std::string::npos);
+  Run("DROP INDEX hraci.[i;x]");
   Run("DROP INDEX hraci.ux");
   Run("DROP INDEX hraci.ir PASSWORD 'secret'");
   Run("INSERT INTO hraci (Jmeno, Rating) VALUES ('ALENA', 1500)");
