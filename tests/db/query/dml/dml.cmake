@@ -1,0 +1,3 @@
+vestrum_add_test(kelvorin_dml_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/dml_test.cpp
+  LIBS kelvorin_sql_dml kelvorin_ddl)
