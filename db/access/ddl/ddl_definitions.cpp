@@ -78,8 +78,10 @@ void CheckAutoInc(const TSQLFieldDef& column, const TABSFieldDef& field) {
            std::string(ColumnTypeName(field.ColumnType())));
     }
   };
+  // NOMAXVALUE gives the largest 64-bit number: no limit of its own.
   within(column.min_value_given, field.AutoIncMinimum(), "MINVALUE");
-  within(column.max_value_given, field.AutoIncMaximum(), "MAXVALUE");
+  within(column.max_value_given && field.AutoIncMaximum() != std::numeric_limits<int64_t>::max(),
+         field.AutoIncMaximum(), "MAXVALUE");
   within(column.initial_value_given, field.AutoIncInitialValue(), "INITIALVALUE");
   if (field.AutoIncInitialValue() < field.AutoIncMinimum() || field.AutoIncInitialValue() > field.AutoIncMaximum()) {
     fail("INITIALVALUE lies outside MINVALUE..MAXVALUE");

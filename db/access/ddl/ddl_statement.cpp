@@ -68,30 +68,62 @@ int64_t TABSDDLStatement::ParseSignedInteger(const TABSNativeError& not_an_integ
   return negative ? -Token().int_value : Token().int_value;
 }
 
-std::vector<TABSIndexField> TABSDDLStatement::ParseIndexColumns() {
+std::vector<TABSIndexField> TABSDDLStatement::ParseIndexColumns(std::string* password) {
   std::vector<TABSIndexField> fields;
   for (;;) {
     NextTokenIn(kNameOrKeywordKinds, native::kIndexColumnExpected);
-    TABSIndexField& field = fields.emplace_back();
-    field.field_name = std::string(Token().text);
-    NextToken();
-    for (;;) {
-      CheckNotAtEnd();
-      if (IsReserved(rwASC) || IsReserved(rwDESC)) {
-        field.descending = IsReserved(rwDESC);
-      } else if (IsReserved(rwCASE) || IsReserved(rwNOCASE)) {
-        field.case_insensitive = IsReserved(rwNOCASE);
-      } else {
-        break;
-      }
+    if (password != nullptr && IsReserved(rwPASSWORD)) {
+      NextTokenIn(TokenKind(tktQuotedString), native::kIndexPasswordExpected);
+      *password = std::string(Token().text);
       NextToken();
+      CheckNotAtEnd();
+      if (!Is(tktComma) && !Is(tktRightParenthesis)) FailFound(native::kIndexPasswordFollower);
+    } else {
+      TABSIndexField& field = fields.emplace_back();
+      field.field_name = std::string(Token().text);
+      NextToken();
+      for (;;) {
+        CheckNotAtEnd();
+        if (IsReserved(rwASC) || IsReserved(rwDESC)) {
+          field.descending = IsReserved(rwDESC);
+        } else if (IsReserved(rwCASE) || IsReserved(rwNOCASE)) {
+          field.case_insensitive = IsReserved(rwNOCASE);
+        } else {
+          break;
+        }
+        NextToken();
+      }
+      if (!Is(tktComma) && !Is(tktRightParenthesis)) FailFound(native::kIndexColumnFollower);
     }
     if (Is(tktRightParenthesis)) {
       NextToken();
       return fields;
     }
-    if (!Is(tktComma)) FailFound(native::kIndexColumnFollower);
   }
+}
+
+std::vector<std::string> TABSDDLStatement::ParseFieldNameList(const TABSNativeError& after_comma) {
+  std::vector<std::string> names;
+  CheckNotAtEnd();
+  RequireIn(kNameKinds, native::kDropListNameExpected);
+  for (;;) {
+    names.emplace_back(Token().text);
+    NextToken();
+    if (!Is(tktComma)) return names;
+    NextToken();
+    CheckNotAtEnd();
+    RequireIn(kNameKinds, after_comma);
+  }
+}
+
+std::string TABSDDLStatement::ParseNameAfter(const TABSNativeError& not_a_name) {
+  const TToken before = Token();
+  NextToken();
+  if (AtEnd()) throw EABSException(native::kRenameTargetMissing, {before.line_num, before.column_num});
+  RequireIn(kNameOrKeywordKinds, not_a_name);
+  std::string name(Token().text);
+  NextToken();
+  return name;
 }
 
 // --- TABSDDLTableManipulation ---

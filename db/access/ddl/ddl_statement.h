@@ -31,8 +31,15 @@ class TABSDDLStatement : public TABSSQLCommand {
   // changes.
   static void CheckNoTransaction(TABSLocalSession& session, std::string_view statement);
   // With the cursor on '(': index columns with their ASC, DESC, CASE and
-  // NOCASE words, separated by commas; leaves the cursor after ')'.
-  std::vector<TABSIndexField> ParseIndexColumns();
+  // NOCASE words, separated by commas; leaves the cursor after ')'. With
+  // `password`, an item PASSWORD 'text' is read into it.
+  std::vector<TABSIndexField> ParseIndexColumns(std::string* password = nullptr);
+  // name {, name} from the current token (words, quoted or bracketed
+  // strings); leaves the cursor after the last name.
+  std::vector<std::string> ParseFieldNameList(const TABSNativeError& after_comma);
+  // The name after the current token (TO); the command may not end there.
+  // Leaves the cursor after the name.
+  std::string ParseNameAfter(const TABSNativeError& not_a_name);
   // The current token as a signed 64-bit integer (a leading minus sign
   // allowed); leaves the cursor on its last token.
   int64_t ParseSignedInteger(const TABSNativeError& not_an_integer);

@@ -3,8 +3,10 @@
 #include <memory>
 #include <mutex>
 
+#include "db/access/ddl/alter_table.h"
 #include "db/access/ddl/create_table.h"
 #include "db/access/ddl/drop_table.h"
+#include "db/access/ddl/index_statements.h"
 #include "db/query/sql/sql_processor.h"
 
 namespace kelvorin {
@@ -24,6 +26,10 @@ void RegisterDDLStatements() {
   std::call_once(once, [] {
     Register<TABSDDLCreateTable>(TABSStatementKind::kCreateTable);
     Register<TABSDDLDropTable>(TABSStatementKind::kDropTable);
+    Register<TABSDDLAlterTable>(TABSStatementKind::kAlterTable);
+    Register<TABSDDLRenameTable>(TABSStatementKind::kRenameTable);
+    Register<TABSDDLCreateIndex>(TABSStatementKind::kCreateIndex);
+    Register<TABSDDLDropIndex>(TABSStatementKind::kDropIndex);
   });
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/access/ddl/ddl_statements.h"
+#include "db/query/dml/data_statements.h"
 #include "db/storage/catalog/catalog_check.h"
 #include "tests/db/query/sql/sql_test_support.h"
 
@@ -19,6 +20,7 @@ class DDLTest : public SqlTest {
   void SetUp() override {
     SqlTest::SetUp();
     RegisterDDLStatements();
+    RegisterDataStatements();
     context_.open_database = [this](std::string_view name) -> TABSLocalSession& {
       if (memory_ == nullptr) {
         TABSSessionSettings settings;
@@ -30,8 +32,21 @@ class DDLTest : public SqlTest {
     };
   }
   void TearDown() override {
+    // The memory database outlives the test: its tables go.
+    if (memory_ != nullptr) {
+      for (const std::string& name : memory_->TableNames()) TABSLocalCursor(*memory_, name).DeleteTable();
+    }
     memory_.reset();
     SqlTest::TearDown();
+  }
+
+  // The test's connection to the file again (after `session_.reset()`).
+  void Reconnect() {
+    TABSSessionSettings settings;
+    settings.file_name = Path();
+    session_ = std::make_unique<TABSLocalSession>(settings, list_);
+    session_->Connect();
+    context_.session = session_.get();
   }
 
   // Runs every statement of the text.
@@ -56,6 +71,15 @@ class DDLTest : public SqlTest {
       text += field.Name() + ":" + std::string(ColumnTypeName(field.ColumnType())) + ":" +
               std::to_string(field.DeclaredSize());
       if (!field.DefaultValue().IsNull()) text += " default " + field.DefaultValue().AsString();
+      if (IsAutoIncColumn(field.ColumnType())) {
+        text += " autoinc " + std::to_string(field.AutoIncIncrement()) + "/" + std::to_string(field.AutoIncInitialValue()) +
+                "/" + std::to_string(field.AutoIncMinimum()) + "/" + std::to_string(field.AutoIncMaximum()) +
+                (field.AutoIncCycle() ? " cycled" : "");
+      }
+      if (IsBlobColumn(field.ColumnType())) {
+        text += " blob " + std::to_string(field.BlobCompressionAlgorithm()) + "/" +
+                std::to_string(field.BlobCompressionLevel()) + "/" + std::to_string(field.BlobBlockSize());
+      }
       text += "\n";
     }
     for (int32_t i = 0; i < metadata.Indexes().Count(); ++i) {
@@ -69,7 +93,14 @@ class DDLTest : public SqlTest {
     }
     for (int32_t i = 0; i < metadata.Constraints().Count(); ++i) {
       const TABSConstraintDef& constraint = *metadata.Constraints().Items(i);
-      text += "constraint " + std::to_string(constraint.Kind()) + " " + constraint.SubjectPair().name + "\n";
+      static const char* const kKinds[] = {"primary", "?", "unique", "not null", "check"};
+      text += std::string("constraint ") + kKinds[constraint.Kind() % 5] + " " + constraint.SubjectPair().name;
+      if (constraint.Kind() == static_cast<uint8_t>(TABSConstraintKind::kCheck)) {
+        const auto& check = static_cast<const TABSConstraintDefCheck&>(constraint);
+        text += " " + (check.Minimum().IsNull() ? std::string("-") : check.Minimum().AsString()) + ".." +
+                (check.Maximum().IsNull() ? std::string("-") : check.Maximum().AsString());
+      }
+      text += "\n";
     }
     return text;
   }
@@ -80,6 +111,7 @@ class DDLTest : public SqlTest {
     return text;
   }
   bool TableExists(const std::string& table) { return session_->TableExists(table); }
+  TABSLocalSession& Memory() { return context_.open_database("MEMORY"); }
 
   std::unique_ptr<TABSLocalSession> memory_;
 };
