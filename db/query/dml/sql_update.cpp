@@ -55,6 +55,8 @@ void TABSSQLUpdate::Execute(bool, bool* read_only, bool) {
     // Under the statement's lock no other process removes it.
     if (!cursor->GoToRecord(id, record.data())) continue;
     for (size_t i = 0; i < values_.size(); ++i) {
+      // Every value reads the row as it was read, before any assignment.
+      values_[i]->BindToRecord(record.data());
       const TABSVariant* value = values_[i]->GetValue(true);
       if (value == nullptr) {
         const TABSFieldDef& field = *cursor->FieldDefs().Items(numbers[i]);
