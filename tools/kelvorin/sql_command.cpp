@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "db/access/ddl/ddl_statements.h"
 #include "db/access/local/local_session.h"
 #include "db/access/ddl/ddl_statements.h"
 #include "db/access/query/select_into.h"
@@ -123,7 +122,6 @@ class Shell {
     settings.file_name = args.file;
     settings.password.password = args.password;
     settings.multi_user = args.multi_user;
-    RegisterDDLStatements();
     session_ = std::make_unique<TABSLocalSession>(settings);
     session_->Connect();
     context_.session = session_.get();

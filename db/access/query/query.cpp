@@ -94,7 +94,6 @@ void TQueryLines::SetCommaText(std::string_view text) {
 // --- TABSQuery ---
 
 TABSQuery::TABSQuery(const void* owner) : TABSDataSet(owner) {
-  RegisterDDLStatements();
   sql_.OnChange = [this] { SQLChanged(); };
 }
 
@@ -195,6 +194,7 @@ TABSDatabase& TABSQuery::HeldDatabase() const {
 
 void TABSQuery::Prepare() {
   RegisterDataStatements();
+  RegisterDDLStatements();
   if (Active()) throw EABSException(native::kQueryPrepareOpen);
   if (Prepared()) return;
   const std::string text = sql_.Text();
