@@ -676,6 +676,9 @@ void TABSLocalCursor::CommitBatch() {
 void TABSLocalCursor::CancelBatch() {
   const Batch batch = batch_;
   batch_ = Batch::kNone;
+  // Without a batch the session may be gone already (a cursor outliving
+  // it is closed by it): nothing of it is read.
+  if (batch == Batch::kNone) return;
   const int32_t session = SessionNumber();
   switch (batch) {
     case Batch::kNone:
