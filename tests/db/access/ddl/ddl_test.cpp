@@ -309,6 +309,13 @@ TEST_F(DDLRefusalTest, MessagesNameWhatIsWrong) {
       {"ALTER TABLE hraci MODIFY (Jmeno VARCHAR(10))", "Record #2, field 'Jmeno'"},
       {"CREATE TABLE t (a SMALLINT DEFAULT 70000)", "Default value of column 'a'"},
       {"CREATE TABLE t (a INTEGER DEFAULT 2.5)", "2,5 does not keep its value as INTEGER"},
+      {"CREATE TABLE t (a VARCHAR(3) DEFAULT 'abcd')", "'abcd' is longer than 3"},
+      {"ALTER TABLE hraci MODIFY (nope INTEGER)", "Error altering table: 'Field 'nope' not found"},
+      {"ALTER TABLE hraci DROP (nope)", "Error altering table: 'Field 'nope' not found"},
+      {"ALTER TABLE hraci ADD (jmeno INTEGER)", "Field by name 'jmeno' already exists"},
+      {"ALTER TABLE hraci ADD (x INTEGER NOT NULL)", "Restructure table error"},
+      {"DROP TABLE hraci x", "Unexpected token 'x' found at line 1, column 18"},
+      {"DROP INDEX hraci ix", "Token '.' expected, but 'ix' found"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
