@@ -6,6 +6,7 @@
 #include "db/tables/metadata/meta_object_def.h"
 #include "db/tables/records/field_manager.h"
 #include "db/tables/records/table_data.h"
+#include "db/tables/records/table_post.h"
 #include "db/tables/values/field_types.h"
 
 namespace kelvorin {
@@ -15,23 +16,6 @@ namespace {
 constexpr int32_t kWriteLockSleepMs = 40;
 constexpr int32_t kWriteLockTries = 2250;
 
-std::string RefusalText(int32_t status) {
-  switch (status) {
-    case -1: return "Error adding record";
-    case -2: return "Error updating record";
-    case -3: return "Error deleting record";
-    case -4: return "Error updating record - record was modified by other process";
-    case -5: return "Error deleting record - record was modified by other process";
-    case -6: return "Error updating record - record was deleted by other process";
-    case -7: return "Error deleting record - record was deleted by other process";
-    case -9: return "Cannot update record in temporary mode";
-    case -10: return "Cannot delete record in temporary mode";
-    case -12: return "Record is locked";
-    case -13: return "Table is locked";
-    default: return "Unknown error";
-  }
-}
-
 }  // namespace
 
 void RaiseRefusal(const TABSLocalCursor& cursor) {
@@ -39,7 +23,7 @@ void RaiseRefusal(const TABSLocalCursor& cursor) {
     if (cursor.StatusNativeError() != 0) throw EABSException(cursor.StatusNativeError(), cursor.StatusMessage());
     throw EABSException(native::kDataPostRefused, {cursor.StatusMessage()});
   }
-  throw EABSException(native::kDataPostRefused, {RefusalText(cursor.Status())});
+  throw EABSException(native::kDataPostRefused, {PostCodeText(cursor.Status())});
 }
 
 TABSSQLTargetName ParseTargetName(TABSSQLTokens& tokens, const TABSSQLTargetErrors& errors) {

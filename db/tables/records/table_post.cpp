@@ -32,6 +32,25 @@ TABSPostResult Violated(const EABSException& error) {
 
 }  // namespace
 
+std::string_view PostCodeText(int32_t code) {
+  switch (code) {
+    case -1: return "Error adding record";
+    case -2: return "Error updating record";
+    case -3: return "Error deleting record";
+    case -4: return "Error updating record - record was modified by other process";
+    case -5: return "Error deleting record - record was modified by other process";
+    case -6: return "Error updating record - record was deleted by other process";
+    case -7: return "Error deleting record - record was deleted by other process";
+    case -8: return "Constraint violated";
+    case -9: return "Cannot update record in temporary mode";
+    case -10: return "Cannot delete record in temporary mode";
+    case -11: return "Cannot cancel operation in temporary mode";
+    case -12: return "Record is locked";
+    case -13: return "Table is locked";
+    default: return "Unknown error";
+  }
+}
+
 // One post's way back: the caller's record and the table's state as they
 // were before it, and, once it changes pages, the undoing of those changes
 // (the statement inside an explicit transaction, else the session).

@@ -174,6 +174,37 @@ TEST_F(DataStatementTest, InsertSelectCopiesByNameOrByListPosition) {
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM jmena"), (std::vector<std::string>{"8"}));
 }
 
+TEST_F(DataStatementTest, StatementsOfTwoMultiUserConnectionsReleaseTheirLocks) {
+  session_->Disconnect();
+  TABSSessionSettings settings;
+  settings.file_name = Path();
+  settings.multi_user = true;
+  // Two lists of open databases: two processes' views of the file.
+  TABSOpenDatabases first_list;
+  TABSOpenDatabases second_list;
+  TABSLocalSession first(settings, first_list);
+  TABSLocalSession second(settings, second_list);
+  first.Connect();
+  second.Connect();
+  const auto exec = [](TABSLocalSession& session, const std::string& text) {
+    TABSSQLQueryContext context;
+    context.session = &session;
+    TABSSQLProcessor processor(context);
+    processor.SetSQL(text);
+    processor.Run(false);
+    return processor.RowsAffected();
+  };
+  EXPECT_EQ(exec(first, "INSERT INTO hraci (Jmeno) VALUES ('Novak'); INSERT INTO hraci (Jmeno) VALUES ('Adam')"), 2);
+  EXPECT_EQ(exec(second, "UPDATE hraci SET Rating = Rating + 1"), 2);
+  EXPECT_EQ(exec(first, "START TRANSACTION; UPDATE hraci SET Rating = Rating + 1 WHERE id = 1; COMMIT"), 1);
+  EXPECT_EQ(exec(second, "DELETE FROM hraci WHERE Rating = 1501"), 1);
+  EXPECT_EQ(exec(first, "INSERT INTO hraci (Jmeno) SELECT Jmeno FROM hraci"), 1);
+  second.Disconnect();
+  first.Disconnect();
+  session_->Connect();
+  EXPECT_EQ(Rows("SELECT * FROM hraci"), (std::vector<std::string>{"1|Novak|1502", "3|Novak|1500"}));
+}
+
 TEST_F(DataStatementTest, ParametersOfARewrittenStatementSurviveRepeatedRuns) {
   Exec("INSERT INTO hraci (Jmeno) VALUES ('Novak')");
   TABSSQLProcessor processor(context_);
