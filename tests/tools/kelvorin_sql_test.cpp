@@ -71,6 +71,20 @@ TEST_F(KelvorinSqlTest, ScriptsStopAtTheFirstError) {
   EXPECT_EQ(result.err, "Invalid field number in ORDER BY clause: 9 - Native error: 20243\n");
 }
 
+TEST_F(KelvorinSqlTest, DataStatementsCountRowsAndAnOpenTransactionIsRolledBack) {
+  auto result = RunProgram("kelvorin",
+                           "sql t.kdb -c \"UPDATE hraci SET Body = 0 WHERE Body IS NULL; DELETE FROM hraci WHERE id > 1; "
+                           "START TRANSACTION; INSERT INTO hraci VALUES (4, 'Eva', 1); COMMIT\"");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "1 rows affected\n2 rows affected\n1 rows affected\n");
+  result = RunProgram("kelvorin", "sql t.kdb", "START TRANSACTION;\nDELETE FROM hraci;\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "2 rows affected\n");
+  EXPECT_EQ(result.err, "kelvorin: the open transaction was rolled back\n");
+  result = RunProgram("kelvorin", "sql t.kdb -c 'SELECT id FROM hraci'");
+  EXPECT_EQ(result.out, "id\n1\n4\n");
+}
+
 TEST_F(KelvorinSqlTest, StandardInputWithDotCommands) {
   const auto result = RunProgram("kelvorin", "sql t.kdb",
                                  ".tables\n.schema hraci\nSELECT id\n  FROM hraci\n  WHERE id = 1;\n.quit\nSELECT 1;\n");

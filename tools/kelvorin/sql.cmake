@@ -1,5 +1,5 @@
 list(APPEND KELVORIN_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sql_command.cpp)
-list(APPEND KELVORIN_LIBS kelvorin_query_access)
+list(APPEND KELVORIN_LIBS kelvorin_query_access kelvorin_sql_dml kelvorin_ddl)
 # Line editing and history at the prompt where the library is installed.
 find_path(KELVORIN_READLINE_INCLUDE readline/readline.h)
 find_library(KELVORIN_READLINE_LIBRARY readline)

@@ -5,7 +5,9 @@
 // statements at a prompt (a continuation prompt until the ';' that ends
 // one) and goes on after errors. Each statement's rows are printed as a
 // header of column names and TAB-separated rows, NULL as \N; statements
-// that change rows print "N rows affected". Dot commands: .tables,
+// that change rows print "N rows affected". While a transaction is open the
+// prompt says so; leaving the shell with one open rolls it back and says
+// so. Dot commands: .tables,
 // .schema TABLE, .timer on|off, .quit. Ctrl-C cancels the running
 // statement. Text is UTF-8 here and the engine's code page inside.
 #include <unistd.h>
@@ -23,7 +25,10 @@
 #include <vector>
 
 #include "db/access/local/local_session.h"
+#include "db/access/ddl/ddl_statements.h"
 #include "db/access/query/select_into.h"
+#include "db/query/dml/data_statements.h"
+#include "db/query/dml/sql_transaction.h"
 #include "db/query/sql/sql_processor.h"
 #include "db/tables/values/field_types.h"
 #include "tools/kelvorin/command.h"
@@ -111,6 +116,8 @@ void Print(const std::string& engine_text) {
 class Shell {
  public:
   Shell(const ShellArgs& args, bool stop_on_error) : args_(args), stop_on_error_(stop_on_error) {
+    RegisterDataStatements();
+    RegisterDDLStatements();
     TABSSessionSettings settings;
     settings.file_name = args.file;
     settings.password.password = args.password;
@@ -122,6 +129,20 @@ class Shell {
     context_.copy_into = CopyIntoNewTable;
     context_.cancelled = [] { return g_interrupted.exchange(false); };
   }
+  // A transaction left open is not committed by leaving.
+  ~Shell() {
+    if (!session_->InTransaction()) return;
+    try {
+      session_->Rollback();
+      std::fprintf(stderr, "kelvorin: the open transaction was rolled back\n");
+    } catch (const EABSException& error) {
+      std::fprintf(stderr, "%s\n", platform::AnsiToUtf8(error.what()).c_str());
+    }
+  }
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+
+  bool InTransaction() const { return session_->InTransaction(); }
 
   // Runs one text of statements; false when it failed.
   bool RunText(const std::string& utf8_text) {
@@ -140,7 +161,7 @@ class Shell {
         std::unique_ptr<TABSLocalCursor> rows = statement.TakeResultCursor();
         if (rows != nullptr) {
           PrintRows(*rows);
-        } else {
+        } else if (!IsTransactionStatement(statement)) {
           std::printf("%lld rows affected\n", static_cast<long long>(statement.RowsAffected()));
         }
       });
@@ -183,6 +204,12 @@ class Shell {
   bool stop_on_error() const { return stop_on_error_; }
 
  private:
+  static bool IsTransactionStatement(const TABSSQLCommand& statement) {
+    return dynamic_cast<const TABSSQLStartTransaction*>(&statement) != nullptr ||
+           dynamic_cast<const TABSSQLCommit*>(&statement) != nullptr ||
+           dynamic_cast<const TABSSQLRollback*>(&statement) != nullptr;
+  }
+
   TABSLocalSession& OtherDatabase(std::string_view name) {
     for (auto& [alias, session] : others_) {
       if (alias == name) return *session;
@@ -315,7 +342,11 @@ int RunPrompt(Shell& shell, bool interactive) {
   std::string pending;
   std::string line;
   bool failed = false;
-  while (ReadLine(pending.empty() ? "kelvorin> " : "     ...> ", interactive, &line)) {
+  for (;;) {
+    const bool transaction = shell.InTransaction();
+    const char* prompt = pending.empty() ? (transaction ? "kelvorin (transaction)> " : "kelvorin> ")
+                                         : (transaction ? "                   ...> " : "     ...> ");
+    if (!ReadLine(prompt, interactive, &line)) break;
     if (pending.empty() && !line.empty() && line[0] == '.') {
       bool quit = false;
       if (!shell.RunDotCommand(line, &quit)) failed = true;

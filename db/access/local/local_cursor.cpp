@@ -8,6 +8,7 @@
 #include "db/storage/blobs/blob_manager.h"
 #include "db/storage/catalog/table_list_file.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/pages/page_manager.h"
 #include "db/storage/temporary/memory_database_data.h"
 #include "db/storage/temporary/temporary_database_data.h"
 #include "db/tables/records/table_data_errors.h"
@@ -49,6 +50,12 @@ TABSLocalCursor::TABSLocalCursor(TABSLocalSession& session, std::string table_na
     : TABSScanCursor(session, std::move(table_name), options.exclusive), session_(&session), options_(options) {}
 
 TABSLocalCursor::~TABSLocalCursor() {
+  try {
+    CancelBatch();
+  } catch (...) {
+    // A batch that cannot be taken back goes with the transaction or the
+    // session.
+  }
   try {
     Close();
   } catch (...) {
@@ -102,6 +109,27 @@ void TABSLocalCursor::CreateTable(const TABSFieldDefs& fields, const TABSIndexDe
   }
   // The table it replaces goes in the same change as the new one comes.
   Disk().ReplaceTable(*session_, TableName(), fields, indexes, constraints);
+}
+
+void TABSLocalCursor::CreateNewTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                                     const TABSConstraintDefs& constraints) {
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
+  if (auto* memory = dynamic_cast<TABSMemoryDatabaseData*>(&database)) {
+    CloseForMaintenance();
+    if (memory->FindTable(TableName()) != nullptr) {
+      throw EABSException(native::kTableAlreadyExists30395, {TableName()});
+    }
+    memory->CreateTable(TableName(), fields, indexes, constraints);
+    return;
+  }
+  if (dynamic_cast<TABSTemporaryDatabaseData*>(&database) != nullptr) {
+    if (database.TableExists(TableName())) throw EABSException(native::kTableAlreadyExists30395, {TableName()});
+    CreateTable(fields, indexes, constraints);
+    return;
+  }
+  CloseForMaintenance();
+  Disk().CreateTable(TableName(), fields, indexes, constraints);
 }
 
 void TABSLocalCursor::ReplaceMemoryTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
@@ -397,6 +425,7 @@ TABSRecordFlag TABSLocalCursor::FlagOf(const uint8_t* buffer) const {
 
 void TABSLocalCursor::ResetStatus() {
   status_ = 0;
+  status_native_error_ = 0;
   status_message_.clear();
 }
 
@@ -419,6 +448,18 @@ TABSGetRecordResult TABSLocalCursor::GetRecord(uint8_t* buffer, TABSGetRecordMod
   const TABSGetRecordResult result = TABSTableScans::GetRecord(*this, mode);
   if (result == TABSGetRecordResult::kFound && buffer != nullptr) CopyCurrent(buffer);
   return result;
+}
+
+bool TABSLocalCursor::GoToRecord(const TABSRecordId& id, uint8_t* buffer) {
+  ResetStatus();
+  TABSTableData& table = OpenTable();
+  DetachStreams();
+  // The values the buffer's last record kept in memory go with it.
+  if (TABSBlobManager* blobs = table.BlobManager()) blobs->ReleaseDescriptors(buffer);
+  if (!table.ReadRecord(SessionNumber(), id, buffer)) return false;
+  SetCurrent(id, buffer, fields_end_);
+  WritePosition(buffer, id, TABSRecordFlag::kCurrent);
+  return true;
 }
 
 void TABSLocalCursor::First() {
@@ -458,7 +499,10 @@ void TABSLocalCursor::SetRecordNumber(int64_t number) {
 
 void TABSLocalCursor::SetStatus(const TABSPostResult& result) {
   status_ = static_cast<int32_t>(result.code);
-  if (result.code == TABSPostCode::kConstraintViolated) status_message_ = result.message;
+  if (result.code == TABSPostCode::kConstraintViolated) {
+    status_message_ = result.message;
+    status_native_error_ = result.native_error;
+  }
 }
 
 void TABSLocalCursor::ReleaseEditLocks() { ledger_.ReleaseEdit(InTransaction()); }
@@ -592,23 +636,74 @@ bool TABSLocalCursor::Delete(uint8_t* buffer) {
 
 void TABSLocalCursor::BeginBatch() {
   OpenTable();
-  if (InTransaction()) return;
-  session_->StartTransaction();
-  batch_owns_transaction_ = true;
+  if (batch_ != Batch::kNone) return;
+  const int32_t session = SessionNumber();
+  if (TABSVolatileDatabaseData* volatile_database = session_->VolatileDatabase()) {
+    // Held already: the batch belongs to whoever holds them.
+    if (volatile_database->HoldsOperations(session)) return;
+    volatile_database->HoldOperations(session);
+    batch_ = Batch::kHeld;
+  } else if (InTransaction()) {
+    TABSPageManager& pages = *session_->Database().PageManager();
+    if (pages.InStatement(session)) return;
+    pages.BeginStatement(session);
+    batch_ = Batch::kStatement;
+  } else {
+    session_->StartTransaction();
+    batch_ = Batch::kOwnTransaction;
+  }
 }
 
 void TABSLocalCursor::CommitBatch() {
-  if (!batch_owns_transaction_) return;
-  // A commit that fails keeps the batch's transaction for its cancel.
-  session_->Commit();
-  batch_owns_transaction_ = false;
+  const int32_t session = SessionNumber();
+  switch (batch_) {
+    case Batch::kNone:
+      return;
+    case Batch::kOwnTransaction:
+      // A commit that fails keeps the batch's transaction for its cancel.
+      session_->Commit();
+      break;
+    case Batch::kStatement:
+      session_->Database().PageManager()->ReleaseStatement(session);
+      break;
+    case Batch::kHeld:
+      session_->VolatileDatabase()->KeepHeldOperations(session);
+      break;
+  }
+  batch_ = Batch::kNone;
 }
 
 void TABSLocalCursor::CancelBatch() {
-  if (!batch_owns_transaction_) return;
-  batch_owns_transaction_ = false;
-  // A refused post of an all-or-nothing fill has rolled it back already.
-  if (session_->InTransaction()) session_->Rollback();
+  const Batch batch = batch_;
+  batch_ = Batch::kNone;
+  // Without a batch the session may be gone already (a cursor outliving
+  // it is closed by it): nothing of it is read.
+  if (batch == Batch::kNone) return;
+  const int32_t session = SessionNumber();
+  switch (batch) {
+    case Batch::kNone:
+      return;
+    case Batch::kOwnTransaction:
+      // A refused post of an all-or-nothing fill has rolled it back already.
+      if (session_->InTransaction()) session_->Rollback();
+      return;
+    case Batch::kHeld:
+      session_->VolatileDatabase()->UndoHeldOperations(session);
+      return;
+    case Batch::kStatement:
+      break;
+  }
+  TABSDatabaseData& database = session_->Database();
+  std::lock_guard lock(database.CriticalSection());
+  try {
+    database.PageManager()->RollbackStatement(session);
+  } catch (...) {
+    // The statement's pages cannot be told apart from the transaction's:
+    // the whole transaction goes rather than half a statement stays.
+    session_->Rollback();
+    throw;
+  }
+  for (const auto& table : database.Tables()) table->RollbackHook(session);
 }
 
 // --- Restrictions ---

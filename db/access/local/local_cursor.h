@@ -55,6 +55,11 @@ class TABSLocalCursor : public TABSScanCursor {
   // An existing table of the name is replaced; the definitions are
   // checked before it goes.
   void CreateTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes, const TABSConstraintDefs& constraints);
+  // Creates the table only while no table has its name (30395 otherwise),
+  // deciding under the table-list lock: a table another process has just
+  // created is never replaced.
+  void CreateNewTable(const TABSFieldDefs& fields, const TABSIndexDefs& indexes,
+                      const TABSConstraintDefs& constraints);
   void DeleteTable();
   void EmptyTable();
   void RenameTable(std::string_view new_name);
@@ -109,6 +114,9 @@ class TABSLocalCursor : public TABSScanCursor {
   TABSGetRecordResult GetRecord(uint8_t* buffer, TABSGetRecordMode mode);
   void First();
   void Last();
+  // Stands on the record of the identifier, whatever the restrictions
+  // (false: it is gone), and copies it into the buffer.
+  bool GoToRecord(const TABSRecordId& id, uint8_t* buffer);
   int64_t RecordCount();
   int64_t RecordNumber();
   void SetRecordNumber(int64_t number);
@@ -116,6 +124,8 @@ class TABSLocalCursor : public TABSScanCursor {
   // --- Edits ---
   int32_t Status() const { return status_; }
   const std::string& StatusMessage() const { return status_message_; }
+  // The engine's native code of a constraint refusal (0 otherwise).
+  int32_t StatusNativeError() const { return status_native_error_; }
   bool Editing() const { return editing_; }
   const TABSCursorLockLedger& Ledger() const { return ledger_; }
   bool BeginEdit(uint8_t* buffer);
@@ -123,11 +133,18 @@ class TABSLocalCursor : public TABSScanCursor {
   bool Post(uint8_t* buffer, bool inserting);
   bool Delete(uint8_t* buffer);
 
-  // A batch of posts of one statement: whole or nothing outside a
-  // transaction; inside one it is part of the transaction.
+  // A batch of posts of one statement, whole or nothing: outside a
+  // transaction it is a transaction of its own, inside one a statement
+  // savepoint of the page manager (cancelling it keeps the transaction's
+  // earlier changes), on a memory or temporary table the table's held
+  // operations. A batch begun inside another (the session's operations
+  // already held, or a statement savepoint already open) belongs to the
+  // outer one: its commit and cancel do nothing. A cursor that goes with a
+  // batch open cancels it.
   void BeginBatch();
   void CommitBatch();
   void CancelBatch();
+  bool InBatch() const { return batch_ != Batch::kNone; }
 
   // --- Restrictions ---
   // A filter that does not compile leaves the old one in place.
@@ -190,9 +207,11 @@ class TABSLocalCursor : public TABSScanCursor {
   TABSCursorLockLedger ledger_;
   int32_t status_ = 0;
   std::string status_message_;
+  int32_t status_native_error_ = 0;
   bool editing_ = false;
   std::vector<uint8_t> edit_copy_;
-  bool batch_owns_transaction_ = false;
+  enum class Batch : uint8_t { kNone, kOwnTransaction, kStatement, kHeld };
+  Batch batch_ = Batch::kNone;
   std::vector<ShownField> shown_fields_;
 };
 

@@ -3,4 +3,4 @@
 vestrum_add_library(kelvorin_query_access SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/query.cpp
   ${CMAKE_CURRENT_LIST_DIR}/select_into.cpp
-  LIBS kelvorin_sql kelvorin_table)
+  LIBS kelvorin_sql kelvorin_sql_dml kelvorin_table kelvorin_ddl)

@@ -1,11 +1,13 @@
 #include "db/access/query/query.h"
 
 #include "db/access/dataset/caught_errors.h"
+#include "db/access/ddl/ddl_statements.h"
 #include "db/access/dataset/dataset_errors.h"
 #include "db/access/dataset/field.h"
 #include "db/access/query/query_errors.h"
 #include "db/access/query/select_into.h"
 #include "db/access/session/session.h"
+#include "db/query/dml/data_statements.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/tables/metadata/meta_object_def.h"
 #include "platform/locale_profile.h"
@@ -184,7 +186,15 @@ void TABSQuery::CloseOtherDatabases() noexcept {
   other_databases_.clear();
 }
 
+TABSDatabase& TABSQuery::HeldDatabase() const {
+  TABSDatabase* database = Database();
+  if (database == nullptr) throw EABSException(native::kNilPointer10009);
+  return *database;
+}
+
 void TABSQuery::Prepare() {
+  RegisterDataStatements();
+  RegisterDDLStatements();
   if (Active()) throw EABSException(native::kQueryPrepareOpen);
   if (Prepared()) return;
   const std::string text = sql_.Text();
@@ -199,6 +209,10 @@ void TABSQuery::Prepare() {
     context.open_database = [this](std::string_view name) -> TABSLocalSession& { return OpenDatabase(name); };
     context.copy_into = CopyIntoNewTable;
     context.cancelled = [this] { return OnCancelCheck && OnCancelCheck(); };
+    // Through the database object, so that its datasets hear of a rollback.
+    context.start_transaction = [this] { HeldDatabase().StartTransaction(); };
+    context.commit = [this](bool flush) { HeldDatabase().Commit(flush); };
+    context.rollback = [this] { HeldDatabase().Rollback(); };
     processor_ = std::make_unique<TABSSQLProcessor>(std::move(context));
     processor_->SetSQL(text);
     PassParams();

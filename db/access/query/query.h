@@ -120,6 +120,7 @@ class TABSQuery : public TABSDataSet {
   // Prepares, passes the parameters and runs; for Open returns the rows.
   std::unique_ptr<TABSLocalCursor> Run(bool open);
   TABSLocalSession& OpenDatabase(std::string_view name);
+  TABSDatabase& HeldDatabase() const;
   void CloseOtherDatabases() noexcept;
   void MasterChanged();
 

@@ -8,4 +8,5 @@ vestrum_add_library(kelvorin_table SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table_copying.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_maintenance.cpp
   LIBS kelvorin_dataset)

@@ -5,6 +5,7 @@
 
 #include "db/access/dataset/dataset_errors.h"
 #include "db/access/local/access_errors.h"
+#include "db/access/table/table_maintenance.h"
 #include "db/storage/catalog/table_list_file.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/storage/file/little_endian.h"
@@ -15,9 +16,6 @@ namespace kelvorin {
 namespace {
 
 constexpr std::string_view kTemporaryAlias = "TEMP";
-// The exclusive table lock of index changes: sleep base and tries.
-constexpr int32_t kIndexLockSleepMs = 100;
-constexpr int32_t kIndexLockTries = 50;
 // Offsets of a key buffer's trailer from the end of the fields.
 constexpr int32_t kKeyAssigned = 6;
 constexpr int32_t kKeyExclusive = 7;
@@ -36,27 +34,6 @@ std::string JoinNames(const std::vector<std::string>& names) {
   for (const std::string& name : names) joined += (joined.empty() ? "" : ";") + name;
   return joined;
 }
-
-// Holds the table's exclusive lock around an index change.
-class IndexLock {
- public:
-  IndexLock(TABSLocalCursor& cursor, const std::string& table) : cursor_(cursor) {
-    if (!cursor_.LockTable(TABSLockType::kExclusive, kIndexLockSleepMs, kIndexLockTries)) {
-      throw EABSException(native::kIndexExclusiveLock, {table});
-    }
-  }
-  ~IndexLock() {
-    try {
-      cursor_.UnlockTable(TABSLockType::kExclusive);
-    } catch (...) {
-    }
-  }
-  IndexLock(const IndexLock&) = delete;
-  IndexLock& operator=(const IndexLock&) = delete;
-
- private:
-  TABSLocalCursor& cursor_;
-};
 
 }  // namespace
 
@@ -333,15 +310,9 @@ void TABSTable::AddIndex(std::string_view name, std::string_view fields, TIndexO
   if (names.empty()) throw EABSException(native::kIndexFieldsEmpty, {fields});
   WithIndexCursor([&](TABSLocalCursor& cursor) {
     CheckNotInTransaction(native::kAddIndexInTransaction, "AddIndex");
-    const TABSFieldDefs& table_fields = cursor.OpenTable().Metadata().Fields();
-    for (const std::string& field : names) {
-      if (table_fields.Find(field) == nullptr) throw EABSException(native::kIndexFieldUnknown, {field});
-    }
     TIndexDef def{std::string(name), std::string(fields), options, std::string(descending_fields),
                   std::string(case_insensitive_fields)};
-    auto index = EngineIndex(def);
-    const IndexLock lock(cursor, table_name_);
-    cursor.AddIndex(std::move(index));
+    AddTableIndex(cursor, EngineIndex(def));
   });
   index_defs_.SetUpdated(false);
 }
@@ -350,19 +321,7 @@ void TABSTable::DeleteIndex(std::string_view name) {
   bool was_current = false;
   WithIndexCursor([&](TABSLocalCursor& cursor) {
     CheckNotInTransaction(native::kDeleteIndexInTransaction, "DeleteIndex");
-    TABSTableData& table = cursor.OpenTable();
-    const TABSIndexDef* index = table.Metadata().Indexes().Find(name);
-    if (index == nullptr || index->Temporary()) throw EABSException(native::kIndexNotFound, {name});
-    // Another cursor ordered by it would be left reading a dropped tree.
-    for (TABSCursor* other : table.Cursors()) {
-      const auto* scan = dynamic_cast<const TABSScanCursor*>(other);
-      if (other != &cursor && scan != nullptr && scan->IndexId() == index->ObjectId()) {
-        throw EABSException(native::kIndexInUse, {name});
-      }
-    }
-    was_current = cursor.IndexId() == index->ObjectId();
-    const IndexLock lock(cursor, table_name_);
-    cursor.DeleteIndex(name);
+    was_current = DeleteTableIndex(cursor, name);
   });
   index_defs_.SetUpdated(false);
   if (Active() && was_current) {
@@ -385,7 +344,7 @@ void TABSTable::DeleteAllIndexes() {
         if (used != nullptr && !used->Temporary()) throw EABSException(native::kIndexInUse, {used->Name()});
       }
     }
-    const IndexLock lock(cursor, table_name_);
+    const TABSIndexLock lock(cursor);
     cursor.DeleteAllIndexes();
   });
   index_defs_.SetUpdated(false);

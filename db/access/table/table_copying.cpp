@@ -14,6 +14,7 @@
 #include "db/access/table/record_copy.h"
 #include "db/access/table/stored_copy.h"
 #include "db/access/table/table.h"
+#include "db/access/table/table_maintenance.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/tables/metadata/index_def.h"
 #include "db/tables/records/table_data.h"
@@ -206,45 +207,20 @@ bool TABSTable::RestructureTable(std::string& error_text) {
   return WithDatabase(TABSDatabaseUse::kMaintenance, [&]() -> bool {
     TABSLocalSession& session = Connection();
     if (session.InTransaction()) throw EABSException(native::kRestructureInTransaction, {"RestructureTable"});
-    // Held exclusively from here to the swap: nobody writes meanwhile.
-    TABSCursorOptions options;
-    options.exclusive = true;
-    TABSLocalCursor reader(session, table_name_, options);
-    reader.Open();
-    TABSTableData& source = reader.OpenTable();
-    if (FieldsFingerprint(source.Metadata().Fields()) != read_fields_) {
-      throw EABSException(native::kStoredFieldsChanged, {table_name_});
-    }
-    TABSTableMetadata definitions;
-    CopyDefinitions(restructure_, definitions);
-    std::unique_ptr<TABSHiddenTable> rebuilt;
-    try {
-      rebuilt = std::make_unique<TABSHiddenTable>(session, definitions, table_name_);
-    } catch (const std::exception& error) {
-      error_text += std::string("Error restructuring table. Cannot create table due to error: ") + error.what() +
-                    kLineEnd;
-      return false;
-    }
-    const TABSRecordMap map(source.Metadata().Fields(), rebuilt->Table().Metadata().Fields());
+    TABSStoredCopyRequest request;
+    request.progress_start = 0;
+    request.progress_end = 99;
+    request.ignore_errors = true;
+    const auto edit = [&](const TABSTableMetadata& stored, TABSTableMetadata& definitions) {
+      if (FieldsFingerprint(stored.Fields()) != read_fields_) {
+        throw EABSException(native::kStoredFieldsChanged, {table_name_});
+      }
+      CopyDefinitions(restructure_, definitions);
+    };
+    CopyEvents events(*this, BeforeRestructure, OnRestructureProgress, AfterRestructure, "Restructure Table...");
+    request.progress = [&events](int32_t percent, bool& flag) { events.Report(percent, flag); };
     bool continue_flag = true;
-    bool copied = false;
-    {
-      CopyEvents events(*this, BeforeRestructure, OnRestructureProgress, AfterRestructure, "Restructure Table...");
-      TABSStoredCopyRequest request;
-      request.progress_start = 0;
-      request.progress_end = 99;
-      request.progress = [&events](int32_t percent, bool& flag) { events.Report(percent, flag); };
-      request.ignore_errors = true;
-      TABSCopyMessages messages;
-      copied = CopyStoredRecords(reader, *rebuilt, map, request, continue_flag, messages);
-      error_text += messages.Text();
-    }
-    if (!copied || !continue_flag) return false;
-    const std::vector<int64_t> floors = AutoIncFloors(source, rebuilt->Table(), map);
-    const int64_t counter = source.ChangeCounter();
-    reader.Close();
-    rebuilt->TakeName(floors, counter);
-    return true;
+    return RestructureStoredTable(session, table_name_, edit, request, continue_flag, error_text);
   });
 }
 

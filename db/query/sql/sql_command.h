@@ -48,6 +48,11 @@ struct TABSSQLQueryContext {
   std::function<int64_t(TABSLocalSession& session, const std::string& table_name, TABSLocalCursor& rows)>
       copy_into;
   TABSSQLLockPolicy lock_policy;
+  // The transaction of the query's database (START TRANSACTION, COMMIT,
+  // ROLLBACK); none: the session's own.
+  std::function<void()> start_transaction;
+  std::function<void(bool flush)> commit;
+  std::function<void()> rollback;
   // Checked in row loops and lock waits: true stops the statement with
   // "Statement cancelled".
   std::function<bool()> cancelled;

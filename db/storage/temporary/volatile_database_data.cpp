@@ -47,6 +47,24 @@ void TABSVolatileDatabaseData::RollbackTransaction(int32_t session) {
   if (error) std::rethrow_exception(error);
 }
 
+void TABSVolatileDatabaseData::HoldOperations(int32_t session) { TABSDatabaseData::StartTransaction(session); }
+
+void TABSVolatileDatabaseData::KeepHeldOperations(int32_t session) {
+  std::lock_guard lock(CriticalSection());
+  CommitTransaction(session, false);
+  EndTransaction(session);
+}
+
+void TABSVolatileDatabaseData::UndoHeldOperations(int32_t session) {
+  std::lock_guard lock(CriticalSection());
+  struct End {
+    TABSVolatileDatabaseData* database;
+    int32_t session;
+    ~End() { database->EndTransaction(session); }
+  } end{this, session};
+  RollbackTransaction(session);
+}
+
 TABSVolatileTableData* TABSVolatileDatabaseData::FindTable(std::string_view name) {
   return static_cast<TABSVolatileTableData*>(FindTableObject(name));
 }

@@ -43,6 +43,16 @@ class TABSVolatileDatabaseData : public TABSDatabaseData {
   // finished one is kept).
   void RollbackTransaction(int32_t session) override;
 
+  // A statement that must change several records whole or not at all holds
+  // the session's operations open: until it keeps or undoes them, posts
+  // of the session are not final (they run as in a transaction).
+  void HoldOperations(int32_t session);
+  bool HoldsOperations(int32_t session) const { return InTransaction(session); }
+  // Makes every held operation final.
+  void KeepHeldOperations(int32_t session);
+  // Takes every held operation back; the hold ends whatever happens.
+  void UndoHeldOperations(int32_t session);
+
   // Opens the cursor's table.
   TABSVolatileTableData* OpenTable(TABSCursor& cursor);
   // Closes the cursor's table; what happens with a table whose last cursor

@@ -58,6 +58,7 @@ void TABSVolatileTableData::CommitOperation(int32_t session) {
   std::lock_guard lock(CriticalSection());
   PageManager()->CommitSession(session);
   KeepChanges();
+  kept_state_ = State();
 }
 
 void TABSVolatileTableData::RollbackOperation(int32_t session) {
@@ -69,6 +70,9 @@ void TABSVolatileTableData::RollbackOperation(int32_t session) {
     error = std::current_exception();
   }
   RollbackHook(session);
+  // The auto-increment counters return with the records (the counts were
+  // read from the records by the hook).
+  MutableState().autoinc_values = kept_state_.autoinc_values;
   if (error) std::rethrow_exception(error);
 }
 

@@ -81,6 +81,8 @@ class TABSVolatileTableData : private volatile_detail::OwnedPages, public TABSTa
   void CheckIndexLayouts() const;
 
   TABSVolatileDatabaseData& volatile_database_;
+  // The state as the last kept operation left it.
+  TABSTableState kept_state_;
   std::unique_ptr<TABSTemporaryPageManager> temporary_index_pages_;
 };
 

@@ -32,6 +32,25 @@ TABSPostResult Violated(const EABSException& error) {
 
 }  // namespace
 
+std::string_view PostCodeText(int32_t code) {
+  switch (code) {
+    case -1: return "Error adding record";
+    case -2: return "Error updating record";
+    case -3: return "Error deleting record";
+    case -4: return "Error updating record - record was modified by other process";
+    case -5: return "Error deleting record - record was modified by other process";
+    case -6: return "Error updating record - record was deleted by other process";
+    case -7: return "Error deleting record - record was deleted by other process";
+    case -8: return "Constraint violated";
+    case -9: return "Cannot update record in temporary mode";
+    case -10: return "Cannot delete record in temporary mode";
+    case -11: return "Cannot cancel operation in temporary mode";
+    case -12: return "Record is locked";
+    case -13: return "Table is locked";
+    default: return "Unknown error";
+  }
+}
+
 // One post's way back: the caller's record and the table's state as they
 // were before it, and, once it changes pages, the undoing of those changes
 // (the statement inside an explicit transaction, else the session).
@@ -58,18 +77,26 @@ class TABSTableData::PostScope {
 
   int32_t Session() const { return session_; }
 
-  // From here on pages change.
+  // From here on pages change. A post inside a statement that holds a
+  // savepoint of its own (an SQL statement's write unit) joins it: the
+  // post's failure then takes the whole statement back, which its owner
+  // ends anyway.
   void BeginChanges() {
     in_transaction_ = table_.Database().InTransaction(session_);
+    // An all-or-nothing fill needs no savepoint per post: a refused post
+    // takes its whole transaction back.
     statement_ = in_transaction_ && !table_.posts_all_or_nothing_;
-    if (statement_) table_.PageManager()->BeginStatement(session_);
+    if (statement_) {
+      joined_ = table_.PageManager()->InStatement(session_);
+      if (!joined_) table_.PageManager()->BeginStatement(session_);
+    }
     changing_ = true;
   }
 
   // The post stands: kept in the transaction, or committed at once.
   void Finish() {
     if (statement_) {
-      table_.PageManager()->ReleaseStatement(session_);
+      if (!joined_) table_.PageManager()->ReleaseStatement(session_);
     } else if (!in_transaction_) {
       table_.Database().CommitTransaction(session_, false);
     }
@@ -118,6 +145,7 @@ class TABSTableData::PostScope {
   TABSTableState& saved_state_;
   bool in_transaction_ = false;
   bool statement_ = false;
+  bool joined_ = false;
   bool changing_ = false;
   bool done_ = false;
 };

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "db/tables/btree/record_id.h"
 
@@ -41,6 +42,9 @@ enum class TABSPostCode : int32_t {
   kRecordLocked = -12,
   kTableLocked = -13,
 };
+
+// The message of a refusal code (-1 .. -13; -8 carries its own message).
+std::string_view PostCodeText(int32_t code);
 
 struct TABSPostResult {
   TABSPostCode code = TABSPostCode::kSuccess;

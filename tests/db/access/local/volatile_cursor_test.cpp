@@ -266,10 +266,16 @@ TEST_F(VolatileCursorTest, RecordsOutliveTheTransactionAndIndexPagesAreCommitted
     cursor->SwitchIndex("I_Body");
     EXPECT_EQ(Names(*cursor), (std::vector<std::string>{"Adam", "Novak"})) << "the rollback took nothing back";
 
-    // A statement's batch cancelled keeps what it posted, too.
+    // A statement's batch is whole or nothing: cancelled, it takes back
+    // what it posted; committed, it keeps it.
     cursor->BeginBatch();
     Insert(*cursor, "Zeman", 2);
+    Insert(*cursor, "Bures", 4);
     cursor->CancelBatch();
+    EXPECT_EQ(Names(*cursor), (std::vector<std::string>{"Adam", "Novak"}));
+    cursor->BeginBatch();
+    Insert(*cursor, "Zeman", 2);
+    cursor->CommitBatch();
     EXPECT_EQ(Names(*cursor), (std::vector<std::string>{"Adam", "Zeman", "Novak"}));
     session->StartTransaction();
     session->Commit();

@@ -160,6 +160,32 @@ TEST_F(QueryTest, SelectIntoMakesANewTableOnly) {
   EXPECT_FALSE(database_->TableExists("jina"));
 }
 
+TEST_F(QueryTest, DataStatementsCountRowsAndLeaveNoTableOpen) {
+  TABSTable& seatings = Seatings();
+  seatings.Open();
+  AddSeating(seatings, 1, 1);
+  AddSeating(seatings, 2, 1);
+  AddSeating(seatings, 3, 2);
+  seatings.Close();
+  TABSQuery& query = NewQuery();
+  query.SQL().SetText("UPDATE seskupeni SET Kolo = Kolo + 1 WHERE Kolo = 1");
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 2);
+  // The transaction statements are the database's own.
+  query.SQL().SetText("START TRANSACTION; DELETE FROM seskupeni WHERE id_hrace > 1");
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 2);
+  EXPECT_TRUE(database_->InTransaction());
+  query.SQL().SetText("ROLLBACK WORK");
+  query.ExecSQL();
+  EXPECT_FALSE(database_->InTransaction());
+  query.SQL().SetText("DELETE FROM seskupeni WHERE Kolo = 2");
+  query.ExecSQL();
+  EXPECT_EQ(query.RowsAffected(), 3);
+  // A finished statement keeps no cursor on its table.
+  EXPECT_EQ(ErrorCode([&] { seatings.DeleteTable(); }), 0);
+}
+
 TEST_F(QueryTest, SelectIntoMemory) {
   TABSTable& seatings = Seatings();
   seatings.Open();
