@@ -111,6 +111,8 @@ void TData::ResetDefinitions() {
 
 void TData::InitNew(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
+  // A read-only connection leaves the flag set: the next one asks afresh.
+  if (!database_.Connected()) database_.SetReadOnly(false);
   if (!database_.Exists()) database_.CreateDatabase();
   database_.Open();
   CreateMissingTables();
@@ -126,6 +128,7 @@ void TData::CreateMissingTables() {
 
 void TData::InitOpen(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
+  if (!database_.Connected()) database_.SetReadOnly(false);
   const bool complete = database_.Exists() && database_.TableExists(hraci_.TableName()) &&
                         database_.TableExists(seskupeni_.TableName()) &&
                         database_.TableExists(param_.TableName());
@@ -204,6 +207,22 @@ void TData::ApplyRoundFilter() {
 std::string TData::RoundFilterText() {
   const int32_t round = CurrentRound();
   return round > 0 ? "Kolo = " + std::to_string(round) : std::string();
+}
+
+void TData::SetCurrentRound(int32_t round) {
+  if (!param_.Active()) throw RecordsError(kNotConnectedText);
+  if (round < 1 || round > kMaxRound) {
+    throw RecordsError("Kolo " + std::to_string(round) + " neni v rozsahu 1.." + std::to_string(kMaxRound));
+  }
+  param_.Edit();
+  try {
+    param_.FieldByName("Kolo").SetAsInteger(round);
+    param_.Post();
+  } catch (...) {
+    param_.Cancel();
+    throw;
+  }
+  ApplyRoundFilter();
 }
 
 void TData::ApplyFilterState(bool filtered) {
