@@ -153,7 +153,12 @@ void TData::ActivateTables() {
     if (!table->Active()) CheckStoredFields(*table);
   }
   ForgetMissingSeatingIndex();
-  for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) table->Open();
+  for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) {
+    // A cursor opened on a read-only file stays read-only until told
+    // otherwise; the file it opens on now decides.
+    if (!table->Active()) table->SetReadOnly(false);
+    table->Open();
+  }
 }
 
 void TData::CheckStoredFields(TABSTable& table) {
