@@ -5,6 +5,7 @@ vestrum_add_test(app_records_windows_test
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/app/app_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/records_windows_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_actions_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/access_hooks_test.cpp
   LIBS app_shell Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen)

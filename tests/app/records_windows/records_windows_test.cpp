@@ -118,15 +118,6 @@ class SeatingWindowTest : public RecordsWindowsTest {
     QApplication::processEvents();
     return window;
   }
-  // Opens the editor of a cell and types into it, without committing.
-  static QLineEdit* Type(app::TDBGrid& grid, int row, int column, const QString& text) {
-    grid.setFocus();
-    grid.setCurrentIndex(grid.model()->index(row, column));
-    grid.edit(grid.currentIndex());
-    auto* editor = qobject_cast<QLineEdit*>(grid.OpenEditor());
-    if (editor != nullptr) editor->setText(text);
-    return editor;
-  }
 };
 
 TEST_F(SeatingWindowTest, ColumnsAndTheLookedUpNames) {
