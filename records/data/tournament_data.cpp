@@ -43,7 +43,7 @@ std::string TypeText(kelvorin::TFieldType type, int32_t size) {
 
 }  // namespace
 
-TData::TData() : database_(this, "Database") {
+TData::TData() : database_(this, "Database"), sql_(this) {
   database_.SetDatabaseFileName(kFileName);
   database_.SetDatabaseName(kAlias);
   database_.SetSessionName(kelvorin::TABSSession::kDefaultName);
@@ -54,6 +54,9 @@ TData::TData() : database_(this, "Database") {
   ds_hraci_.SetDataSet(&hraci_);
   ds_seskupeni_win_.SetDataSet(&seskupeni_win_);
   ds_param_.SetDataSet(&param_);
+  sql_.SetDatabaseName(kAlias);
+  sql_.SetReadOnly(true);
+  sql_.SetDataSource(&ds_param_);
 }
 
 TData::~TData() { ShutDatabase(); }

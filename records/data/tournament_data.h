@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "db/access/dataset/data_link.h"
+#include "db/access/query/query.h"
 #include "db/access/session/database.h"
 #include "db/access/table/table.h"
 #include "records/players_list/players_list.h"
@@ -30,6 +31,8 @@ class TData {
   static constexpr const char* kNotConnectedText = "Database neni otevrena, nelze aktivizovat tabulky";
   // The players' ids are the pairing grid's rows.
   static constexpr int32_t kMaxPlayerId = 511;
+  // The rounds the seatings may hold: 1..kMaxRound.
+  static constexpr int32_t kMaxRound = 1000;
   static constexpr int32_t kNameLength = 20;
   // Rounds stored and drawn are 1..kMaxRound.
   static constexpr int32_t kMaxRound = 1000;
@@ -48,8 +51,8 @@ class TData {
   kelvorin::TDataSource& dsHraci() { return ds_hraci_; }
   kelvorin::TDataSource& dsSeskupeniWin() { return ds_seskupeni_win_; }
   kelvorin::TDataSource& dsParam() { return ds_param_; }
-  // The round-transfer query `SQL` (read-only, master source dsParam) has
-  // its place here; it arrives with the round transfer.
+  // The round transfer's query (read-only, master source dsParam).
+  kelvorin::TABSQuery& SQL() { return sql_; }
 
   // --- Initialisation ---
   // Connects `file_name` (creating the file if there is none), creates
@@ -135,6 +138,8 @@ class TData {
   kelvorin::TDataSource ds_hraci_;
   kelvorin::TDataSource ds_seskupeni_win_;
   kelvorin::TDataSource ds_param_;
+  // Follows dsParam, so it goes before it.
+  kelvorin::TABSQuery sql_;
   // The id of the player record being edited, as it was when the edit began.
   std::optional<int64_t> edited_id_;
   // A list being loaded was checked whole: its posts skip the search for
