@@ -29,6 +29,7 @@
 #include "app/window_settings.h"
 #include "pairing/system_win.h"
 #include "records/records_error.h"
+#include "records/transfer/round_transfer.h"
 
 namespace app {
 
@@ -393,20 +394,38 @@ void TMainForm::Transfer(const std::function<void(pairing::TSystemWin&)>& comman
   Guarded([&] {
     if (!CommitTypedResults()) return;
     pairing::TSystemWin& window = RequireSystemWin();
+    // The grid shows what the command left, also when it failed.
+    struct ShowGrid {
+      pairing::TSystemWin& window;
+      ~ShowGrid() { window.ShowEngineState(); }
+    } show{window};
     command(window);
   });
 }
 
 void TMainForm::GridToSeatingClick() {
-  Transfer([](pairing::TSystemWin&) {});
+  Transfer([this](pairing::TSystemWin& window) {
+    records::GridToSeating(*data_, &window.Engine(),
+                           [this](const std::string& question) { return dialogs_.AskYesNoDefaultNo(question); });
+  });
 }
 
 void TMainForm::SeatingToGridClick() {
-  Transfer([](pairing::TSystemWin&) {});
+  Transfer([this](pairing::TSystemWin& window) { records::SeatingToGrid(*data_, &window.Engine()); });
 }
 
+// The window's own one-click run also puts the drawn grid on the clipboard.
+// A drawn round becomes the current one, so the filtered seating list shows
+// it.
 void TMainForm::RoundChainClick() {
-  Transfer([](pairing::TSystemWin&) {});
+  Transfer([this](pairing::TSystemWin& window) {
+    const auto one_click = [&window](pairing::PairingEngine& engine) {
+      const int32_t before = engine.RoundCount();
+      window.RunOneClick();
+      return engine.RoundCount() == before + 1;
+    };
+    if (records::RoundChain(*data_, &window.Engine(), one_click)) data_->ApplyRoundFilter();
+  });
 }
 
 void TMainForm::RefreshWindows() {

@@ -34,8 +34,6 @@ class TData {
   // The rounds the seatings may hold: 1..kMaxRound.
   static constexpr int32_t kMaxRound = 1000;
   static constexpr int32_t kNameLength = 20;
-  // Rounds stored and drawn are 1..kMaxRound.
-  static constexpr int32_t kMaxRound = 1000;
 
   TData();
   // Disconnects the database; never raises.

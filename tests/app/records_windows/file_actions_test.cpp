@@ -8,20 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QClipboard>
 #include <QFile>
-#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QTest>
-#include <QToolBar>
-#include <QToolButton>
-#include <memory>
 
-#include "app/main_form.h"
-#include "app/round_box.h"
-#include "tests/app/records_windows/records_windows_fixture.h"
+#include "tests/app/records_windows/main_form_fixture.h"
 
 namespace app_test {
 namespace {
@@ -29,93 +21,7 @@ namespace {
 using app::TMainForm;
 using kelvorin::TDataSetState;
 
-// Runs what the commands posted, closed windows' deletion included.
-void Settle() {
-  for (int i = 0; i < 3; ++i) {
-    QApplication::processEvents();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-}
-
-class FileActionsTest : public RecordsWindowsTest {
- protected:
-  void SetUp() override {
-    RecordsWindowsTest::SetUp();
-    data_->ShutDatabase();
-  }
-  void TearDown() override {
-    if (form_) {
-      form_->close();
-      form_.reset();
-    }
-    RecordsWindowsTest::TearDown();
-  }
-
-  TMainForm& Start() {
-    form_ = std::make_unique<TMainForm>(dialogs_, data_.get());
-    form_->show();
-    Settle();
-    return *form_;
-  }
-  QStringList Children() const {
-    QStringList names;
-    for (QMdiSubWindow* child : form_->MdiArea()->subWindowList(QMdiArea::CreationOrder))
-      names << child->objectName() + (child->isMinimized() ? QStringLiteral("(min)") : QString());
-    return names;
-  }
-  app::TRoundBox& Box() const { return *form_->RoundBox(); }
-  void ClickRoundButton(const char* name) {
-    auto* button = form_->findChild<QToolBar*>("ToolBar1")->findChild<QToolButton*>(name);
-    ASSERT_NE(button, nullptr);
-    button->click();
-    Settle();
-  }
-  // Pastes over the round box's text, as a user may (typing digit by digit
-  // passes through the rounds its beginnings name).
-  void PasteRound(const QString& text) {
-    Box().selectAll();
-    if (text.isEmpty()) {
-      QTest::keyClick(&Box(), Qt::Key_Delete);
-    } else {
-      QGuiApplication::clipboard()->setText(text);
-      QTest::keyClick(&Box(), Qt::Key_V, Qt::ControlModifier);
-    }
-    Settle();
-  }
-  void LeaveBox() {
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(&Box(), &out);
-  }
-  int32_t StoredBody(int32_t player, int32_t round) {
-    kelvorin::TABSTable& seatings = data_->tblSeskupeni();
-    seatings.Refresh();
-    for (seatings.First(); !seatings.Eof(); seatings.Next())
-      if (seatings.FieldByName("Kolo").AsInteger() == round &&
-          seatings.FieldByName("id_hrace").AsInteger() == player)
-        return seatings.FieldByName("Body").AsInteger();
-    return -1;
-  }
-  // A tournament file without its table "param", closed.
-  std::string MakeFileWithoutParam(const char* name) {
-    data_->InitNew(FilePath(name));
-    data_->ShutDatabase();
-    kelvorin::TABSTable table;
-    table.SetDatabaseName(records::TData::kAlias);
-    table.SetTableName("param");
-    table.DeleteTable();
-    data_->ShutDatabase();
-    return FilePath(name);
-  }
-  // A second tournament file with one player, closed again.
-  std::string MakeOtherTournament(const char* name) {
-    data_->InitNew(FilePath(name));
-    AddPlayer(7, "Jiny");
-    data_->ShutDatabase();
-    return FilePath(name);
-  }
-
-  std::unique_ptr<TMainForm> form_;
-};
+using FileActionsTest = MainFormTest;
 
 TEST_F(FileActionsTest, SaveClosesTheFileAndNewReopensItWithFreshWindows) {
   TMainForm& form = Start();
