@@ -105,9 +105,11 @@ TEST_F(CommandBarTest, SysToSeskupWithAShorterGridAsksFirst) {
     if (data_->tblSeskupeni().IsEmpty()) AddTournament();
     form.Action("SytemWindow1")->trigger();
     dialogs_.questions.clear();
+    dialogs_.default_no_questions.clear();
     dialogs_.answers = {c.answer};
     ClickCommand("GridToSeating");
-    EXPECT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(dialogs_.default_no_questions.size(), 1u);
+    EXPECT_EQ(dialogs_.questions, dialogs_.default_no_questions);
     EXPECT_EQ(StoredRounds(), c.rounds_after);
     EXPECT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
     form_->close();

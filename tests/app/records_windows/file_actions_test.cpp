@@ -60,6 +60,8 @@ TEST_F(FileActionsTest, NewAfterThePlayersWindowWasClosedMakesANewOne) {
 // anything opens.
 TEST_F(FileActionsTest, OpenCancelAFileWithoutTheTablesAndAGoodFile) {
   const std::string good = MakeOtherTournament("druhy");
+  // The name's bytes go to the database as they are; the title decodes them.
+  const std::string accented = MakeOtherTournament("turnaj-\xC4\x8D");
   const std::string incomplete = MakeFileWithoutParam("bez_param");
   QFile junk(QString::fromStdString(FilePath("poznamky.txt")));
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
@@ -81,6 +83,7 @@ TEST_F(FileActionsTest, OpenCancelAFileWithoutTheTablesAndAGoodFile) {
        {TMainForm::kNotTournamentText}, 0},
       {"a file that is not a database", FilePath("poznamky.txt"), false, nullptr, {kNotADatabase}, 0},
       {"a good file", good, true, "druhy", {}, 1},
+      {"a good file with an accented name", accented, true, "turnaj-\xC4\x8D", {}, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -93,6 +96,9 @@ TEST_F(FileActionsTest, OpenCancelAFileWithoutTheTablesAndAGoodFile) {
     form.Action("FileOpen1")->trigger();
     Settle();
     EXPECT_EQ(data_->IsConnected(), c.connected);
+    if (c.chosen && c.connected) {
+      EXPECT_EQ(data_->Database().DatabaseFileName(), *c.chosen);
+    }
     if (c.errors.size() == 1 && c.errors[0] == kNotADatabase) {
       EXPECT_EQ(dialogs_.errors.size(), 1u);
     } else {
@@ -105,7 +111,7 @@ TEST_F(FileActionsTest, OpenCancelAFileWithoutTheTablesAndAGoodFile) {
       }
     } else {
       EXPECT_EQ(form.windowTitle(), QStringLiteral("Pelmora - VElinari edition [") +
-                                        QString::fromStdString(FilePath(c.title_file)) + "]");
+                                        QString::fromUtf8(FilePath(c.title_file)) + "]");
       EXPECT_EQ(form.CurrentFileName(), QString::fromStdString(FilePath(c.title_file)));
       EXPECT_NE(form.HraciWin(), players);
       EXPECT_EQ(form.HraciWin()->Grid().model()->rowCount(), static_cast<int>(c.players_listed));
