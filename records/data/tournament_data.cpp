@@ -116,6 +116,8 @@ void TData::ResetDefinitions() {
 
 void TData::InitNew(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
+  // A read-only connection leaves the flag set: the next one asks afresh.
+  if (!database_.Connected()) database_.SetReadOnly(false);
   if (!database_.Exists()) database_.CreateDatabase();
   database_.Open();
   CreateMissingTables();
@@ -131,6 +133,7 @@ void TData::CreateMissingTables() {
 
 void TData::InitOpen(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
+  if (!database_.Connected()) database_.SetReadOnly(false);
   const bool complete = database_.Exists() && database_.TableExists(hraci_.TableName()) &&
                         database_.TableExists(seskupeni_.TableName()) &&
                         database_.TableExists(param_.TableName());
@@ -155,7 +158,12 @@ void TData::ActivateTables() {
     if (!table->Active()) CheckStoredFields(*table);
   }
   ForgetMissingSeatingIndex();
-  for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) table->Open();
+  for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) {
+    // A cursor opened on a read-only file stays read-only until told
+    // otherwise; the file it opens on now decides.
+    if (!table->Active()) table->SetReadOnly(false);
+    table->Open();
+  }
 }
 
 void TData::CheckStoredFields(TABSTable& table) {
@@ -209,6 +217,22 @@ void TData::ApplyRoundFilter() {
 std::string TData::RoundFilterText() {
   const int32_t round = CurrentRound();
   return round > 0 ? "Kolo = " + std::to_string(round) : std::string();
+}
+
+void TData::SetCurrentRound(int32_t round) {
+  if (!param_.Active()) throw RecordsError(kNotConnectedText);
+  if (round < 1 || round > kMaxRound) {
+    throw RecordsError("Kolo " + std::to_string(round) + " neni v rozsahu 1.." + std::to_string(kMaxRound));
+  }
+  param_.Edit();
+  try {
+    param_.FieldByName("Kolo").SetAsInteger(round);
+    param_.Post();
+  } catch (...) {
+    param_.Cancel();
+    throw;
+  }
+  ApplyRoundFilter();
 }
 
 void TData::ApplyFilterState(bool filtered) {

@@ -60,6 +60,8 @@ class TData {
   // --- Initialisation ---
   // Connects `file_name` (creating the file if there is none), creates
   // whichever of the three tables is missing and opens the four cursors.
+  // Both initialisations ask for a writable file; the file is read-only
+  // (ReadOnly) when another process holds it.
   void InitNew(const std::string& file_name);
   // Connects `file_name` and opens the cursors only when the file and all
   // three tables exist; otherwise leaves the database closed, silently.
@@ -67,6 +69,8 @@ class TData {
   // Disconnects; the cursors close with it. Never raises.
   void ShutDatabase() noexcept;
   bool IsConnected() const { return database_.Connected(); }
+  // Whether the connected file can only be read (another program holds it).
+  bool IsReadOnly() const { return database_.Connected() && database_.ReadOnly(); }
   // Opens the four cursors after checking that every stored table has the
   // fields the cursors read, with their types; a table that does not is
   // refused naming its fields, and then no cursor is opened.
@@ -82,6 +86,10 @@ class TData {
   // clears the filter text when there is no current round (so that another
   // file's round never stays). Unfiltered: nothing changes.
   void ApplyRoundFilter();
+  // Makes `round` the current round (the first `param` record, inserted on
+  // an empty table) and re-applies the round filter. A round outside
+  // 1..kMaxRound is refused; a failed post leaves `param` as it was.
+  void SetCurrentRound(int32_t round);
   // Filters the seating list or not, then re-applies the round filter.
   // A pending edit is posted first; a post that fails stops it.
   void ApplyFilterState(bool filtered);
