@@ -16,6 +16,7 @@ using kelvorin::TField;
 namespace {
 
 constexpr char kNoPairingWindow[] = "Okno systemu neni otevreno: kolo nelze prevest";
+constexpr char kReadOnly[] = "Databaze je otevrena jen pro cteni: rozesazeni nelze zapsat";
 
 pairing::PairingEngine& RequireEngine(pairing::PairingEngine* engine) {
   if (engine == nullptr) throw RecordsError(kNoPairingWindow);
@@ -114,9 +115,16 @@ void ReplaceSeatings(TData& data, const std::vector<SeatingRow>& rows, std::opti
   RefreshSeatingViews(data);
 }
 
+// Refuses before anything is drawn or converted when the file cannot take
+// the rewrite (another program holds it).
+void RequireWritable(TData& data) {
+  if (data.IsReadOnly()) throw RecordsError(kReadOnly);
+}
+
 bool WriteGrid(TData& data, pairing::PairingEngine& engine, const ConfirmCallback& confirm,
                std::optional<int32_t> new_round) {
   PrepareTables(data);
+  RequireWritable(data);
   std::vector<SeatingRow> rows = GridRows(engine);
   const std::vector<StoredSeating> stored = ReadStoredSeatings(data.SeatingRows());
   if (confirm) {
@@ -151,6 +159,7 @@ void SeatingToGrid(TData& data, pairing::PairingEngine* engine) {
 bool RoundChain(TData& data, pairing::PairingEngine* engine, const OneClickRun& one_click) {
   pairing::PairingEngine& target = RequireEngine(engine);
   SeatingToGrid(data, &target);
+  RequireWritable(data);
   if (target.RoundCount() >= TData::kMaxRound) {
     throw RecordsError("Kolo " + std::to_string(int64_t{target.RoundCount()} + 1) +
                        " nelze losovat: kola jdou jen do " + std::to_string(TData::kMaxRound));
@@ -158,7 +167,10 @@ bool RoundChain(TData& data, pairing::PairingEngine* engine, const OneClickRun& 
   const int32_t rounds_before = target.RoundCount();
   const bool drawn = one_click ? one_click(target) : target.RunOneClick().has_value();
   if (!drawn || target.RoundCount() != rounds_before + 1) return false;
-  return WriteGrid(data, target, {}, target.RoundCount());
+  WriteGrid(data, target, {}, target.RoundCount());
+  // The filtered seating list shows the round just drawn.
+  data.ApplyRoundFilter();
+  return true;
 }
 
 }  // namespace records

@@ -51,8 +51,11 @@ void SeatingToGrid(TData& data, pairing::PairingEngine* engine);
 // refused: no round beyond it is drawn), the one-click run (`one_click`, or the
 // engine's own when empty), then GridToSeating without a question; on
 // success the current round (`param.Kolo`) becomes the new round in the
-// same transaction. False, with the table untouched, when no round was
-// drawn.
+// same transaction, and the seating list's round filter follows it. False,
+// with the table untouched, when no round was drawn.
+//
+// GridToSeating and RoundChain refuse a file open only for reading before
+// they change or draw anything.
 bool RoundChain(TData& data, pairing::PairingEngine* engine, const OneClickRun& one_click = {});
 
 }  // namespace records

@@ -420,6 +420,23 @@ TEST_F(RoundTransferTest, AfterSaveTheTransfersReconnectAndReadTheStoredHistory)
   EXPECT_EQ(Snapshot().size(), before.size());
 }
 
+TEST_F(RoundTransferTest, AFileOpenOnlyForReadingIsReadButNeverRewritten) {
+  StoreTwelvePlayersTwoRounds();
+  const std::vector<std::string> before = Snapshot();
+  data_->ShutDatabase();
+  data_->Database().SetReadOnly(true);
+  data_->InitOpen(FilePath());
+  ASSERT_TRUE(data_->IsReadOnly());
+  SeatingToGrid(*data_, &engine_);
+  EXPECT_EQ(engine_.RoundCount(), 2);
+  const std::string refusal = "Databaze je otevrena jen pro cteni: rozesazeni nelze zapsat";
+  EXPECT_EQ(Raised([&] { GridToSeating(*data_, &engine_, {}); }), refusal);
+  EXPECT_EQ(Raised([&] { RoundChain(*data_, &engine_); }), refusal);
+  // Refused before the draw: the grid holds the stored rounds only.
+  EXPECT_EQ(engine_.RoundCount(), 2);
+  EXPECT_EQ(Snapshot(), before);
+}
+
 TEST_F(RoundTransferTest, AFileWithoutTheSeatingTableIsAnError) {
   AddPlayers(4);
   data_->ShutDatabase();
