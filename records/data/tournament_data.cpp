@@ -66,6 +66,8 @@ void TData::DeclareTables() {
   seskupeni_.SetTableName("seskupeni");
   seskupeni_win_.SetTableName("seskupeni");
   param_.SetTableName("param");
+  seating_rows_.SetTableName("seskupeni");
+  seating_rows_.SetDatabaseName(kAlias);
   for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) {
     table->SetDatabaseName(kAlias);
     table->SetStoreDefs(true);

@@ -51,6 +51,11 @@ class TData {
   kelvorin::TDataSource& dsParam() { return ds_param_; }
   // The round transfer's query (read-only, master source dsParam).
   kelvorin::TABSQuery& SQL() { return sql_; }
+  // A cursor on `seskupeni` with the stored fields only, through which the
+  // round transfer reads and rewrites every seating: the looked-up name of
+  // the other two cursors would search the players once for each record.
+  // Opened by the transfer; closed with the database.
+  kelvorin::TABSTable& SeatingRows() { return seating_rows_; }
 
   // --- Initialisation ---
   // Connects `file_name` (creating the file if there is none), creates
@@ -133,6 +138,7 @@ class TData {
   kelvorin::TABSTable seskupeni_;
   kelvorin::TABSTable seskupeni_win_;
   kelvorin::TABSTable param_;
+  kelvorin::TABSTable seating_rows_;
   kelvorin::TDataSource ds_hraci_;
   kelvorin::TDataSource ds_seskupeni_win_;
   kelvorin::TDataSource ds_param_;

@@ -37,6 +37,14 @@ void PrepareTables(TData& data) {
   for (TABSTable* table : {&data.tblHraci(), &data.tblSeskupeni(), &data.tblSeskupeniWin(), &data.tblParam()}) {
     table->CheckBrowseMode();
   }
+  data.SeatingRows().Open();
+}
+
+// The seating cursors show the table as it now is.
+void RefreshSeatingViews(TData& data) {
+  for (TABSTable* table : {&data.tblSeskupeni(), &data.tblSeskupeniWin()}) {
+    if (table->Active() && table->State() == TDataSetState::dsBrowse) table->Refresh();
+  }
 }
 
 // MAX(<field>) of a table through the data module's query, set as comma
@@ -58,15 +66,12 @@ std::optional<int64_t> QueryMax(TData& data, const std::string& statement) {
 // cursor: emptying a table is refused inside one), and with `new_round` also
 // the current round. Any error rolls everything back.
 void ReplaceSeatings(TData& data, const std::vector<SeatingRow>& rows, std::optional<int32_t> new_round) {
-  TABSTable& seatings = data.tblSeskupeni();
-  TABSTable& list = data.tblSeskupeniWin();
+  TABSTable& seatings = data.SeatingRows();
   TABSTable& param = data.tblParam();
   kelvorin::TABSDatabase& database = data.Database();
   database.StartTransaction();
-  seatings.DisableControls();
-  list.DisableControls();
   try {
-    for (seatings.First(); !seatings.IsEmpty();) seatings.Delete();
+    for (seatings.First(); !seatings.Eof();) seatings.Delete();
     TField& player = seatings.FieldByName("id_hrace");
     TField& table = seatings.FieldByName("Stul");
     TField& round = seatings.FieldByName("Kolo");
@@ -96,28 +101,24 @@ void ReplaceSeatings(TData& data, const std::vector<SeatingRow>& rows, std::opti
     database.Commit();
   } catch (...) {
     for (TABSTable* cursor : {&seatings, &param}) {
-      if (cursor->State() != TDataSetState::dsBrowse) cursor->Cancel();
+      if (cursor->Active() && cursor->State() != TDataSetState::dsBrowse) cursor->Cancel();
     }
     try {
       if (database.InTransaction()) database.Rollback();
+      RefreshSeatingViews(data);
     } catch (...) {
       kelvorin::ReportCaughtError();
     }
-    seatings.EnableControls();
-    list.EnableControls();
     throw;
   }
-  seatings.EnableControls();
-  list.EnableControls();
-  seatings.First();
-  list.Refresh();
+  RefreshSeatingViews(data);
 }
 
 bool WriteGrid(TData& data, pairing::PairingEngine& engine, const ConfirmCallback& confirm,
                std::optional<int32_t> new_round) {
   PrepareTables(data);
   std::vector<SeatingRow> rows = GridRows(engine);
-  const std::vector<StoredSeating> stored = ReadStoredSeatings(data.tblSeskupeni());
+  const std::vector<StoredSeating> stored = ReadStoredSeatings(data.SeatingRows());
   if (confirm) {
     if (const std::optional<std::string> question = ShorterGridQuestion(engine, stored)) {
       if (!confirm(*question)) return false;
@@ -137,7 +138,9 @@ bool GridToSeating(TData& data, pairing::PairingEngine* engine, const ConfirmCal
 void SeatingToGrid(TData& data, pairing::PairingEngine* engine) {
   pairing::PairingEngine& target = RequireEngine(engine);
   PrepareTables(data);
-  const bool any = !data.tblSeskupeni().IsEmpty();
+  TABSTable& rows = data.SeatingRows();
+  rows.First();
+  const bool any = !rows.Eof();
   std::optional<int64_t> max_round;
   if (any) max_round = QueryMax(data, "SELECT MAX(Kolo) as result FROM seskupeni;");
   const std::optional<int64_t> max_player = QueryMax(data, "SELECT MAX(id) as result FROM hraci;");

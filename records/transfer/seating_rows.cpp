@@ -119,19 +119,11 @@ std::vector<StoredSeating> ReadStoredSeatings(TABSTable& seatings) {
   const TField& round = seatings.FieldByName("Kolo");
   const TField& result = seatings.FieldByName("Body");
   const TField& score = seatings.FieldByName("Skore");
-  seatings.DisableControls();
-  try {
-    int32_t number = 0;
-    for (seatings.First(); !seatings.Eof(); seatings.Next()) {
-      stored.push_back({++number, FieldValue(player), FieldValue(round), FieldValue(table), FieldValue(result),
-                        FieldValue(score)});
-    }
-    seatings.First();
-  } catch (...) {
-    seatings.EnableControls();
-    throw;
+  int32_t number = 0;
+  for (seatings.First(); !seatings.Eof(); seatings.Next()) {
+    stored.push_back({++number, FieldValue(player), FieldValue(round), FieldValue(table), FieldValue(result),
+                      FieldValue(score)});
   }
-  seatings.EnableControls();
   return stored;
 }
 
@@ -184,7 +176,7 @@ StoredHistory CheckStoredHistory(TData& data, std::optional<int64_t> max_round, 
                          RangeText(1, TData::kMaxPlayerId));
     }
   }
-  history.seatings = ReadStoredSeatings(data.tblSeskupeni());
+  history.seatings = ReadStoredSeatings(data.SeatingRows());
   for (const StoredSeating& seating : history.seatings) CheckSeating(seating, history.players);
   // Every record is checked, so the highest round is one of them.
   if (max_round) history.rounds = static_cast<int32_t>(*max_round);

@@ -50,7 +50,7 @@ struct StoredHistory {
 // text.
 std::vector<SeatingRow> GridRows(const pairing::PairingEngine& engine);
 
-// Every record of the cursor, from the first; the cursor ends on the first.
+// Every record of the cursor, from the first.
 std::vector<StoredSeating> ReadStoredSeatings(kelvorin::TABSTable& seatings);
 
 // The Yes/No question when the grid holds fewer rounds or players than the

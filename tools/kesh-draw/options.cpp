@@ -7,6 +7,7 @@ namespace kesh_draw {
 
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
   bool files_only = false;
+  bool history_given = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (!files_only && arg == "--") {
@@ -19,6 +20,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.byes = argv[++i];
     } else if (!files_only && arg.starts_with("--byes=")) {
       options.byes = std::string(arg.substr(7));
+    } else if (!files_only && arg == "--database") {
+      if (i + 1 >= argc) {
+        error = "--database needs a file";
+        return false;
+      }
+      options.database = argv[++i];
+    } else if (!files_only && arg.starts_with("--database=")) {
+      options.database = std::string(arg.substr(11));
     } else if (!files_only && arg == "--twos") {
       options.twos = true;
     } else if (!files_only && arg == "--missing-as-zero") {
@@ -31,7 +40,12 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       return false;
     } else {
       options.file = arg == "-" ? std::string() : std::string(arg);
+      history_given = true;
     }
+  }
+  if (!options.database.empty() && history_given) {
+    error = "a history file cannot be given with --database";
+    return false;
   }
   return true;
 }
