@@ -22,9 +22,9 @@
 
 #include "app/about_box.h"
 #include "app/mdi_arrange.h"
-#include "app/round_box.h"
 #include "app/records_windows/hraci_win.h"
 #include "app/records_windows/seskupeni_win.h"
+#include "app/round_box.h"
 #include "app/tool_icons.h"
 #include "app/window_settings.h"
 #include "pairing/system_win.h"
