@@ -415,8 +415,8 @@ void TMainForm::SeatingToGridClick() {
 }
 
 // The window's own one-click run also puts the drawn grid on the clipboard.
-// A drawn round becomes the current one, so the filtered seating list shows
-// it.
+// A drawn round becomes the current one (the chain stores it and filters the
+// seating list on it).
 void TMainForm::RoundChainClick() {
   Transfer([this](pairing::TSystemWin& window) {
     const auto one_click = [&window](pairing::PairingEngine& engine) {
@@ -424,7 +424,7 @@ void TMainForm::RoundChainClick() {
       window.RunOneClick();
       return engine.RoundCount() == before + 1;
     };
-    if (records::RoundChain(*data_, &window.Engine(), one_click)) data_->ApplyRoundFilter();
+    records::RoundChain(*data_, &window.Engine(), one_click);
   });
 }
 
