@@ -116,10 +116,10 @@ void TData::ResetDefinitions() {
 
 void TData::InitNew(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
-  // A read-only connection leaves the flag set: the next one asks afresh.
-  if (!database_.Connected()) database_.SetReadOnly(false);
+  ForgetReadOnlyTakenOver();
   if (!database_.Exists()) database_.CreateDatabase();
   database_.Open();
+  NoteReadOnlyTakenOver();
   CreateMissingTables();
   ActivateTables();
 }
@@ -133,15 +133,30 @@ void TData::CreateMissingTables() {
 
 void TData::InitOpen(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
-  if (!database_.Connected()) database_.SetReadOnly(false);
+  ForgetReadOnlyTakenOver();
   const bool complete = database_.Exists() && database_.TableExists(hraci_.TableName()) &&
                         database_.TableExists(seskupeni_.TableName()) &&
                         database_.TableExists(param_.TableName());
+  NoteReadOnlyTakenOver();
   if (complete) {
     ActivateTables();
   } else {
     database_.Close();
   }
+}
+
+// A connection takes the file's read-only state over into the component. A
+// file that was read-only only because another program held it must not make
+// the next connection read-only; a read-only connection asked for stays so.
+void TData::ForgetReadOnlyTakenOver() {
+  if (database_.Connected()) return;
+  if (read_only_taken_over_) database_.SetReadOnly(false);
+  read_only_taken_over_ = false;
+  read_only_asked_ = database_.ReadOnly();
+}
+
+void TData::NoteReadOnlyTakenOver() {
+  read_only_taken_over_ = database_.Connected() && database_.ReadOnly() && !read_only_asked_;
 }
 
 void TData::ShutDatabase() noexcept {

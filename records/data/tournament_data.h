@@ -60,8 +60,9 @@ class TData {
   // --- Initialisation ---
   // Connects `file_name` (creating the file if there is none), creates
   // whichever of the three tables is missing and opens the four cursors.
-  // Both initialisations ask for a writable file; the file is read-only
-  // (ReadOnly) when another process holds it.
+  // Both initialisations ask for a writable file unless the database was
+  // set read-only; the file is read-only (IsReadOnly) when another process
+  // holds it.
   void InitNew(const std::string& file_name);
   // Connects `file_name` and opens the cursors only when the file and all
   // three tables exist; otherwise leaves the database closed, silently.
@@ -122,6 +123,8 @@ class TData {
   // stored table replaces them).
   void ResetDefinitions();
   void CreateMissingTables();
+  void ForgetReadOnlyTakenOver();
+  void NoteReadOnlyTakenOver();
   // Reads the stored definitions of a closed cursor and raises naming the
   // fields that are missing or of another type.
   void CheckStoredFields(kelvorin::TABSTable& table);
@@ -149,6 +152,10 @@ class TData {
   // A list being loaded was checked whole: its posts skip the search for
   // another player with the same id.
   bool loading_players_ = false;
+  // Whether the component's read-only flag came from the file (another
+  // program held it) rather than from whoever set it before connecting.
+  bool read_only_taken_over_ = false;
+  bool read_only_asked_ = false;
 };
 
 }  // namespace records
