@@ -13,9 +13,10 @@ vestrum_add_library(app_shell
     ${CMAKE_CURRENT_SOURCE_DIR}/about_box.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/mdi_arrange.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/tool_icons.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/round_box.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/main_form.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/application.cpp
-  LIBS Qt6::Widgets app_settings app_records_windows app_access_hooks vestrum_records pairing_window)
+  LIBS Qt6::Widgets app_settings app_records_windows app_access_hooks vestrum_records vestrum_round_transfer pairing_window)
 set_target_properties(app_shell PROPERTIES AUTOMOC ON)
 
 add_executable(pelmora ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -23,9 +24,12 @@
 #include "app/mdi_arrange.h"
 #include "app/records_windows/hraci_win.h"
 #include "app/records_windows/seskupeni_win.h"
+#include "app/round_box.h"
 #include "app/tool_icons.h"
 #include "app/window_settings.h"
 #include "pairing/system_win.h"
+#include "records/records_error.h"
+#include "records/transfer/round_transfer.h"
 
 namespace app {
 
@@ -41,9 +45,6 @@ void SetHint(QAction& action, const QString& hint) {
   action.setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-// Placeholders of the database commands stay visible but cannot be used yet.
-void Placeholder(QWidget& widget) { widget.setEnabled(false); }
-
 }  // namespace
 
 TMainForm::TMainForm(pairing::WindowDialogs& dialogs, records::TData* data, QWidget* parent)
@@ -53,10 +54,14 @@ TMainForm::TMainForm(pairing::WindowDialogs& dialogs, records::TData* data, QWid
   mdi_area_->setObjectName(QStringLiteral("MdiArea"));
   mdi_area_->setBackground(palette().brush(QPalette::Dark));
   setCentralWidget(mdi_area_);
-  connect(mdi_area_, &QMdiArea::subWindowActivated, this, [this] { ChildActivated(); });
+  connect(mdi_area_, &QMdiArea::subWindowActivated, this, [this] {
+    ChildActivated();
+    UpdateCloseAvailability();
+  });
 
   BuildActions();
   BuildMenus();
+  UpdateCloseAvailability();
   BuildToolBar();
   BuildCommandBar();
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
@@ -101,25 +106,26 @@ void TMainForm::BuildActions() {
   };
   const ActionDef file[] = {
       {"FileNew1", QStringLiteral("&New"), QStringLiteral("New|Create a new file"),
-       QKeySequence(Qt::CTRL | Qt::Key_N), nullptr},
+       QKeySequence(Qt::CTRL | Qt::Key_N), [this] { FileNew1Execute(); }},
       {"FileOpen1", QStringLiteral("&Open"), QStringLiteral("Open|Open a file"),
-       QKeySequence(Qt::CTRL | Qt::Key_O), nullptr},
+       QKeySequence(Qt::CTRL | Qt::Key_O), [this] { FileOpen1Execute(); }},
       {"FileClose1",
        QStringLiteral("&Close"),
        QStringLiteral("Close|Close current file"),
        {},
-       nullptr},
+       [this] { FileClose1Execute(); }},
       {"FileSave1", QStringLiteral("&Save"), QStringLiteral("Save|Save current file"),
-       QKeySequence(Qt::CTRL | Qt::Key_S), nullptr},
+       QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileSave1Execute(); }},
       {"FileSaveAs1",
        QStringLiteral("Save &As..."),
        QStringLiteral("Save As|Save current file with different name"),
        {},
-       nullptr},
+       [] {}},
   };
+  // Without a data module there is no file to work on.
   for (const ActionDef& def : file)
     NewAction(QLatin1String(def.name), def.caption, def.hint, def.shortcut, def.handler)
-        ->setEnabled(false);
+        ->setEnabled(data_ != nullptr);
   NewAction(QStringLiteral("FileExit1"), QStringLiteral("E&xit"),
             QStringLiteral("Exit|Exit application"), {}, [this] { close(); });
 
@@ -188,7 +194,7 @@ void TMainForm::BuildMenus() {
     }
     return menu;
   };
-  add_menu(
+  QMenu* file_menu = add_menu(
       QStringLiteral("&File"), QStringLiteral("File related commands"),
       {"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", nullptr, "FileExit1"});
   add_menu(QStringLiteral("&Edit"), QStringLiteral("Edit commands"),
@@ -197,6 +203,7 @@ void TMainForm::BuildMenus() {
                           {"SytemWindow1", nullptr, "WindowCascade1", "WindowTileHorizontal1",
                            "WindowTileVertical1", "WindowMinimizeAll1", "WindowArrange1"});
   connect(window_menu_, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+  connect(file_menu, &QMenu::aboutToShow, this, [this] { UpdateCloseAvailability(); });
   add_menu(QStringLiteral("&Help"), QStringLiteral("Help topics"), {"HelpAbout1"});
 }
 
@@ -227,20 +234,29 @@ void TMainForm::BuildToolBar() {
   bar->addAction(blank("ToolButton2"));
   bar->addSeparator();
 
-  auto* round_box = new QLineEdit(bar);
-  round_box->setObjectName(QStringLiteral("edKolo"));
+  QWidget* round_box = nullptr;
+  if (data_ != nullptr) {
+    round_box_ = new TRoundBox(*data_, dialogs_, [this] { return CommitTypedResults(); }, bar);
+    round_box = round_box_;
+  } else {
+    round_box = new QLineEdit(bar);
+    round_box->setObjectName(QStringLiteral("edKolo"));
+    round_box->setEnabled(false);
+  }
   round_box->setFixedWidth(48);
-  Placeholder(*round_box);
   bar->addWidget(round_box);
   const struct {
     const char* name;
     QStyle::StandardPixmap icon;
-  } round_buttons[] = {{"BitBtn1", QStyle::SP_ArrowDown}, {"BitBtn2", QStyle::SP_ArrowUp}};
+    int delta;
+  } round_buttons[] = {{"BitBtn1", QStyle::SP_ArrowDown, -1}, {"BitBtn2", QStyle::SP_ArrowUp, +1}};
   for (const auto& round_button : round_buttons) {
     auto* button = new QToolButton(bar);
     button->setObjectName(QLatin1String(round_button.name));
     button->setIcon(style()->standardIcon(round_button.icon));
-    Placeholder(*button);
+    button->setEnabled(round_box_ != nullptr);
+    connect(button, &QToolButton::clicked, this,
+            [this, delta = round_button.delta] { Guarded([this, delta] { round_box_->StepRound(delta); }); });
     bar->addWidget(button);
   }
 }
@@ -251,24 +267,37 @@ void TMainForm::BuildCommandBar() {
   dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
   dock->setTitleBarWidget(new QWidget(dock));
   auto* pages = new QToolBox(dock);
-  const auto page = [pages](const QString& title, std::initializer_list<QString> captions) {
+  struct Command {
+    const char* name;
+    QString caption;
+    void (TMainForm::*click)();
+  };
+  const auto page = [this, pages](const QString& title, std::initializer_list<Command> commands) {
     auto* widget = new QWidget(pages);
     auto* layout = new QVBoxLayout(widget);
-    for (const QString& caption : captions) {
-      auto* button = new QPushButton(caption, widget);
+    for (const Command& command : commands) {
+      auto* button = new QPushButton(command.caption, widget);
+      button->setObjectName(QLatin1String(command.name));
       button->setMinimumHeight(48);
-      Placeholder(*button);
+      button->setEnabled(data_ != nullptr);
+      connect(button, &QPushButton::clicked, this, [this, click = command.click] { (this->*click)(); });
       layout->addWidget(button);
     }
     layout->addStretch(1);
     return pages->addItem(widget, title);
   };
   page(QStringLiteral("System Level"),
-       {QStringLiteral("Sys > Seskup"), QStringLiteral("Seskup > Sys")});
-  pages->setCurrentIndex(page(QStringLiteral("Use Level"), {QStringLiteral("Seskup kolo")}));
+       {{"GridToSeating", QStringLiteral("Sys > Seskup"), &TMainForm::GridToSeatingClick},
+        {"SeatingToGrid", QStringLiteral("Seskup > Sys"), &TMainForm::SeatingToGridClick}});
+  pages->setCurrentIndex(page(QStringLiteral("Use Level"),
+                              {{"RoundChain", QStringLiteral("Seskup kolo"), &TMainForm::RoundChainClick}}));
   pages->setFixedWidth(128);
   dock->setWidget(pages);
   addDockWidget(Qt::LeftDockWidgetArea, dock);
+}
+
+void TMainForm::UpdateCloseAvailability() {
+  Action(QStringLiteral("FileClose1"))->setEnabled(data_ != nullptr && mdi_area_->currentSubWindow() != nullptr);
 }
 
 void TMainForm::SetTitle() {
@@ -308,10 +337,95 @@ pairing::TSystemWin* TMainForm::SytemWindowClick() {
 }
 
 void TMainForm::FileNew1Execute() {
+  if (!CommitTypedResults()) return;
   current_file_name_ = QStringLiteral("velinari");
   if (data_->IsConnected()) data_->ShutDatabase();
   data_->InitNew(records::TData::kFileName);
   RefreshWindows();
+  if (data_->IsReadOnly()) dialogs_.ShowMessage(kReadOnlyText);
+}
+
+// Open goes on after a Close that had no window to act on: the chosen file
+// is what the user asked for.
+void TMainForm::FileOpen1Execute() {
+  if (!CommitTypedResults()) return;
+  const std::optional<std::string> name = dialogs_.AskOpenFileName(kOpenFilter);
+  if (!name) return;
+  if (!FileClose1Execute()) return;
+  current_file_name_ = QFile::decodeName(QByteArray::fromStdString(*name));
+  data_->InitOpen(*name);
+  RefreshWindows();
+  if (!data_->IsConnected()) {
+    dialogs_.ShowError(kNotTournamentText);
+  } else if (data_->IsReadOnly()) {
+    dialogs_.ShowMessage(kReadOnlyText);
+  }
+}
+
+bool TMainForm::FileClose1Execute() {
+  if (!CommitTypedResults()) return false;
+  FileSave1Execute();
+  // A closed window is gone for the commands even before Qt deletes it.
+  if (hraci_win_ && hraci_win_->close()) hraci_win_.clear();
+  if (seskupeni_win_ && seskupeni_win_->close()) seskupeni_win_.clear();
+  return true;
+}
+
+void TMainForm::FileSave1Execute() {
+  if (!CommitTypedResults()) return;
+  data_->ShutDatabase();
+}
+
+bool TMainForm::CommitTypedResults() {
+  if (current_system_win_) current_system_win_->CommitGridEditor();
+  for (TRecordsChild* window : {static_cast<TRecordsChild*>(hraci_win_.data()),
+                                static_cast<TRecordsChild*>(seskupeni_win_.data())}) {
+    if (window != nullptr && !window->Grid().CommitPending()) return false;
+  }
+  return true;
+}
+
+pairing::TSystemWin& TMainForm::RequireSystemWin() const {
+  if (!current_system_win_) throw records::RecordsError(kNoSystemWinText);
+  return *current_system_win_;
+}
+
+void TMainForm::Transfer(const std::function<void(pairing::TSystemWin&)>& command) {
+  Guarded([&] {
+    if (!CommitTypedResults()) return;
+    pairing::TSystemWin& window = RequireSystemWin();
+    // The grid shows what the command left, also when it failed.
+    struct ShowGrid {
+      pairing::TSystemWin& window;
+      ~ShowGrid() { window.ShowEngineState(); }
+    } show{window};
+    command(window);
+  });
+}
+
+void TMainForm::GridToSeatingClick() {
+  Transfer([this](pairing::TSystemWin& window) {
+    records::GridToSeating(*data_, &window.Engine(),
+                           [this](const std::string& question) { return dialogs_.AskYesNoDefaultNo(question); });
+  });
+}
+
+void TMainForm::SeatingToGridClick() {
+  Transfer([this](pairing::TSystemWin& window) { records::SeatingToGrid(*data_, &window.Engine()); });
+}
+
+// The window's own one-click run also puts the drawn grid on the clipboard.
+// A drawn round becomes the current one (the chain stores it and filters the
+// seating list on it).
+void TMainForm::RoundChainClick() {
+  Transfer([this](pairing::TSystemWin& window) {
+    const auto one_click = [&window](pairing::PairingEngine& engine) {
+      const int32_t before = engine.RoundCount();
+      window.RunOneClick();
+      return engine.RoundCount() == before + 1;
+    };
+    records::RoundChain(*data_, &window.Engine(), one_click);
+  });
 }
 
 void TMainForm::RefreshWindows() {

@@ -6,6 +6,11 @@
 // and saves them when it closes: the children in creation order, then
 // itself. Closing shows "konec" once. Every command handler runs inside the
 // command guard, so an error shows in a message box and the program goes on.
+//
+// With a data module it also works on the tournament file: the file actions,
+// the round box and the command bar's round transfers. Each of them first
+// commits what the user typed and has not posted (a cell editor, a record
+// being edited); a refused post stops the command before anything changes.
 #pragma once
 
 #include <QMainWindow>
@@ -28,6 +33,7 @@ namespace app {
 
 class TAboutBox;
 class TJvRegAuto;
+class TRoundBox;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -42,6 +48,14 @@ class TMainForm : public QMainWindow {
   // The box "&About..." shows; not owned.
   void SetAboutBox(TAboutBox* box);
 
+  static constexpr const char* kOpenFilter = "All files (*.*)|*.*";
+  static constexpr const char* kReadOnlyText =
+      "Soubor velinari pouziva jiny spusteny program: je otevren jen pro cteni a zmeny nelze ulozit.";
+  static constexpr const char* kNotTournamentText =
+      "Soubor neobsahuje tabulky turnaje (hraci, seskupeni, param): nic neni otevreno.";
+  static constexpr const char* kNoSystemWinText = "Neni otevreno okno systemu (Sytem Window).";
+
+  // The file's name as the title shows it.
   QString CurrentFileName() const { return current_file_name_; }
   QMdiArea* MdiArea() const { return mdi_area_; }
   // The most recently created pairing window.
@@ -52,8 +66,24 @@ class TMainForm : public QMainWindow {
   // New: the database "velinari" of the working directory (created when
   // missing), then fresh players, seating and pairing windows.
   void FileNew1Execute();
+  // Open: the chosen file (as the system names it) replaces the current one.
+  void FileOpen1Execute();
+  // Close: Save, then the players and seating windows go. Answers false
+  // when typed results could not be posted (and nothing was done).
+  bool FileClose1Execute();
+  // Save: the database is closed; every posted change is in the file.
+  void FileSave1Execute();
   // Sets the title, closes the windows of the file and opens new ones.
   void RefreshWindows();
+  // Commits the open cell editors and posts the records being edited;
+  // false (the error shown) when a post is refused.
+  bool CommitTypedResults();
+
+  // The command bar: "Sys > Seskup", "Seskup > Sys", "Seskup kolo".
+  void GridToSeatingClick();
+  void SeatingToGridClick();
+  void RoundChainClick();
+  TRoundBox* RoundBox() const { return round_box_; }
   // The current players and seating windows (nullptr once closed).
   THraciWin* HraciWin() const { return hraci_win_; }
   TSeskupeniWin* SeskupeniWin() const { return seskupeni_win_; }
@@ -75,6 +105,11 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void BuildCommandBar();
   void SetTitle();
+  void UpdateCloseAvailability();
+  // The current pairing window; raises when there is none.
+  pairing::TSystemWin& RequireSystemWin() const;
+  // Runs a round transfer command guarded, after the typed results.
+  void Transfer(const std::function<void(pairing::TSystemWin&)>& command);
   void LoadSettings(TJvRegAuto& settings);
   void AddChild(QMdiSubWindow& window, TJvRegAuto& settings);
   void ChildActivated();
@@ -85,6 +120,7 @@ class TMainForm : public QMainWindow {
   pairing::WindowDialogs& dialogs_;
   records::TData* data_;
   QString current_file_name_;
+  TRoundBox* round_box_ = nullptr;
   QPointer<THraciWin> hraci_win_;
   QPointer<TSeskupeniWin> seskupeni_win_;
   QMdiArea* mdi_area_ = nullptr;

@@ -2,6 +2,7 @@
 #include "app/qt_dialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -12,17 +13,23 @@ namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+bool AskWarning(QWidget* parent, const std::string& text, QMessageBox::StandardButton default_button) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), Text(text),
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(default_button);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace
 
 void QtDialogs::ShowMessage(const std::string& text) {
   QMessageBox::information(parent_, QApplication::applicationDisplayName(), Text(text));
 }
 
-bool QtDialogs::AskYesNo(const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), Text(text),
-                  QMessageBox::Yes | QMessageBox::No, parent_);
-  box.setDefaultButton(QMessageBox::Yes);
-  return box.exec() == QMessageBox::Yes;
+bool QtDialogs::AskYesNo(const std::string& text) { return AskWarning(parent_, text, QMessageBox::Yes); }
+
+bool QtDialogs::AskYesNoDefaultNo(const std::string& text) {
+  return AskWarning(parent_, text, QMessageBox::No);
 }
 
 void QtDialogs::ShowError(const std::string& text) {
@@ -42,7 +49,8 @@ std::optional<std::string> QtDialogs::AskOpenFileName(const std::string& filter)
   const QString name =
       QFileDialog::getOpenFileName(parent_, QString(), QString(), FileDialogFilter(filter));
   if (name.isEmpty()) return std::nullopt;
-  return name.toStdString();
+  // The database opens the file by the system's bytes of its name.
+  return QFile::encodeName(name).toStdString();
 }
 
 QString FileDialogFilter(const std::string& filter) {

@@ -17,6 +17,7 @@ class QtDialogs : public pairing::WindowDialogs {
 
   void ShowMessage(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  bool AskYesNoDefaultNo(const std::string& text) override;
   void ShowError(const std::string& text) override;
   std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                      const std::string& initial) override;

@@ -1,6 +1,7 @@
 // The pairing window's controls, layout and command handlers.
 #include "pairing/system_win.h"
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -319,6 +320,15 @@ void TSystemWin::ShowStaleViews() {
   // A step that failed while the weights list was hidden must not leave it
   // hidden for good.
   memo1_->setVisible(true);
+}
+
+void TSystemWin::CommitGridEditor() {
+  const QModelIndex index = grid_->currentIndex();
+  QWidget* editor = grid_->indexWidget(index);
+  if (editor == nullptr) return;
+  QAbstractItemDelegate* delegate = grid_->itemDelegateForIndex(index);
+  emit delegate->commitData(editor);
+  emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 void TSystemWin::ShowEngineState() {

@@ -78,6 +78,11 @@ class TSystemWin : public TMDIChild, private PairingObserver {
   QCheckBox* CheckBox1() const { return check_box1_; }
   QAction* MenuAction(int function_key) const;  // F1 to F5
 
+  // Puts the text of an open cell editor into the grid and closes the
+  // editor, so that a command reading the grid takes what the user typed
+  // and a later redraw of the grid is not overwritten by the old editor.
+  void CommitGridEditor();
+
   // Shows again everything the engine changed (after a caller outside the
   // window worked on Engine() directly).
   void ShowEngineState();

@@ -21,6 +21,9 @@ namespace pairing {
 // the dialogs only windows need.
 class WindowDialogs : public UserDialogs {
  public:
+  // A question whose safe answer is No (it guards a loss of data): No is
+  // the default button. Dialogs without such a default ask AskYesNo.
+  virtual bool AskYesNoDefaultNo(const std::string& text) { return AskYesNo(text); }
   // The text of an error that stopped a command.
   virtual void ShowError(const std::string& text) = 0;
   // A one-line text input; nothing when the user cancels.

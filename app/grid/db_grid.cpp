@@ -122,6 +122,13 @@ TDBGrid::TDBGrid(kelvorin::TDataSource& source, std::vector<TDBGridColumn> colum
   connect(titles, &QHeaderView::sectionClicked, this, &TDBGrid::TitleClicked);
   for (size_t i = 0; i < columns.size(); ++i)
     if (columns[i].width >= 0) setColumnWidth(static_cast<int>(i), columns[i].width);
+  // Re-reading the list after a post resets the model, which forgets the
+  // current cell and drops the editors: the cursor stays in its column (the
+  // next result is typed below the last one).
+  connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+    if (currentIndex().isValid()) column_before_reset_ = currentIndex().column();
+  });
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { open_editor_.clear(); });
   connect(model_, &TDBGridModel::CurrentRowChanged, this, &TDBGrid::FollowDataSet);
   FollowDataSet(model_->CurrentRow());
 }
@@ -147,7 +154,7 @@ void TDBGrid::ShowRow(int row, int column) {
 
 void TDBGrid::FollowDataSet(int row) {
   if (row < 0) return;
-  ShowRow(row, currentIndex().isValid() ? currentIndex().column() : 0);
+  ShowRow(row, currentIndex().isValid() ? currentIndex().column() : column_before_reset_);
 }
 
 void TDBGrid::EditorOpened(QWidget* editor, const QModelIndex& index) {

@@ -81,6 +81,7 @@ class TDBGrid : public QTableView {
   QPersistentModelIndex editor_index_;
   bool commit_failed_ = false;
   bool following_ = false;
+  int column_before_reset_ = 0;
 };
 
 }  // namespace app

@@ -1,4 +1,4 @@
-// The hidden field edit.
+// The field-following edit.
 #include "app/records_windows/field_watcher.h"
 
 #include "app/grid/ansi_text.h"
@@ -26,7 +26,6 @@ class TDBFieldWatcher::Link : public kelvorin::TDataLink {
 
 TDBFieldWatcher::TDBFieldWatcher(kelvorin::TDataSource& source, std::string field_name, QWidget* parent)
     : QLineEdit(parent), link_(std::make_unique<Link>(*this)), field_name_(std::move(field_name)) {
-  setVisible(false);
   link_->SetDataSource(&source);
   Reload();
 }

@@ -1,7 +1,8 @@
-// A hidden one-line edit bound to a field of a data source: its text follows
-// the field's value in the dataset's current record (empty while the
-// dataset is closed or has no record), and textChanged tells the window
-// whenever that value changes.
+// A one-line edit bound to a field of a data source: its text follows the
+// field's value in the dataset's current record (empty while the dataset is
+// closed or has no record), and textChanged tells the window whenever that
+// value changes. The seating window keeps one hidden; the main window's
+// round box is one the user types into.
 #pragma once
 
 #include <QLineEdit>

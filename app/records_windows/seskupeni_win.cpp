@@ -29,6 +29,7 @@ TSeskupeniWin::TSeskupeniWin(records::TData& data, pairing::WindowDialogs& dialo
   layout->addWidget(grid_);
   watcher_ = new TDBFieldWatcher(data.dsParam(), "Kolo", body);
   watcher_->setObjectName(QStringLiteral("MainCaptionHlidac"));
+  watcher_->setVisible(false);
   setWidget(body);
   connect(watcher_, &QLineEdit::textChanged, this, [this] { MainCaptionHlidacChange(); });
   connect(grid_, &TDBGrid::TitleClicked, this, [this](int column) { GridTitleBtnClick(column); });

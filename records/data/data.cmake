@@ -5,4 +5,4 @@
 vestrum_add_library(vestrum_records SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/players_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tournament_data.cpp
-  LIBS kelvorin_table vestrum_players_list platform_file)
+  LIBS kelvorin_table kelvorin_query_access vestrum_players_list platform_file)

@@ -43,7 +43,7 @@ std::string TypeText(kelvorin::TFieldType type, int32_t size) {
 
 }  // namespace
 
-TData::TData() : database_(this, "Database") {
+TData::TData() : database_(this, "Database"), sql_(this) {
   database_.SetDatabaseFileName(kFileName);
   database_.SetDatabaseName(kAlias);
   database_.SetSessionName(kelvorin::TABSSession::kDefaultName);
@@ -54,6 +54,9 @@ TData::TData() : database_(this, "Database") {
   ds_hraci_.SetDataSet(&hraci_);
   ds_seskupeni_win_.SetDataSet(&seskupeni_win_);
   ds_param_.SetDataSet(&param_);
+  sql_.SetDatabaseName(kAlias);
+  sql_.SetReadOnly(true);
+  sql_.SetDataSource(&ds_param_);
 }
 
 TData::~TData() { ShutDatabase(); }
@@ -63,6 +66,8 @@ void TData::DeclareTables() {
   seskupeni_.SetTableName("seskupeni");
   seskupeni_win_.SetTableName("seskupeni");
   param_.SetTableName("param");
+  seating_rows_.SetTableName("seskupeni");
+  seating_rows_.SetDatabaseName(kAlias);
   for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) {
     table->SetDatabaseName(kAlias);
     table->SetStoreDefs(true);
@@ -111,8 +116,10 @@ void TData::ResetDefinitions() {
 
 void TData::InitNew(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
+  ForgetReadOnlyTakenOver();
   if (!database_.Exists()) database_.CreateDatabase();
   database_.Open();
+  NoteReadOnlyTakenOver();
   CreateMissingTables();
   ActivateTables();
 }
@@ -126,14 +133,30 @@ void TData::CreateMissingTables() {
 
 void TData::InitOpen(const std::string& file_name) {
   database_.SetDatabaseFileName(file_name);
+  ForgetReadOnlyTakenOver();
   const bool complete = database_.Exists() && database_.TableExists(hraci_.TableName()) &&
                         database_.TableExists(seskupeni_.TableName()) &&
                         database_.TableExists(param_.TableName());
+  NoteReadOnlyTakenOver();
   if (complete) {
     ActivateTables();
   } else {
     database_.Close();
   }
+}
+
+// A connection takes the file's read-only state over into the component. A
+// file that was read-only only because another program held it must not make
+// the next connection read-only; a read-only connection asked for stays so.
+void TData::ForgetReadOnlyTakenOver() {
+  if (database_.Connected()) return;
+  if (read_only_taken_over_) database_.SetReadOnly(false);
+  read_only_taken_over_ = false;
+  read_only_asked_ = database_.ReadOnly();
+}
+
+void TData::NoteReadOnlyTakenOver() {
+  read_only_taken_over_ = database_.Connected() && database_.ReadOnly() && !read_only_asked_;
 }
 
 void TData::ShutDatabase() noexcept {
@@ -150,7 +173,12 @@ void TData::ActivateTables() {
     if (!table->Active()) CheckStoredFields(*table);
   }
   ForgetMissingSeatingIndex();
-  for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) table->Open();
+  for (TABSTable* table : {&hraci_, &seskupeni_, &seskupeni_win_, &param_}) {
+    // A cursor opened on a read-only file stays read-only until told
+    // otherwise; the file it opens on now decides.
+    if (!table->Active()) table->SetReadOnly(false);
+    table->Open();
+  }
 }
 
 void TData::CheckStoredFields(TABSTable& table) {
@@ -204,6 +232,22 @@ void TData::ApplyRoundFilter() {
 std::string TData::RoundFilterText() {
   const int32_t round = CurrentRound();
   return round > 0 ? "Kolo = " + std::to_string(round) : std::string();
+}
+
+void TData::SetCurrentRound(int32_t round) {
+  if (!param_.Active()) throw RecordsError(kNotConnectedText);
+  if (round < 1 || round > kMaxRound) {
+    throw RecordsError("Kolo " + std::to_string(round) + " neni v rozsahu 1.." + std::to_string(kMaxRound));
+  }
+  param_.Edit();
+  try {
+    param_.FieldByName("Kolo").SetAsInteger(round);
+    param_.Post();
+  } catch (...) {
+    param_.Cancel();
+    throw;
+  }
+  ApplyRoundFilter();
 }
 
 void TData::ApplyFilterState(bool filtered) {

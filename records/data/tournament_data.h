@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "db/access/dataset/data_link.h"
+#include "db/access/query/query.h"
 #include "db/access/session/database.h"
 #include "db/access/table/table.h"
 #include "records/players_list/players_list.h"
@@ -30,6 +31,8 @@ class TData {
   static constexpr const char* kNotConnectedText = "Database neni otevrena, nelze aktivizovat tabulky";
   // The players' ids are the pairing grid's rows.
   static constexpr int32_t kMaxPlayerId = 511;
+  // The rounds the seatings may hold: 1..kMaxRound.
+  static constexpr int32_t kMaxRound = 1000;
   static constexpr int32_t kNameLength = 20;
 
   TData();
@@ -46,12 +49,20 @@ class TData {
   kelvorin::TDataSource& dsHraci() { return ds_hraci_; }
   kelvorin::TDataSource& dsSeskupeniWin() { return ds_seskupeni_win_; }
   kelvorin::TDataSource& dsParam() { return ds_param_; }
-  // The round-transfer query `SQL` (read-only, master source dsParam) has
-  // its place here; it arrives with the round transfer.
+  // The round transfer's query (read-only, master source dsParam).
+  kelvorin::TABSQuery& SQL() { return sql_; }
+  // A cursor on `seskupeni` with the stored fields only, through which the
+  // round transfer reads and rewrites every seating: the looked-up name of
+  // the other two cursors would search the players once for each record.
+  // Opened by the transfer; closed with the database.
+  kelvorin::TABSTable& SeatingRows() { return seating_rows_; }
 
   // --- Initialisation ---
   // Connects `file_name` (creating the file if there is none), creates
   // whichever of the three tables is missing and opens the four cursors.
+  // Both initialisations ask for a writable file unless the database was
+  // set read-only; the file is read-only (IsReadOnly) when another process
+  // holds it.
   void InitNew(const std::string& file_name);
   // Connects `file_name` and opens the cursors only when the file and all
   // three tables exist; otherwise leaves the database closed, silently.
@@ -59,6 +70,8 @@ class TData {
   // Disconnects; the cursors close with it. Never raises.
   void ShutDatabase() noexcept;
   bool IsConnected() const { return database_.Connected(); }
+  // Whether the connected file can only be read (another program holds it).
+  bool IsReadOnly() const { return database_.Connected() && database_.ReadOnly(); }
   // Opens the four cursors after checking that every stored table has the
   // fields the cursors read, with their types; a table that does not is
   // refused naming its fields, and then no cursor is opened.
@@ -74,6 +87,10 @@ class TData {
   // clears the filter text when there is no current round (so that another
   // file's round never stays). Unfiltered: nothing changes.
   void ApplyRoundFilter();
+  // Makes `round` the current round (the first `param` record, inserted on
+  // an empty table) and re-applies the round filter. A round outside
+  // 1..kMaxRound is refused; a failed post leaves `param` as it was.
+  void SetCurrentRound(int32_t round);
   // Filters the seating list or not, then re-applies the round filter.
   // A pending edit is posted first; a post that fails stops it.
   void ApplyFilterState(bool filtered);
@@ -106,6 +123,8 @@ class TData {
   // stored table replaces them).
   void ResetDefinitions();
   void CreateMissingTables();
+  void ForgetReadOnlyTakenOver();
+  void NoteReadOnlyTakenOver();
   // Reads the stored definitions of a closed cursor and raises naming the
   // fields that are missing or of another type.
   void CheckStoredFields(kelvorin::TABSTable& table);
@@ -122,14 +141,21 @@ class TData {
   kelvorin::TABSTable seskupeni_;
   kelvorin::TABSTable seskupeni_win_;
   kelvorin::TABSTable param_;
+  kelvorin::TABSTable seating_rows_;
   kelvorin::TDataSource ds_hraci_;
   kelvorin::TDataSource ds_seskupeni_win_;
   kelvorin::TDataSource ds_param_;
+  // Follows dsParam, so it goes before it.
+  kelvorin::TABSQuery sql_;
   // The id of the player record being edited, as it was when the edit began.
   std::optional<int64_t> edited_id_;
   // A list being loaded was checked whole: its posts skip the search for
   // another player with the same id.
   bool loading_players_ = false;
+  // Whether the component's read-only flag came from the file (another
+  // program held it) rather than from whoever set it before connecting.
+  bool read_only_taken_over_ = false;
+  bool read_only_asked_ = false;
 };
 
 }  // namespace records

@@ -327,7 +327,8 @@ TEST_F(AppMainFormTest, ActionsCaptionsShortcutsAndHints) {
   EXPECT_EQ(tools, (QStringList{"ToolButton1", "|", "FileNew1", "FileOpen1", "FileSave1", "|",
                                 "WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
                                 "ToolButton2", "|", "edKolo", "BitBtn1", "BitBtn2"}));
-  // Controls of the database commands are in place but disabled.
+  // Without a data module the controls of the database commands are in
+  // place but disabled.
   for (const char* placeholder : {"edKolo", "BitBtn1", "BitBtn2"}) {
     QWidget* widget = form->findChild<QToolBar*>("ToolBar1")->findChild<QWidget*>(placeholder);
     ASSERT_NE(widget, nullptr) << placeholder;

@@ -30,6 +30,11 @@ class ScriptedDialogs : public pairing::WindowDialogs {
     answers.pop_front();
     return answer;
   }
+  // Also recorded apart: the question that guards a loss of data.
+  bool AskYesNoDefaultNo(const std::string& text) override {
+    default_no_questions.push_back(text);
+    return AskYesNo(text);
+  }
   void ShowError(const std::string& text) override { errors.push_back(text); }
   std::optional<std::string> AskText(const std::string&, const std::string& prompt,
                                      const std::string&) override {
@@ -50,6 +55,7 @@ class ScriptedDialogs : public pairing::WindowDialogs {
   std::deque<std::string> texts;
   std::vector<std::string> messages;
   std::vector<std::string> questions;
+  std::vector<std::string> default_no_questions;
   std::vector<std::string> errors;
 };
 

@@ -175,6 +175,7 @@ struct OptionsCase {
   bool twos;
   bool zero;
   std::string file;
+  std::string database = "";
 };
 
 void PrintTo(const OptionsCase& c, std::ostream* os) {
@@ -196,6 +197,7 @@ TEST_P(KeshDrawOptionsTest, Parses) {
   EXPECT_EQ(options.twos, c.twos);
   EXPECT_EQ(options.missing_as_zero, c.zero);
   EXPECT_EQ(options.file, c.file);
+  EXPECT_EQ(options.database, c.database);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -207,7 +209,11 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionsCase{{"-"}, true, "0", false, false, ""},
                       OptionsCase{{"--byes"}, false, "", false, false, ""},
                       OptionsCase{{"a", "b"}, false, "", false, false, ""},
-                      OptionsCase{{"-x"}, false, "", false, false, ""}));
+                      OptionsCase{{"-x"}, false, "", false, false, ""},
+                      OptionsCase{{"--database", "t.kdb", "--twos"}, true, "0", true, false, "", "t.kdb"},
+                      OptionsCase{{"--database=t.kdb"}, true, "0", false, false, "", "t.kdb"},
+                      OptionsCase{{"--database"}, false, "", false, false, ""},
+                      OptionsCase{{"--database", "t.kdb", "h.txt"}, false, "", false, false, ""}));
 
 TEST(KeshDrawInputTest, LineEndsOfTheHistory) {
   EXPECT_EQ(kesh_draw::HistoryText("1\t2\n3\t4"), "1\t2\r3\t4\r");

@@ -1,9 +1,11 @@
-// kesh-draw [--byes N] [--twos] [--missing-as-zero] [FILE]
+// kesh-draw [--byes N] [--twos] [--missing-as-zero] [FILE | --database FILE]
 //
 // Draws the next round of a history in the grid's clipboard text format (from
 // FILE or standard input) with the pairing engine, through the real cmd and
 // wmatch in the working directory, and writes the exported grid to standard
-// output. Errors go to standard error with exit status 1.
+// output. With --database it draws the next round of a tournament database,
+// stores it there (all or nothing) and writes the new round's seating.
+// Errors go to standard error with exit status 1.
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -16,6 +18,7 @@
 
 #include "pairing/pairing_engine.h"
 #include "pairing/text_lines.h"
+#include "tools/kesh-draw/database_draw.h"
 #include "tools/kesh-draw/options.h"
 
 namespace {
@@ -63,8 +66,29 @@ char LocaleDecimalSeparator() {
   return separator;
 }
 
+bool WriteOut(const std::string& text, const char* what) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "Cannot write the %s. %s\n", what, std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+int DrawFromDatabase(const kesh_draw::Options& options) {
+  CommandLineDialogs dialogs(options.missing_as_zero);
+  kesh_draw::DatabaseDraw draw;
+  draw.file = options.database;
+  draw.byes = options.byes;
+  draw.mode = options.twos ? pairing::DrawMode::kTwos : pairing::DrawMode::kFours;
+  draw.decimal_separator = LocaleDecimalSeparator();
+  std::optional<std::string> seating = kesh_draw::DrawIntoDatabase(draw, dialogs);
+  if (!seating) return 1;  // the "no data" message is already out
+  return WriteOut(*seating, "new round's seating") ? 0 : 1;
+}
+
 // The draw itself; every failure is an exception or a message already out.
 int Draw(const kesh_draw::Options& options) {
+  if (!options.database.empty()) return DrawFromDatabase(options);
   std::optional<std::string> input = ReadInput(options.file);
   if (!input) return 1;
 
@@ -79,12 +103,7 @@ int Draw(const kesh_draw::Options& options) {
   std::optional<std::string> drawn =
       engine.RunOneClick(options.twos ? pairing::DrawMode::kTwos : pairing::DrawMode::kFours);
   if (!drawn) return 1;  // the "no data" message is already out
-  if (std::fwrite(drawn->data(), 1, drawn->size(), stdout) != drawn->size() ||
-      std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "Cannot write the drawn grid. %s\n", std::strerror(errno));
-    return 1;
-  }
-  return 0;
+  return WriteOut(*drawn, "drawn grid") ? 0 : 1;
 }
 
 }  // namespace

@@ -6,16 +6,20 @@
 
 namespace kesh_draw {
 
-inline constexpr char kUsage[] = "usage: kesh-draw [--byes N] [--twos] [--missing-as-zero] [FILE]";
+inline constexpr char kUsage[] =
+    "usage: kesh-draw [--byes N] [--twos] [--missing-as-zero] [FILE | --database FILE]";
 
 struct Options {
   std::string byes = "0";
   bool twos = false;
   bool missing_as_zero = false;
   std::string file;  // empty: standard input
+  // A tournament database to draw the next round of, instead of a history.
+  std::string database;
 };
 
-// False with `error` set for an unknown option, a missing value or a second file.
+// False with `error` set for an unknown option, a missing value, a second
+// file, or a history file beside --database.
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 // The history as the grid import reads it: a lone LF ends a row like CR, and

@@ -227,9 +227,11 @@ void TDataSet::Step(bool forward) {
   bool& edge = forward ? eof_ : bof_;
   if (edge) return;
   RunEvent(BeforeScroll);
+  // Moving away from one edge leaves it even when the other edge stops the
+  // move: Next on the only record must not leave the dataset looking empty.
+  (forward ? bof_ : eof_) = false;
   std::vector<uint8_t> buffer = active_;
   if (FetchRecord(forward ? Fetch::kNext : Fetch::kPrior, buffer)) {
-    (forward ? bof_ : eof_) = false;
     ScrollTo(std::move(buffer));
     return;
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QLineEdit>
 #include <cstdlib>
 #include <string>
 
@@ -39,6 +40,15 @@ class RecordsWindowsTest : public records::testing::RecordsTest {
     data_->tblSeskupeniWin().Refresh();
   }
 
+  // Opens the editor of a cell and types into it, without committing.
+  static QLineEdit* Type(app::TDBGrid& grid, int row, int column, const QString& text) {
+    grid.setFocus();
+    grid.setCurrentIndex(grid.model()->index(row, column));
+    grid.edit(grid.currentIndex());
+    auto* editor = qobject_cast<QLineEdit*>(grid.OpenEditor());
+    if (editor != nullptr) editor->setText(text);
+    return editor;
+  }
   static QString Cell(app::TDBGrid& grid, int row, int column) {
     return grid.model()->index(row, column).data().toString();
   }

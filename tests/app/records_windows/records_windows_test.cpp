@@ -118,15 +118,6 @@ class SeatingWindowTest : public RecordsWindowsTest {
     QApplication::processEvents();
     return window;
   }
-  // Opens the editor of a cell and types into it, without committing.
-  static QLineEdit* Type(app::TDBGrid& grid, int row, int column, const QString& text) {
-    grid.setFocus();
-    grid.setCurrentIndex(grid.model()->index(row, column));
-    grid.edit(grid.currentIndex());
-    auto* editor = qobject_cast<QLineEdit*>(grid.OpenEditor());
-    if (editor != nullptr) editor->setText(text);
-    return editor;
-  }
 };
 
 TEST_F(SeatingWindowTest, ColumnsAndTheLookedUpNames) {
@@ -218,6 +209,31 @@ TEST_F(SeatingWindowTest, ARefusedResultStopsTheSortAndKeepsTheEditor) {
   EXPECT_EQ(grid.OpenEditor(), editor);
   EXPECT_TRUE(data_->tblSeskupeniWin().IndexName().empty());
   EXPECT_FALSE(grid.horizontalHeader()->isSortIndicatorShown());
+}
+
+// Results are typed down the result column: each move posts the row above,
+// and the list read again afterwards keeps the cursor in that column.
+TEST_F(SeatingWindowTest, TypingResultsDownTheColumnStaysInIt) {
+  AddTournament();
+  SetRound(1);
+  auto window = Open();
+  app::TDBGrid& grid = window->Grid();
+  grid.setFocus();
+  grid.setCurrentIndex(grid.model()->index(0, 4));
+  for (int row = 0; row < 4; ++row) {
+    SCOPED_TRACE(row);
+    ASSERT_EQ(grid.currentIndex(), grid.model()->index(row, 4));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(grid.OpenEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QString::number(row + 1));
+    QTest::keyClick(editor, Qt::Key_Return);
+    if (row < 3) QTest::keyClick(&grid, Qt::Key_Down);
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+  EXPECT_TRUE(grid.CommitPending());
+  EXPECT_EQ(Column(grid, 4), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
 }
 
 TEST_F(SeatingWindowTest, ClosingPostsThePendingResult) {

@@ -187,6 +187,36 @@ TEST_F(TournamentDataTest, AChangedRoundRefiltersTheList) {
   EXPECT_EQ(data_->SeatingCaption(), "Rozesazení - kolo 2");
 }
 
+// The round box and the round chain set the current round through the data
+// module: rounds outside 1..1000 never reach `param`.
+TEST_F(TournamentDataTest, SetCurrentRoundStoresRoundsOneToAThousandOnly) {
+  data_->InitNew(FilePath());
+  for (int32_t round = 1; round <= 3; ++round) AddSeating(1, 1, round, 0);
+  data_->ApplyFilterState(true);
+  const struct {
+    int32_t round;
+    const char* error;  // nullptr: stored
+    const char* kolo_after;
+  } cases[] = {
+      {2, nullptr, "2"},  // the empty table gets its first record
+      {3, nullptr, "3"},
+      {0, "Kolo 0 neni v rozsahu 1..1000", "3"},
+      {-3, "Kolo -3 neni v rozsahu 1..1000", "3"},
+      {1001, "Kolo 1001 neni v rozsahu 1..1000", "3"},
+      {1000, nullptr, "1000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.round);
+    EXPECT_EQ(Raised([&] { data_->SetCurrentRound(c.round); }), c.error ? c.error : "");
+    EXPECT_EQ(data_->tblParam().RecordCount(), 1);
+    EXPECT_EQ(data_->CurrentRoundText(), c.kolo_after);
+    EXPECT_EQ(data_->tblParam().State(), kelvorin::TDataSetState::dsBrowse);
+    EXPECT_EQ(data_->tblSeskupeniWin().Filter(), std::string("Kolo = ") + c.kolo_after);
+  }
+  data_->ShutDatabase();
+  EXPECT_EQ(Raised([&] { data_->SetCurrentRound(2); }), TData::kNotConnectedText);
+}
+
 TEST_F(TournamentDataTest, OpeningAFileWithoutARoundDropsTheRoundOfTheFileBefore) {
   data_->InitNew(FilePath("druhy"));
   AddSeating(1, 1, 1, 0);

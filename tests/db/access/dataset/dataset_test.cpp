@@ -27,6 +27,22 @@ TEST_F(DatasetTest, InsertNavigateAndReadBack) {
   EXPECT_EQ(TABSDataSet::CurrentVersion(), "3.21 ");
 }
 
+TEST_F(DatasetTest, StepsOffTheOnlyRecordLeaveTheOtherEdge) {
+  TABSTable& players = Players();
+  players.Open();
+  AddPlayer(players, "Novak", 1500);
+  players.First();
+  players.Next();
+  EXPECT_TRUE(players.Eof());
+  EXPECT_FALSE(players.Bof());
+  EXPECT_FALSE(players.IsEmpty()) << "one record after Next";
+  players.Last();
+  players.Prior();
+  EXPECT_TRUE(players.Bof());
+  EXPECT_FALSE(players.Eof());
+  EXPECT_FALSE(players.IsEmpty()) << "one record after Prior";
+}
+
 TEST_F(DatasetTest, EventsOfEachOperationInOrder) {
   TABSTable& players = Players();
   std::vector<std::string> events;

@@ -36,6 +36,8 @@ class WriteTrap : public platform::FileObserver {
     if (writes_ == fail_at_) throw EABSException(99999, "injected write failure");
   }
   void AfterSync(const std::string&) override {}
+  // The writes of the file seen so far.
+  int Writes() const { return writes_; }
   void BeforeTruncate(const std::string&, int64_t) override {}
   void AfterRemove(const std::string&) override {}
   void AfterDirectorySync(const std::string&) override {}
