@@ -43,6 +43,13 @@ class TABSSQLProcessor {
       std::function<std::unique_ptr<TABSSQLCommand>(TABSLexer&, const TABSSQLQueryContext&)>;
   // Installs the maker of a statement kind (process-wide; queries need none).
   static void RegisterStatement(TABSStatementKind kind, StatementMaker maker);
+  // Installs a statement class constructed from the lexer and the context.
+  template <typename Statement>
+  static void RegisterStatementClass(TABSStatementKind kind) {
+    RegisterStatement(kind, [](TABSLexer& lexer, const TABSSQLQueryContext& context) {
+      return std::unique_ptr<TABSSQLCommand>(std::make_unique<Statement>(lexer, context));
+    });
+  }
   // The kind the current command of the lexer starts with; raises the
   // selection errors.
   static TABSStatementKind SelectStatement(const TABSLexer& lexer);
