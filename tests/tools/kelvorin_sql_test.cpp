@@ -83,6 +83,9 @@ TEST_F(KelvorinSqlTest, DataStatementsCountRowsAndAnOpenTransactionIsRolledBack)
   EXPECT_EQ(result.err, "kelvorin: the open transaction was rolled back\n");
   result = RunProgram("kelvorin", "sql t.kdb -c 'SELECT id FROM hraci'");
   EXPECT_EQ(result.out, "id\n1\n4\n");
+  result = RunProgram("kelvorin", "sql t.kdb -c 'CREATE INDEX ixJ ON hraci (Jmeno); DROP INDEX hraci.ixJ'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");
 }
 
 TEST_F(KelvorinSqlTest, StandardInputWithDotCommands) {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "db/access/local/local_session.h"
+#include "db/access/ddl/ddl_statement.h"
 #include "db/access/ddl/ddl_statements.h"
 #include "db/access/query/select_into.h"
 #include "db/query/dml/data_statements.h"
@@ -161,7 +162,7 @@ class Shell {
         std::unique_ptr<TABSLocalCursor> rows = statement.TakeResultCursor();
         if (rows != nullptr) {
           PrintRows(*rows);
-        } else if (!IsTransactionStatement(statement)) {
+        } else if (CountsRows(statement)) {
           std::printf("%lld rows affected\n", static_cast<long long>(statement.RowsAffected()));
         }
       });
@@ -204,10 +205,13 @@ class Shell {
   bool stop_on_error() const { return stop_on_error_; }
 
  private:
-  static bool IsTransactionStatement(const TABSSQLCommand& statement) {
-    return dynamic_cast<const TABSSQLStartTransaction*>(&statement) != nullptr ||
-           dynamic_cast<const TABSSQLCommit*>(&statement) != nullptr ||
-           dynamic_cast<const TABSSQLRollback*>(&statement) != nullptr;
+  // Transaction and structure statements change no rows: a count after
+  // them would only mislead.
+  static bool CountsRows(const TABSSQLCommand& statement) {
+    return dynamic_cast<const TABSSQLStartTransaction*>(&statement) == nullptr &&
+           dynamic_cast<const TABSSQLCommit*>(&statement) == nullptr &&
+           dynamic_cast<const TABSSQLRollback*>(&statement) == nullptr &&
+           dynamic_cast<const TABSDDLStatement*>(&statement) == nullptr;
   }
 
   TABSLocalSession& OtherDatabase(std::string_view name) {
