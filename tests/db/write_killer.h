@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/file.h"
 
@@ -36,22 +37,20 @@ class WriteKiller : public platform::FileObserver {
   int kill_at_;
 };
 
-// Runs `work` once, counting its writes; then, for each write k in turn,
-// `reset` puts the files back, a child process runs `work` and is killed at
-// its k-th write, and `check` looks at what it left. Stops at the first
-// failure.
-inline void KillAtEveryWrite(const std::function<void()>& reset, const std::function<void()>& work,
-                             const std::function<void()>& check) {
-  int total = 0;
-  {
-    reset();
-    WriteKiller counter(-1);
-    work();
-    total = counter.writes;
-  }
-  ASSERT_GT(total, 0);
-  for (int k = 1; k <= total; ++k) {
-    SCOPED_TRACE("killed at write " + std::to_string(k) + " of " + std::to_string(total));
+// Runs `work` once and returns how many writes it made.
+inline int CountWrites(const std::function<void()>& work) {
+  WriteKiller counter(-1);
+  work();
+  return counter.writes;
+}
+
+// For each write k of `moments` in turn: `reset` puts the files back, a
+// child process runs `work` and is killed at its k-th write, and `check`
+// looks at what it left. Stops at the first failure.
+inline void KillAtWrites(const std::vector<int>& moments, const std::function<void()>& reset,
+                         const std::function<void()>& work, const std::function<void()>& check) {
+  for (const int k : moments) {
+    SCOPED_TRACE("killed at write " + std::to_string(k));
     reset();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -66,6 +65,22 @@ inline void KillAtEveryWrite(const std::function<void()>& reset, const std::func
     check();
     if (::testing::Test::HasFailure()) return;
   }
+}
+
+// The writes 1..total.
+inline std::vector<int> EveryWrite(int total) {
+  std::vector<int> moments;
+  for (int k = 1; k <= total; ++k) moments.push_back(k);
+  return moments;
+}
+
+// KillAtWrites at every write `work` makes.
+inline void KillAtEveryWrite(const std::function<void()>& reset, const std::function<void()>& work,
+                             const std::function<void()>& check) {
+  reset();
+  const int total = CountWrites(work);
+  ASSERT_GT(total, 0);
+  KillAtWrites(EveryWrite(total), reset, work, check);
 }
 
 }  // namespace kelvorin::testing

@@ -1,10 +1,6 @@
 // A process killed at a random write of ALTER TABLE leaves the table
 // entirely as it was or entirely changed, and the file passes the check.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -35,42 +31,35 @@ TEST_F(AlterKillTest, KilledAtRandomWritesTheTableIsOldOrNew) {
   std::mt19937 random(20);
   for (const std::string& statement : statements) {
     SCOPED_TRACE(statement);
-    int total = 0;
     std::string new_dump;
-    {
-      WriteKiller counter(-1);
+    const int total = CountWrites([&] {
       Reconnect();
       Run(statement);
       new_dump = Dump("hraci");
       session_.reset();
-      total = counter.writes;
-    }
+    });
     ASSERT_GT(total, 3);
     std::vector<int> moments = {1, total};
     for (int i = 0; i < 10; ++i) moments.push_back(std::uniform_int_distribution<int>(1, total)(random));
-    for (const int k : moments) {
-      SCOPED_TRACE("killed at write " + std::to_string(k) + " of " + std::to_string(total));
-      WriteAll(Path(), original);
-      std::filesystem::remove(Path() + "-journal");
-      const pid_t child = ::fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        WriteKiller killer(k);
-        Reconnect();
-        Run(statement);
-        ::_exit(0);
-      }
-      int status = 0;
-      ::waitpid(child, &status, 0);
-      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-      Reconnect();
-      const std::string dump = Dump("hraci");
-      EXPECT_TRUE(dump == old_dump || dump == new_dump) << dump;
-      session_.reset();
-      const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
-      EXPECT_FALSE(report.HasCorruption()) << report.Describe();
-      if (HasFailure()) return;
-    }
+    KillAtWrites(
+        moments,
+        [&] {
+          WriteAll(Path(), original);
+          std::filesystem::remove(Path() + "-journal");
+        },
+        [&] {
+          Reconnect();
+          Run(statement);
+        },
+        [&] {
+          Reconnect();
+          const std::string dump = Dump("hraci");
+          EXPECT_TRUE(dump == old_dump || dump == new_dump) << dump;
+          session_.reset();
+          const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+          EXPECT_FALSE(report.HasCorruption()) << report.Describe();
+        });
+    if (HasFailure()) return;
     WriteAll(Path(), original);
     std::filesystem::remove(Path() + "-journal");
   }

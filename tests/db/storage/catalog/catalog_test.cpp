@@ -4,12 +4,9 @@
 // writers change it, and crafted catalogue files.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -456,7 +453,9 @@ using testing::CatalogTest;
 using testing::ErrorCode;
 using testing::Field;
 using testing::I32;
-using testing::WriteKiller;
+using testing::CountWrites;
+using testing::EveryWrite;
+using testing::KillAtWrites;
 
 // The checker reaches every page in use from the catalogue: what it cannot
 // reach is a leak, what it reaches twice or finds of the wrong kind damage.
@@ -514,8 +513,6 @@ TEST_F(CatalogTest, CheckerFindsLeaksAndDamageOfTheCatalogue) {
   }
 }
 
-// A table whose trees are damaged cannot be emptied or deleted, and trying
-// changes nothing.
 // A process killed while creating a table may leave pages it took marked
 // used: pages a deleted table gave back still hold that table's links, which
 // make leaks, not damage.
@@ -530,38 +527,30 @@ TEST_F(CatalogTest, KilledWhileTakingFreedPagesLeavesLeaksOnly) {
     Open();
     CreateTable("nova", {Field("Jmeno", TABSColumnType::String, 20), Field("id", TABSColumnType::AutoInc)}, {"id"});
   };
-  int total = 0;
-  {
-    WriteKiller counter(-1);
+  const auto reset = [&] {
+    WriteAll(Path(), original);
+    std::filesystem::remove(Path() + "-journal");
+  };
+  const auto work = [&] {
     create();
     Close();
     db_.reset();
-    total = counter.writes;
-  }
+  };
+  const int total = CountWrites(work);
   ASSERT_GT(total, 5);
-  for (int k = 1; k <= total; ++k) {
-    SCOPED_TRACE("killed at write " + std::to_string(k) + " of " + std::to_string(total));
-    WriteAll(Path(), original);
-    std::filesystem::remove(Path() + "-journal");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      WriteKiller killer(k);
-      create();
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    Open();  // rolls back what the killed commit wrote
-    Close();
-    db_.reset();
-    const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
-    EXPECT_FALSE(report.HasCorruption()) << report.Describe();
-    if (HasFailure()) return;
-  }
+  KillAtWrites(
+      EveryWrite(total), reset, work,
+      [&] {
+        Open();  // rolls back what the killed commit wrote
+        Close();
+        db_.reset();
+        const TABSIntegrityReport report = CheckDatabaseCatalogue(Path());
+        EXPECT_FALSE(report.HasCorruption()) << report.Describe();
+      });
 }
 
+// A table whose trees are damaged cannot be emptied or deleted, and trying
+// changes nothing.
 TEST_F(CatalogTest, DamagedTreesRefuseEmptyingAndDeletingWithoutChange) {
   CreateAndOpen();
   CreateTournamentTables();
