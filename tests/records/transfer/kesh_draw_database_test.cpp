@@ -12,11 +12,11 @@
 #include <ostream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "db/storage/catalog/catalog_check.h"
 #include "tests/records/data/records_test_util.h"
+#include "tests/kill_after.h"
 #include "tests/tools/program_runner.h"
 
 namespace records::testing {
@@ -194,16 +194,8 @@ void RunAndKill(int delay_ms) {
     _exit(127);
   }
   setpgid(child, child);
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
-  while (waitpid(child, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      kill(-child, SIGKILL);
-      waitpid(child, &status, 0);
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  const int status = testing_support::WaitOrKill(child, -child, delay_ms);
+  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return;
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }

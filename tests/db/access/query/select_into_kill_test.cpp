@@ -7,13 +7,13 @@
 
 #include <chrono>
 #include <random>
-#include <thread>
 
 #include "db/access/query/select_into.h"
 #include "db/query/operators/row_table.h"
 #include "db/query/sql/sql_processor.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "tests/db/storage/catalog/catalog_test_util.h"
+#include "tests/kill_after.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -73,16 +73,7 @@ class SelectIntoKillTest : public CatalogTest {
       }
       _exit(status);
     }
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
-    while (waitpid(child, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() >= deadline) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    const int status = testing_support::WaitOrKill(child, child, delay_ms);
     if (WIFEXITED(status)) {
       EXPECT_EQ(WEXITSTATUS(status), 0);
     }

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <random>
-#include <thread>
 
 #include "db/access/local/local_cursor.h"
 #include "db/query/dml/data_statements.h"
@@ -15,6 +14,7 @@
 #include "db/storage/catalog/catalog_check.h"
 #include "db/storage/catalog/disk_database_data.h"
 #include "tests/db/storage/catalog/catalog_test_util.h"
+#include "tests/kill_after.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -101,16 +101,7 @@ class DataKillTest : public CatalogTest {
       _exit(status);
     }
     EXPECT_GE(child, 0);
-    int status = 0;
-    const auto deadline = start + std::chrono::milliseconds(delay_ms);
-    while (waitpid(child, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() >= deadline) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    const int status = testing_support::WaitOrKill(child, child, delay_ms);
     if (WIFEXITED(status)) {
       EXPECT_EQ(WEXITSTATUS(status), 0);
     }
