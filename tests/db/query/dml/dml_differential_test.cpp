@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/db/query/dml/dml_test_support.h"
+#include "tests/db/sqlite_rows.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -32,22 +33,7 @@ class SQLiteFile {
   // False when the statement failed.
   bool Run(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
   int64_t Changes() const { return sqlite3_changes(db_); }
-  std::vector<std::string> Rows(const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    std::vector<std::string> rows;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) return {"error"};
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      std::string row;
-      for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-        if (i > 0) row += "|";
-        const unsigned char* text = sqlite3_column_text(statement, i);
-        row += text == nullptr ? "NULL" : reinterpret_cast<const char*>(text);
-      }
-      rows.push_back(row);
-    }
-    sqlite3_finalize(statement);
-    return rows;
-  }
+  std::vector<std::string> Rows(const std::string& sql) { return SQLiteRows(db_, sql); }
 
  private:
   sqlite3* db_ = nullptr;

@@ -20,6 +20,7 @@
 
 #include "db/query/expressions/expr_compare.h"
 #include "tests/db/query/sql/sql_test_support.h"
+#include "tests/db/sqlite_rows.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -41,25 +42,7 @@ class SQLitePeer {
     char* error = nullptr;
     ASSERT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << sql;
   }
-  // Rows as "a|b|NULL"; an error as the single row "error: ...".
-  std::vector<std::string> Query(const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-      return {std::string("error: ") + sqlite3_errmsg(db_)};
-    }
-    std::vector<std::string> rows;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      std::string row;
-      for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-        if (i > 0) row += "|";
-        const unsigned char* text = sqlite3_column_text(statement, i);
-        row += text == nullptr ? "NULL" : reinterpret_cast<const char*>(text);
-      }
-      rows.push_back(row);
-    }
-    sqlite3_finalize(statement);
-    return rows;
-  }
+  std::vector<std::string> Query(const std::string& sql) { return SQLiteRows(db_, sql); }
 
  private:
   static TABSVariant Text(int size, const void* data) {
