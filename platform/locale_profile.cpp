@@ -10,6 +10,7 @@
 #include <unicode/uchar.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdlib>
 #include <mutex>
 
@@ -171,6 +172,33 @@ CollationResult Collate(const icu::Collator* collator, std::u16string_view left,
   return r == UCOL_LESS ? kLess : r == UCOL_EQUAL ? kEqual : kGreater;
 }
 
+// The same comparison over text that is ASCII in both the code page and
+// UTF-8, which ICU reads as it stands: no wide copies.
+CollationResult CollateAscii(const icu::Collator* collator, std::string_view left,
+                             std::string_view right) {
+  if (collator == nullptr) return kCollationFailed;
+  UErrorCode status = U_ZERO_ERROR;
+  UCollationResult r = collator->compareUTF8(
+      icu::StringPiece(left.data(), static_cast<int32_t>(left.size())),
+      icu::StringPiece(right.data(), static_cast<int32_t>(right.size())), status);
+  if (U_FAILURE(status)) return kCollationFailed;
+  return r == UCOL_LESS ? kLess : r == UCOL_EQUAL ? kEqual : kGreater;
+}
+
+bool IsAscii(std::string_view text) {
+  const char* at = text.data();
+  const char* end = at + text.size();
+  for (; end - at >= 8; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    if ((word & 0x8080808080808080ULL) != 0) return false;
+  }
+  for (; at < end; ++at) {
+    if ((static_cast<unsigned char>(*at) & 0x80) != 0) return false;
+  }
+  return true;
+}
+
 template <typename Text>
 Text Prefix(Text text, int32_t limit) {
   if (limit >= 0 && static_cast<size_t>(limit) < text.size())
@@ -260,14 +288,19 @@ std::unique_ptr<LocaleProfile> LocaleProfile::FromEnvironment() {
 
 CollationResult LocaleProfile::CompareAnsi(std::string_view left, std::string_view right,
                                            bool ignore_case, int32_t limit) const {
+  const icu::Collator* collator =
+      ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get();
+  left = Prefix(left, limit);
+  right = Prefix(right, limit);
+  // The code page agrees with ASCII below 0x80, and most keys are ASCII.
+  if (IsAscii(left) && IsAscii(right)) return CollateAscii(collator, left, right);
   // Per-thread buffers: index searches compare many keys, and each would
   // otherwise allocate two wide copies.
   thread_local std::u16string l;
   thread_local std::u16string r;
-  AnsiToWide(Prefix(left, limit), &l);
-  AnsiToWide(Prefix(right, limit), &r);
-  return Collate(
-      ignore_case ? collators_->case_insensitive.get() : collators_->case_sensitive.get(), l, r);
+  AnsiToWide(left, &l);
+  AnsiToWide(right, &r);
+  return Collate(collator, l, r);
 }
 
 CollationResult LocaleProfile::CompareWide(std::u16string_view left, std::u16string_view right,

@@ -69,6 +69,12 @@ TEST_F(LocaleProfileTest, Collation) {
       {"abcx", "abcy", false, 3, kEqual},
       {"ab", "abc", false, 2, kEqual},
       {"", "", false, 0, kEqual},
+      // Longer than a machine word, pure ASCII on one side only.
+      {"nakupni-chleba-1", "nakupni-hustota", false, -1, kGreater},
+      {"abcdefgh\x9A" "ipka", "abcdefghsob", false, -1, kGreater},
+      {"abcdefghij\xE1", "abcdefghija", false, -1, kGreater},
+      {"ABCDEFGHIJ\xC1", "abcdefghij\xE1", true, -1, kEqual},
+      {"abcdefghij\xE1x", "abcdefghij\xE1y", false, 11, kEqual},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(czech_->CompareAnsi(c.left, c.right, c.ignore_case, c.limit), c.expected)
