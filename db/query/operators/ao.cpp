@@ -9,6 +9,7 @@
 #include "db/query/operators/operator_names.h"
 #include "db/tables/metadata/meta_object_def.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/temporary/record_array.h"
 #include "db/storage/temporary/temporary_budget.h"
 
 namespace kelvorin {
@@ -27,6 +28,37 @@ TABSSessionSettings TempSettings() {
 
 
 }  // namespace
+
+TABSAORecords::TABSAORecords() = default;
+TABSAORecords::~TABSAORecords() = default;
+TABSAORecords::TABSAORecords(TABSAORecords&&) noexcept = default;
+TABSAORecords& TABSAORecords::operator=(TABSAORecords&&) noexcept = default;
+
+void TABSAORecords::SetRecordSize(size_t size) {
+  array_ = std::make_unique<TABSRecordArray>(static_cast<int32_t>(size));
+  count_ = 0;
+}
+
+size_t TABSAORecords::RecordSize() const { return array_ == nullptr ? 0 : static_cast<size_t>(array_->RecordSize()); }
+const uint8_t* TABSAORecords::Record(size_t i) const { return array_->At(static_cast<int64_t>(i)); }
+uint8_t* TABSAORecords::Record(size_t i) { return array_->At(static_cast<int64_t>(i)); }
+bool TABSAORecords::HasRoom() const { return static_cast<int64_t>(count_) < array_->Capacity(); }
+int64_t TABSAORecords::GrowthRecords() const {
+  return array_->GrowthBytes(kMaxSequenceNumber) / array_->RecordSize();
+}
+void TABSAORecords::Grow() { array_->Grow(kMaxSequenceNumber); }
+
+void TABSAORecords::Append(const uint8_t* record) {
+  std::memcpy(Record(count_), record, RecordSize());
+  ++count_;
+}
+
+int64_t TABSAORecords::Trim() {
+  if (array_ == nullptr) return 0;
+  const int64_t before = array_->Capacity();
+  array_->ShrinkTo(static_cast<int64_t>(count_));
+  return before - array_->Capacity();
+}
 
 TABSAOMemoryRows::~TABSAOMemoryRows() = default;
 TABSAOSortRuns::~TABSAOSortRuns() = default;
@@ -526,13 +558,40 @@ namespace {
 // that a crowded budget cannot make a run per row.
 constexpr size_t kMinRunRows = 256;
 
+// What a sort holds for each record besides the record: its place in the
+// order, and the key and merge buffer of the sort itself.
+constexpr int64_t kSortBytesPerRecord = 48;
+
+int64_t SortCharge(const TABSAORecords& rows, int64_t records) {
+  return records * (static_cast<int64_t>(rows.RecordSize()) + kSortBytesPerRecord);
+}
+
 }  // namespace
+
+// Memory is full: the rows so far become a sorted run in a table, and the
+// memory they used takes the next ones.
+void TABSAO::WriteRun(TABSRowTable& table, const std::vector<int32_t>& order, const std::vector<bool>& descending,
+                      const std::vector<bool>& no_case, TABSAOSortRuns* runs) {
+  TABSAORecords& rows = runs->records;
+  std::vector<const uint8_t*> sorted(rows.Count());
+  for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = rows.Record(i);
+  SortRecords(table, order, descending, no_case, &sorted);
+  auto run = std::make_unique<TABSRowTable>(env_->TempSession(), table.Columns());
+  for (const uint8_t* record : sorted) {
+    env_->Step("row");
+    run->AppendRecord(record, &table);
+  }
+  runs->tables.push_back(std::move(run));
+  for (size_t i = 0; i < sorted.size(); ++i) table.ReleaseRecord(rows.Record(i));
+  rows.Clear();
+}
 
 void TABSAO::GatherRuns(const std::vector<int32_t>& output, bool check, TABSRowTable& table,
                         const std::vector<int32_t>& order, const std::vector<bool>& descending,
                         const std::vector<bool>& no_case, TABSAOSortRuns* runs) {
   TABSAORecords& rows = runs->records;
-  rows.size = static_cast<size_t>(table.RecordSize());
+  rows.SetRecordSize(static_cast<size_t>(table.RecordSize()));
+  TABSBudgetShare& share = *runs->share;
   ForEachRow([&] {
     env_->Step("row");
     if (check && !PassesCondition()) return true;
@@ -541,25 +600,19 @@ void TABSAO::GatherRuns(const std::vector<int32_t>& output, bool check, TABSRowT
       GetColumnValue(output[i], &value_);
       table.SetValue(static_cast<int32_t>(i), value_);
     }
-    if (!runs->share->TryGrow(static_cast<int64_t>(rows.size)) && rows.Count() >= kMinRunRows) {
-      // Memory is full: the rows so far become a sorted run in a table.
-      std::vector<const uint8_t*> sorted(rows.Count());
-      for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = rows.Record(i);
-      SortRecords(table, order, descending, no_case, &sorted);
-      auto run = std::make_unique<TABSRowTable>(env_->TempSession(), table.Columns());
-      for (const uint8_t* record : sorted) {
-        env_->Step("row");
-        run->AppendRecord(record, &table);
+    if (!rows.HasRoom()) {
+      // A run holds its minimum rows even past the budget.
+      if (share.TryGrow(SortCharge(rows, rows.GrowthRecords())) || rows.Count() < kMinRunRows) {
+        rows.Grow();
+      } else {
+        WriteRun(table, order, descending, no_case, runs);
       }
-      runs->tables.push_back(std::move(run));
-      for (size_t i = 0; i < sorted.size(); ++i) table.ReleaseRecord(rows.Record(i));
-      rows.bytes.clear();
-      runs->share->ReleaseAll();
-      runs->share->TryGrow(static_cast<int64_t>(rows.size));
     }
-    rows.bytes.insert(rows.bytes.end(), table.RowRecord(), table.RowRecord() + rows.size);
+    rows.Append(table.RowRecord());
     return true;
   });
+  // The last rows stay in memory; the chunks they do not use go back.
+  share.Shrink(SortCharge(rows, rows.Trim()));
   runs->order.resize(rows.Count());
   for (size_t i = 0; i < runs->order.size(); ++i) runs->order[i] = rows.Record(i);
   SortRecords(table, order, descending, no_case, &runs->order);

@@ -30,13 +30,35 @@ namespace kelvorin {
 
 class TABSAO;
 class TABSBudgetShare;
-// Rows gathered in memory as memory records of one size, back to back.
-struct TABSAORecords {
-  size_t size = 0;
-  std::vector<uint8_t> bytes;
-  size_t Count() const { return size == 0 ? 0 : bytes.size() / size; }
-  const uint8_t* Record(size_t i) const { return bytes.data() + i * size; }
-  uint8_t* Record(size_t i) { return bytes.data() + i * size; }
+class TABSRecordArray;
+// Rows gathered in memory as memory records of one size, in the chunks of
+// a record array: memory grows a chunk at a time and is kept for the next
+// run, so the budget share counts the chunks held, not only the rows.
+class TABSAORecords {
+ public:
+  TABSAORecords();
+  ~TABSAORecords();
+  TABSAORecords(TABSAORecords&&) noexcept;
+  TABSAORecords& operator=(TABSAORecords&&) noexcept;
+
+  void SetRecordSize(size_t size);
+  size_t RecordSize() const;
+  size_t Count() const { return count_; }
+  const uint8_t* Record(size_t i) const;
+  uint8_t* Record(size_t i);
+  bool HasRoom() const;
+  // The records the next Grow adds room for.
+  int64_t GrowthRecords() const;
+  void Grow();
+  void Append(const uint8_t* record);
+  // Forgets the records but keeps the memory for the next ones.
+  void Clear() { count_ = 0; }
+  // Frees the chunks no record uses; returns the room freed, in records.
+  int64_t Trim();
+
+ private:
+  std::unique_ptr<TABSRecordArray> array_;
+  size_t count_ = 0;
 };
 
 // A sort's rows: sorted runs written to tables, and the last rows in
@@ -272,6 +294,8 @@ class TABSAO : public TABSExprOperator {
                   const std::vector<bool>& no_case, TABSAOSortRuns* runs);
   // Merges the runs into `table`, skipping `skip` rows, at most `limit`,
   // with `distinct` a row equal to the one before it left out.
+  void WriteRun(TABSRowTable& table, const std::vector<int32_t>& order, const std::vector<bool>& descending,
+                const std::vector<bool>& no_case, TABSAOSortRuns* runs);
   void WriteMerged(TABSAOSortRuns& runs, TABSRowTable& table, const std::vector<int32_t>& order,
                    const std::vector<bool>& descending, const std::vector<bool>& no_case, int64_t skip,
                    int64_t limit, bool distinct);

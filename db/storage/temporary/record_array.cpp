@@ -46,6 +46,13 @@ void TABSRecordArray::Grow(int64_t max_capacity) {
   capacity_ = target;
 }
 
+void TABSRecordArray::ShrinkTo(int64_t count) {
+  const size_t needed = static_cast<size_t>((std::max<int64_t>(count, 0) + per_chunk_ - 1) / per_chunk_);
+  if (needed >= chunks_.size()) return;
+  capacity_ -= InLastChunk() + static_cast<int64_t>(chunks_.size() - needed - 1) * per_chunk_;
+  chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(needed), chunks_.end());
+}
+
 void TABSRecordArray::Clear() {
   chunks_.clear();
   capacity_ = 0;

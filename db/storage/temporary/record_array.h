@@ -46,6 +46,8 @@ class TABSRecordArray {
     return chunks_[static_cast<size_t>(number / per_chunk_)].bytes() + (number % per_chunk_) * record_size_;
   }
   void Clear();
+  // Frees the whole chunks past those `count` records need.
+  void ShrinkTo(int64_t count);
   int64_t AllocatedBytes() const { return capacity_ * record_size_; }
 
  private:

@@ -2,7 +2,11 @@
 // aliases and expressions, conditions, order, DISTINCT and TOP.
 #include "tests/db/query/operators/operator_test_support.h"
 
+#include <algorithm>
+
 #include "db/query/operators/ao_pass_through.h"
+#include "db/storage/memory/memory_manager.h"
+#include "db/storage/temporary/temporary_budget.h"
 
 namespace kelvorin::testing {
 namespace {
@@ -92,6 +96,39 @@ TEST_F(TableOperatorTest, DistinctAndTop) {
     if (c.ordered) op->SetSortOrder({"Body"}, {}, {});
     EXPECT_EQ(Run(*op), c.expected);
   }
+}
+
+// A sort beyond its budget keeps to it: the memory kept for the next run
+// is counted, and what the last rows do not use goes back before the
+// result table takes its share.
+TEST_F(TableOperatorTest, ASpillingSortKeepsItsMemoryWithinTheBudget) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 20000; ++i) texts.push_back("row-" + std::to_string(i * 7919 % 20011) + std::string(50, 'x'));
+  Rows rows;
+  for (const std::string& text : texts) rows.push_back({text.c_str()});
+  MakeTable("big", {Field("s", C::String, 60)}, rows);
+  const auto sorted = [&](const std::function<void(std::string_view)>& on_step) {
+    std::unique_ptr<TABSAO> op = Table("big");
+    op->Env()->on_step = on_step;
+    auto items = List({});
+    items.push_back(Column("", "s"));
+    op->SetProjection(items, false);
+    op->SetSortOrder({"s"}, {}, {});
+    return Run(*op);
+  };
+  const std::vector<std::string> expected = sorted(nullptr);
+  ASSERT_EQ(expected.size(), texts.size());
+  constexpr int64_t kBudget = 1024 * 1024;
+  const int64_t old_limit = TemporaryBudget().Limit();
+  TemporaryBudget().SetLimit(TemporaryBudget().Used() + kBudget);
+  const int64_t before = MemoryManager().AllocatedBytes();
+  int64_t peak = before;
+  const std::vector<std::string> spilled =
+      sorted([&](std::string_view) { peak = std::max(peak, MemoryManager().AllocatedBytes()); });
+  TemporaryBudget().SetLimit(old_limit);
+  EXPECT_EQ(spilled, expected);
+  // Beyond the budget only the read buffers of the few run tables.
+  EXPECT_LE(peak - before, kBudget + kBudget / 4);
 }
 
 TEST_F(TableOperatorTest, ReferenceErrors) {

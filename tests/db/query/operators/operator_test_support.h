@@ -44,6 +44,8 @@ class OperatorTest : public CatalogTest {
     const auto defs = Definitions(fields);
     cursor.CreateTable(defs->Fields(), defs->Indexes(), defs->Constraints());
     cursor.Open();
+    // One commit for all rows: a commit per row makes large fixtures slow.
+    cursor.BeginBatch();
     std::vector<uint8_t> buffer = cursor.NewRecordBuffer();
     for (const auto& row : rows) {
       cursor.InitRecordBuffer(buffer.data(), false);
@@ -71,6 +73,7 @@ class OperatorTest : public CatalogTest {
       ASSERT_TRUE(cursor.Post(buffer.data(), true)) << cursor.StatusMessage();
       if (TABSBlobManager* blobs = cursor.OpenTable().BlobManager()) blobs->ReleaseDescriptors(buffer.data());
     }
+    cursor.CommitBatch();
   }
 
   std::unique_ptr<TABSAO> Table(const std::string& name, const std::string& alias = "") {
