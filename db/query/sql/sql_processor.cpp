@@ -2,11 +2,13 @@
 
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "db/access/local/local_cursor.h"
 #include "db/query/sql/sql_errors.h"
 #include "db/query/sql/sql_union.h"
 #include "db/storage/errors/abs_exception.h"
+#include "db/storage/memory/memory_manager.h"
 
 namespace kelvorin {
 namespace {
@@ -128,6 +130,18 @@ bool TABSSQLProcessor::LastYieldsRows() const {
 }
 
 void TABSSQLProcessor::RunEach(bool open, const std::function<void(TABSSQLCommand&)>& after) {
+  try {
+    RunStatements(open, after);
+  } catch (const std::bad_alloc&) {
+    // Containers on the engine's memory report a refusal so; the caller
+    // gets the engine's error like any other.
+    const int64_t limit = MemoryManager().MemoryLimit();
+    if (limit > 0) throw EABSException(native::kMemoryLimitExceeded30004, {limit});
+    throw EABSException(native::kGetMemError30015, {"Out of memory"});
+  }
+}
+
+void TABSSQLProcessor::RunStatements(bool open, const std::function<void(TABSSQLCommand&)>& after) {
   if (!parsed_) Parse();
   // The next run parses again, with the parameters as they are then.
   parsed_ = false;

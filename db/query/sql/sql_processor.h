@@ -83,6 +83,7 @@ class TABSSQLProcessor {
   bool ReadOnly() const { return read_only_; }
 
  private:
+  void RunStatements(bool open, const std::function<void(TABSSQLCommand&)>& after);
   std::unique_ptr<TABSSQLCommand> MakeStatement();
 
   TABSSQLQueryContext context_;
