@@ -205,6 +205,46 @@ TEST_F(DataStatementTest, StatementsOfTwoMultiUserConnectionsReleaseTheirLocks) 
   EXPECT_EQ(Rows("SELECT * FROM hraci"), (std::vector<std::string>{"1|Novak|1502", "3|Novak|1500"}));
 }
 
+// A statement that meets another connection's open transaction waits its
+// turn, then fails whole; after the commit it runs over the committed rows.
+TEST_F(DataStatementTest, AStatementBlockedByAnotherConnectionsTransactionChangesNothing) {
+  Exec("INSERT INTO hraci (Jmeno) VALUES ('Novak'); INSERT INTO hraci (Jmeno) VALUES ('Adam')");
+  session_->Disconnect();
+  int sleeps = 0;
+  TABSSessionSettings settings;
+  settings.file_name = Path();
+  settings.multi_user = true;
+  settings.lock_pacing = {[&](int32_t) { ++sleeps; }, [](int32_t) { return 0; }};
+  TABSOpenDatabases first_list;
+  TABSOpenDatabases second_list;
+  TABSLocalSession first(settings, first_list);
+  TABSLocalSession second(settings, second_list);
+  first.Connect();
+  second.Connect();
+  const auto exec = [](TABSLocalSession& session, const std::string& text) {
+    TABSSQLQueryContext context;
+    context.session = &session;
+    TABSSQLProcessor processor(context);
+    processor.SetSQL(text);
+    processor.Run(false);
+    return processor.RowsAffected();
+  };
+  EXPECT_EQ(exec(first, "START TRANSACTION; UPDATE hraci SET Rating = 1 WHERE id = 1"), 1);
+  for (const char* text : {"UPDATE hraci SET Rating = Rating + 1", "DELETE FROM hraci",
+                           "INSERT INTO hraci (Jmeno) VALUES ('Cerny')"}) {
+    SCOPED_TRACE(text);
+    sleeps = 0;
+    EXPECT_NE(ErrorOf([&] { exec(second, text); }).find("locked"), std::string::npos);
+    EXPECT_GT(sleeps, 0);
+  }
+  exec(first, "COMMIT");
+  EXPECT_EQ(exec(second, "UPDATE hraci SET Rating = Rating + 1"), 2);
+  second.Disconnect();
+  first.Disconnect();
+  session_->Connect();
+  EXPECT_EQ(Rows("SELECT * FROM hraci"), (std::vector<std::string>{"1|Novak|2", "2|Adam|1501"}));
+}
+
 TEST_F(DataStatementTest, ParametersOfARewrittenStatementSurviveRepeatedRuns) {
   Exec("INSERT INTO hraci (Jmeno) VALUES ('Novak')");
   TABSSQLProcessor processor(context_);
