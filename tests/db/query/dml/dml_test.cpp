@@ -174,75 +174,78 @@ TEST_F(DataStatementTest, InsertSelectCopiesByNameOrByListPosition) {
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM jmena"), (std::vector<std::string>{"8"}));
 }
 
-TEST_F(DataStatementTest, StatementsOfTwoMultiUserConnectionsReleaseTheirLocks) {
-  session_->Disconnect();
-  TABSSessionSettings settings;
-  settings.file_name = Path();
-  settings.multi_user = true;
-  // Two lists of open databases: two processes' views of the file.
-  TABSOpenDatabases first_list;
-  TABSOpenDatabases second_list;
-  TABSLocalSession first(settings, first_list);
-  TABSLocalSession second(settings, second_list);
-  first.Connect();
-  second.Connect();
-  const auto exec = [](TABSLocalSession& session, const std::string& text) {
+// Two multi-user connections to the test's file, each with a list of open
+// databases of its own: two processes' views of the file. Lock waits only
+// count their sleeps.
+class TwoConnectionsTest : public DataStatementTest {
+ protected:
+  void SetUp() override {
+    DataStatementTest::SetUp();
+    session_->Disconnect();
+    TABSSessionSettings settings;
+    settings.file_name = Path();
+    settings.multi_user = true;
+    settings.lock_pacing = {[this](int32_t) { ++sleeps_; }, [](int32_t) { return 0; }};
+    first_ = std::make_unique<TABSLocalSession>(settings, first_list_);
+    second_ = std::make_unique<TABSLocalSession>(settings, second_list_);
+    first_->Connect();
+    second_->Connect();
+  }
+
+  void TearDown() override {
+    second_.reset();
+    first_.reset();
+    DataStatementTest::TearDown();
+  }
+
+  static int64_t ExecOn(TABSLocalSession& session, const std::string& text) {
     TABSSQLQueryContext context;
     context.session = &session;
     TABSSQLProcessor processor(context);
     processor.SetSQL(text);
     processor.Run(false);
     return processor.RowsAffected();
-  };
-  EXPECT_EQ(exec(first, "INSERT INTO hraci (Jmeno) VALUES ('Novak'); INSERT INTO hraci (Jmeno) VALUES ('Adam')"), 2);
-  EXPECT_EQ(exec(second, "UPDATE hraci SET Rating = Rating + 1"), 2);
-  EXPECT_EQ(exec(first, "START TRANSACTION; UPDATE hraci SET Rating = Rating + 1 WHERE id = 1; COMMIT"), 1);
-  EXPECT_EQ(exec(second, "DELETE FROM hraci WHERE Rating = 1501"), 1);
-  EXPECT_EQ(exec(first, "INSERT INTO hraci (Jmeno) SELECT Jmeno FROM hraci"), 1);
-  second.Disconnect();
-  first.Disconnect();
-  session_->Connect();
-  EXPECT_EQ(Rows("SELECT * FROM hraci"), (std::vector<std::string>{"1|Novak|1502", "3|Novak|1500"}));
+  }
+
+  // The committed rows, read through the test's own session.
+  std::vector<std::string> RowsAfter() {
+    second_->Disconnect();
+    first_->Disconnect();
+    session_->Connect();
+    return Rows("SELECT * FROM hraci");
+  }
+
+  int sleeps_ = 0;
+  TABSOpenDatabases first_list_;
+  TABSOpenDatabases second_list_;
+  std::unique_ptr<TABSLocalSession> first_;
+  std::unique_ptr<TABSLocalSession> second_;
+};
+
+TEST_F(TwoConnectionsTest, StatementsOfTwoMultiUserConnectionsReleaseTheirLocks) {
+  EXPECT_EQ(ExecOn(*first_, "INSERT INTO hraci (Jmeno) VALUES ('Novak'); INSERT INTO hraci (Jmeno) VALUES ('Adam')"), 2);
+  EXPECT_EQ(ExecOn(*second_, "UPDATE hraci SET Rating = Rating + 1"), 2);
+  EXPECT_EQ(ExecOn(*first_, "START TRANSACTION; UPDATE hraci SET Rating = Rating + 1 WHERE id = 1; COMMIT"), 1);
+  EXPECT_EQ(ExecOn(*second_, "DELETE FROM hraci WHERE Rating = 1501"), 1);
+  EXPECT_EQ(ExecOn(*first_, "INSERT INTO hraci (Jmeno) SELECT Jmeno FROM hraci"), 1);
+  EXPECT_EQ(RowsAfter(), (std::vector<std::string>{"1|Novak|1502", "3|Novak|1500"}));
 }
 
 // A statement that meets another connection's open transaction waits its
 // turn, then fails whole; after the commit it runs over the committed rows.
-TEST_F(DataStatementTest, AStatementBlockedByAnotherConnectionsTransactionChangesNothing) {
-  Exec("INSERT INTO hraci (Jmeno) VALUES ('Novak'); INSERT INTO hraci (Jmeno) VALUES ('Adam')");
-  session_->Disconnect();
-  int sleeps = 0;
-  TABSSessionSettings settings;
-  settings.file_name = Path();
-  settings.multi_user = true;
-  settings.lock_pacing = {[&](int32_t) { ++sleeps; }, [](int32_t) { return 0; }};
-  TABSOpenDatabases first_list;
-  TABSOpenDatabases second_list;
-  TABSLocalSession first(settings, first_list);
-  TABSLocalSession second(settings, second_list);
-  first.Connect();
-  second.Connect();
-  const auto exec = [](TABSLocalSession& session, const std::string& text) {
-    TABSSQLQueryContext context;
-    context.session = &session;
-    TABSSQLProcessor processor(context);
-    processor.SetSQL(text);
-    processor.Run(false);
-    return processor.RowsAffected();
-  };
-  EXPECT_EQ(exec(first, "START TRANSACTION; UPDATE hraci SET Rating = 1 WHERE id = 1"), 1);
+TEST_F(TwoConnectionsTest, AStatementBlockedByAnotherConnectionsTransactionChangesNothing) {
+  EXPECT_EQ(ExecOn(*first_, "INSERT INTO hraci (Jmeno) VALUES ('Novak'); INSERT INTO hraci (Jmeno) VALUES ('Adam')"), 2);
+  EXPECT_EQ(ExecOn(*first_, "START TRANSACTION; UPDATE hraci SET Rating = 1 WHERE id = 1"), 1);
   for (const char* text : {"UPDATE hraci SET Rating = Rating + 1", "DELETE FROM hraci",
                            "INSERT INTO hraci (Jmeno) VALUES ('Cerny')"}) {
     SCOPED_TRACE(text);
-    sleeps = 0;
-    EXPECT_NE(ErrorOf([&] { exec(second, text); }).find("locked"), std::string::npos);
-    EXPECT_GT(sleeps, 0);
+    sleeps_ = 0;
+    EXPECT_NE(ErrorOf([&] { ExecOn(*second_, text); }).find("locked"), std::string::npos);
+    EXPECT_GT(sleeps_, 0);
   }
-  exec(first, "COMMIT");
-  EXPECT_EQ(exec(second, "UPDATE hraci SET Rating = Rating + 1"), 2);
-  second.Disconnect();
-  first.Disconnect();
-  session_->Connect();
-  EXPECT_EQ(Rows("SELECT * FROM hraci"), (std::vector<std::string>{"1|Novak|2", "2|Adam|1501"}));
+  ExecOn(*first_, "COMMIT");
+  EXPECT_EQ(ExecOn(*second_, "UPDATE hraci SET Rating = Rating + 1"), 2);
+  EXPECT_EQ(RowsAfter(), (std::vector<std::string>{"1|Novak|2", "2|Adam|1501"}));
 }
 
 TEST_F(DataStatementTest, ParametersOfARewrittenStatementSurviveRepeatedRuns) {
