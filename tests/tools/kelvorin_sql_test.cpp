@@ -71,6 +71,19 @@ TEST_F(KelvorinSqlTest, ScriptsStopAtTheFirstError) {
   EXPECT_EQ(result.err, "Invalid field number in ORDER BY clause: 9 - Native error: 20243\n");
 }
 
+TEST_F(KelvorinSqlTest, ScriptsHoldDotCommandsAndErrorsNameTheScriptsLine) {
+  WriteFile("dots.sql", ".tables\nSELECT id FROM hraci WHERE id = 1;\n.schema hraci\nSELECT id\n  FROM hraci WHERE;\n");
+  auto result = RunProgram("kelvorin", "sql t.kdb -f dots.sql");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            "hraci\nid\n1\nCREATE TABLE hraci (\n  id INTEGER,\n  Jmeno STRING(20),\n  Body INTEGER\n);\n");
+  EXPECT_EQ(result.err, "Unexpected end of SQL command found at line 5, column 14 - Native error: 30118\n");
+  WriteFile("quit.sql", "SELECT id FROM hraci\n  WHERE id = 3;\n.quit\nSELECT nic FROM hraci;\n");
+  result = RunProgram("kelvorin", "sql t.kdb -f quit.sql");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "id\n3\n");
+}
+
 TEST_F(KelvorinSqlTest, DataStatementsCountRowsAndAnOpenTransactionIsRolledBack) {
   auto result = RunProgram("kelvorin",
                            "sql t.kdb -c \"UPDATE hraci SET Body = 0 WHERE Body IS NULL; DELETE FROM hraci WHERE id > 1; "

@@ -1,7 +1,8 @@
 // kelvorin sql FILE [--password P] [--multi-user] [-c TEXT | -f SCRIPT]
 //              [--param NAME=VALUE]... [--explain]
 // The engine's SQL shell. With -c or -f it runs the statements of the text
-// or script and stops at the first error (status 1); otherwise it reads
+// or script (which may hold dot commands between its statements) and
+// stops at the first error (status 1); otherwise it reads
 // statements at a prompt (a continuation prompt until the ';' that ends
 // one) and goes on after errors. Each statement's rows are printed as a
 // header of column names and TAB-separated rows, NULL as \N; statements
@@ -371,6 +372,34 @@ int RunPrompt(Shell& shell, bool interactive) {
   return failed ? 1 : 0;
 }
 
+// A script: its statements run as written, between them dot commands at
+// the start of a line. Each run of statements is given the script's lines
+// before it as empty lines, so that an error names the script's line.
+int RunScript(Shell& shell, const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  std::string block;
+  bool has_sql = false;
+  size_t lines_read = 0;
+  while (std::getline(lines, line)) {
+    ++lines_read;
+    const bool between = !has_sql || StatementComplete(block);
+    if (between && !line.empty() && line[0] == '.') {
+      if (has_sql && !shell.RunText(block)) return 1;
+      has_sql = false;
+      block.assign(lines_read, '\n');
+      bool quit = false;
+      if (!shell.RunDotCommand(line, &quit)) return 1;
+      if (quit) return 0;
+      continue;
+    }
+    block += line;
+    block += '\n';
+    if (line.find_first_not_of(" \t\r") != std::string::npos) has_sql = true;
+  }
+  return has_sql && !shell.RunText(block) ? 1 : 0;
+}
+
 int Sql(const std::vector<std::string>& args) {
   const std::optional<ShellArgs> parsed = ParseArgs(args);
   if (!parsed) return Usage();
@@ -389,7 +418,7 @@ int Sql(const std::vector<std::string>& args) {
       std::stringstream text;
       text << script.rdbuf();
       Shell shell(*parsed, true);
-      return shell.RunText(text.str()) ? 0 : 1;
+      return RunScript(shell, text.str());
     }
     const bool interactive = isatty(STDIN_FILENO) != 0;
     Shell shell(*parsed, !interactive);

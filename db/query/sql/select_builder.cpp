@@ -67,6 +67,12 @@ void TableQualifiers(const TABSTableReference& reference, std::vector<std::strin
 }
 
 std::string SideQualifier(const TABSTableReference& reference, const TABSAO& op, const std::string& name) {
+  // A side that is itself joined USING this name has one column for it.
+  std::vector<int32_t> unqualified;
+  if (op.FindColumns("", name, &unqualified) == 1) {
+    const TABSFieldLink& link = op.Columns()[static_cast<size_t>(unqualified.front())];
+    if (!link.computed) return link.alias.empty() ? link.qualifier : link.alias;
+  }
   std::vector<std::string> qualifiers;
   TableQualifiers(reference, &qualifiers);
   std::string found;
@@ -357,6 +363,7 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildJoin(TABSTableReference& referen
   }
   auto join = std::make_unique<TABSAOJoin>(std::move(left), std::move(right), left_keys, right_keys,
                                            reference.natural, type);
+  if (!reference.using_columns.empty()) join->ShareKeyNames();
   if (HasRoot(reference.on_condition.get())) {
     std::unique_ptr<TABSExprNode> rest = reference.on_condition->RootNode()->Clone();
     reference.on_condition->SetRootNode(nullptr);

@@ -189,6 +189,8 @@ TEST_F(SqlSelectTest, ResultNamesStayWithin255Bytes) {
 TEST_F(SqlSelectTest, HeaderNamesTheColumns) {
   EXPECT_EQ(Query("SELECT id AS a, Jmeno, Body + 1 FROM hraci").header,
             (std::vector<std::string>{"a", "Jmeno", "Expr"}));
+  EXPECT_EQ(Query("SELECT COUNT(*), MAX(id), MIN(id), SUM(id) FROM hraci").header,
+            (std::vector<std::string>{"Expr", "Expr_1", "Expr_2", "Expr_3"}));
 }
 
 TEST_F(SqlSelectTest, TwoStatementsRunInOrder) {
@@ -232,10 +234,29 @@ TEST_F(SqlJoinTest, JoinForms) {
       {"SELECT a.id AS ai, b.v FROM a JOIN b ON ai = b.id", {"1|10", "1|11"}},
       {"SELECT a.id AS ai, b.v AS w FROM a LEFT JOIN b ON ai = b.id AND w > 10", {"1|11", "2|NULL", "NULL|NULL", "4|NULL"}},
       {"SELECT a.k AS v, b.id FROM a JOIN b ON a.id = b.id AND v > 10", {"x|1"}},
+      // A table joined to itself: the aliased copy is named by its alias only.
+      {"SELECT a.id, a2.k FROM a JOIN a a2 ON a.id = a2.id", {"1|x", "2|Y", "4|NULL"}},
+      {"SELECT a.id FROM a, a a2 WHERE a.id = a2.id AND a2.k = 'y'", {"2"}},
   };
   ExpectRows(cases);
   EXPECT_EQ(Query("SELECT a.id, b.id FROM a JOIN b ON a.id = b.id").header,
             (std::vector<std::string>{"id", "id_1"}));
+}
+
+TEST_F(SqlJoinTest, AnUnqualifiedUsingColumnIsTheJoinedOne) {
+  const std::vector<Case> cases = {
+      {"SELECT id, v FROM a JOIN b USING (id) WHERE id = 1", {"1|10", "1|11"}},
+      {"SELECT id, v FROM a LEFT JOIN b USING (id) WHERE id > 1", {"2|NULL", "4|NULL"}},
+      // In a right join the left side may be NULL: the name means the right's column.
+      {"SELECT id, v FROM a RIGHT JOIN b USING (id)", {"1|10", "1|11", "NULL|12", "3|13"}},
+      {"SELECT id, k FROM a NATURAL JOIN b", {"1|x"}},
+      {"SELECT id, COUNT(*) FROM a JOIN b USING (id) GROUP BY id", {"1|2"}},
+      {"SELECT id, v FROM a JOIN b USING (id) JOIN a a2 USING (id)", {"1|10", "1|11"}},
+      // Qualified, each side's copy is still there.
+      {"SELECT a.id, b.id, v FROM a RIGHT JOIN b USING (id) WHERE v > 11", {"NULL|NULL|12", "NULL|3|13"}},
+  };
+  ExpectRows(cases);
+  EXPECT_EQ(Query("SELECT id, v FROM a RIGHT JOIN b USING (id)").header, (std::vector<std::string>{"id", "v"}));
 }
 
 TEST_F(SqlJoinTest, NameErrors) {
