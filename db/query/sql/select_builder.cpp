@@ -155,7 +155,17 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSelect(TABSSQLSelect& select) {
   if (HasRoot(select.where.get())) PushDown(*select.where, *top);
   if (aggregated) {
     TABSFields group_by;
-    for (const auto& column : select.group_by) group_by.push_back({column.table_name, column.field_name});
+    const std::vector<TABSSelectAlias> aliases = ColumnAliases({top.get()});
+    for (const auto& column : select.group_by) {
+      TABSAOField field{column.table_name, column.field_name};
+      // GROUP BY may name a column by its select-list alias.
+      for (const TABSSelectAlias& alias : aliases) {
+        if (column.table_name.empty() && SameObjectName(alias.alias, column.field_name)) {
+          field = {alias.table_name, alias.field_name};
+        }
+      }
+      group_by.push_back(std::move(field));
+    }
     top = std::make_unique<TABSAOGroupBy>(std::move(top), select.select_list, group_by);
     if (HasRoot(select.having.get())) {
       PushDown(*select.having, *top);

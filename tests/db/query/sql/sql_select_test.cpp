@@ -42,6 +42,7 @@ TEST_F(SqlSelectTest, SingleTableQueries) {
       {"SELECT Body, SUM(id) FROM hraci GROUP BY Body HAVING SUM(id) > 3", {"3|5", "2|5"}},
       // A computed item grouped on by its alias.
       {"SELECT Body * 2 AS d, COUNT(*) FROM hraci GROUP BY d", {"6|2", "2|1", "4|1", "NULL|1"}},
+      {"SELECT Body AS b, COUNT(*) AS n FROM hraci GROUP BY b ORDER BY n DESC, b", {"3|2", "NULL|1", "1|1", "2|1"}, true},
       {"SELECT id FROM hraci WHERE id = 1 UNION SELECT Body FROM hraci ORDER BY 1 DESC", {"3", "2", "1", "NULL"}, true},
       // A FROM column wins over a select-list alias of the same name.
       {"SELECT id AS Body, Body AS id FROM hraci WHERE id = 1", {"1|3"}},
