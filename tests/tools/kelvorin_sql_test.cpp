@@ -2,7 +2,12 @@
 // under a header, errors with their place and the exit status of scripts,
 // the dot commands, statements read from standard input.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <string>
 
 #include "tests/scratch_dir_test.h"
@@ -12,6 +17,50 @@ namespace {
 
 using tools_test::RunProgram;
 using tools_test::WriteFile;
+
+// The shell at a terminal, driven through a pseudo-terminal.
+class Terminal {
+ public:
+  explicit Terminal(const std::string& arguments) {
+    const std::string command = "exec " + std::string(VESTRUM_BIN_DIR) + "/kelvorin " + arguments;
+    pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Terminal() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  void Type(const std::string& text) { ASSERT_EQ(write(fd_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+  // What the program writes until `text` appears (or ten seconds pass).
+  std::string ReadUntil(const std::string& text) {
+    std::string out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (out.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd ready{fd_, POLLIN, 0};
+      if (poll(&ready, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const ssize_t got = read(fd_, buffer, sizeof buffer);
+      if (got <= 0) break;
+      out.append(buffer, static_cast<size_t>(got));
+    }
+    return out;
+  }
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  int fd_ = -1;
+  pid_t pid_ = -1;
+};
 
 class KelvorinSqlTest : public testing_support::ScratchDirTest {
  protected:
@@ -116,6 +165,25 @@ TEST_F(KelvorinSqlTest, ExplainShowsTheTree) {
   const auto result = RunProgram("kelvorin", "sql t.kdb --explain -c 'SELECT id FROM hraci WHERE Body > 1'");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "table hraci, where [Body] > 1\nid\n1\n3\n");
+}
+
+TEST_F(KelvorinSqlTest, CtrlCAtThePromptDropsTheStatementBeingTyped) {
+  Terminal terminal("sql t.kdb");
+  ASSERT_TRUE(terminal.Started());
+  ASSERT_NE(terminal.ReadUntil("kelvorin> ").find("kelvorin> "), std::string::npos);
+  terminal.Type("SELECT id\n");
+  terminal.ReadUntil("...> ");
+  terminal.Type("FROM");
+  terminal.ReadUntil("FROM");
+  terminal.Type("\x03");
+  EXPECT_NE(terminal.ReadUntil("kelvorin> ").find("kelvorin> "), std::string::npos);
+  terminal.Type("SELECT COUNT(*) AS n FROM hraci;\n");
+  EXPECT_NE(terminal.ReadUntil("kelvorin> ").find("n\r\n3\r\n"), std::string::npos);
+  // An error is answered at the prompt: leaving afterwards is no failure.
+  terminal.Type("SELECT nic FROM hraci;\n");
+  EXPECT_NE(terminal.ReadUntil("kelvorin> ").find("Native error"), std::string::npos);
+  terminal.Type(".quit\n");
+  EXPECT_EQ(terminal.Wait(), 0);
 }
 
 }  // namespace

@@ -323,16 +323,45 @@ bool StatementComplete(const std::string& text) {
   return complete && quote == 0;
 }
 
-bool ReadLine(const char* prompt, bool interactive, std::string* line) {
+#ifdef KELVORIN_READLINE
+// Ctrl-C at the prompt drops what was typed, as in other shells: readline
+// calls this hook, outside the signal handler, when a signal came in. The
+// line starts afresh under the prompt of a new statement.
+bool g_input_dropped = false;
+const char* g_fresh_prompt = "";
+
+int DropInputOnInterrupt() {
+  if (!g_interrupted.exchange(false)) return 0;
+  g_input_dropped = true;
+  rl_replace_line("", 0);
+  rl_set_prompt(g_fresh_prompt);
+  rl_crlf();
+  rl_on_new_line();
+  rl_redisplay();
+  return 0;
+}
+#endif
+
+// Reads one line; *dropped tells that Ctrl-C discarded the statement typed
+// before it.
+bool ReadLine(const char* prompt, const char* fresh_prompt, bool interactive, std::string* line, bool* dropped) {
+  *dropped = false;
 #ifdef KELVORIN_READLINE
   if (interactive) {
+    rl_signal_event_hook = DropInputOnInterrupt;
+    g_fresh_prompt = fresh_prompt;
+    g_interrupted = false;
+    g_input_dropped = false;
     char* read = readline(prompt);
     if (read == nullptr) return false;
     *line = read;
-    if (!line->empty()) add_history(read);
     std::free(read);
+    *dropped = g_input_dropped;
+    if (!line->empty()) add_history(line->c_str());
     return true;
   }
+#else
+  (void)fresh_prompt;
 #endif
   if (interactive) {
     std::fputs(prompt, stdout);
@@ -349,9 +378,11 @@ int RunPrompt(Shell& shell, bool interactive) {
   bool failed = false;
   for (;;) {
     const bool transaction = shell.InTransaction();
-    const char* prompt = pending.empty() ? (transaction ? "kelvorin (transaction)> " : "kelvorin> ")
-                                         : (transaction ? "                   ...> " : "     ...> ");
-    if (!ReadLine(prompt, interactive, &line)) break;
+    const char* fresh = transaction ? "kelvorin (transaction)> " : "kelvorin> ";
+    const char* prompt = pending.empty() ? fresh : (transaction ? "                   ...> " : "     ...> ");
+    bool dropped = false;
+    if (!ReadLine(prompt, fresh, interactive, &line, &dropped)) break;
+    if (dropped) pending.clear();
     if (pending.empty() && !line.empty() && line[0] == '.') {
       bool quit = false;
       if (!shell.RunDotCommand(line, &quit)) failed = true;
@@ -369,7 +400,8 @@ int RunPrompt(Shell& shell, bool interactive) {
   if (!pending.empty() && pending.find_first_not_of(" \t\r\n") != std::string::npos) {
     if (!shell.RunText(pending)) failed = true;
   }
-  return failed ? 1 : 0;
+  // At a terminal an error was answered at the prompt; leaving is no failure.
+  return failed && !interactive ? 1 : 0;
 }
 
 // A script: its statements run as written, between them dot commands at
