@@ -325,7 +325,8 @@ bool StatementComplete(const std::string& text) {
 
 #ifdef KELVORIN_READLINE
 // Ctrl-C at the prompt drops what was typed, as in other shells: readline
-// calls this hook, outside the signal handler, when a signal came in. The
+// calls this hook, outside the signal handler, when a signal broke its wait
+// for a key and while it waits (a signal that came between two waits). The
 // line starts afresh under the prompt of a new statement.
 bool g_input_dropped = false;
 const char* g_fresh_prompt = "";
@@ -349,6 +350,7 @@ bool ReadLine(const char* prompt, const char* fresh_prompt, bool interactive, st
 #ifdef KELVORIN_READLINE
   if (interactive) {
     rl_signal_event_hook = DropInputOnInterrupt;
+    rl_event_hook = DropInputOnInterrupt;
     g_fresh_prompt = fresh_prompt;
     g_interrupted = false;
     g_input_dropped = false;

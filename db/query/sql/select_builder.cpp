@@ -302,6 +302,15 @@ void TABSSelectBuilder::ResolveAliases(TABSSQLSelect& select, const TABSAO& from
 }
 
 std::unique_ptr<TABSAO> TABSSelectBuilder::BuildFrom(TABSSQLSelect& select) {
+  // Each table is named once: a column qualified by a name given twice
+  // would come from either table.
+  std::vector<std::string> qualifiers;
+  for (const auto& reference : select.table_references) TableQualifiers(*reference, &qualifiers);
+  for (size_t i = 0; i < qualifiers.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (SameObjectName(qualifiers[i], qualifiers[j])) throw EABSException(native::kTableNamedTwice, {qualifiers[i]});
+    }
+  }
   TABSExpression* where = select.where.get();
   std::vector<std::unique_ptr<TABSAO>> items;
   for (const auto& reference : select.table_references) items.push_back(BuildReference(*reference, where));

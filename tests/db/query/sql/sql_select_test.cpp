@@ -272,6 +272,10 @@ TEST_F(SqlJoinTest, NameErrors) {
       {"SELECT id FROM a WHERE COUNT(*) > 1", 30491},
       {"SELECT id FROM a UNION SELECT id, v FROM b", 10851},
       {"SELECT id FROM a UNION CORRESPONDING BY (nic) SELECT id FROM b", 10852},
+      // A name given to two tables would qualify columns of either.
+      {"SELECT * FROM a x, b x", 10886},
+      {"SELECT * FROM a JOIN b a ON a.id = a.id", 10886},
+      {"SELECT COUNT(*) FROM a NATURAL JOIN A", 10886},
   };
   for (const auto& [text, code] : cases) {
     SCOPED_TRACE(text);
