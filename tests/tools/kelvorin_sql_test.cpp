@@ -165,6 +165,13 @@ TEST_F(KelvorinSqlTest, ExplainShowsTheTree) {
   const auto result = RunProgram("kelvorin", "sql t.kdb --explain -c 'SELECT id FROM hraci WHERE Body > 1'");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "table hraci, where [Body] > 1\nid\n1\n3\n");
+  // A table joined to itself: its keys are named by the aliases.
+  const auto self = RunProgram(
+      "kelvorin", "sql t.kdb --explain -c 'SELECT x.id FROM hraci x JOIN hraci y ON x.id = y.id ORDER BY x.id'");
+  EXPECT_EQ(self.status, 0) << self.err;
+  EXPECT_EQ(self.out,
+            "inner join merged on x.id = y.id, sorted by a temporary index on x.id\n  table hraci x\n  table hraci y\n"
+            "id\n1\n2\n3\n");
 }
 
 TEST_F(KelvorinSqlTest, CtrlCAtThePromptDropsTheStatementBeingTyped) {
