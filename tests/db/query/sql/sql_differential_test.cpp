@@ -1,10 +1,9 @@
 // SELECT against SQLite: seeded tables of 0 to 60 rows with NULLs and short
 // strings of both cases, and queries from a grammar (DISTINCT; columns,
 // expressions and the six aggregates; one to three tables joined by INNER,
-// LEFT, comma and CROSS joins, a table joined to itself under an alias;
-// WHERE with comparisons, AND/OR/NOT,
-// IS NULL, LIKE, BETWEEN, IN; GROUP BY and HAVING; ORDER BY every output
-// position, with TOP; UNION [ALL], INTERSECT and EXCEPT). The SQLite text
+// LEFT, RIGHT, FULL, comma and CROSS joins, a table joined to itself under
+// an alias; WHERE with comparisons, AND/OR/NOT, IS NULL, LIKE, BETWEEN,
+// IN; GROUP BY and HAVING; ORDER BY every output position, with TOP; UNION [ALL], INTERSECT and EXCEPT). The SQLite text
 // is translated for this dialect's two-valued comparisons (a comparison
 // with NULL is false, <> true; IN, LIKE and BETWEEN keep NULL) and for its
 // text order: SQLite compares texts by two collations made of the engine's
@@ -245,7 +244,7 @@ class Grammar {
       const std::string name = used || Pick(4) == 0 ? "x" + std::to_string(i) : source;
       const std::string table = name == source ? source : source + " " + name;
       const std::string key = Pick(2) == 0 ? "a" : "b";
-      const uint32_t kind = Pick(4);
+      const uint32_t kind = Pick(6);
       if (kind == 2) group_start = i;
       const std::string previous = i == 0 ? "" : names[kind == 2 ? Pick(i) : group_start + Pick(i - group_start)];
       if (i == 0) {
@@ -259,6 +258,8 @@ class Grammar {
             where_engine->push_back(previous + "." + key + " = " + name + "." + key);
             where_sqlite->push_back(previous + "." + key + " = " + name + "." + key);
             break;
+          case 4: from += " RIGHT JOIN " + table + " ON " + previous + "." + key + " = " + name + "." + key; break;
+          case 5: from += " FULL JOIN " + table + " ON " + previous + "." + key + " = " + name + "." + key; break;
           default: from += " CROSS JOIN " + table; break;
         }
       }
