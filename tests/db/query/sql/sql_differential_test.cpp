@@ -1,16 +1,17 @@
 // SELECT against SQLite: seeded tables of 0 to 60 rows with NULLs and short
 // strings of both cases, and queries from a grammar (DISTINCT; columns,
 // expressions and the six aggregates; one to three tables joined by INNER,
-// LEFT, RIGHT, FULL, comma and CROSS joins, a table joined to itself under
-// an alias; WHERE with comparisons, AND/OR/NOT, IS NULL, LIKE, BETWEEN,
-// IN; GROUP BY and HAVING; ORDER BY every output position, with TOP; UNION [ALL], INTERSECT and EXCEPT). The SQLite text
-// is translated for this dialect's two-valued comparisons (a comparison
-// with NULL is false, <> true; IN, LIKE and BETWEEN keep NULL) and for its
-// text order: SQLite compares texts by two collations made of the engine's
-// own comparison, the one of conditions (case ignored, so 'a' = 'A') and
-// the one of ORDER BY, grouping and set operations (case kept). Results are
-// compared as sequences under a total ORDER BY and as multisets otherwise. Metamorphic checks run the
-// same engine over equivalent forms of one query.
+// LEFT, RIGHT, FULL, comma and CROSS joins, a table joined to itself under an
+// alias; WHERE with comparisons, AND/OR/NOT, IS NULL, LIKE, BETWEEN, IN;
+// GROUP BY and HAVING; ORDER BY every output position, with TOP; UNION [ALL],
+// INTERSECT and EXCEPT). The SQLite text is translated for this dialect's
+// two-valued comparisons (a comparison with NULL is false, <> true; IN, LIKE
+// and BETWEEN keep NULL) and for its text order: SQLite compares texts by two
+// collations made of the engine's own comparison, the one of conditions (case
+// ignored, so 'a' = 'A') and the one of ORDER BY, grouping and set operations
+// (case kept). Results are compared as sequences under a total ORDER BY and
+// as multisets otherwise. Metamorphic checks run the same engine over
+// equivalent forms of one query.
 #include <sqlite3.h>
 
 #include <algorithm>
