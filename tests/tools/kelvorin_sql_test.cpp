@@ -91,7 +91,11 @@ TEST_F(KelvorinSqlTest, ResultsAndErrors) {
        "End of SQL command expected, but 'more' found at line 1, column 29 - Native error: 10870\n"},
       {"sql t.kdb -c 'SELECT id FROM hraci;\nSELECT FROM hraci'", 1, "",
        "Field list expected, but 'FROM' found at line 2, column 8 - Native error: 30164\n"},
-      {"sql t.kdb -c 'SELECT * FROM nic'", 1, "", "Table not found, table name = nic - Native error: 10028\n"},
+      // An error while running names the place of its statement.
+      {"sql t.kdb -c 'SELECT * FROM nic'", 1, "",
+       "Table not found, table name = nic - Native error: 10028 (in the statement at line 1, column 1)\n"},
+      {"sql t.kdb -c 'SELECT id FROM hraci WHERE id = 1;\n  SELECT * FROM nic'", 1, "id\n1\n",
+       "Table not found, table name = nic - Native error: 10028 (in the statement at line 2, column 3)\n"},
       {"sql t.kdb -c 'SELECT *' -f x", 2, "", ""},
   };
   for (const auto& c : cases) {
@@ -117,7 +121,8 @@ TEST_F(KelvorinSqlTest, ScriptsStopAtTheFirstError) {
   result = RunProgram("kelvorin", "sql t.kdb -f bad.sql");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "id\n1\n2\n3\n");
-  EXPECT_EQ(result.err, "Invalid field number in ORDER BY clause: 9 - Native error: 20243\n");
+  EXPECT_EQ(result.err,
+            "Invalid field number in ORDER BY clause: 9 - Native error: 20243 (in the statement at line 3, column 1)\n");
 }
 
 TEST_F(KelvorinSqlTest, ScriptsHoldDotCommandsAndErrorsNameTheScriptsLine) {

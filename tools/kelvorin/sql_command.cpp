@@ -1,16 +1,17 @@
 // kelvorin sql FILE [--password P] [--multi-user] [-c TEXT | -f SCRIPT]
 //              [--param NAME=VALUE]... [--explain]
-// The engine's SQL shell. With -c or -f it runs the statements of the text
-// or script (which may hold dot commands between its statements) and
-// stops at the first error (status 1); otherwise it reads
-// statements at a prompt (a continuation prompt until the ';' that ends
-// one) and goes on after errors. Each statement's rows are printed as a
-// header of column names and TAB-separated rows, NULL as \N; statements
-// that change rows print "N rows affected". While a transaction is open the
-// prompt says so; leaving the shell with one open rolls it back and says
-// so. Dot commands: .tables,
-// .schema TABLE, .timer on|off, .quit. Ctrl-C cancels the running
-// statement. Text is UTF-8 here and the engine's code page inside.
+// The engine's SQL shell. With -c or -f it runs the statements of the text or
+// script (which may hold dot commands between its statements) and stops at
+// the first error (status 1); otherwise it reads statements at a prompt (a
+// continuation prompt until the ';' that ends one) and goes on after errors.
+// An error names the place of its statement, or of the fault in a text that
+// does not parse. Each statement's rows are printed as a header of column
+// names and TAB-separated rows, NULL as \N; statements that change rows print
+// "N rows affected". While a transaction is open the prompt says so; leaving
+// the shell with one open rolls it back and says so. Dot commands: .tables,
+// .schema TABLE, .timer on|off, .quit. Ctrl-C cancels the running statement,
+// or at the prompt drops the statement being typed. Text is UTF-8 here and
+// the engine's code page inside.
 #include <unistd.h>
 
 #include <atomic>
@@ -150,8 +151,8 @@ class Shell {
   bool RunText(const std::string& utf8_text) {
     g_interrupted = false;
     const auto start = std::chrono::steady_clock::now();
+    TABSSQLProcessor processor(context_);
     try {
-      TABSSQLProcessor processor(context_);
       processor.SetSQL(platform::Utf8ToAnsi(utf8_text));
       for (const auto& [name, value] : args_.params) {
         TABSSQLParam& param = processor.Params().AddParam();
@@ -169,7 +170,14 @@ class Shell {
       });
     } catch (const EABSException& error) {
       std::fflush(stdout);
-      std::fprintf(stderr, "%s\n", platform::AnsiToUtf8(error.what()).c_str());
+      // An error of a running statement says which one it was; those of
+      // parsing name their place themselves.
+      std::string place;
+      if (const auto running = processor.RunningStatementPlace()) {
+        place = " (in the statement at line " + std::to_string(running->line) + ", column " +
+                std::to_string(running->column) + ")";
+      }
+      std::fprintf(stderr, "%s%s\n", platform::AnsiToUtf8(error.what()).c_str(), place.c_str());
       return false;
     }
     if (timer_) {
