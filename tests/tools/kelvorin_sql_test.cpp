@@ -2,7 +2,12 @@
 // under a header, errors with their place and the exit status of scripts,
 // the dot commands, statements read from standard input.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <string>
 
 #include "tests/scratch_dir_test.h"
@@ -12,6 +17,50 @@ namespace {
 
 using tools_test::RunProgram;
 using tools_test::WriteFile;
+
+// The shell at a terminal, driven through a pseudo-terminal.
+class Terminal {
+ public:
+  explicit Terminal(const std::string& arguments) {
+    const std::string command = "exec " + std::string(VESTRUM_BIN_DIR) + "/kelvorin " + arguments;
+    pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Terminal() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  void Type(const std::string& text) { ASSERT_EQ(write(fd_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+  // What the program writes until `text` appears (or ten seconds pass).
+  std::string ReadUntil(const std::string& text) {
+    std::string out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (out.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd ready{fd_, POLLIN, 0};
+      if (poll(&ready, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const ssize_t got = read(fd_, buffer, sizeof buffer);
+      if (got <= 0) break;
+      out.append(buffer, static_cast<size_t>(got));
+    }
+    return out;
+  }
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  int fd_ = -1;
+  pid_t pid_ = -1;
+};
 
 class KelvorinSqlTest : public testing_support::ScratchDirTest {
  protected:
@@ -42,7 +91,11 @@ TEST_F(KelvorinSqlTest, ResultsAndErrors) {
        "End of SQL command expected, but 'more' found at line 1, column 29 - Native error: 10870\n"},
       {"sql t.kdb -c 'SELECT id FROM hraci;\nSELECT FROM hraci'", 1, "",
        "Field list expected, but 'FROM' found at line 2, column 8 - Native error: 30164\n"},
-      {"sql t.kdb -c 'SELECT * FROM nic'", 1, "", "Table not found, table name = nic - Native error: 10028\n"},
+      // An error while running names the place of its statement.
+      {"sql t.kdb -c 'SELECT * FROM nic'", 1, "",
+       "Table not found, table name = nic - Native error: 10028 (in the statement at line 1, column 1)\n"},
+      {"sql t.kdb -c 'SELECT id FROM hraci WHERE id = 1;\n  SELECT * FROM nic'", 1, "id\n1\n",
+       "Table not found, table name = nic - Native error: 10028 (in the statement at line 2, column 3)\n"},
       {"sql t.kdb -c 'SELECT *' -f x", 2, "", ""},
   };
   for (const auto& c : cases) {
@@ -68,7 +121,21 @@ TEST_F(KelvorinSqlTest, ScriptsStopAtTheFirstError) {
   result = RunProgram("kelvorin", "sql t.kdb -f bad.sql");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "id\n1\n2\n3\n");
-  EXPECT_EQ(result.err, "Invalid field number in ORDER BY clause: 9 - Native error: 20243\n");
+  EXPECT_EQ(result.err,
+            "Invalid field number in ORDER BY clause: 9 - Native error: 20243 (in the statement at line 3, column 1)\n");
+}
+
+TEST_F(KelvorinSqlTest, ScriptsHoldDotCommandsAndErrorsNameTheScriptsLine) {
+  WriteFile("dots.sql", ".tables\nSELECT id FROM hraci WHERE id = 1;\n.schema hraci\nSELECT id\n  FROM hraci WHERE;\n");
+  auto result = RunProgram("kelvorin", "sql t.kdb -f dots.sql");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            "hraci\nid\n1\nCREATE TABLE hraci (\n  id INTEGER,\n  Jmeno STRING(20),\n  Body INTEGER\n);\n");
+  EXPECT_EQ(result.err, "Unexpected end of SQL command found at line 5, column 14 - Native error: 30118\n");
+  WriteFile("quit.sql", "SELECT id FROM hraci\n  WHERE id = 3;\n.quit\nSELECT nic FROM hraci;\n");
+  result = RunProgram("kelvorin", "sql t.kdb -f quit.sql");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "id\n3\n");
 }
 
 TEST_F(KelvorinSqlTest, DataStatementsCountRowsAndAnOpenTransactionIsRolledBack) {
@@ -103,6 +170,32 @@ TEST_F(KelvorinSqlTest, ExplainShowsTheTree) {
   const auto result = RunProgram("kelvorin", "sql t.kdb --explain -c 'SELECT id FROM hraci WHERE Body > 1'");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "table hraci, where [Body] > 1\nid\n1\n3\n");
+  // A table joined to itself: its keys are named by the aliases.
+  const auto self = RunProgram(
+      "kelvorin", "sql t.kdb --explain -c 'SELECT x.id FROM hraci x JOIN hraci y ON x.id = y.id ORDER BY x.id'");
+  EXPECT_EQ(self.status, 0) << self.err;
+  EXPECT_EQ(self.out,
+            "inner join merged on x.id = y.id, sorted by a temporary index on x.id\n  table hraci x\n  table hraci y\n"
+            "id\n1\n2\n3\n");
+}
+
+TEST_F(KelvorinSqlTest, CtrlCAtThePromptDropsTheStatementBeingTyped) {
+  Terminal terminal("sql t.kdb");
+  ASSERT_TRUE(terminal.Started());
+  ASSERT_NE(terminal.ReadUntil("kelvorin> ").find("kelvorin> "), std::string::npos);
+  terminal.Type("SELECT id\n");
+  terminal.ReadUntil("...> ");
+  terminal.Type("FROM");
+  terminal.ReadUntil("FROM");
+  terminal.Type("\x03");
+  EXPECT_NE(terminal.ReadUntil("kelvorin> ").find("kelvorin> "), std::string::npos);
+  terminal.Type("SELECT COUNT(*) AS n FROM hraci;\n");
+  EXPECT_NE(terminal.ReadUntil("kelvorin> ").find("n\r\n3\r\n"), std::string::npos);
+  // An error is answered at the prompt: leaving afterwards is no failure.
+  terminal.Type("SELECT nic FROM hraci;\n");
+  EXPECT_NE(terminal.ReadUntil("kelvorin> ").find("Native error"), std::string::npos);
+  terminal.Type(".quit\n");
+  EXPECT_EQ(terminal.Wait(), 0);
 }
 
 }  // namespace

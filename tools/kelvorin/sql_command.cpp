@@ -1,15 +1,17 @@
 // kelvorin sql FILE [--password P] [--multi-user] [-c TEXT | -f SCRIPT]
 //              [--param NAME=VALUE]... [--explain]
-// The engine's SQL shell. With -c or -f it runs the statements of the text
-// or script and stops at the first error (status 1); otherwise it reads
-// statements at a prompt (a continuation prompt until the ';' that ends
-// one) and goes on after errors. Each statement's rows are printed as a
-// header of column names and TAB-separated rows, NULL as \N; statements
-// that change rows print "N rows affected". While a transaction is open the
-// prompt says so; leaving the shell with one open rolls it back and says
-// so. Dot commands: .tables,
-// .schema TABLE, .timer on|off, .quit. Ctrl-C cancels the running
-// statement. Text is UTF-8 here and the engine's code page inside.
+// The engine's SQL shell. With -c or -f it runs the statements of the text or
+// script (which may hold dot commands between its statements) and stops at
+// the first error (status 1); otherwise it reads statements at a prompt (a
+// continuation prompt until the ';' that ends one) and goes on after errors.
+// An error names the place of its statement, or of the fault in a text that
+// does not parse. Each statement's rows are printed as a header of column
+// names and TAB-separated rows, NULL as \N; statements that change rows print
+// "N rows affected". While a transaction is open the prompt says so; leaving
+// the shell with one open rolls it back and says so. Dot commands: .tables,
+// .schema TABLE, .timer on|off, .quit. Ctrl-C cancels the running statement,
+// or at the prompt drops the statement being typed. Text is UTF-8 here and
+// the engine's code page inside.
 #include <unistd.h>
 
 #include <atomic>
@@ -149,8 +151,8 @@ class Shell {
   bool RunText(const std::string& utf8_text) {
     g_interrupted = false;
     const auto start = std::chrono::steady_clock::now();
+    TABSSQLProcessor processor(context_);
     try {
-      TABSSQLProcessor processor(context_);
       processor.SetSQL(platform::Utf8ToAnsi(utf8_text));
       for (const auto& [name, value] : args_.params) {
         TABSSQLParam& param = processor.Params().AddParam();
@@ -168,7 +170,14 @@ class Shell {
       });
     } catch (const EABSException& error) {
       std::fflush(stdout);
-      std::fprintf(stderr, "%s\n", platform::AnsiToUtf8(error.what()).c_str());
+      // An error of a running statement says which one it was; those of
+      // parsing name their place themselves.
+      std::string place;
+      if (const auto running = processor.RunningStatementPlace()) {
+        place = " (in the statement at line " + std::to_string(running->line) + ", column " +
+                std::to_string(running->column) + ")";
+      }
+      std::fprintf(stderr, "%s%s\n", platform::AnsiToUtf8(error.what()).c_str(), place.c_str());
       return false;
     }
     if (timer_) {
@@ -322,16 +331,47 @@ bool StatementComplete(const std::string& text) {
   return complete && quote == 0;
 }
 
-bool ReadLine(const char* prompt, bool interactive, std::string* line) {
+#ifdef KELVORIN_READLINE
+// Ctrl-C at the prompt drops what was typed, as in other shells: readline
+// calls this hook, outside the signal handler, when a signal broke its wait
+// for a key and while it waits (a signal that came between two waits). The
+// line starts afresh under the prompt of a new statement.
+bool g_input_dropped = false;
+const char* g_fresh_prompt = "";
+
+int DropInputOnInterrupt() {
+  if (!g_interrupted.exchange(false)) return 0;
+  g_input_dropped = true;
+  rl_replace_line("", 0);
+  rl_set_prompt(g_fresh_prompt);
+  rl_crlf();
+  rl_on_new_line();
+  rl_redisplay();
+  return 0;
+}
+#endif
+
+// Reads one line; *dropped tells that Ctrl-C discarded the statement typed
+// before it.
+bool ReadLine(const char* prompt, const char* fresh_prompt, bool interactive, std::string* line, bool* dropped) {
+  *dropped = false;
 #ifdef KELVORIN_READLINE
   if (interactive) {
+    rl_signal_event_hook = DropInputOnInterrupt;
+    rl_event_hook = DropInputOnInterrupt;
+    g_fresh_prompt = fresh_prompt;
+    g_interrupted = false;
+    g_input_dropped = false;
     char* read = readline(prompt);
     if (read == nullptr) return false;
     *line = read;
-    if (!line->empty()) add_history(read);
     std::free(read);
+    *dropped = g_input_dropped;
+    if (!line->empty()) add_history(line->c_str());
     return true;
   }
+#else
+  (void)fresh_prompt;
 #endif
   if (interactive) {
     std::fputs(prompt, stdout);
@@ -348,9 +388,11 @@ int RunPrompt(Shell& shell, bool interactive) {
   bool failed = false;
   for (;;) {
     const bool transaction = shell.InTransaction();
-    const char* prompt = pending.empty() ? (transaction ? "kelvorin (transaction)> " : "kelvorin> ")
-                                         : (transaction ? "                   ...> " : "     ...> ");
-    if (!ReadLine(prompt, interactive, &line)) break;
+    const char* fresh = transaction ? "kelvorin (transaction)> " : "kelvorin> ";
+    const char* prompt = pending.empty() ? fresh : (transaction ? "                   ...> " : "     ...> ");
+    bool dropped = false;
+    if (!ReadLine(prompt, fresh, interactive, &line, &dropped)) break;
+    if (dropped) pending.clear();
     if (pending.empty() && !line.empty() && line[0] == '.') {
       bool quit = false;
       if (!shell.RunDotCommand(line, &quit)) failed = true;
@@ -368,7 +410,36 @@ int RunPrompt(Shell& shell, bool interactive) {
   if (!pending.empty() && pending.find_first_not_of(" \t\r\n") != std::string::npos) {
     if (!shell.RunText(pending)) failed = true;
   }
-  return failed ? 1 : 0;
+  // At a terminal an error was answered at the prompt; leaving is no failure.
+  return failed && !interactive ? 1 : 0;
+}
+
+// A script: its statements run as written, between them dot commands at
+// the start of a line. Each run of statements is given the script's lines
+// before it as empty lines, so that an error names the script's line.
+int RunScript(Shell& shell, const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  std::string block;
+  bool has_sql = false;
+  size_t lines_read = 0;
+  while (std::getline(lines, line)) {
+    ++lines_read;
+    const bool between = !has_sql || StatementComplete(block);
+    if (between && !line.empty() && line[0] == '.') {
+      if (has_sql && !shell.RunText(block)) return 1;
+      has_sql = false;
+      block.assign(lines_read, '\n');
+      bool quit = false;
+      if (!shell.RunDotCommand(line, &quit)) return 1;
+      if (quit) return 0;
+      continue;
+    }
+    block += line;
+    block += '\n';
+    if (line.find_first_not_of(" \t\r") != std::string::npos) has_sql = true;
+  }
+  return has_sql && !shell.RunText(block) ? 1 : 0;
 }
 
 int Sql(const std::vector<std::string>& args) {
@@ -389,7 +460,7 @@ int Sql(const std::vector<std::string>& args) {
       std::stringstream text;
       text << script.rdbuf();
       Shell shell(*parsed, true);
-      return shell.RunText(text.str()) ? 0 : 1;
+      return RunScript(shell, text.str());
     }
     const bool interactive = isatty(STDIN_FILENO) != 0;
     Shell shell(*parsed, !interactive);

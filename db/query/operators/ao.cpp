@@ -107,6 +107,7 @@ void TABSAO::CopyColumnsOf(TABSAO& child, int32_t side) {
     link.side = side;
     link.hidden = true;
     link.computed = source.computed;
+    link.shadowed = source.shadowed;
     columns_.push_back(std::move(link));
   }
 }
@@ -215,8 +216,10 @@ int32_t TABSAO::FindColumns(std::string_view qualifier, std::string_view name, s
     for (int32_t i = 0; i < ColumnCount(); ++i) {
       const TABSFieldLink& link = columns_[static_cast<size_t>(i)];
       if (link.computed != computed) continue;
-      if (!qualifier.empty() && !SameObjectName(qualifier, link.qualifier) &&
-          (link.alias.empty() || !SameObjectName(qualifier, link.alias))) {
+      if (link.shadowed && qualifier.empty() && name != "*") continue;
+      // An aliased table is named by its alias alone, so that a table
+      // joined to itself under an alias is not found twice.
+      if (!qualifier.empty() && !SameObjectName(qualifier, link.alias.empty() ? link.qualifier : link.alias)) {
         continue;
       }
       if (name != "*" && !SameObjectName(name, link.name) &&
@@ -318,7 +321,11 @@ void TABSAO::SetProjection(std::vector<TABSSelectListItem>& items, bool distinct
         for (const int32_t column : found) project(column, "");
       } else {
         if (count > 1) throw EABSException(native::kAOAmbiguousField, {full});
-        project(found.front(), item.alias);
+        // A bare USING column keeps the name it was asked by, whichever
+        // side's copy (renamed to be unique) gives its value.
+        const TABSFieldLink& link = columns_[static_cast<size_t>(found.front())];
+        const bool renamed = item.table_name.empty() && !SameObjectName(link.name, name);
+        project(found.front(), item.alias.empty() && renamed ? name : item.alias);
       }
     }
   }

@@ -144,6 +144,9 @@ struct TABSFieldLink {
   // Made by a projection (an expression item): a column of the same name
   // that comes from a table wins over it.
   bool computed = false;
+  // The second copy of a column that USING or NATURAL joined on: only a
+  // qualified name finds it, so the bare name means the joined column.
+  bool shadowed = false;
   std::shared_ptr<TABSExpression> expression;
 };
 

@@ -46,6 +46,7 @@ TABSAOJoin::TABSAOJoin(std::unique_ptr<TABSAO> left, std::unique_ptr<TABSAO> rig
   CopyColumnsOf(*right_, 1);
   if (natural) {
     PairNaturalColumns();
+    ShareKeyNames();
   } else if (type_ != TABSJoinType::kCross) {
     ResolveKeys(left_keys, right_keys);
   }
@@ -73,6 +74,14 @@ void TABSAOJoin::PairNaturalColumns() {
       columns_[static_cast<size_t>(l)].hidden = false;
       columns_[static_cast<size_t>(left_->ColumnCount() + r)].hidden = false;
     }
+  }
+}
+
+void TABSAOJoin::ShareKeyNames() {
+  const bool right_wins = type_ == TABSJoinType::kRight;
+  for (size_t i = 0; i < left_keys_.size(); ++i) {
+    const int32_t hidden = right_wins ? left_keys_[i] : left_->ColumnCount() + right_keys_[i];
+    columns_[static_cast<size_t>(hidden)].shadowed = true;
   }
 }
 

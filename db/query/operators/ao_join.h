@@ -38,6 +38,9 @@ class TABSAOJoin : public TABSAO {
   // WHERE; for an outer join part of the match (conjuncts on the
   // null-supplying side alone go into that child).
   void AddOnCondition(std::unique_ptr<TABSExprNode> node);
+  // USING: an unqualified key name means the left child's column (the
+  // right child's in a right join, whose left side may be NULL).
+  void ShareKeyNames();
 
  protected:
   void OwnFirst() override {}

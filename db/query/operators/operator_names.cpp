@@ -27,15 +27,12 @@ void MakeNamesUnique(std::vector<std::string>& names) {
   for (size_t i = 0; i < names.size(); ++i) {
     if (names[i].empty()) names[i] = "Expr";
     if (!ClashesBefore(names, i, names[i])) continue;
-    std::string suffix = "_";
     for (int counter = 1; ; ++counter) {
-      suffix += std::to_string(counter);
-      const std::string candidate = WithSuffix(names[i], suffix);
+      const std::string candidate = WithSuffix(names[i], "_" + std::to_string(counter));
       if (!ClashesBefore(names, i, candidate)) {
         names[i] = candidate;
         break;
       }
-      if (suffix.size() > 64) suffix = "_";  // a fresh run of suffixes
     }
   }
 }

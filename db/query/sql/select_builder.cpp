@@ -67,6 +67,12 @@ void TableQualifiers(const TABSTableReference& reference, std::vector<std::strin
 }
 
 std::string SideQualifier(const TABSTableReference& reference, const TABSAO& op, const std::string& name) {
+  // A side that is itself joined USING this name has one column for it.
+  std::vector<int32_t> unqualified;
+  if (op.FindColumns("", name, &unqualified) == 1) {
+    const TABSFieldLink& link = op.Columns()[static_cast<size_t>(unqualified.front())];
+    if (!link.computed) return link.alias.empty() ? link.qualifier : link.alias;
+  }
   std::vector<std::string> qualifiers;
   TableQualifiers(reference, &qualifiers);
   std::string found;
@@ -149,7 +155,17 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildSelect(TABSSQLSelect& select) {
   if (HasRoot(select.where.get())) PushDown(*select.where, *top);
   if (aggregated) {
     TABSFields group_by;
-    for (const auto& column : select.group_by) group_by.push_back({column.table_name, column.field_name});
+    const std::vector<TABSSelectAlias> aliases = ColumnAliases({top.get()});
+    for (const auto& column : select.group_by) {
+      TABSAOField field{column.table_name, column.field_name};
+      // GROUP BY may name a column by its select-list alias.
+      for (const TABSSelectAlias& alias : aliases) {
+        if (column.table_name.empty() && SameObjectName(alias.alias, column.field_name)) {
+          field = {alias.table_name, alias.field_name};
+        }
+      }
+      group_by.push_back(std::move(field));
+    }
     top = std::make_unique<TABSAOGroupBy>(std::move(top), select.select_list, group_by);
     if (HasRoot(select.having.get())) {
       PushDown(*select.having, *top);
@@ -286,6 +302,15 @@ void TABSSelectBuilder::ResolveAliases(TABSSQLSelect& select, const TABSAO& from
 }
 
 std::unique_ptr<TABSAO> TABSSelectBuilder::BuildFrom(TABSSQLSelect& select) {
+  // Each table is named once: a column qualified by a name given twice
+  // would come from either table.
+  std::vector<std::string> qualifiers;
+  for (const auto& reference : select.table_references) TableQualifiers(*reference, &qualifiers);
+  for (size_t i = 0; i < qualifiers.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (SameObjectName(qualifiers[i], qualifiers[j])) throw EABSException(native::kTableNamedTwice, {qualifiers[i]});
+    }
+  }
   TABSExpression* where = select.where.get();
   std::vector<std::unique_ptr<TABSAO>> items;
   for (const auto& reference : select.table_references) items.push_back(BuildReference(*reference, where));
@@ -357,6 +382,7 @@ std::unique_ptr<TABSAO> TABSSelectBuilder::BuildJoin(TABSTableReference& referen
   }
   auto join = std::make_unique<TABSAOJoin>(std::move(left), std::move(right), left_keys, right_keys,
                                            reference.natural, type);
+  if (!reference.using_columns.empty()) join->ShareKeyNames();
   if (HasRoot(reference.on_condition.get())) {
     std::unique_ptr<TABSExprNode> rest = reference.on_condition->RootNode()->Clone();
     reference.on_condition->SetRootNode(nullptr);

@@ -37,7 +37,9 @@ class TABSResultCursor : private EnvHolder, public TABSLocalCursor {
 
 std::string ColumnName(const TABSAO& op, int32_t column) {
   const TABSFieldLink& link = op.Columns()[static_cast<size_t>(column)];
-  return link.qualifier.empty() ? link.name : link.qualifier + "." + (link.base_name.empty() ? link.name : link.base_name);
+  // An aliased table is named by its alias, as the statement names it.
+  const std::string& qualifier = link.alias.empty() ? link.qualifier : link.alias;
+  return qualifier.empty() ? link.name : qualifier + "." + (link.base_name.empty() ? link.name : link.base_name);
 }
 
 std::string OperatorKind(const TABSAO& op) {

@@ -107,5 +107,7 @@ inline constexpr TABSNativeError kIntoInTransaction{
     10883, "SELECT INTO cannot run inside a transaction"};
 inline constexpr TABSNativeError kAmbiguousColumn{10884, "Ambiguous field reference to '%s'"};
 inline constexpr TABSNativeError kColumnNotFound{10885, "Cannot find field %s"};
+inline constexpr TABSNativeError kTableNamedTwice{
+    10886, "Table name '%s' is given twice in FROM: give one of them an alias"};
 
 }  // namespace kelvorin::native

@@ -114,14 +114,21 @@ std::unique_ptr<TABSSQLCommand> TABSSQLProcessor::MakeStatement() {
 }
 
 void TABSSQLProcessor::Parse() {
+  running_.reset();
   statements_.clear();
   parsed_ = false;
   lexer_.reset();
   lexer_ = std::make_unique<TABSLexer>(sql_text_, &params_);
   if (lexer_->NumCommands() == 0) throw EABSException(native::kBlankSqlCommand);
   std::vector<std::unique_ptr<TABSSQLCommand>> statements;
-  while (lexer_->NextCommand()) statements.push_back(MakeStatement());
+  std::vector<Place> starts;
+  while (lexer_->NextCommand()) {
+    const TToken& first = lexer_->CurrentToken();
+    starts.push_back({first.line_num, first.column_num});
+    statements.push_back(MakeStatement());
+  }
   statements_ = std::move(statements);
+  starts_ = std::move(starts);
   parsed_ = true;
 }
 
@@ -147,7 +154,9 @@ void TABSSQLProcessor::RunStatements(bool open, const std::function<void(TABSSQL
   parsed_ = false;
   rows_affected_ = 0;
   read_only_ = true;
+  running_.reset();
   for (size_t i = 0; i < statements_.size(); ++i) {
+    running_ = starts_[i];
     bool read_only = true;
     statements_[i]->Execute(open, &read_only, context_.request_live);
     rows_affected_ += statements_[i]->RowsAffected();

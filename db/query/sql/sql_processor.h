@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,13 @@ class TABSSQLProcessor {
 
   int64_t RowsAffected() const { return rows_affected_; }
   bool ReadOnly() const { return read_only_; }
+  // Where the statement that ran last (the one that failed, after an
+  // error while running) starts in the text; nothing before one ran.
+  struct Place {
+    int32_t line = 0;
+    int32_t column = 0;
+  };
+  std::optional<Place> RunningStatementPlace() const { return running_; }
 
  private:
   void RunStatements(bool open, const std::function<void(TABSSQLCommand&)>& after);
@@ -91,6 +99,8 @@ class TABSSQLProcessor {
   std::string sql_text_;
   std::unique_ptr<TABSLexer> lexer_;
   std::vector<std::unique_ptr<TABSSQLCommand>> statements_;
+  std::vector<Place> starts_;  // of the parsed statements
+  std::optional<Place> running_;
   bool parsed_ = false;
   int64_t rows_affected_ = 0;
   bool read_only_ = true;

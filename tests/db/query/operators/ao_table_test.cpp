@@ -63,7 +63,7 @@ TEST_F(TableOperatorTest, ExpressionsAndNames) {
   items.push_back(Column("", "Body", "Expr"));
   op->SetProjection(items, false);
   EXPECT_EQ(Run(*op), (std::vector<std::string>{"30|NOVAK|3", "10|SVOBODA|1"}));
-  EXPECT_EQ(op->OutputNames(), (std::vector<std::string>{"Expr", "Expr_1", "Expr_12"}));
+  EXPECT_EQ(op->OutputNames(), (std::vector<std::string>{"Expr", "Expr_1", "Expr_2"}));
 }
 
 TEST_F(TableOperatorTest, DistinctAndTop) {

@@ -1,18 +1,20 @@
 // SELECT against SQLite: seeded tables of 0 to 60 rows with NULLs and short
 // strings of both cases, and queries from a grammar (DISTINCT; columns,
 // expressions and the six aggregates; one to three tables joined by INNER,
-// LEFT, comma and CROSS joins; WHERE with comparisons, AND/OR/NOT,
-// IS NULL, LIKE, BETWEEN, IN; GROUP BY and HAVING; ORDER BY every output
-// position, with TOP; UNION [ALL], INTERSECT and EXCEPT). The SQLite text
-// is translated for this dialect's two-valued comparisons (a comparison
-// with NULL is false, <> true; IN, LIKE and BETWEEN keep NULL) and for its
-// text order: SQLite compares texts by two collations made of the engine's
-// own comparison, the one of conditions (case ignored, so 'a' = 'A') and
-// the one of ORDER BY, grouping and set operations (case kept). Results are
-// compared as sequences under a total ORDER BY and as multisets otherwise. Metamorphic checks run the
-// same engine over equivalent forms of one query.
+// LEFT, RIGHT, FULL, comma and CROSS joins, a table joined to itself under an
+// alias; WHERE with comparisons, AND/OR/NOT, IS NULL, LIKE, BETWEEN, IN;
+// GROUP BY and HAVING; ORDER BY every output position, with TOP; UNION [ALL],
+// INTERSECT and EXCEPT). The SQLite text is translated for this dialect's
+// two-valued comparisons (a comparison with NULL is false, <> true; IN, LIKE
+// and BETWEEN keep NULL) and for its text order: SQLite compares texts by two
+// collations made of the engine's own comparison, the one of conditions (case
+// ignored, so 'a' = 'A') and the one of ORDER BY, grouping and set operations
+// (case kept). Results are compared as sequences under a total ORDER BY and
+// as multisets otherwise. Metamorphic checks run the same engine over
+// equivalent forms of one query.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -227,38 +229,45 @@ class Grammar {
     *engine = *sqlite = x + " IS NOT NULL";
   }
 
-  // FROM with one to three tables; equalities a comma join needs go to WHERE.
+  // FROM with one to three tables, a table may come twice under aliases;
+  // equalities a comma join needs go to WHERE.
   std::string From(std::vector<std::string>* where_engine, std::vector<std::string>* where_sqlite) {
     static const char* const kTables[] = {"t1", "t2", "t3"};
     const uint32_t count = 1 + Pick(3);
     columns_.clear();
     std::string from;
+    std::vector<std::string> names;  // how each table is named in the query
     // An explicit join sees the tables since the last comma only.
     uint32_t group_start = 0;
     for (uint32_t i = 0; i < count; ++i) {
-      const std::string table = kTables[i];
+      const std::string source = Pick(4) == 0 ? kTables[Pick(3)] : kTables[i];
+      const bool used = std::find(names.begin(), names.end(), source) != names.end();
+      const std::string name = used || Pick(4) == 0 ? "x" + std::to_string(i) : source;
+      const std::string table = name == source ? source : source + " " + name;
       const std::string key = Pick(2) == 0 ? "a" : "b";
-      const uint32_t kind = Pick(4);
+      const uint32_t kind = Pick(6);
       if (kind == 2) group_start = i;
-      const std::string previous =
-          i == 0 ? "" : std::string(kTables[kind == 2 ? Pick(i) : group_start + Pick(i - group_start)]);
+      const std::string previous = i == 0 ? "" : names[kind == 2 ? Pick(i) : group_start + Pick(i - group_start)];
       if (i == 0) {
         from = table;
       } else {
         switch (kind) {
-          case 0: from += " INNER JOIN " + table + " ON " + previous + "." + key + " = " + table + "." + key; break;
-          case 1: from += " LEFT JOIN " + table + " ON " + previous + "." + key + " = " + table + "." + key; break;
+          case 0: from += " INNER JOIN " + table + " ON " + previous + "." + key + " = " + name + "." + key; break;
+          case 1: from += " LEFT JOIN " + table + " ON " + previous + "." + key + " = " + name + "." + key; break;
           case 2:
             from += ", " + table;
-            where_engine->push_back(previous + "." + key + " = " + table + "." + key);
-            where_sqlite->push_back(previous + "." + key + " = " + table + "." + key);
+            where_engine->push_back(previous + "." + key + " = " + name + "." + key);
+            where_sqlite->push_back(previous + "." + key + " = " + name + "." + key);
             break;
+          case 4: from += " RIGHT JOIN " + table + " ON " + previous + "." + key + " = " + name + "." + key; break;
+          case 5: from += " FULL JOIN " + table + " ON " + previous + "." + key + " = " + name + "." + key; break;
           default: from += " CROSS JOIN " + table; break;
         }
       }
-      columns_.push_back({table + ".a", false});
-      columns_.push_back({table + ".b", false});
-      columns_.push_back({table + ".s", true});
+      names.push_back(name);
+      columns_.push_back({name + ".a", false});
+      columns_.push_back({name + ".b", false});
+      columns_.push_back({name + ".s", true});
     }
     return from;
   }

@@ -42,6 +42,7 @@ TEST_F(SqlSelectTest, SingleTableQueries) {
       {"SELECT Body, SUM(id) FROM hraci GROUP BY Body HAVING SUM(id) > 3", {"3|5", "2|5"}},
       // A computed item grouped on by its alias.
       {"SELECT Body * 2 AS d, COUNT(*) FROM hraci GROUP BY d", {"6|2", "2|1", "4|1", "NULL|1"}},
+      {"SELECT Body AS b, COUNT(*) AS n FROM hraci GROUP BY b ORDER BY n DESC, b", {"3|2", "NULL|1", "1|1", "2|1"}, true},
       {"SELECT id FROM hraci WHERE id = 1 UNION SELECT Body FROM hraci ORDER BY 1 DESC", {"3", "2", "1", "NULL"}, true},
       // A FROM column wins over a select-list alias of the same name.
       {"SELECT id AS Body, Body AS id FROM hraci WHERE id = 1", {"1|3"}},
@@ -189,6 +190,8 @@ TEST_F(SqlSelectTest, ResultNamesStayWithin255Bytes) {
 TEST_F(SqlSelectTest, HeaderNamesTheColumns) {
   EXPECT_EQ(Query("SELECT id AS a, Jmeno, Body + 1 FROM hraci").header,
             (std::vector<std::string>{"a", "Jmeno", "Expr"}));
+  EXPECT_EQ(Query("SELECT COUNT(*), MAX(id), MIN(id), SUM(id) FROM hraci").header,
+            (std::vector<std::string>{"Expr", "Expr_1", "Expr_2", "Expr_3"}));
 }
 
 TEST_F(SqlSelectTest, TwoStatementsRunInOrder) {
@@ -232,10 +235,29 @@ TEST_F(SqlJoinTest, JoinForms) {
       {"SELECT a.id AS ai, b.v FROM a JOIN b ON ai = b.id", {"1|10", "1|11"}},
       {"SELECT a.id AS ai, b.v AS w FROM a LEFT JOIN b ON ai = b.id AND w > 10", {"1|11", "2|NULL", "NULL|NULL", "4|NULL"}},
       {"SELECT a.k AS v, b.id FROM a JOIN b ON a.id = b.id AND v > 10", {"x|1"}},
+      // A table joined to itself: the aliased copy is named by its alias only.
+      {"SELECT a.id, a2.k FROM a JOIN a a2 ON a.id = a2.id", {"1|x", "2|Y", "4|NULL"}},
+      {"SELECT a.id FROM a, a a2 WHERE a.id = a2.id AND a2.k = 'y'", {"2"}},
   };
   ExpectRows(cases);
   EXPECT_EQ(Query("SELECT a.id, b.id FROM a JOIN b ON a.id = b.id").header,
             (std::vector<std::string>{"id", "id_1"}));
+}
+
+TEST_F(SqlJoinTest, AnUnqualifiedUsingColumnIsTheJoinedOne) {
+  const std::vector<Case> cases = {
+      {"SELECT id, v FROM a JOIN b USING (id) WHERE id = 1", {"1|10", "1|11"}},
+      {"SELECT id, v FROM a LEFT JOIN b USING (id) WHERE id > 1", {"2|NULL", "4|NULL"}},
+      // In a right join the left side may be NULL: the name means the right's column.
+      {"SELECT id, v FROM a RIGHT JOIN b USING (id)", {"1|10", "1|11", "NULL|12", "3|13"}},
+      {"SELECT id, k FROM a NATURAL JOIN b", {"1|x"}},
+      {"SELECT id, COUNT(*) FROM a JOIN b USING (id) GROUP BY id", {"1|2"}},
+      {"SELECT id, v FROM a JOIN b USING (id) JOIN a a2 USING (id)", {"1|10", "1|11"}},
+      // Qualified, each side's copy is still there.
+      {"SELECT a.id, b.id, v FROM a RIGHT JOIN b USING (id) WHERE v > 11", {"NULL|NULL|12", "NULL|3|13"}},
+  };
+  ExpectRows(cases);
+  EXPECT_EQ(Query("SELECT id, v FROM a RIGHT JOIN b USING (id)").header, (std::vector<std::string>{"id", "v"}));
 }
 
 TEST_F(SqlJoinTest, NameErrors) {
@@ -250,6 +272,10 @@ TEST_F(SqlJoinTest, NameErrors) {
       {"SELECT id FROM a WHERE COUNT(*) > 1", 30491},
       {"SELECT id FROM a UNION SELECT id, v FROM b", 10851},
       {"SELECT id FROM a UNION CORRESPONDING BY (nic) SELECT id FROM b", 10852},
+      // A name given to two tables would qualify columns of either.
+      {"SELECT * FROM a x, b x", 10886},
+      {"SELECT * FROM a JOIN b a ON a.id = a.id", 10886},
+      {"SELECT COUNT(*) FROM a NATURAL JOIN A", 10886},
   };
   for (const auto& [text, code] : cases) {
     SCOPED_TRACE(text);
