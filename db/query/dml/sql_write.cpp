@@ -16,12 +16,20 @@ namespace {
 constexpr int32_t kWriteLockSleepMs = 40;
 constexpr int32_t kWriteLockTries = 2250;
 
+// A refusal's text is a whole engine message, code included: raised again,
+// it keeps one code.
+std::string_view WithoutCode(std::string_view message) {
+  const size_t at = message.rfind(" - Native error: ");
+  return at == std::string_view::npos ? message : message.substr(0, at);
+}
+
 }  // namespace
 
 void RaiseRefusal(const TABSLocalCursor& cursor) {
   if (cursor.Status() == static_cast<int32_t>(TABSPostCode::kConstraintViolated)) {
-    if (cursor.StatusNativeError() != 0) throw EABSException(cursor.StatusNativeError(), cursor.StatusMessage());
-    throw EABSException(native::kDataPostRefused, {cursor.StatusMessage()});
+    const std::string_view text = WithoutCode(cursor.StatusMessage());
+    if (cursor.StatusNativeError() != 0) throw EABSException(cursor.StatusNativeError(), text);
+    throw EABSException(native::kDataPostRefused, {text});
   }
   throw EABSException(native::kDataPostRefused, {PostCodeText(cursor.Status())});
 }

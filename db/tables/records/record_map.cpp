@@ -1,6 +1,8 @@
 #include "db/tables/records/record_map.h"
 
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "db/storage/blobs/blob_manager.h"
 #include "db/storage/errors/abs_exception.h"
@@ -38,6 +40,34 @@ TABSVariant BlobAsValue(TABSMemoryStream& bytes, TABSStorageType from, TABSStora
     value.SetString(std::string_view(reinterpret_cast<const char*>(data), size));
   }
   return value;
+}
+
+// Raises when the value in its new type no longer means what it did: a
+// fraction rounded away, a number or a word read as a truth value, a time
+// of day dropped. Text shows a value as the values layer writes it out (a
+// value cut short raises when it is set); a text read as a truth value must
+// say one.
+void CheckValueKept(const TABSVariant& value, TABSStorageType from_type, TABSTableData& destination,
+                    int32_t field, const uint8_t* record) {
+  const TABSStorageType to_type = destination.RecordFields().Field(field).storage_type;
+  if (IsStringStorage(to_type)) return;
+  bool kept = true;
+  if (IsStringStorage(from_type)) {
+    if (to_type != TABSStorageType::Logical) return;
+    std::string text = value.AsString();
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    kept = text == "TRUE" || text == "FALSE" || text == "1" || text == "0";
+  } else {
+    TABSVariant back;
+    destination.FieldManager().GetFieldValue(field, back, record);
+    try {
+      back.ConvertTo(from_type);
+      kept = back.Compare(value, true) == kCompareEqual;
+    } catch (const EABSException&) {
+      kept = false;
+    }
+  }
+  if (!kept) throw EABSException(native::kConversionFailed, {StorageTypeName(from_type), StorageTypeName(to_type)});
 }
 
 }  // namespace
@@ -137,6 +167,7 @@ void TABSRecordMap::CopyField(const Pair& pair, TABSTableData& source, int32_t s
     return;
   }
   destination.FieldManager().SetFieldValue(pair.to, value, to);
+  CheckValueKept(value, from_type, destination, pair.to, to);
 }
 
 }  // namespace kelvorin

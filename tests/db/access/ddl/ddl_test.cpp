@@ -387,6 +387,27 @@ TEST_F(AlterTableTest, ModifyChangesOnlyWhatItWritesAndKeepsEveryValue) {
             "index C_PK$id: id primary\nindex ix: Jmeno\nconstraint primary C_PK$id\n");
 }
 
+TEST_F(AlterTableTest, ATypeChangeThatLosesAValueFailsAndChangesNothing) {
+  Run("CREATE TABLE v (i INTEGER, f FLOAT, g FLOAT, s VARCHAR(10), w VARCHAR(10))");
+  Run("INSERT INTO v VALUES (5, 1.5, 0.1, 'abc', 'true')");
+  const std::string before = Dump("v");
+  const std::vector<std::string> losing = {
+      "i BOOLEAN",    // 5 would read back as 1
+      "f INTEGER",    // the fraction
+      "g SINGLE",     // digits of 0.1
+      "s BOOLEAN",    // a word that says neither true nor false
+  };
+  for (const std::string& column : losing) {
+    SCOPED_TRACE(column);
+    EXPECT_NE(CodeOf("ALTER TABLE v MODIFY (" + column + ")"), 0);
+    EXPECT_EQ(Dump("v"), before);
+  }
+  Run("ALTER TABLE v MODIFY (i LARGEINT, f EXTENDED, g VARCHAR(10), s VARCHAR(3), w BOOLEAN)");
+  EXPECT_EQ(Rows("SELECT * FROM v"), (std::vector<std::string>{"5|1,5|0,1|abc|True"}));
+  Run("ALTER TABLE v MODIFY (i FLOAT, w INTEGER)");
+  EXPECT_EQ(Rows("SELECT i, w FROM v"), (std::vector<std::string>{"5|1"}));
+}
+
 TEST_F(AlterTableTest, DropRemovesColumnsByListOrColumnWord) {
   Run("ALTER TABLE hraci ADD (a INTEGER NOT NULL DEFAULT 1, b INTEGER MAXVALUE 5, c INTEGER)");
   Run("ALTER TABLE hraci DROP (a, [b])");

@@ -122,6 +122,22 @@ TEST_F(DataStatementTest, TyposAndHalfStatementsRaiseAndChangeNothing) {
   }
 }
 
+TEST_F(DataStatementTest, ARefusedRowNamesItsConstraintWithOneCode) {
+  Run("CREATE TABLE u (a INTEGER NOT NULL, b INTEGER, UNIQUE INDEX ub (b))");
+  Exec("INSERT INTO u VALUES (1, 1)");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"INSERT INTO u VALUES (2, 1)", "Duplicate found. - Native error: 30320"},
+      {"INSERT INTO u (b) VALUES (2)", "cannot be null - Native error: 30026"},
+      {"UPDATE u SET a = NULL", "cannot be null - Native error: 30026"},
+  };
+  for (const auto& [text, ending] : cases) {
+    SCOPED_TRACE(text);
+    const std::string message = ErrorOf([&] { Exec(text); });
+    ASSERT_GE(message.size(), ending.size());
+    EXPECT_EQ(message.substr(message.size() - ending.size()), ending) << message;
+  }
+}
+
 TEST_F(DataStatementTest, TransactionsKeepOrUndoTheirStatements) {
   EXPECT_EQ(CodeOf("COMMIT"), 20229);
   EXPECT_EQ(CodeOf("ROLLBACK WORK"), 20229);
