@@ -46,6 +46,10 @@ class TABSBaseFieldManager {
   // Fills each NULL auto-increment field with the next value and notes
   // explicit ones; returns the fields it filled.
   virtual std::vector<int32_t> AssignAutoIncValues(TABSBaseSession& session, uint8_t* record);
+  // Moves each counter up to the record's explicit value beyond it (an
+  // update that gives a key a higher number): numbers given out later never
+  // meet it.
+  void NoteAutoIncValues(TABSBaseSession& session, const uint8_t* record);
   virtual int64_t NextSessionSequenceValue(TABSBaseSession& session, int32_t field);
   virtual int64_t LastSessionSequenceValue(const TABSBaseSession& session, int32_t field) const;
 
@@ -70,6 +74,7 @@ class TABSBaseFieldManager {
 
  private:
   const TABSFieldDef& AutoIncField(int32_t field) const;
+  void NoteAutoIncValue(TABSBaseSession& session, const uint8_t* record, int32_t field);
 
   const TABSFieldDefs& fields_;
   std::vector<int64_t>& autoinc_values_;

@@ -120,7 +120,9 @@ TEST_P(AtomicityTest, AFailedStatementChangesNothing) {
     const int32_t code = RunFailing(c);
     EXPECT_NE(code, 0);
     // A refusal inside a container is the engine's memory error too.
-    if (c.fault == Fault::kMemory) EXPECT_EQ(code, 30004);
+    if (c.fault == Fault::kMemory) {
+      EXPECT_EQ(code, 30004);
+    }
     ExpectSame(State(Table()), before);
     if (InTransaction()) {
       EXPECT_TRUE(session_->InTransaction());

@@ -138,6 +138,29 @@ TEST_F(DataStatementTest, ARefusedRowNamesItsConstraintWithOneCode) {
   }
 }
 
+TEST_F(DataStatementTest, AKeyUpdatedBeyondTheCounterMovesItOn) {
+  Exec("INSERT INTO hraci (Jmeno) VALUES ('a'); INSERT INTO hraci (Jmeno) VALUES ('b')");
+  struct CounterCase {
+    std::string statements;
+    bool fails;
+    std::string next_id;  // of the INSERT that follows
+  };
+  const std::vector<CounterCase> cases = {
+      {"UPDATE hraci SET id = id + 10", false, "13"},
+      {"UPDATE hraci SET id = 5 WHERE id = 13", false, "14"},
+      {"UPDATE hraci SET id = 100", true, "15"},
+      {"START TRANSACTION; UPDATE hraci SET id = 200 WHERE id = 5; ROLLBACK", false, "16"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const CounterCase& c = cases[i];
+    SCOPED_TRACE(c.statements);
+    EXPECT_EQ(CodeOf(c.statements) != 0, c.fails);
+    const std::string name = "n" + std::to_string(i);
+    EXPECT_EQ(CodeOf("INSERT INTO hraci (Jmeno) VALUES ('" + name + "')"), 0);
+    EXPECT_EQ(Rows("SELECT id FROM hraci WHERE Jmeno = '" + name + "'"), (std::vector<std::string>{c.next_id}));
+  }
+}
+
 TEST_F(DataStatementTest, TransactionsKeepOrUndoTheirStatements) {
   EXPECT_EQ(CodeOf("COMMIT"), 20229);
   EXPECT_EQ(CodeOf("ROLLBACK WORK"), 20229);
