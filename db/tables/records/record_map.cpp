@@ -1,8 +1,6 @@
 #include "db/tables/records/record_map.h"
 
-#include <cctype>
 #include <cstring>
-#include <string>
 
 #include "db/storage/blobs/blob_manager.h"
 #include "db/storage/errors/abs_exception.h"
@@ -10,6 +8,7 @@
 #include "db/tables/metadata/meta_object_def.h"
 #include "db/tables/records/table_data.h"
 #include "db/tables/values/field_types.h"
+#include "db/tables/values/value_convert.h"
 #include "db/tables/values/value_errors.h"
 
 namespace kelvorin {
@@ -54,9 +53,7 @@ void CheckValueKept(const TABSVariant& value, TABSStorageType from_type, TABSTab
   bool kept = true;
   if (IsStringStorage(from_type)) {
     if (to_type != TABSStorageType::Logical) return;
-    std::string text = value.AsString();
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    kept = text == "TRUE" || text == "FALSE" || text == "1" || text == "0";
+    kept = TextNamesTruthValue(value.AsString());
   } else {
     TABSVariant back;
     destination.FieldManager().GetFieldValue(field, back, record);
