@@ -8,6 +8,7 @@
 #include "db/tables/records/table_data.h"
 #include "db/tables/records/table_post.h"
 #include "db/tables/values/field_types.h"
+#include "db/tables/values/value_errors.h"
 
 namespace kelvorin {
 namespace {
@@ -146,7 +147,13 @@ void AssignField(TABSLocalCursor& cursor, uint8_t* buffer, int32_t field_no, con
   TABSTableData& table = cursor.OpenTable();
   const TABSFieldDef& field = *cursor.FieldDefs().Items(field_no);
   if (value.IsNull() || !IsBlobStorage(field.StorageType())) {
-    table.FieldManager().SetFieldValue(field_no, value, buffer);
+    try {
+      table.FieldManager().SetFieldValue(field_no, value, buffer);
+    } catch (const EABSException& error) {
+      // Which of the statement's values did not fit is what the user needs.
+      if (error.NativeError() != native::kGetRawBufferSizeExceeded.code) throw;
+      throw EABSException(native::kDataValueTooLong, {field.Name(), field.DeclaredSize()});
+    }
     return;
   }
   const std::string bytes = value.AsString();

@@ -104,8 +104,8 @@ TEST_F(DataStatementTest, TyposAndHalfStatementsRaiseAndChangeNothing) {
       {"INSERT INTO hraci SELECT Jmeno AS Prijmeni FROM hraci", 10906},
       {"INSERT INTO hraci SELECT Jmeno, Jmeno FROM hraci", 10906},
       // Values convert through the values layer or the statement fails.
-      {"INSERT INTO hraci (Jmeno) VALUES ('Bartolomej Novak')", 20056},
-      {"UPDATE hraci SET Jmeno = 'Bartolomej Novak' WHERE id = 2", 20056},
+      {"INSERT INTO hraci (Jmeno) VALUES ('Bartolomej Novak')", 10920},
+      {"UPDATE hraci SET Jmeno = 'Bartolomej Novak' WHERE id = 2", 10920},
       {"INSERT INTO hraci (Rating) VALUES ('vysoky')", -1},
       {"UPDATE hraci SET Rating = Jmeno", -1},
       {"INSERT INTO hraci (id) VALUES (1)", -1},
@@ -122,13 +122,15 @@ TEST_F(DataStatementTest, TyposAndHalfStatementsRaiseAndChangeNothing) {
   }
 }
 
-TEST_F(DataStatementTest, ARefusedRowNamesItsConstraintWithOneCode) {
+TEST_F(DataStatementTest, ARefusedValueOrRowNamesItsFieldOrConstraintWithOneCode) {
   Run("CREATE TABLE u (a INTEGER NOT NULL, b INTEGER, UNIQUE INDEX ub (b))");
-  Exec("INSERT INTO u VALUES (1, 1)");
+  Exec("INSERT INTO u VALUES (1, 1); INSERT INTO hraci (Jmeno) VALUES ('Eva')");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"INSERT INTO u VALUES (2, 1)", "Duplicate found. - Native error: 30320"},
       {"INSERT INTO u (b) VALUES (2)", "cannot be null - Native error: 30026"},
       {"UPDATE u SET a = NULL", "cannot be null - Native error: 30026"},
+      {"UPDATE hraci SET Rating = 1, Jmeno = 'Bartolomej Novak'",
+       "Value too long for field 'Jmeno' (at most 10) - Native error: 10920"},
   };
   for (const auto& [text, ending] : cases) {
     SCOPED_TRACE(text);
