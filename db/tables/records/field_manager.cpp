@@ -115,19 +115,19 @@ std::vector<int32_t> TABSBaseFieldManager::AssignAutoIncValues(TABSBaseSession& 
       filled.push_back(i);
       continue;
     }
-    NoteAutoIncValue(session, record, i);
+    NoteAutoIncValue(&session, record, i);
   }
   return filled;
 }
 
-void TABSBaseFieldManager::NoteAutoIncValues(TABSBaseSession& session, const uint8_t* record) {
+void TABSBaseFieldManager::RaiseAutoIncCounters(const uint8_t* record) {
   for (int32_t i = 0; i < fields_.Count(); ++i) {
     if (!IsAutoIncColumn(fields_.Items(i)->ColumnType()) || TABSRecordFields::IsNull(record, i)) continue;
-    NoteAutoIncValue(session, record, i);
+    NoteAutoIncValue(nullptr, record, i);
   }
 }
 
-void TABSBaseFieldManager::NoteAutoIncValue(TABSBaseSession& session, const uint8_t* record, int32_t field_no) {
+void TABSBaseFieldManager::NoteAutoIncValue(TABSBaseSession* session, const uint8_t* record, int32_t field_no) {
   const TABSFieldDef& field = AutoIncField(field_no);
   const int64_t value =
       ReadAutoIncValue(record_fields_.Slot(record, field_no), record_fields_.Field(field_no).memory_size,
@@ -135,7 +135,7 @@ void TABSBaseFieldManager::NoteAutoIncValue(TABSBaseSession& session, const uint
   int64_t& last = autoinc_values_[field_no];
   if (Increment(field) > 0 ? value > last : value < last) {
     last = value;
-    session.StoreSequenceValue(field.ObjectId(), "", value);
+    if (session != nullptr) session->StoreSequenceValue(field.ObjectId(), "", value);
   }
 }
 

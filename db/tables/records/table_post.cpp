@@ -260,7 +260,7 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
   TABSBaseRecordManager& records = Records();
   PostScope scope(*this, session, record);
   try {
-    field_manager_->NoteAutoIncValues(session, record);
+    field_manager_->RaiseAutoIncCounters(record);
     constraint_manager_->CheckConstraints(session_no, record, id, false, old_record.bytes(), records.RecordCount());
   } catch (const EABSException& error) {
     scope.Undo();
