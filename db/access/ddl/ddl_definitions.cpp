@@ -7,6 +7,7 @@
 #include "db/storage/compression/compression.h"
 #include "db/storage/errors/abs_exception.h"
 #include "db/tables/values/value_compare.h"
+#include "db/tables/values/value_convert.h"
 
 namespace kelvorin {
 namespace {
@@ -38,6 +39,10 @@ TABSVariant ValueForField(const TABSVariant& value, const TABSFieldDef& field, c
   TABSVariant converted(value);
   try {
     converted.ConvertTo(field.StorageType());
+    if (IsStringStorage(value.Type()) && field.StorageType() == TABSStorageType::Logical &&
+        !TextNamesTruthValue(value.AsString())) {
+      throw EABSException(error, {field.Name(), "'" + value.AsString() + "' is neither TRUE nor FALSE"});
+    }
     if (IsNumberValue(value)) {
       TABSVariant back(converted);
       back.ConvertTo(value.Type());
@@ -70,6 +75,8 @@ void CheckAutoInc(const TSQLFieldDef& column, const TABSFieldDef& field) {
     throw EABSException(native::kAutoIncSettingsInvalid, {field.Name(), reason});
   };
   if (field.AutoIncIncrement() == 0) fail("INCREMENT 0");
+  // A default would stand in every new record where the next number belongs.
+  if (!field.DefaultValue().IsNull()) fail("an auto-increment column takes no DEFAULT");
   if (field.AutoIncMinimum() >= field.AutoIncMaximum()) fail("MINVALUE is not below MAXVALUE");
   const Limits limits = IntegerLimits(field.StorageType());
   const auto within = [&](bool given, int64_t value, const char* what) {
@@ -143,6 +150,14 @@ void ApplyBounds(const TSQLFieldDef& column, const TABSFieldDef& field, TABSCons
   }
   if (!check.Minimum().IsNull() && !check.Maximum().IsNull() && check.Minimum().Compare(check.Maximum()) == kCompareGreater) {
     throw EABSException(native::kBoundInvalid, {field.Name(), "MINVALUE is above MAXVALUE"});
+  }
+  // A default outside the limits would fail every record that takes it.
+  const TABSVariant& value = field.DefaultValue();
+  if (value.IsNull()) return;
+  const bool below = !check.Minimum().IsNull() && value.Compare(check.Minimum()) == kCompareLess;
+  const bool above = !check.Maximum().IsNull() && value.Compare(check.Maximum()) == kCompareGreater;
+  if (below || above) {
+    throw EABSException(native::kDefaultInvalid, {field.Name(), value.AsString() + " lies outside MINVALUE..MAXVALUE"});
   }
 }
 

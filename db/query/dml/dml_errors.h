@@ -72,5 +72,6 @@ inline constexpr TABSNativeError kInsertDefaultValuesExpected{10916, kTextTokenE
 inline constexpr TABSNativeError kUpdateColumnExpected{10917, kTextFieldNameExpected};
 inline constexpr TABSNativeError kUpdateValueExpected{10918, "Error parsing parameter '%s' at line %d, column %d"};
 inline constexpr TABSNativeError kUpdateValueUndefined{10919, "Parameter Value undefined (FieldName='%s', Type='%s')"};
+inline constexpr TABSNativeError kDataValueTooLong{10920, "Value too long for field '%s' (at most %d)"};
 
 }  // namespace kelvorin::native

@@ -8,6 +8,7 @@
 #include "db/tables/records/table_data.h"
 #include "db/tables/records/table_post.h"
 #include "db/tables/values/field_types.h"
+#include "db/tables/values/value_errors.h"
 
 namespace kelvorin {
 namespace {
@@ -16,12 +17,20 @@ namespace {
 constexpr int32_t kWriteLockSleepMs = 40;
 constexpr int32_t kWriteLockTries = 2250;
 
+// A refusal's text is a whole engine message, code included: raised again,
+// it keeps one code.
+std::string_view WithoutCode(std::string_view message) {
+  const size_t at = message.rfind(" - Native error: ");
+  return at == std::string_view::npos ? message : message.substr(0, at);
+}
+
 }  // namespace
 
 void RaiseRefusal(const TABSLocalCursor& cursor) {
   if (cursor.Status() == static_cast<int32_t>(TABSPostCode::kConstraintViolated)) {
-    if (cursor.StatusNativeError() != 0) throw EABSException(cursor.StatusNativeError(), cursor.StatusMessage());
-    throw EABSException(native::kDataPostRefused, {cursor.StatusMessage()});
+    const std::string_view text = WithoutCode(cursor.StatusMessage());
+    if (cursor.StatusNativeError() != 0) throw EABSException(cursor.StatusNativeError(), text);
+    throw EABSException(native::kDataPostRefused, {text});
   }
   throw EABSException(native::kDataPostRefused, {PostCodeText(cursor.Status())});
 }
@@ -138,7 +147,13 @@ void AssignField(TABSLocalCursor& cursor, uint8_t* buffer, int32_t field_no, con
   TABSTableData& table = cursor.OpenTable();
   const TABSFieldDef& field = *cursor.FieldDefs().Items(field_no);
   if (value.IsNull() || !IsBlobStorage(field.StorageType())) {
-    table.FieldManager().SetFieldValue(field_no, value, buffer);
+    try {
+      table.FieldManager().SetFieldValue(field_no, value, buffer);
+    } catch (const EABSException& error) {
+      // Which of the statement's values did not fit is what the user needs.
+      if (error.NativeError() != native::kGetRawBufferSizeExceeded.code) throw;
+      throw EABSException(native::kDataValueTooLong, {field.Name(), field.DeclaredSize()});
+    }
     return;
   }
   const std::string bytes = value.AsString();

@@ -115,15 +115,28 @@ std::vector<int32_t> TABSBaseFieldManager::AssignAutoIncValues(TABSBaseSession& 
       filled.push_back(i);
       continue;
     }
-    AutoIncField(i);
-    const int64_t value = ReadAutoIncValue(slot, size, field.StorageType());
-    int64_t& last = autoinc_values_[i];
-    if (Increment(field) > 0 ? value > last : value < last) {
-      last = value;
-      session.StoreSequenceValue(field.ObjectId(), "", value);
-    }
+    NoteAutoIncValue(&session, record, i);
   }
   return filled;
+}
+
+void TABSBaseFieldManager::RaiseAutoIncCounters(const uint8_t* record) {
+  for (int32_t i = 0; i < fields_.Count(); ++i) {
+    if (!IsAutoIncColumn(fields_.Items(i)->ColumnType()) || TABSRecordFields::IsNull(record, i)) continue;
+    NoteAutoIncValue(nullptr, record, i);
+  }
+}
+
+void TABSBaseFieldManager::NoteAutoIncValue(TABSBaseSession* session, const uint8_t* record, int32_t field_no) {
+  const TABSFieldDef& field = AutoIncField(field_no);
+  const int64_t value =
+      ReadAutoIncValue(record_fields_.Slot(record, field_no), record_fields_.Field(field_no).memory_size,
+                       field.StorageType());
+  int64_t& last = autoinc_values_[field_no];
+  if (Increment(field) > 0 ? value > last : value < last) {
+    last = value;
+    if (session != nullptr) session->StoreSequenceValue(field.ObjectId(), "", value);
+  }
 }
 
 void TABSBaseFieldManager::ApplyDefaults(TABSBaseSession&, uint8_t* record) {

@@ -46,6 +46,10 @@ class TABSBaseFieldManager {
   // Fills each NULL auto-increment field with the next value and notes
   // explicit ones; returns the fields it filled.
   virtual std::vector<int32_t> AssignAutoIncValues(TABSBaseSession& session, uint8_t* record);
+  // Moves each counter up to the record's value beyond it (an update that
+  // gives a key a higher number), so that numbers given out later never
+  // meet it; the session's last value stays the last one it inserted.
+  void RaiseAutoIncCounters(const uint8_t* record);
   virtual int64_t NextSessionSequenceValue(TABSBaseSession& session, int32_t field);
   virtual int64_t LastSessionSequenceValue(const TABSBaseSession& session, int32_t field) const;
 
@@ -70,6 +74,9 @@ class TABSBaseFieldManager {
 
  private:
   const TABSFieldDef& AutoIncField(int32_t field) const;
+  // Raises the field's counter to the record's value beyond it, noting it
+  // as the session's last value when a session is given.
+  void NoteAutoIncValue(TABSBaseSession* session, const uint8_t* record, int32_t field);
 
   const TABSFieldDefs& fields_;
   std::vector<int64_t>& autoinc_values_;

@@ -8,6 +8,7 @@
 #include "db/tables/metadata/meta_object_def.h"
 #include "db/tables/records/table_data.h"
 #include "db/tables/values/field_types.h"
+#include "db/tables/values/value_convert.h"
 #include "db/tables/values/value_errors.h"
 
 namespace kelvorin {
@@ -38,6 +39,32 @@ TABSVariant BlobAsValue(TABSMemoryStream& bytes, TABSStorageType from, TABSStora
     value.SetString(std::string_view(reinterpret_cast<const char*>(data), size));
   }
   return value;
+}
+
+// Raises when the value in its new type no longer means what it did: a
+// fraction rounded away, a number or a word read as a truth value, a time
+// of day dropped. Text shows a value as the values layer writes it out (a
+// value cut short raises when it is set); a text read as a truth value must
+// say one.
+void CheckValueKept(const TABSVariant& value, TABSStorageType from_type, TABSTableData& destination,
+                    int32_t field, const uint8_t* record) {
+  const TABSStorageType to_type = destination.RecordFields().Field(field).storage_type;
+  if (IsStringStorage(to_type)) return;
+  bool kept = true;
+  if (IsStringStorage(from_type)) {
+    if (to_type != TABSStorageType::Logical) return;
+    kept = TextNamesTruthValue(value.AsString());
+  } else {
+    TABSVariant back;
+    destination.FieldManager().GetFieldValue(field, back, record);
+    try {
+      back.ConvertTo(from_type);
+      kept = back.Compare(value, true) == kCompareEqual;
+    } catch (const EABSException&) {
+      kept = false;
+    }
+  }
+  if (!kept) throw EABSException(native::kConversionFailed, {StorageTypeName(from_type), StorageTypeName(to_type)});
 }
 
 }  // namespace
@@ -137,6 +164,7 @@ void TABSRecordMap::CopyField(const Pair& pair, TABSTableData& source, int32_t s
     return;
   }
   destination.FieldManager().SetFieldValue(pair.to, value, to);
+  CheckValueKept(value, from_type, destination, pair.to, to);
 }
 
 }  // namespace kelvorin

@@ -256,9 +256,11 @@ TABSPostResult TABSTableData::UpdateRecord(TABSBaseSession& session, TABSRecordI
   const TABSPostCode refused = ReadForChange(session_no, id, before_image, old_record.bytes(),
                                              TABSPostCode::kUpdateDeleted, TABSPostCode::kUpdateModified);
   if (refused != TABSPostCode::kSuccess) return Refused(refused);
+  if (Shared()) ReadState(session_no);
   TABSBaseRecordManager& records = Records();
   PostScope scope(*this, session, record);
   try {
+    field_manager_->RaiseAutoIncCounters(record);
     constraint_manager_->CheckConstraints(session_no, record, id, false, old_record.bytes(), records.RecordCount());
   } catch (const EABSException& error) {
     scope.Undo();

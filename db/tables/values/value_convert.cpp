@@ -191,7 +191,7 @@ TABSMemoryBlock Converter::FromText(const std::string& text, const std::u16strin
       if (!platform::ParseDateTime(text, locale, &f)) Fail();
       return DateTime(DayNumberOf(f.year, f.month, f.day), MillisecondsOf(f));
     case S::Logical: {
-      std::string upper = locale.UpperAnsi(text);
+      const std::string upper = locale.UpperAnsi(text);
       return Logical(upper == "1" || upper == "TRUE");
     }
     case S::Currency: {
@@ -521,6 +521,11 @@ TABSMemoryBlock ConvertValue(const void* data, int32_t size, TABSStorageType fro
                              TABSStorageType to) {
   if (data == nullptr) throw EABSException(native::kCompareValueIsNull);
   return Converter(data, size, from, to).Run();
+}
+
+bool TextNamesTruthValue(std::string_view text) {
+  const std::string upper = Locale().UpperAnsi(text);
+  return upper == "1" || upper == "0" || upper == "TRUE" || upper == "FALSE";
 }
 
 }  // namespace kelvorin

@@ -20,6 +20,10 @@ namespace kelvorin {
 TABSMemoryBlock ConvertValue(const void* data, int32_t size, TABSStorageType from,
                              TABSStorageType to);
 
+// Whether a text says a truth value ("1", "0", TRUE or FALSE in any letter
+// case): every other text converts to false without saying so.
+bool TextNamesTruthValue(std::string_view text);
+
 // Bytes of a terminated string value within at most `size` bytes (-1: no
 // bound), without the terminator; wide strings count code units.
 size_t AnsiLength(const void* data, int32_t size);

@@ -203,6 +203,10 @@ TEST_F(DDLRefusalTest, EachTypoRaisesAndChangesNothing) {
       {"CREATE TABLE t (a BYTE DEFAULT -1)", 10939},
       {"CREATE TABLE t (a VARCHAR(3) DEFAULT 'abcd')", 10939},
       {"CREATE TABLE t (a DATE DEFAULT 'someday')", 10939},
+      {"CREATE TABLE t (a BOOLEAN DEFAULT 'maybe')", 10939},
+      {"CREATE TABLE t (a INTEGER MINVALUE 10 DEFAULT 5)", 10939},
+      {"CREATE TABLE t (a INTEGER MAXVALUE -1 DEFAULT 0)", 10939},
+      {"CREATE TABLE t (a AUTOINC DEFAULT 5)", 10941},
       {"CREATE TABLE t (a AUTOINC (INCREMENT 0))", 10941},
       {"CREATE TABLE t (a AUTOINC (SHORTINT, MAXVALUE 1000))", 10941},
       {"CREATE TABLE t (a AUTOINC (MINVALUE 10, MAXVALUE 5))", 10941},
@@ -236,6 +240,8 @@ TEST_F(DDLRefusalTest, EachTypoRaisesAndChangesNothing) {
       {"ALTER TABLE hraci ADD (x INTEGER) y", 10944},
       {"ALTER TABLE hraci ADD (x INTEGER DEFAULT 'abc')", 30265},
       {"ALTER TABLE hraci ADD (x INTEGER NOT NULL)", 30265},
+      {"ALTER TABLE hraci ADD (x INTEGER MINVALUE 5 DEFAULT 1)", 30265},
+      {"ALTER TABLE hraci MODIFY (Rating INTEGER MAXVALUE 2000 DEFAULT 2001)", 30265},
       {"ALTER TABLE hraci ADD (jmeno INTEGER)", 30265},
       {"ALTER TABLE hraci ADD (x INTEGER, INDEX ix (x))", 30265},
       {"ALTER TABLE hraci MODIFY (nope INTEGER)", 30265},
@@ -385,6 +391,27 @@ TEST_F(AlterTableTest, ModifyChangesOnlyWhatItWritesAndKeepsEveryValue) {
   EXPECT_EQ(Schema("hraci"),
             "id:AUTOINC:0 autoinc 1/0/0/9223372036854775807\nJmeno:STRING:18\nRating:LARGEINT:0 default 1000\n"
             "index C_PK$id: id primary\nindex ix: Jmeno\nconstraint primary C_PK$id\n");
+}
+
+TEST_F(AlterTableTest, ATypeChangeThatLosesAValueFailsAndChangesNothing) {
+  Run("CREATE TABLE v (i INTEGER, f FLOAT, g FLOAT, s VARCHAR(10), w VARCHAR(10))");
+  Run("INSERT INTO v VALUES (5, 1.5, 0.1, 'abc', 'true')");
+  const std::string before = Dump("v");
+  const std::vector<std::string> losing = {
+      "i BOOLEAN",    // 5 would read back as 1
+      "f INTEGER",    // the fraction
+      "g SINGLE",     // digits of 0.1
+      "s BOOLEAN",    // a word that says neither true nor false
+  };
+  for (const std::string& column : losing) {
+    SCOPED_TRACE(column);
+    EXPECT_NE(CodeOf("ALTER TABLE v MODIFY (" + column + ")"), 0);
+    EXPECT_EQ(Dump("v"), before);
+  }
+  Run("ALTER TABLE v MODIFY (i LARGEINT, f EXTENDED, g VARCHAR(10), s VARCHAR(3), w BOOLEAN)");
+  EXPECT_EQ(Rows("SELECT * FROM v"), (std::vector<std::string>{"5|1,5|0,1|abc|True"}));
+  Run("ALTER TABLE v MODIFY (i FLOAT, w INTEGER)");
+  EXPECT_EQ(Rows("SELECT i, w FROM v"), (std::vector<std::string>{"5|1"}));
 }
 
 TEST_F(AlterTableTest, DropRemovesColumnsByListOrColumnWord) {

@@ -104,8 +104,8 @@ TEST_F(DataStatementTest, TyposAndHalfStatementsRaiseAndChangeNothing) {
       {"INSERT INTO hraci SELECT Jmeno AS Prijmeni FROM hraci", 10906},
       {"INSERT INTO hraci SELECT Jmeno, Jmeno FROM hraci", 10906},
       // Values convert through the values layer or the statement fails.
-      {"INSERT INTO hraci (Jmeno) VALUES ('Bartolomej Novak')", 20056},
-      {"UPDATE hraci SET Jmeno = 'Bartolomej Novak' WHERE id = 2", 20056},
+      {"INSERT INTO hraci (Jmeno) VALUES ('Bartolomej Novak')", 10920},
+      {"UPDATE hraci SET Jmeno = 'Bartolomej Novak' WHERE id = 2", 10920},
       {"INSERT INTO hraci (Rating) VALUES ('vysoky')", -1},
       {"UPDATE hraci SET Rating = Jmeno", -1},
       {"INSERT INTO hraci (id) VALUES (1)", -1},
@@ -119,6 +119,47 @@ TEST_F(DataStatementTest, TyposAndHalfStatementsRaiseAndChangeNothing) {
       EXPECT_EQ(raised, code);
     }
     EXPECT_EQ(State("hraci") + State("dvojice"), before);
+  }
+}
+
+TEST_F(DataStatementTest, ARefusedValueOrRowNamesItsFieldOrConstraintWithOneCode) {
+  Run("CREATE TABLE u (a INTEGER NOT NULL, b INTEGER, UNIQUE INDEX ub (b))");
+  Exec("INSERT INTO u VALUES (1, 1); INSERT INTO hraci (Jmeno) VALUES ('Eva')");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"INSERT INTO u VALUES (2, 1)", "Duplicate found. - Native error: 30320"},
+      {"INSERT INTO u (b) VALUES (2)", "cannot be null - Native error: 30026"},
+      {"UPDATE u SET a = NULL", "cannot be null - Native error: 30026"},
+      {"UPDATE hraci SET Rating = 1, Jmeno = 'Bartolomej Novak'",
+       "Value too long for field 'Jmeno' (at most 10) - Native error: 10920"},
+  };
+  for (const auto& [text, ending] : cases) {
+    SCOPED_TRACE(text);
+    const std::string message = ErrorOf([&] { Exec(text); });
+    ASSERT_GE(message.size(), ending.size());
+    EXPECT_EQ(message.substr(message.size() - ending.size()), ending) << message;
+  }
+}
+
+TEST_F(DataStatementTest, AKeyUpdatedBeyondTheCounterMovesItOn) {
+  Exec("INSERT INTO hraci (Jmeno) VALUES ('a'); INSERT INTO hraci (Jmeno) VALUES ('b')");
+  struct CounterCase {
+    std::string statements;
+    bool fails;
+    std::string next_id;  // of the INSERT that follows
+  };
+  const std::vector<CounterCase> cases = {
+      {"UPDATE hraci SET id = id + 10", false, "13"},
+      {"UPDATE hraci SET id = 5 WHERE id = 13", false, "14"},
+      {"UPDATE hraci SET id = 100", true, "15"},
+      {"START TRANSACTION; UPDATE hraci SET id = 200 WHERE id = 5; ROLLBACK", false, "16"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const CounterCase& c = cases[i];
+    SCOPED_TRACE(c.statements);
+    EXPECT_EQ(CodeOf(c.statements) != 0, c.fails);
+    const std::string name = "n" + std::to_string(i);
+    EXPECT_EQ(CodeOf("INSERT INTO hraci (Jmeno) VALUES ('" + name + "')"), 0);
+    EXPECT_EQ(Rows("SELECT id FROM hraci WHERE Jmeno = '" + name + "'"), (std::vector<std::string>{c.next_id}));
   }
 }
 
