@@ -13,6 +13,7 @@
 #include "db/query/sql/sql_processor.h"
 #include "db/storage/catalog/catalog_check.h"
 #include "db/storage/catalog/disk_database_data.h"
+#include "tests/db/query/dml/dml_test_support.h"
 #include "tests/db/storage/catalog/catalog_test_util.h"
 #include "tests/kill_after.h"
 
@@ -39,14 +40,6 @@ class DataKillTest : public CatalogTest {
     return settings;
   }
 
-  static void Run(TABSLocalSession& session, const std::string& text) {
-    TABSSQLQueryContext context;
-    context.session = &session;
-    TABSSQLProcessor processor(context);
-    processor.SetSQL(text);
-    processor.Run(false);
-  }
-
   void MakeTable() {
     RegisterDataStatements();
     TABSDiskDatabaseData::CreateDatabase(Path(), {}, {});
@@ -58,12 +51,12 @@ class DataKillTest : public CatalogTest {
                                    Field("s", TABSColumnType::String, 30)},
                                   {"id", "v"});
     cursor.CreateTable(defs->Fields(), defs->Indexes(), defs->Constraints());
-    Run(session, "START TRANSACTION");
+    ExecOn(session, "START TRANSACTION");
     for (int32_t i = 0; i < kRows; ++i) {
       const std::string id = std::to_string(i);
-      Run(session, "INSERT INTO t VALUES (" + id + ", " + id + ", 'radek " + id + "')");
+      ExecOn(session, "INSERT INTO t VALUES (" + id + ", " + id + ", 'radek " + id + "')");
     }
-    Run(session, "COMMIT");
+    ExecOn(session, "COMMIT");
   }
 
   int64_t Probe(const std::string& probe) {
@@ -94,7 +87,7 @@ class DataKillTest : public CatalogTest {
         TABSOpenDatabases list;
         TABSLocalSession session(Settings(), list);
         session.Connect();
-        Run(session, text);
+        ExecOn(session, text);
       } catch (...) {
         status = 2;
       }
@@ -140,10 +133,10 @@ TEST_F(DataKillTest, AKilledStatementIsWholeOrAbsent) {
         TABSOpenDatabases list;
         TABSLocalSession session(Settings(), list);
         session.Connect();
-        Run(session, c.statement == cases[0].statement   ? "UPDATE t SET v = v - 100000"
-                     : c.statement == cases[1].statement ? "UPDATE t SET v = v + 100000"
-                     : c.statement == cases[2].statement ? "DELETE FROM t WHERE id >= 100000"
-                                                         : "INSERT INTO t SELECT id + 100000 AS id, v, s FROM t");
+        ExecOn(session, c.statement == cases[0].statement   ? "UPDATE t SET v = v - 100000"
+                        : c.statement == cases[1].statement ? "UPDATE t SET v = v + 100000"
+                        : c.statement == cases[2].statement ? "DELETE FROM t WHERE id >= 100000"
+                                                            : "INSERT INTO t SELECT id + 100000 AS id, v, s FROM t");
       }
     }
     // A whole run leaves the state the next case starts from.

@@ -239,15 +239,6 @@ class TwoConnectionsTest : public DataStatementTest {
     DataStatementTest::TearDown();
   }
 
-  static int64_t ExecOn(TABSLocalSession& session, const std::string& text) {
-    TABSSQLQueryContext context;
-    context.session = &session;
-    TABSSQLProcessor processor(context);
-    processor.SetSQL(text);
-    processor.Run(false);
-    return processor.RowsAffected();
-  }
-
   // The committed rows, read through the test's own session.
   std::vector<std::string> RowsAfter() {
     second_->Disconnect();

@@ -15,6 +15,17 @@
 
 namespace kelvorin::testing {
 
+// Runs every statement of the text over a session of its own (another
+// connection, or a child process's); the rows the statements affected.
+inline int64_t ExecOn(TABSLocalSession& session, const std::string& text) {
+  TABSSQLQueryContext context;
+  context.session = &session;
+  TABSSQLProcessor processor(context);
+  processor.SetSQL(text);
+  processor.Run(false);
+  return processor.RowsAffected();
+}
+
 class DMLTest : public DDLTest {
  protected:
   void SetUp() override {
