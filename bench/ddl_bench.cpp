@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/engine_session.h"
 #include "bench/sqlite_peer.h"
 #include "db/access/ddl/ddl_statements.h"
 #include "db/access/local/local_cursor.h"
@@ -45,12 +46,7 @@ std::string Name(int i) { return "hrac" + std::to_string((i * 7919) % 100003); }
 class Engine {
  public:
   Engine(const std::string& path, int rows) {
-    std::filesystem::remove(path);
-    TABSSessionSettings settings;
-    settings.file_name = path;
-    TABSLocalSession::CreateDatabase(settings);
-    session_ = std::make_unique<TABSLocalSession>(settings);
-    session_->Connect();
+    session_ = bench::OpenSession(path);
     context_.session = session_.get();
     Run("CREATE TABLE t (id INTEGER, a INTEGER, b VARCHAR(20), c FLOAT, PRIMARY KEY (id), INDEX ia (a))");
     TABSLocalCursor cursor(*session_, "t");

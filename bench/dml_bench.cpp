@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/best_of.h"
+#include "bench/engine_session.h"
 #include "bench/sqlite_peer.h"
 #include "db/access/ddl/ddl_statements.h"
 #include "db/access/local/local_cursor.h"
@@ -81,12 +82,7 @@ class EnginePeer : public Peer {
   explicit EnginePeer(const std::string& path) {
     RegisterDataStatements();
     RegisterDDLStatements();
-    std::filesystem::remove(path);
-    TABSSessionSettings settings;
-    settings.file_name = path;
-    TABSLocalSession::CreateDatabase(settings);
-    session_ = std::make_unique<TABSLocalSession>(settings);
-    session_->Connect();
+    session_ = bench::OpenSession(path);
     context_.session = session_.get();
   }
   void Run(const std::string& text) override {

@@ -23,7 +23,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
@@ -34,6 +33,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/engine_session.h"
+#include "bench/process_memory.h"
 #include "bench/sqlite_peer.h"
 #include "db/access/local/local_cursor.h"
 #include "db/query/operators/row_table.h"
@@ -83,16 +84,7 @@ struct Data {
 class Engine {
  public:
   // A new database, or the one a former run left at `path`.
-  explicit Engine(const std::string& path, bool create = true) {
-    TABSSessionSettings settings;
-    settings.file_name = path;
-    if (create) {
-      std::filesystem::remove(path);
-      TABSLocalSession::CreateDatabase(settings);
-    }
-    session_ = std::make_unique<TABSLocalSession>(settings);
-    session_->Connect();
-  }
+  explicit Engine(const std::string& path, bool create = true) : session_(bench::OpenSession(path, create)) {}
 
   void Load(const Data& data) {
     TABSTableMetadata defs;
@@ -294,15 +286,6 @@ void RunCases(Engine& engine, Peer& peer, const std::vector<Case>& cases) {
   }
 }
 
-int64_t PeakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
-  }
-  return -1;
-}
-
 void TournamentCases(const std::string& dir) {
   Engine engine(dir + "/tournament.kdb");
   Peer peer(dir + "/tournament.sqlite", false);
@@ -372,7 +355,7 @@ int SpillChild(const std::string& dir, size_t index) {
   Engine engine(dir + "/spill.kdb", false);
   const Case& c = SpillList().at(index);
   const double seconds = Best([&] { engine.Run(c.sql); }, 1);
-  std::printf("%.6f %lld\n", seconds, static_cast<long long>(PeakResidentKb()));
+  std::printf("%.6f %lld\n", seconds, static_cast<long long>(bench::StatusKb("VmHWM:")));
   return 0;
 }
 

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "bench/best_of.h"
+#include "bench/process_memory.h"
 #include "bench/sqlite_peer.h"
 #include "db/access/session/database.h"
 #include "db/access/table/table.h"
@@ -44,15 +45,6 @@ constexpr const char* kFields[] = {"a", "b", "c", "d", "e", "f"};
 
 double Best(const std::function<void()>& setup, const std::function<void()>& work) {
   return bench::BestOf(kRuns, setup, work);
-}
-
-int64_t StatusKb(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(key, 0) == 0) return std::stoll(line.substr(std::string(key).size()));
-  }
-  return -1;
 }
 
 class SyncCounter : public platform::FileObserver {
@@ -212,9 +204,9 @@ int main() {
     EngineRun run((dir / "table_copy_bench_1m.kdb").string());
     run.Fill("m", kMillion);
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
-    const int64_t before = StatusKb("VmRSS:");
+    const int64_t before = bench::StatusKb("VmRSS:");
     run.Copy("m", "kopie");
-    growth_kb = StatusKb("VmHWM:") - before;
+    growth_kb = bench::StatusKb("VmHWM:") - before;
   }
   const char* names[] = {"restructure 100,000", "restructure 7,650", "copy 100,000 (with its index)",
                          "compact (both tables)"};
