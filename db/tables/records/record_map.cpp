@@ -49,7 +49,9 @@ TABSVariant BlobAsValue(TABSMemoryStream& bytes, TABSStorageType from, TABSStora
 void CheckValueKept(const TABSVariant& value, TABSStorageType from_type, TABSTableData& destination,
                     int32_t field, const uint8_t* record) {
   const TABSStorageType to_type = destination.RecordFields().Field(field).storage_type;
-  if (IsStringStorage(to_type)) return;
+  if (IsStringStorage(to_type) || to_type == from_type) return;
+  // Between integer types a value moves whole or the conversion raises.
+  if (IsIntegerStorage(from_type) && IsIntegerStorage(to_type)) return;
   bool kept = true;
   if (IsStringStorage(from_type)) {
     if (to_type != TABSStorageType::Logical) return;
